@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need, only those missing.
+set -eu
+pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox"
+missing=""
+for p in $pkgs; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
