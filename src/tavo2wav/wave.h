@@ -1,0 +1,142 @@
+// 16-bit PCM WAV output (RIFF/WAVE with the canonical 44-byte header) and a
+// small reader for such files.
+//
+// Every writer builds the file under a temporary name in the target's
+// directory and renames it over the target only once it is complete, so a
+// failed write never leaves a partial file and never destroys an existing
+// file of that name. The finished file has mode 0666 less the umask, as a
+// plain create would give it. Nothing here prints.
+#ifndef TAVO2WAV_WAVE_H
+#define TAVO2WAV_WAVE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The header records, in file order. Four-character codes are held so that
+// their characters appear in the file in reading order when the field is
+// stored little-endian. The records are never written by casting: every
+// field is stored byte by byte, little-endian.
+struct WaveHeader {
+    uint32_t magic;   // "RIFF"
+    uint32_t length;  // bytes after this field: 36 + data length
+    uint32_t type;    // "WAVE"
+};
+
+struct WaveChunkHeader {
+    uint32_t type;    // "fmt " or "data"
+    uint32_t length;  // bytes of the chunk body
+};
+
+struct WaveFmtBody {
+    uint16_t format;      // 1: PCM
+    uint16_t channels;
+    uint32_t sample_fq;   // frames per second
+    uint32_t byte_p_sec;  // sample_fq * byte_p_spl
+    uint16_t byte_p_spl;  // bytes per frame
+    uint16_t bit_p_spl;   // 16
+};
+
+// Size of the header that precedes the frames.
+constexpr std::size_t WAVE_HEADER_BYTES = 44;
+
+// Streaming writer of one 16-bit PCM WAV file whose frame count is known in
+// advance. open() creates the temporary file and writes the header; write()
+// takes interleaved frames in chunks of any size; commit() finishes the file
+// and puts it in place. A writer destroyed without a successful commit()
+// removes its temporary file and leaves the target untouched.
+//
+// Every operation returns true on success. On failure it returns false with
+// errno set to the cause; the writer then refuses further work and its
+// temporary file is removed at the latest by the destructor.
+class WaveWriter {
+public:
+    WaveWriter();
+    ~WaveWriter();
+    WaveWriter(const WaveWriter&) = delete;
+    WaveWriter& operator=(const WaveWriter&) = delete;
+
+    // Creates the temporary file next to `path` and writes the header for
+    // `channels` channels (1 to 65535), `frames` frames at `rate` Hz.
+    // Fails with EFBIG, before creating anything, when frames x bytes per
+    // frame would not fit the 32-bit RIFF sizes; with EINVAL when the
+    // writer is already open, `channels` is 0 or too large, or `rate` or
+    // rate x bytes per frame does not fit 32 bits; with ENOENT for an empty
+    // path; otherwise with the errno of the failed system call (ENOENT for
+    // a missing directory, EACCES, ...).
+    bool open(const char* path, unsigned channels, unsigned long frames,
+              unsigned long rate);
+
+    // Appends `frames` frames of `channels` interleaved samples each.
+    // Fails with EINVAL when the writer is not open or more frames than
+    // announced would be written, otherwise with the errno of the failed
+    // write.
+    bool write(const int16_t* interleaved, std::size_t frames);
+
+    // Checks that exactly the announced number of frames arrived (EINVAL
+    // otherwise), writes out the buffer, sets the file mode, closes the file
+    // and renames it over the target. After a failure nothing is left
+    // behind and an existing target is unchanged.
+    bool commit();
+
+private:
+    bool fail(int err);
+    bool flush_buffer();
+    void discard();
+
+    int fd_;
+    int error_;
+    unsigned channels_;
+    unsigned long frames_expected_;
+    unsigned long frames_written_;
+    std::string temp_path_;
+    std::string target_path_;
+    std::vector<unsigned char> buffer_;
+    std::size_t buffered_;
+};
+
+// The three layouts. Each writes `nrdata` frames at `samples` Hz to the
+// file `Name`; every buffer must hold at least `nrdata` samples.
+// Returns 1 when the file was written completely and is in place. Returns
+// 0 with errno set when it could not be created, written, flushed, closed
+// or renamed (no file is then left behind and an existing file of that
+// name is unchanged), and 0 with errno EFBIG, writing nothing, when
+// nrdata x bytes per frame does not fit the 32-bit RIFF sizes.
+
+// One channel, 2 bytes per frame: mono[i].
+int put_wav_data_mono16(const int16_t* mono, unsigned long nrdata,
+                        unsigned long samples, const char* Name);
+
+// Two channels, 4 bytes per frame: left[i], right[i].
+int put_wav_data_stereo16(const int16_t* left, const int16_t* right,
+                          unsigned long nrdata, unsigned long samples,
+                          const char* Name);
+
+// Six channels, 12 bytes per frame: mic2[i], 0, mic1[i], 0, mic3[i], 0.
+// Only WAV channels 1, 3 and 5 carry data; 2, 4 and 6 are silent.
+int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2,
+                     const int16_t* mic3, unsigned long nrdata,
+                     unsigned long samples, const char* Name);
+
+// Write `value` to `stream` as 2 (fwrite16) or 4 (fwrite32) little-endian
+// bytes. Return the number of items the stream accepted: 1, or 0 when the
+// write failed.
+std::size_t fwrite16(FILE* stream, int16_t value);
+std::size_t fwrite32(FILE* stream, int32_t value);
+
+// Reads a 16-bit PCM WAV file with one or two channels: "RIFF" at offset 0,
+// "WAVEfmt " at offset 8, a "fmt " body of at least 16 bytes with format 1,
+// and the "data" chunk directly after the "fmt " chunk.
+// On success stores the sample rate in *Rate and the number of data bytes
+// in *len, and returns a buffer of those bytes allocated with std::malloc;
+// the caller releases it with std::free. A data chunk that declares more
+// bytes than the file holds is cut to the bytes present (*len says how
+// many). Returns null, leaving *Rate and *len unchanged, when the file
+// cannot be opened or read, does not match the layout above, or the buffer
+// cannot be allocated.
+unsigned char* get_wav_data(const char* Name, unsigned long* Rate,
+                            unsigned long* len);
+
+#endif
