@@ -1,0 +1,106 @@
+// Test support: writes TAVO data files in every form the reader accepts, so
+// tests and fuzz seeds generate their data in code.
+//
+//   Recording rec;                        // header line, style, records
+//   rec.header = "!S512Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 time: 08:00:00";
+//   rec.length = 512;
+//   rec.records.push_back(make_record(rec.length, 60, 0, 0));
+//   TempDir dir;
+//   std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
+//   write_binary(path, rec);              // or write_text(path, rec)
+//   gzip_copy(path, path + ".gz");
+#ifndef TAVO_TESTS_SUPPORT_TAVO_WRITER_H
+#define TAVO_TESTS_SUPPORT_TAVO_WRITER_H
+
+#include <array>
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavo_test {
+
+/// One record: three channel blocks (or data lines) and their time words.
+struct Record {
+    /// Time words of the record: minutes and seconds, or the low and high
+    /// halves of a Unix time.  Written in block 2 (binary) or line 3 (text).
+    std::array<long, 2> time{};
+    /// Time words written in blocks/lines 0 and 1; `time` when not set.
+    std::optional<std::array<long, 2>> lead_time;
+    /// Samples per channel in file order; each holds `Recording::length`
+    /// values (binary writes them as signed 16-bit words).
+    std::array<std::vector<double>, 3> channels;
+};
+
+/// A whole data file.
+struct Recording {
+    /// Header line without its terminator; empty writes no header line.
+    std::string header;
+    /// New-style records carry two time words per block/line.
+    bool new_style = true;
+    /// Samples per channel block (128 or 512 for valid files).
+    std::size_t length = 128;
+    std::vector<Record> records;
+};
+
+/// Text layout choices.
+struct TextStyle {
+    /// Line end of every line, header included ("\n" or "\r\n").
+    std::string eol = "\n";
+    /// Lines inserted before data line k (counting data lines from 0 over
+    /// the whole file); each is written followed by `eol`.
+    std::map<std::size_t, std::vector<std::string>> extra_lines;
+};
+
+/// Header lines of the three forms the reader recognises.
+std::string form1_header(const std::string& frequency, const std::string& gain);
+std::string form2_header(const std::string& frequency, const std::string& gain);
+/// Form 3: "!<letter><len>Tidserier sampfrek: <f> gain: <g> station: <s> date: <d> time: <t>".
+std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
+                         const std::string& date = "2014-03-15", const std::string& time = "08:00:00");
+
+/// A record whose samples follow a simple pattern: channel c, sample j holds
+/// seed * 1000 + c * 100 + (j % 97) - 48, distinct per channel and record
+/// and within the signed 16-bit range for seeds up to 30.
+Record make_record(std::size_t length, long time1, long time2, int seed);
+
+/// File contents of a binary file: header line ended by CR alone, then
+/// records of three little-endian 16-bit blocks.
+std::string binary_bytes(const Recording& rec);
+/// File contents of a text file: header line, then three data lines per
+/// record (time words first in new-style files), numbers separated by blanks.
+std::string text_bytes(const Recording& rec, const TextStyle& style = {});
+
+/// Writes bytes to path, replacing the file; aborts the test on failure.
+void write_bytes(const std::string& path, const std::string& bytes);
+void write_binary(const std::string& path, const Recording& rec);
+void write_text(const std::string& path, const Recording& rec, const TextStyle& style = {});
+/// Writes a gzip-compressed copy of src to dst.
+void gzip_copy(const std::string& src, const std::string& dst);
+std::string read_bytes(const std::string& path);
+
+/// Path root/yyyy/mm/yyyymmdd/<station><y%10><mm><dd><slot>.dat with its
+/// directories created, e.g. root/2014/03/20140315/k4031516.dat.
+std::string dated_path(const std::string& root, char station, int year, int month, int day, int slot,
+                       const std::string& extension = ".dat");
+
+/// A fresh directory under the system's temporary directory, removed with
+/// everything in it when the object goes out of scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    /// path() + "/" + name.
+    std::string file(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+}  // namespace tavo_test
+
+#endif  // TAVO_TESTS_SUPPORT_TAVO_WRITER_H
