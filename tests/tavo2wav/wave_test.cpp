@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,7 @@ int write_layout(Layout layout, const std::string& path, const int16_t* a,
 // --- Header: every byte of the 44-byte header, per layout and rate -------
 
 struct HeaderRow {
+    const char* what;
     Layout layout;
     unsigned long rate;
     unsigned long frames;
@@ -105,6 +107,8 @@ struct HeaderRow {
     unsigned long byte_p_sec;
     unsigned byte_p_spl;
 };
+
+void PrintTo(const HeaderRow& row, std::ostream* os) { *os << row.what; }
 
 class WaveHeaderBytes : public WaveFiles,
                         public ::testing::WithParamInterface<HeaderRow> {};
@@ -135,21 +139,25 @@ TEST_P(WaveHeaderBytes, MatchesCanonicalLayout)
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, WaveHeaderBytes,
-    ::testing::Values(HeaderRow{Layout::Mono, 4000, 0, 1, 8000, 2},
-                      HeaderRow{Layout::Mono, 4000, 3, 1, 8000, 2},
-                      HeaderRow{Layout::Stereo, 44100, 0, 2, 176400, 4},
-                      HeaderRow{Layout::Stereo, 44100, 5, 2, 176400, 4},
-                      HeaderRow{Layout::Six, 4000, 0, 6, 48000, 12},
-                      HeaderRow{Layout::Six, 4000, 2, 6, 48000, 12},
-                      HeaderRow{Layout::Six, 96000, 1, 6, 1152000, 12}));
+    ::testing::Values(HeaderRow{"MonoEmpty", Layout::Mono, 4000, 0, 1, 8000, 2},
+                      HeaderRow{"Mono4000", Layout::Mono, 4000, 3, 1, 8000, 2},
+                      HeaderRow{"StereoEmpty", Layout::Stereo, 44100, 0, 2, 176400, 4},
+                      HeaderRow{"Stereo44100", Layout::Stereo, 44100, 5, 2, 176400, 4},
+                      HeaderRow{"SixEmpty", Layout::Six, 4000, 0, 6, 48000, 12},
+                      HeaderRow{"Six4000", Layout::Six, 4000, 2, 6, 48000, 12},
+                      HeaderRow{"Six96000", Layout::Six, 96000, 1, 6, 1152000, 12}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 // --- Frames: channel order and sample encoding ---------------------------
 
 struct FrameRow {
+    const char* what;
     Layout layout;
     std::vector<int16_t> a, b, c;
     Bytes data;  // expected bytes after the header
 };
+
+void PrintTo(const FrameRow& row, std::ostream* os) { *os << row.what; }
 
 class WaveFrameBytes : public WaveFiles,
                        public ::testing::WithParamInterface<FrameRow> {};
@@ -168,17 +176,18 @@ INSTANTIATE_TEST_SUITE_P(
     Layouts, WaveFrameBytes,
     ::testing::Values(
         // -1 and 256, then the two extremes, all little-endian.
-        FrameRow{Layout::Mono, {-1, 256, -32768, 32767}, {}, {},
+        FrameRow{"MonoLittleEndian", Layout::Mono, {-1, 256, -32768, 32767}, {}, {},
                  {0xFF, 0xFF, 0x00, 0x01, 0x00, 0x80, 0xFF, 0x7F}},
         // Left then right in every frame.
-        FrameRow{Layout::Stereo, {1, 2}, {3, 4}, {},
+        FrameRow{"StereoLeftRight", Layout::Stereo, {1, 2}, {3, 4}, {},
                  {1, 0, 3, 0, 2, 0, 4, 0}},
         // Second, first and third buffer in channels 1, 3 and 5.
-        FrameRow{Layout::Six, {1}, {2}, {3},
+        FrameRow{"SixOneFrame", Layout::Six, {1}, {2}, {3},
                  {2, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0}},
-        FrameRow{Layout::Six, {-1, 5}, {0x102, 6}, {7, -2},
+        FrameRow{"SixTwoFrames", Layout::Six, {-1, 5}, {0x102, 6}, {7, -2},
                  {2, 1, 0, 0, 0xFF, 0xFF, 0, 0, 7, 0, 0, 0,
-                  6, 0, 0, 0, 5, 0, 0, 0, 0xFE, 0xFF, 0, 0}}));
+                  6, 0, 0, 0, 5, 0, 0, 0, 0xFE, 0xFF, 0, 0}}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 // An interleaved ramp long enough to pass several write buffers and
 // interleaving steps: sample i of channel c is i * 7 + c * 1000, wrapped
@@ -276,9 +285,12 @@ TEST_F(WaveFiles, FailedWriteKeepsOldFileAndLeavesNoTemporary)
 // Frame counts one past the largest that fits the 32-bit RIFF length
 // (36 + F x B <= 0xFFFFFFFF). The writer refuses before reading a sample.
 struct OversizeRow {
+    const char* what;
     Layout layout;
     unsigned long frames;
 };
+
+void PrintTo(const OversizeRow& row, std::ostream* os) { *os << row.what; }
 
 class WaveOversize : public WaveFiles,
                      public ::testing::WithParamInterface<OversizeRow> {};
@@ -293,10 +305,12 @@ TEST_P(WaveOversize, GivesEfbigAndWritesNothing)
     EXPECT_EQ(entries(), std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, WaveOversize,
-                         ::testing::Values(OversizeRow{Layout::Mono, 2147483630ul},
-                                           OversizeRow{Layout::Stereo, 1073741815ul},
-                                           OversizeRow{Layout::Six, 357913939ul}));
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, WaveOversize,
+    ::testing::Values(OversizeRow{"Mono", Layout::Mono, 2147483630ul},
+                      OversizeRow{"Stereo", Layout::Stereo, 1073741815ul},
+                      OversizeRow{"Six", Layout::Six, 357913939ul}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 // --- The streaming writer --------------------------------------------------
 
@@ -407,6 +421,8 @@ struct AcceptRow {
     unsigned long len;
 };
 
+void PrintTo(const AcceptRow& row, std::ostream* os) { *os << row.what; }
+
 class WaveReadAccepts : public WaveFiles,
                         public ::testing::WithParamInterface<AcceptRow> {};
 
@@ -439,6 +455,8 @@ struct RejectRow {
     std::size_t offset;  // where the damage starts
     Bytes bytes;         // written there; an empty list cuts the file
 };
+
+void PrintTo(const RejectRow& row, std::ostream* os) { *os << row.what; }
 
 class WaveReadRejects : public WaveFiles,
                         public ::testing::WithParamInterface<RejectRow> {};
