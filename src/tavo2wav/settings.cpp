@@ -1,0 +1,11 @@
+#include "settings.h"
+
+wave_t stereo = MONO;
+int combine = 0;
+int need_filter = 1;
+int remove_offset = 1;
+unsigned long rate = 4000;
+int global_scale = 0;
+int upsample = 4;
+int clength = 0;
+string_vector tavo_files;

@@ -1,0 +1,49 @@
+// The sample stages of the conversion, each over one channel buffer of
+// 16-bit samples. Every conversion back to 16 bits saturates; the stages
+// that can leave the range return how many samples they clipped.
+#ifndef TAVO2WAV_STAGES_H
+#define TAVO2WAV_STAGES_H
+
+#include <cstdint>
+
+// v clamped to the 16-bit range; ++*clipped when it had to be clamped.
+inline int16_t saturate16(long long v, long *clipped)
+{
+    if (v > INT16_MAX) {
+        ++*clipped;
+        return INT16_MAX;
+    }
+    if (v < INT16_MIN) {
+        ++*clipped;
+        return INT16_MIN;
+    }
+    return static_cast<int16_t>(v);
+}
+
+// Subtracts the channel's mean (the double sum over n, divided by n,
+// truncated toward zero). Does nothing for n == 0. Returns the clip count.
+long remove_channel_offset(int16_t *x, long n);
+
+// Largest absolute sample value (-32768 counts as 32768); 0 for n == 0.
+int peak_abs(const int16_t *x, long n);
+
+// Multiplies every sample by factor. Returns the clip count.
+long scale_channel(int16_t *x, long n, int factor);
+
+// One interpolated sample between a and b at phase j of u:
+// a + (b - a) * (j / u), truncated toward zero.
+inline int16_t interpolate(int a, int b, int j, int u)
+{
+    return static_cast<int16_t>(a + (b - a) * (static_cast<double>(j) / u));
+}
+
+// Linear interpolation by u >= 1 into out (room for n * u samples). The
+// last u samples, which follow the last input sample, repeat it.
+void resample_channel(const int16_t *in, long n, int u, int16_t *out);
+
+// The filter stage as the per-sample reference: Initialize(0.0), then each
+// sample replaced by Filter(sample) + 0.5 truncated toward zero, saturated.
+// Returns the clip count.
+long filter_channel_reference(int16_t *x, long n);
+
+#endif

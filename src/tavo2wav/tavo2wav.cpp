@@ -1,0 +1,147 @@
+// tavo2wav: converts TAVO data files of a measuring station into WAV files.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "libkemra.h"
+#include "pipeline.h"
+#include "settings.h"
+
+namespace {
+
+// Rates accepted as they are, besides the codes 0 to 8.
+const unsigned long KNOWN_RATES[] = {18, 4000, 5500, 6000, 7333, 8000, 11025, 22050, 44100, 48000};
+const unsigned long RATE_CODES[] = {48000, 44100, 22050, 11025, 8000, 7333, 6000, 5500, 4000};
+
+unsigned long map_rate(unsigned long r)
+{
+    if (r < sizeof RATE_CODES / sizeof RATE_CODES[0])
+        return RATE_CODES[r];
+    for (unsigned long known : KNOWN_RATES)
+        if (r == known)
+            return r;
+    std::fflush(stdout);
+    std::fprintf(stderr, "Unknown rate: %lu. Using default: 4000.\n", r);
+    std::fflush(stderr);
+    return 4000;
+}
+
+const char *program_name(const char *path)
+{
+    const char *cut = std::strrchr(path, '\\');
+    if (!cut)
+        cut = std::strrchr(path, '/');
+    return cut ? cut + 1 : path;
+}
+
+// Prints the absolute path of the running executable.
+int print_where()
+{
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n < 0) {
+        std::perror("tavo2wav: can't find the executable");
+        return 1;
+    }
+    self[n] = '\0';
+    std::printf("%s\n", self);
+    return 0;
+}
+
+void read_settings(int argc, char **argv)
+{
+    stereo = static_cast<wave_t>(get_option(argc, argv, "s", STEREO, stereo));
+    stereo = static_cast<wave_t>(get_option(argc, argv, "m", MONO, stereo));
+    stereo = static_cast<wave_t>(get_option(argc, argv, "6", SIX_CHANNEL, stereo));
+    combine = get_option(argc, argv, "c", 1, combine);
+    need_filter = get_option(argc, argv, "f", 0, need_filter);
+    remove_offset = get_option(argc, argv, "o", 0, remove_offset);
+    get_option_ulong(argc, argv, "r", &rate, rate);
+    rate = map_rate(rate);
+    get_option_int(argc, argv, "z", &global_scale, global_scale);
+    get_option_int(argc, argv, "u", &upsample, upsample);
+}
+
+void collect_files(int argc, char **argv)
+{
+    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
+        tavo_files.push_back(argv[i]);
+}
+
+}  // namespace
+
+void Usage(const char *path)
+{
+    std::printf("%s", Version);
+    std::printf("\n\nUsage:%s", program_name(path));
+    std::printf(" <file.ext> [-c][-s][-r#]\n"
+                "\t-c         Combine files to one wav-file.\n"
+                "\t-m         Mono\n"
+                "\t-s         Stereo\n"
+                "\t-6         6 channel wav\n"
+                "\t-f         Filter off.\n"
+                "\t-o         No offsetreduction.\n"
+                "\t-u #       Upsampling, default=");
+    std::printf("%d", upsample);
+    std::printf(".\n\t-r #       Sample rate (");
+    std::printf("%lu", rate);
+    std::printf(" Hz).\n"
+                "\t           0 = 48000 Hz\n"
+                "\t           1 = 44100 Hz\n"
+                "\t           2 = 22050 Hz\n"
+                "\t           3 = 11025 Hz\n"
+                "\t           4 =  8000 Hz\n"
+                "\t           5 =  7333 Hz\n"
+                "\t           6 =  6000 Hz\n"
+                "\t           7 =  5500 Hz\n"
+                "\t           8 =  4000 Hz\n"
+                "\t-z #       Scale amplitude (default: automatic scaling).\n"
+                "\t-where     show where the program is.\n"
+                "\n"
+                "\tGood defaults for -u & -r are '-u 50' & '-r 1' which will resample\n"
+                "\tand produce a WAV-file which will play at 49 times the original.\n"
+                "\n");
+    std::printf("%s\n", Copyright);
+    std::printf("%s\n", Bugs);
+}
+
+int main(int argc, char **argv)
+{
+    global_scale = 0;
+    int help = get_option(argc, argv, "help", 1, 0);
+    help = get_option(argc, argv, "h", help + 1, help);
+    help = get_option(argc, argv, "?", help + 1, help);
+    if (help != 0 || argc == 1) {
+        Usage(argv[0]);
+        std::exit(0);
+    }
+    if (get_option(argc, argv, "where", 1, 0))
+        return print_where();
+
+    read_settings(argc, argv);
+    logfile(argc, argv);
+    clength = 512;
+
+    std::printf("mode:%s\n", stereo != MONO ? "stereo" : "mono");
+    if (combine)
+        std::printf("Combining\n");
+    std::printf("Rate: %lu\n", rate);
+
+    collect_files(argc, argv);
+    if (tavo_files.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Error: No files given\n\n");
+        Usage(argv[0]);
+        std::exit(1);
+    }
+    if (upsample < 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Error: upsampling factor must not be negative (-u %d)\n", upsample);
+        std::exit(1);
+    }
+    tavo2wav(tavo_files);
+    return 0;
+}
