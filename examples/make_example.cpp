@@ -1,7 +1,12 @@
 // Writes the bundled example recording: three hours of a three-microphone
 // infrasound array sampled at 18 Hz, as a gzip-compressed binary TAVO file.
 //
-//   make_example OUT.dat.gz
+//   make_example OUT.dat.gz [RECORDS [RAW]]
+//
+// OUT is gzip-compressed when its name ends in ".gz" and plain otherwise.
+// RECORDS (default 380, three hours) sets the length; RAW, when given,
+// receives the same samples as interleaved 16-bit little-endian frames of
+// three channels, for programs that read raw audio.
 //
 // What the channels hold:
 // - microbaroms: ocean-generated pressure waves near 0.2 Hz, a narrow band
@@ -21,6 +26,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,6 +36,7 @@ namespace {
 constexpr double RATE = 18.0;
 constexpr int BLOCK = 512;        // samples per channel and record
 constexpr int RECORDS = 380;      // 380 x 512 / 18 Hz = 3 h 0 min 9 s
+constexpr int MAX_RECORDS = 100000;
 constexpr int START = 8 * 3600;   // 08:00:00 UTC, time slot 16 of the file name
 constexpr double PI = 3.14159265358979323846;
 
@@ -86,15 +93,38 @@ void put_word(std::string &out, int v)
     out.push_back(static_cast<char>(w >> 8));
 }
 
+
+bool write_file(const char *path, const std::string &bytes, bool compress)
+{
+    gzFile gz = gzopen(path, compress ? "wb9" : "wbT");
+    if (!gz) {
+        std::perror(path);
+        return false;
+    }
+    const bool ok = gzwrite(gz, bytes.data(), static_cast<unsigned>(bytes.size())) ==
+                    static_cast<int>(bytes.size());
+    if (gzclose(gz) != Z_OK || !ok) {
+        std::fprintf(stderr, "%s: write failed\n", path);
+        return false;
+    }
+    return true;
+}
+
+bool ends_with(const std::string &s, const std::string &tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.dat.gz\n", argv[0]);
+    const int records = argc >= 3 ? std::atoi(argv[2]) : RECORDS;
+    if (argc < 2 || argc > 4 || records < 1 || records > MAX_RECORDS) {
+        std::fprintf(stderr, "usage: %s OUT.dat.gz [RECORDS [RAW]]\n", argv[0]);
         return 2;
     }
-    const int n = RECORDS * BLOCK;
+    const int n = records * BLOCK;
     std::vector<std::vector<double>> ch;
     for (int c = 0; c < 3; c++) {
         Noise own(100 + static_cast<unsigned>(c));
@@ -105,7 +135,7 @@ int main(int argc, char **argv)
     // two time words (minute of the day, second) and 512 samples each.
     std::string body(HEADER);
     body.push_back('\r');
-    for (int r = 0; r < RECORDS; r++) {
+    for (int r = 0; r < records; r++) {
         const int t = START + static_cast<int>(r * BLOCK / RATE);
         for (int c = 0; c < 3; c++) {
             put_word(body, t / 60);
@@ -115,16 +145,15 @@ int main(int argc, char **argv)
         }
     }
 
-    gzFile gz = gzopen(argv[1], "wb9");
-    if (!gz) {
-        std::perror(argv[1]);
+    if (!write_file(argv[1], body, ends_with(argv[1], ".gz")))
         return 1;
-    }
-    const bool ok = gzwrite(gz, body.data(), static_cast<unsigned>(body.size())) ==
-                    static_cast<int>(body.size());
-    if (gzclose(gz) != Z_OK || !ok) {
-        std::fprintf(stderr, "%s: write failed\n", argv[1]);
-        return 1;
+    if (argc == 4) {
+        std::string raw;
+        for (int i = 0; i < n; i++)
+            for (int c = 0; c < 3; c++)
+                put_word(raw, static_cast<int>(std::lround(ch[c][i])));
+        if (!write_file(argv[3], raw, false))
+            return 1;
     }
     return 0;
 }
