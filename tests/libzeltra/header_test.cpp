@@ -132,11 +132,4 @@ TEST(HeaderRecognisers, SmallTokenBufferIsNotOverrun) {
     EXPECT_EQ(time[0], '\0');
 }
 
-TEST(HeaderRecognisers, LineEndBytes) {
-    EXPECT_TRUE(Zeltra::is_eol('\r'));
-    EXPECT_TRUE(Zeltra::is_eol('\n'));
-    EXPECT_FALSE(Zeltra::is_eol('\0'));
-    EXPECT_FALSE(Zeltra::is_eol(' '));
-}
-
 }  // namespace
