@@ -30,6 +30,19 @@
 #include <stddef.h>
 #include <string.h> /* the C library's own strlcpy/strlcat, where it has them */
 
+/* The build defines KEMRA_LIBC_HAS_STRLCPY/STRLCAT when the C library has
+ * them; glibc 2.38 and later is also recognised here, so that a program built
+ * without those definitions does not declare the functions a second time. */
+#if defined(__GLIBC__) && defined(__USE_MISC) && \
+    (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 38))
+#ifndef KEMRA_LIBC_HAS_STRLCPY
+#define KEMRA_LIBC_HAS_STRLCPY 1
+#endif
+#ifndef KEMRA_LIBC_HAS_STRLCAT
+#define KEMRA_LIBC_HAS_STRLCAT 1
+#endif
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
