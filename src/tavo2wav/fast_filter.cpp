@@ -47,9 +47,11 @@ constexpr std::size_t BLOCK = 2048;       // outputs per block
 constexpr int FAST_TERMS = CENTRE / 2 + 1;  // 32 pair products and the centre
 constexpr double MAX_INPUT = 32768.0;
 
-// The kernels compute whole groups of up to 32 outputs; with BLOCK a
-// multiple of every group, a block's last group ends inside the buffers.
-static_assert(BLOCK % 32 == 0, "block must hold whole groups");
+// The kernels compute whole groups of GROUP_VECTORS vectors of up to 8
+// lanes; with BLOCK a multiple of every group, a block's last group ends
+// inside the buffers.
+constexpr int GROUP_VECTORS = 8;
+static_assert(BLOCK % (GROUP_VECTORS * 8) == 0, "block must hold whole groups");
 
 double gamma(int n)
 {
@@ -81,70 +83,191 @@ double fast_bound()
     return bound;
 }
 
-// Fast sums f[j] for the windows starting at d[j], j < n rounded up to a
-// whole group of W * U outputs: U independent accumulators of W lanes keep
-// the adders busy. Tap k (k >= 1) meets d[j + 129 - k], tap 0 meets d[j].
-template <int W, int U>
-inline __attribute__((always_inline)) void fast_sums(const double *d,
-                                                      double *f,
-                                                      std::size_t n)
+// Lanes of doubles and of the int32 they are rounded to.
+typedef double V2D __attribute__((vector_size(16)));
+typedef double V4D __attribute__((vector_size(32)));
+typedef double V8D __attribute__((vector_size(64)));
+typedef int32_t V2I __attribute__((vector_size(8)));
+typedef int32_t V4I __attribute__((vector_size(16)));
+typedef int32_t V8I __attribute__((vector_size(32)));
+
+// The working buffers of one block, all sized by the stream: `d` holds
+// HISTORY earlier inputs followed by BLOCK new ones; `lo` and `hi` receive,
+// per output, the rounded value at either end of the interval around the
+// fast sum.
+struct Block {
+    double *d;
+    int32_t *lo;
+    int32_t *hi;
+};
+
+// acc += h * s, fused where the instruction set has it (one rounding instead
+// of two; the error bound holds either way).
+inline void madd(V2D &acc, double h, const V2D &s)
 {
-    typedef double V __attribute__((vector_size(W * sizeof(double))));
-    constexpr std::size_t G = W * U;
-    for (std::size_t j = 0; j < n; j += G) {
-        V acc[U];
-        for (int u = 0; u < U; u++) {
-            std::memcpy(&acc[u], d + j + u * W + CENTRE + 1, sizeof(V));
-            acc[u] *= H[CENTRE];
-        }
-        for (int k = 1; k < CENTRE; k += 2) {
-            const double h = H[k];
-            for (int u = 0; u < U; u++) {
-                V a, b;
-                std::memcpy(&a, d + j + u * W + FILTER_TAPS - k, sizeof(V));
-                std::memcpy(&b, d + j + u * W + 1 + k, sizeof(V));
-                acc[u] += h * (a + b);
-            }
-        }
-        for (int u = 0; u < U; u++)
-            std::memcpy(f + j + u * W, &acc[u], sizeof(V));
-    }
+    acc += h * s;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-#define TAVO_X86 1
-__attribute__((target("avx512f"))) void fast_sums_avx512(const double *d,
-                                                          double *f,
-                                                          std::size_t n)
+__attribute__((target("avx2,fma"))) inline void
+madd(V4D &acc, double h, const V4D &s)
 {
-    fast_sums<8, 4>(d, f, n);
+    acc = __builtin_ia32_vfmaddpd256(s, V4D{h, h, h, h}, acc);
 }
 
-__attribute__((target("avx2"))) void fast_sums_avx2(const double *d,
-                                                     double *f,
-                                                     std::size_t n)
+__attribute__((target("avx512f"))) inline void
+madd(V8D &acc, double h, const V8D &s)
 {
-    fast_sums<4, 4>(d, f, n);
+    acc = __builtin_ia32_vfmaddpd512_mask(s, V8D{h, h, h, h, h, h, h, h},
+                                          acc, -1, 4);
 }
 #endif
 
-void fast_sums_generic(const double *d, double *f, std::size_t n)
+// acc = centre tap times the inputs at x.
+template <typename V>
+inline void centre(V &acc, const double *x)
 {
-    fast_sums<2, 4>(d, f, n);
+    std::memcpy(&acc, x, sizeof acc);
+    acc *= H[CENTRE];
 }
 
-void run_fast_sums(FilterKernel kernel, const double *d, double *f,
-                   std::size_t n)
+// acc += h times the sum of the inputs at x and y, which meet equal taps.
+template <typename V>
+inline void tap_pair(V &acc, double h, const double *x, const double *y)
+{
+    V a, b;
+    std::memcpy(&a, x, sizeof a);
+    std::memcpy(&b, y, sizeof b);
+    madd(acc, h, a + b);
+}
+
+// Stores trunc((f - bound) + 0.5) to lo and trunc((f + bound) + 0.5) to hi.
+// The clamp keeps the conversions in range whatever the sum (only a
+// non-integer initial history can make it huge or NaN, and those outputs
+// are recomputed anyway).
+template <typename V, typename I>
+inline void round_ends(const V &sum, double bound, int32_t *lo, int32_t *hi)
+{
+    V f = sum > 1e6 ? 1e6 : sum;
+    f = f >= -1e6 ? f : -1e6;
+    const V below = (f - bound) + 0.5;
+    const V above = (f + bound) + 0.5;
+    const I l = __builtin_convertvector(below, I);
+    const I h = __builtin_convertvector(above, I);
+    std::memcpy(lo, &l, sizeof l);
+    std::memcpy(hi, &h, sizeof h);
+}
+
+// Per output j of a block: the fast sum for the window starting at d[j],
+// then both ends of F -/+ bound, plus 0.5, truncated toward zero. Groups of
+// 8 vectors of W lanes run as independent accumulators to keep the
+// multiply-adders busy; n is rounded up to whole groups, which stay inside
+// the buffers.
+// Tap k (k >= 1) meets d[j + 129 - k] and tap 0 meets d[j].
+template <typename V, typename I>
+inline void fast_sums(const Block &b, std::size_t n, double bound)
+{
+    constexpr int W = sizeof(V) / sizeof(double);
+    for (std::size_t j = 0; j < n; j += GROUP_VECTORS * W) {
+        const double *p = b.d + j + CENTRE + 1;
+        V a0, a1, a2, a3, a4, a5, a6, a7;
+        centre(a0, p);
+        centre(a1, p + W);
+        centre(a2, p + 2 * W);
+        centre(a3, p + 3 * W);
+        centre(a4, p + 4 * W);
+        centre(a5, p + 5 * W);
+        centre(a6, p + 6 * W);
+        centre(a7, p + 7 * W);
+        for (int k = 1; k < CENTRE; k += 2) {
+            const double h = H[k];
+            const double *x = b.d + j + FILTER_TAPS - k, *y = b.d + j + 1 + k;
+            tap_pair(a0, h, x, y);
+            tap_pair(a1, h, x + W, y + W);
+            tap_pair(a2, h, x + 2 * W, y + 2 * W);
+            tap_pair(a3, h, x + 3 * W, y + 3 * W);
+            tap_pair(a4, h, x + 4 * W, y + 4 * W);
+            tap_pair(a5, h, x + 5 * W, y + 5 * W);
+            tap_pair(a6, h, x + 6 * W, y + 6 * W);
+            tap_pair(a7, h, x + 7 * W, y + 7 * W);
+        }
+        int32_t *lo = b.lo + j, *hi = b.hi + j;
+        round_ends<V, I>(a0, bound, lo, hi);
+        round_ends<V, I>(a1, bound, lo + W, hi + W);
+        round_ends<V, I>(a2, bound, lo + 2 * W, hi + 2 * W);
+        round_ends<V, I>(a3, bound, lo + 3 * W, hi + 3 * W);
+        round_ends<V, I>(a4, bound, lo + 4 * W, hi + 4 * W);
+        round_ends<V, I>(a5, bound, lo + 5 * W, hi + 5 * W);
+        round_ends<V, I>(a6, bound, lo + 6 * W, hi + 6 * W);
+        round_ends<V, I>(a7, bound, lo + 7 * W, hi + 7 * W);
+    }
+}
+
+// One block: converts the n inputs into the window, computes the fast
+// outputs, writes them saturated and returns how many were clipped. Sets
+// `undecided` when some fast output lay too close to a boundary.
+template <typename V, typename I>
+inline long fast_block(const int16_t *in, int16_t *out, std::size_t n,
+                       const Block &b, bool &undecided)
+{
+    for (std::size_t i = 0; i < n; i++)
+        b.d[HISTORY + i] = in[i];
+    fast_sums<V, I>(b, n, fast_bound());
+    long clipped = 0;
+    int32_t differ = 0;
+    for (std::size_t j = 0; j < n; j++) {
+        const int32_t v = b.lo[j];
+        const int32_t s = v > 32767 ? 32767 : v < -32768 ? -32768 : v;
+        out[j] = static_cast<int16_t>(s);
+        clipped += s != v;
+        differ |= v ^ b.hi[j];
+    }
+    undecided = differ != 0;
+    return clipped;
+}
+
+// Each instruction set gets its own copy of the block code, everything
+// inlined. Predictive commoning is off: it would carry loads from one tap
+// to the next in registers (the accumulators' windows overlap) and spill
+// the accumulators instead.
+#define TAVO_BLOCK_ATTRS flatten, optimize("no-predictive-commoning")
+
+#if defined(__x86_64__) || defined(__i386__)
+#define TAVO_X86 1
+__attribute__((target("avx512f"), TAVO_BLOCK_ATTRS)) long
+fast_block_avx512(const int16_t *in, int16_t *out, std::size_t n,
+                  const Block &b, bool &undecided)
+{
+    return fast_block<V8D, V8I>(in, out, n, b, undecided);
+}
+
+__attribute__((target("avx2,fma"), TAVO_BLOCK_ATTRS)) long
+fast_block_avx2(const int16_t *in, int16_t *out, std::size_t n,
+                const Block &b, bool &undecided)
+{
+    return fast_block<V4D, V4I>(in, out, n, b, undecided);
+}
+#endif
+
+__attribute__((TAVO_BLOCK_ATTRS)) long
+fast_block_generic(const int16_t *in, int16_t *out, std::size_t n,
+                   const Block &b, bool &undecided)
+{
+    return fast_block<V2D, V2I>(in, out, n, b, undecided);
+}
+
+long run_fast_block(FilterKernel kernel, const int16_t *in, int16_t *out,
+                    std::size_t n, const Block &b, bool &undecided)
 {
 #ifdef TAVO_X86
     if (kernel == FilterKernel::AVX512)
-        return fast_sums_avx512(d, f, n);
+        return fast_block_avx512(in, out, n, b, undecided);
     if (kernel == FilterKernel::AVX2)
-        return fast_sums_avx2(d, f, n);
+        return fast_block_avx2(in, out, n, b, undecided);
 #else
     (void)kernel;
 #endif
-    fast_sums_generic(d, f, n);
+    return fast_block_generic(in, out, n, b, undecided);
 }
 
 // trunc(value) as a 16-bit sample, saturated; counts saturated outputs.
@@ -186,7 +309,7 @@ bool filter_kernel_supported(FilterKernel kernel)
         return true;
 #ifdef TAVO_X86
     case FilterKernel::AVX2:
-        return __builtin_cpu_supports("avx2");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     case FilterKernel::AVX512:
         return __builtin_cpu_supports("avx512f");
 #endif
@@ -218,7 +341,8 @@ double filter_window(const double *window)
 FilterStream::FilterStream(double initial, FilterKernel kernel)
     : kernel_(filter_kernel_supported(kernel) ? kernel : best_filter_kernel()),
       window_(HISTORY + BLOCK, initial),
-      fast_(BLOCK, 0.0),
+      lo_(BLOCK, 0),
+      hi_(BLOCK, 0),
       warmup_(HISTORY)
 {
 }
@@ -239,28 +363,22 @@ long FilterStream::process(const int16_t *in, int16_t *out, std::size_t n)
 void FilterStream::process_block(const int16_t *in, int16_t *out,
                                  std::size_t n, long &clipped)
 {
-    double *d = window_.data();
-    for (std::size_t i = 0; i < n; i++)
-        d[HISTORY + i] = in[i];
-    run_fast_sums(kernel_, d, fast_.data(), n);
-
-    const double bound = fast_bound();
-    for (std::size_t j = 0; j < n; j++) {
-        if (warmup_ > 0) {
-            --warmup_;
-            out[j] = round_reference(filter_window(d + j), clipped);
-            continue;
-        }
-        // |fast sum| < 2^17 here, so the conversions to long are exact
-        // truncations toward zero.
-        const long lo = static_cast<long>((fast_[j] - bound) + 0.5);
-        const long hi = static_cast<long>((fast_[j] + bound) + 0.5);
-        if (lo == hi) {
-            out[j] = saturate(static_cast<double>(lo), clipped);
-        } else {
-            ++recomputed_;
-            out[j] = round_reference(filter_window(d + j), clipped);
+    const Block b{window_.data(), lo_.data(), hi_.data()};
+    bool undecided = false;
+    clipped += run_fast_block(kernel_, in, out, n, b, undecided);
+    if (undecided || warmup_ > 0) {
+        for (std::size_t j = 0; j < n; j++) {
+            const bool warm = warmup_ > 0;
+            if (!warm && b.lo[j] == b.hi[j])
+                continue;
+            if (warm)
+                --warmup_;
+            else
+                ++recomputed_;
+            // Undo the fast output's count before rounding the exact sum.
+            clipped -= b.lo[j] > 32767 || b.lo[j] < -32768;
+            out[j] = round_reference(filter_window(b.d + j), clipped);
         }
     }
-    std::memmove(d, d + n, HISTORY * sizeof(double));
+    std::memmove(b.d, b.d + n, HISTORY * sizeof(double));
 }

@@ -59,7 +59,8 @@ private:
 
     FilterKernel kernel_;
     std::vector<double> window_;  // history of FILTER_TAPS - 1 inputs, then one block
-    std::vector<double> fast_;    // fast sums of one block
+    std::vector<int32_t> lo_;     // per output of a block: rounded fast sum
+    std::vector<int32_t> hi_;     // minus and plus the error bound
     long warmup_;                 // outputs left whose window still holds `initial`
     long recomputed_ = 0;
 };
