@@ -1,0 +1,265 @@
+// tavoinfo: one file through the reader library's record stream.
+#include "inspect.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <streambuf>
+
+#include "zeltra.h"
+
+namespace tavoinfo {
+
+namespace {
+
+// Thrown by the fatal-exit handler so that a damaged file ends only its own
+// inspection; the reader library releases its handles on the way out.
+struct ReaderFailure {
+    int status;
+};
+
+void throw_reader_failure(int status)
+{
+    throw ReaderFailure{status};
+}
+
+// Installs the throwing handler for one inspection and restores the default.
+class FatalExitCatcher {
+public:
+    FatalExitCatcher() { Zeltra::set_fatal_exit_handler(throw_reader_failure); }
+    ~FatalExitCatcher() { Zeltra::set_fatal_exit_handler(nullptr); }
+    FatalExitCatcher(const FatalExitCatcher&) = delete;
+    FatalExitCatcher& operator=(const FatalExitCatcher&) = delete;
+};
+
+// Passes everything written to std::cerr on unchanged and keeps the lines
+// written since the last clear(), so the message of a fatal exit can be
+// repeated in the report.
+class ErrorTap : public std::streambuf {
+public:
+    ErrorTap() : out_(std::cerr.rdbuf(this)) {}
+    ~ErrorTap() override { std::cerr.rdbuf(out_); }
+    ErrorTap(const ErrorTap&) = delete;
+    ErrorTap& operator=(const ErrorTap&) = delete;
+
+    void clear()
+    {
+        lines_.clear();
+        partial_.clear();
+    }
+    // Last non-empty line written since clear(), a pending partial line included.
+    std::string last_line() const
+    {
+        if (!partial_.empty())
+            return partial_;
+        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
+            if (!it->empty())
+                return *it;
+        return std::string();
+    }
+    // First line since clear() that begins with prefix, followed by the
+    // start of the line after it (the reader prints a failed text line on
+    // the next line).
+    std::string find(const char* prefix) const
+    {
+        const std::size_t shown = 60;
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            if (lines_[i].compare(0, std::strlen(prefix), prefix) != 0)
+                continue;
+            if (i + 1 == lines_.size())
+                return lines_[i];
+            const std::string& next = lines_[i + 1];
+            return lines_[i] + " " + next.substr(0, shown) + (next.size() > shown ? "..." : "");
+        }
+        return std::string();
+    }
+
+protected:
+    int overflow(int c) override
+    {
+        if (c == traits_type::eof())
+            return traits_type::not_eof(c);
+        keep(static_cast<char>(c));
+        return out_->sputc(static_cast<char>(c));
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        for (std::streamsize i = 0; i < n; ++i)
+            keep(s[i]);
+        return out_->sputn(s, n);
+    }
+    int sync() override { return out_->pubsync(); }
+
+private:
+    void keep(char c)
+    {
+        if (c == '\n') {
+            lines_.push_back(partial_);
+            partial_.clear();
+        } else {
+            partial_.push_back(c);
+        }
+    }
+
+    std::streambuf* out_;
+    std::vector<std::string> lines_;
+    std::string partial_;
+};
+
+// Read access to reader state that has no public accessor: the gap counter
+// and the time-word convention are protected members.  A pointer to member
+// formed inside a derived class reads them from any reader object; the class
+// itself is never instantiated.
+struct ReaderState : Zeltra::ZELTRA {
+    static int gaps(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::timegaps); }
+    static bool unix_time(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::unixtime); }
+};
+
+// Midnight of the recording day that the reader took from the path (0 when
+// the path gave none), recovered through the public time-word conversion: a
+// minute word above 60 counts from midnight, so (61, 0) is midnight + 3660 s.
+long long start_of_day(Zeltra::ZELTRA& z)
+{
+    const int saved[2] = {z.time[0], z.time[1]};
+    z.time[0] = 61;
+    z.time[1] = 0;
+    const long long midnight = static_cast<long long>(z.get_tavotime(0)) - 61 * 60;
+    z.time[0] = saved[0];
+    z.time[1] = saved[1];
+    return midnight;
+}
+
+bool is_gzip(const std::string& path)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    unsigned char magic[2] = {0, 0};
+    return f && std::fread(magic, 1, 2, f.get()) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+}
+
+long long days_from_civil(long long y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// Fills the header fields and decides how the stamps are to be read.
+void describe_reader(Zeltra::ZELTRA& z, FileReport& r, long long& date_offset)
+{
+    r.kind = z.type();
+    r.header = z.firstline;
+    r.station = z.get_station();
+    r.frequency = z.get_frequency();
+    r.gain = z.get_gain();
+    r.length = z.get_length();
+    date_offset = 0;
+    if (!z.is_newfile()) {
+        r.time_words = TimeWords::None;
+    } else if (ReaderState::unix_time(z)) {
+        r.time_words = TimeWords::UnixTime;
+        r.has_date = true;
+    } else {
+        r.time_words = TimeWords::MinutesSeconds;
+        long long midnight = 0;
+        if (start_of_day(z) != 0) {
+            r.has_date = true;
+        } else if (header_date(r.header, midnight)) {
+            r.has_date = true;
+            date_offset = midnight;
+        }
+    }
+}
+
+// The record stream of one reader, stamp by stamp.  The reader tests each
+// record against the next one when it reads that one ahead, so a rise of its
+// gap counter during a step marks a gap after the record that step delivers.
+void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset, ErrorTap& tap)
+{
+    const double record_seconds = r.frequency > 0 ? static_cast<double>(r.length) / r.frequency : 0;
+    const bool stamped = r.time_words != TimeWords::None;
+    long long previous = 0;
+    long long day_shift = 0;   // whole days added past each midnight wrap
+    bool gap_pending = false;
+    for (;;) {
+        tap.clear();
+        const int gaps_before = ReaderState::gaps(z);
+        const int got = z.getdata();
+        if (r.error.empty())
+            r.error = tap.find("Failed to read value");
+        if (got == -1)
+            break;
+        long long stamp = static_cast<long long>(z.get_tavotime(0));
+        // The reader's rule: a stamp almost a day earlier lies past midnight.
+        if (stamped && r.records > 0 && stamp + day_shift - previous < -86000)
+            day_shift += Zeltra::ZELTRA::SECS_PER_DAY;
+        stamp += day_shift;
+        const double at = static_cast<double>(stamp + date_offset);
+        if (r.records == 0)
+            r.first = at;
+        if (gap_pending) {
+            const double end = r.last + record_seconds;
+            r.gaps.push_back(Gap{end, at - end});
+        }
+        r.last = at;
+        previous = stamp;
+        ++r.records;
+        r.time_gaps = ReaderState::gaps(z);
+        gap_pending = r.time_gaps > gaps_before;
+    }
+}
+
+}  // namespace
+
+double FileReport::duration() const
+{
+    if (frequency <= 0)
+        return -1;
+    return static_cast<double>(records) * static_cast<double>(length) / frequency;
+}
+
+bool header_date(const std::string& header, long long& midnight)
+{
+    const std::string::size_type at = header.find(" date: ");
+    if (at == std::string::npos)
+        return false;
+    const std::string token = header.substr(at + 7, header.find(' ', at + 7) - (at + 7));
+    int y = 0, m = 0, d = 0, used = 0;
+    char s1 = 0, s2 = 0;
+    const bool separated = std::sscanf(token.c_str(), "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 &&
+                           s1 == s2 && std::strchr("-/.", s1) != nullptr;
+    const bool compact = token.size() == 8 && std::sscanf(token.c_str(), "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
+    if (!(separated || compact) || static_cast<std::size_t>(used) != token.size())
+        return false;
+    if (m < 1 || m > 12 || d < 1 || d > 31)
+        return false;
+    midnight = days_from_civil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * 86400;
+    return true;
+}
+
+FileReport inspect_file(const std::string& path)
+{
+    FileReport r;
+    r.path = path;
+    r.gzip = is_gzip(path);
+    ErrorTap tap;
+    FatalExitCatcher catcher;
+    try {
+        std::unique_ptr<Zeltra::ZELTRA> reader(
+            Zeltra::detect(path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+        r.opened = true;
+        long long date_offset = 0;
+        describe_reader(*reader, r, date_offset);
+        read_records(*reader, r, date_offset, tap);
+    } catch (const ReaderFailure&) {
+        r.error = tap.last_line();
+        if (r.error.empty())
+            r.error = "the reader library refused the file";
+    }
+    return r;
+}
+
+}  // namespace tavoinfo

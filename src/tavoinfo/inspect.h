@@ -1,0 +1,76 @@
+// tavoinfo: reads one TAVO data file through the reader library and collects
+// what it holds.
+#ifndef TAVOINFO_INSPECT_H
+#define TAVOINFO_INSPECT_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tavoinfo {
+
+/// How a file's records carry their time stamps.
+enum class TimeWords {
+    None,            ///< old-style file: no time words
+    MinutesSeconds,  ///< minutes and seconds from the base hour or from midnight
+    UnixTime,        ///< low and high halves of a 32-bit Unix time
+};
+
+/// A time gap between two consecutive records, as the reader counted it.
+struct Gap {
+    /// End of the record before the gap (its stamp plus its nominal
+    /// duration), in the same seconds as FileReport::first.
+    double start = 0;
+    /// Seconds from that end to the stamp of the record after the gap; a
+    /// negative length means the stamps stepped back in time.
+    double seconds = 0;
+};
+
+/// Everything tavoinfo reports about one file.  Fields that could not be
+/// read keep their start values; `error` says why reading stopped.
+struct FileReport {
+    std::string path;
+    bool opened = false;       ///< the reader library accepted the file
+    bool gzip = false;         ///< the file is gzip-compressed
+    std::string kind;          ///< "binary" or "text" (empty when not opened)
+    std::string header;        ///< header line as the reader took it
+    char station = 0;          ///< 0: none
+    double frequency = 0;      ///< sampling frequency in Hz
+    int gain = -1;             ///< -1: not given
+    std::size_t length = 0;    ///< samples per channel in one record
+    TimeWords time_words = TimeWords::None;
+    unsigned long records = 0;
+    /// True when first, last and the gap starts are calendar times in
+    /// seconds since the Unix epoch (UTC): the records carry Unix times, or
+    /// the path or the header line gives the recording day.  Otherwise they
+    /// count seconds from the recording day's midnight.
+    bool has_date = false;
+    double first = 0;          ///< stamp of the first record (when records > 0)
+    double last = 0;           ///< stamp of the last record, past a midnight wrap
+    int time_gaps = 0;         ///< the reader's own gap count
+    std::vector<Gap> gaps;     ///< one entry per counted gap, in file order
+    std::string error;         ///< empty when the file was read to its end
+
+    std::size_t samples_per_channel() const { return records * length; }
+    /// Nominal duration records x length / frequency in seconds; negative when
+    /// the frequency is not positive (unknown).
+    double duration() const;
+};
+
+/// Reads the file at path with the reader library's record stream (look-ahead
+/// on, new-style records, no date required in the path) and returns its
+/// report.  Never ends the process: the library's fatal exits are caught for
+/// the duration of the call and their last message becomes `error`; a text
+/// record the reader could not parse also sets `error` (and reading goes on
+/// as far as the reader goes).  The library's own messages still appear on
+/// standard error.
+FileReport inspect_file(const std::string& path);
+
+/// Midnight UTC (seconds since the epoch) of the date token of a form-3
+/// header line ("date: 2014-03-15", also with '/' or '.' or as 20140315);
+/// returns false when the line carries no such date.
+bool header_date(const std::string& header, long long& midnight);
+
+}  // namespace tavoinfo
+
+#endif  // TAVOINFO_INSPECT_H

@@ -1,0 +1,89 @@
+// tavoinfo: reports what TAVO data files hold: kind, header fields, record
+// count, first and last record times, duration and time gaps.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+#include "inspect.h"
+#include "libkemra.h"
+#include "report.h"
+#include "zeltra.h"
+
+namespace {
+
+// The number in a "<name> Ver: <number>" string: the text after its last blank.
+const char* version_number(const char* s)
+{
+    const char* blank = std::strrchr(s, ' ');
+    return blank ? blank + 1 : s;
+}
+
+void print_version()
+{
+    std::printf("tavoinfo %s\n", TAVO2WAV_VERSION);
+    std::printf("libzeltra %s\n", version_number(Zeltra::shortVersion));
+    std::printf("libkemra %s\n", version_number(::shortVersion));
+}
+
+void usage()
+{
+    std::printf("Usage: tavoinfo [--json] <file>...\n"
+                "Reports what each TAVO data file holds: kind, header line, station,\n"
+                "sampling frequency, gain, record length, time words, records, samples,\n"
+                "first and last record times, nominal duration and time gaps.\n"
+                "\t--json      one JSON document for all files\n"
+                "\t--version   program and library versions\n"
+                "\t--help      this text\n"
+                "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
+}
+
+std::vector<std::string> file_arguments(int argc, char** argv)
+{
+    std::vector<std::string> files;
+    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
+        files.push_back(argv[i]);
+    return files;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int help = get_option(argc, argv, "help", 1, 0);
+    help = get_option(argc, argv, "h", help + 1, help);
+    help = get_option(argc, argv, "?", help + 1, help);
+    if (help != 0 || argc == 1) {
+        usage();
+        return 0;
+    }
+    if (get_option(argc, argv, "version", 1, 0)) {
+        print_version();
+        return 0;
+    }
+    const bool json = get_option(argc, argv, "json", 1, 0) != 0;
+    const std::vector<std::string> files = file_arguments(argc, argv);
+    if (files.empty()) {
+        std::fprintf(stderr, "Error: No files given\n\n");
+        usage();
+        return 1;
+    }
+
+    std::vector<tavoinfo::FileReport> reports;
+    int status = 0;
+    for (const std::string& file : files) {
+        reports.push_back(tavoinfo::inspect_file(file));
+        if (!reports.back().error.empty())
+            status = 1;
+        if (!json) {
+            if (reports.size() > 1)
+                std::cout << "\n";
+            tavoinfo::print_text(std::cout, reports.back());
+            std::cout.flush();
+        }
+    }
+    if (json)
+        tavoinfo::print_json(std::cout, reports);
+    std::cout.flush();
+    return std::cout.good() ? status : 1;
+}
