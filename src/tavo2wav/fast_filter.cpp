@@ -18,7 +18,7 @@
 // with the stored coefficients, E' the exact sum of the kept products and F
 // the fast sum. With M = 32768 >= |x_i|, u = 2^-53 and
 // gamma_n = n u / (1 - n u), the standard bound for a dot product of n terms
-// summed in any order gives
+// summed in any order, with or without fused multiply-adds, gives
 //   |R - E|  <= gamma_129 * M * S_all     (129 products, reference order)
 //   |F - E'| <= gamma_33  * M * S_kept    (33 products of exact pair sums;
 //                                          |H_k (x_a + x_b)| <= 2 M |H_k|)
@@ -32,8 +32,8 @@
 // the rounding of B itself and of F -/+ 2 B, whose ulp is below 3e-11 since
 // |F| < 2^17), lo = F - 2 B <= R <= hi = F + 2 B, so when lo and hi give the
 // same truncated value, that is the output. Otherwise (about one output in
-// four million on smooth data) the output is recomputed in the reference
-// order from its window. Saturation thresholds are integers, so a truncated
+// four million on interpolated data) the output is recomputed in the
+// reference order from its window. Saturation thresholds are integers, so a truncated
 // value decides saturation as well.
 //
 // The first 128 outputs of a stream see the initial history value, which
@@ -304,6 +304,9 @@ int16_t round_reference(double sum, long &clipped)
 
 bool filter_kernel_supported(FilterKernel kernel)
 {
+#ifdef TAVO_X86
+    __builtin_cpu_init();  // in case this runs before static constructors
+#endif
     switch (kernel) {
     case FilterKernel::GENERIC:
         return true;
