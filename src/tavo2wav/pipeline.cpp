@@ -10,8 +10,10 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "libkemra.h"
+#include "output.h"
 #include "stages.h"
 #include "wave.h"
 #include "zeltra.h"
@@ -163,68 +165,114 @@ void filter()
     warn_clipped(clipped);
 }
 
-// Name of output file `index` for the layout, from the input's base name:
-// a letter and the base name without its first character, or "6ch" and the
-// whole base name, with the extension "wav". Empty when the name does not
-// fit the name buffers (256 bytes for the name, 260 for the path).
-std::string output_name(int index, const char *base)
+void report_write_error(const std::string &path, int err)
 {
-    char name[256];
-    int len;
-    if (stereo == SIX_CHANNEL)
-        len = std::snprintf(name, sizeof name, "6ch%s", base);
-    else
-        len = std::snprintf(name, sizeof name, "%c%s", "abcdef"[3 * stereo + index],
-                            *base ? base + 1 : base);
-    if (len < 0 || static_cast<size_t>(len) >= sizeof name)
-        return std::string();
-    char path[260];
-    if (combine_path(path, nullptr, nullptr, name, "wav") != 0)
-        return std::string();
-    return path;
+    flush_stdout();
+    std::fprintf(stderr, "Error: can't write %s: %s\n", path.c_str(), std::strerror(err));
 }
 
-// The name as it would be, for messages about a name that does not fit.
-std::string untruncated_name(int index, const char *base)
+bool known_layout()
 {
-    if (stereo == SIX_CHANNEL)
-        return std::string("6ch") + base + ".wav";
-    return std::string(1, "abcdef"[3 * stereo + index]) + (*base ? base + 1 : base) + ".wav";
+    if (output_files(stereo) != 0)
+        return true;
+    flush_stdout();
+    std::fprintf(stderr, "Unknown audio format: %d\n", static_cast<int>(stereo));
+    return false;
 }
 
-int write_file(int index, const std::string &path)
+// The stage-by-stage ending: resampling and filtering over whole buffers,
+// then one writer call per file.
+int write_stagewise(const char *base)
 {
+    if (upsample != 0 && !resample())
+        return 9;
+    if (need_filter)
+        filter();
+    if (!known_layout())
+        return 1;
     const unsigned long frames = static_cast<unsigned long>(ii);
     const int16_t *ch[3] = {data[0].get(), data[1].get(), data[2].get()};
-    switch (stereo) {
-    case MONO:
-        return put_wav_data_mono16(ch[index], frames, rate, path.c_str());
-    case STEREO:
-        return put_wav_data_stereo16(ch[index], ch[(index + 1) % 3], frames, rate, path.c_str());
-    default:
-        return put_wav_data_6ch(ch[0], ch[1], ch[2], frames, rate, path.c_str());
-    }
-}
-
-int write_outputs(const char *base)
-{
-    if (stereo != MONO && stereo != STEREO && stereo != SIX_CHANNEL) {
-        flush_stdout();
-        std::fprintf(stderr, "Unknown audio format: %d\n", static_cast<int>(stereo));
-        return 1;
-    }
-    const int files = stereo == SIX_CHANNEL ? 1 : 3;
-    for (int i = 0; i < files; i++) {
-        std::string path = output_name(i, base);
-        const bool fits = !path.empty();
-        if (!fits)
-            path = untruncated_name(i, base);
+    for (int i = 0; i < output_files(stereo); i++) {
+        bool fits;
+        const std::string path = output_name(stereo, i, base, &fits);
         std::printf("writing: %s ", path.c_str());
         errno = ENAMETOOLONG;
-        if (!fits || !write_file(i, path)) {
-            const int err = errno;
-            flush_stdout();
-            std::fprintf(stderr, "Error: can't write %s: %s\n", path.c_str(), std::strerror(err));
+        const FileLayout l = file_layout(stereo, i);
+        int ok = 0;
+        if (fits && stereo == MONO)
+            ok = put_wav_data_mono16(ch[i], frames, rate, path.c_str());
+        else if (fits && stereo == STEREO)
+            ok = put_wav_data_stereo16(ch[l.source[0]], ch[l.source[1]], frames, rate, path.c_str());
+        else if (fits)
+            ok = put_wav_data_6ch(ch[0], ch[1], ch[2], frames, rate, path.c_str());
+        if (!ok) {
+            report_write_error(path, errno);
+            return 1;
+        }
+        std::printf("done\n");
+    }
+    return 0;
+}
+
+// Renders every output file into its temporary file, in file order, up to
+// the first failure. Returns the index of the file that failed (the file
+// count when none did) and its errno in *err.
+int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *writers,
+                 ClipCount *clips, int *err)
+{
+    const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
+    const unsigned long frames = static_cast<unsigned long>(ii) * (upsample > 0 ? upsample : 1);
+    const int files = output_files(stereo);
+    for (int i = 0; i < files; i++) {
+        bool fits;
+        const std::string path = output_name(stereo, i, base, &fits);
+        if (!fits) {
+            *err = ENAMETOOLONG;
+            return i;
+        }
+        const FileLayout l = file_layout(stereo, i);
+        std::unique_ptr<WaveWriter> w(new WaveWriter);
+        if (!w->open(path.c_str(), l.channels, frames, rate) ||
+            !render_file(*w, l, ch, ii, upsample, need_filter != 0, clips)) {
+            *err = errno;
+            return i;
+        }
+        writers->push_back(std::move(w));
+    }
+    return files;
+}
+
+// The fused ending: every file is resampled, filtered and written to a
+// temporary file chunk by chunk; the stage lines follow once that work is
+// done, and each "writing:" line puts its file in place. A file that could
+// not be written is reported at its own "writing:" line, after the files
+// before it have been put in place, as the stage-by-stage ending would.
+int write_fused(const char *base)
+{
+    if (!known_layout())
+        return 1;
+    if (upsample != 0)
+        std::printf("Resampling %d ...", upsample);
+    std::vector<std::unique_ptr<WaveWriter>> writers;
+    ClipCount clips;
+    int err = 0;
+    const int failed = render_files(base, &writers, &clips, &err);
+    if (need_filter) {
+        const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
+        count_remaining_clips(ch, ii, upsample, true, &clips);
+    }
+    if (upsample != 0)
+        std::printf("done\n");
+    if (need_filter) {
+        std::printf("Filtering...done.\n");
+        warn_clipped(clips.total());
+    }
+    for (int i = 0; i < output_files(stereo); i++) {
+        bool fits;
+        const std::string path = output_name(stereo, i, base, &fits);
+        std::printf("writing: %s ", path.c_str());
+        if (i == failed || !writers[i]->commit()) {
+            report_write_error(path, i == failed ? err : errno);
             return 1;
         }
         std::printf("done\n");
@@ -243,7 +291,7 @@ bool fits_wav()
     return false;
 }
 
-int convert(const string_vector &files)
+int convert(const string_vector &files, bool stagewise)
 {
     if (!allocate(data, MAXSIZE))
         return 9;
@@ -256,11 +304,7 @@ int convert(const string_vector &files)
     if (remove_offset)
         remove_offsets();
     scale();
-    if (upsample != 0 && !resample())
-        return 9;
-    if (need_filter)
-        filter();
-    const int status = write_outputs(base);
+    const int status = stagewise ? write_stagewise(base) : write_fused(base);
     ii = 0;
     for (Buffer &b : data)
         b.reset();
@@ -288,10 +332,23 @@ int16_t double2short(double d)
     return static_cast<int16_t>(d);
 }
 
-void tavo2wav(const string_vector &files)
+namespace {
+
+void finish(int status)
 {
-    const int status = convert(files);
     std::fflush(stdout);
     if (status != 0)
         std::exit(status);
+}
+
+}  // namespace
+
+void tavo2wav(const string_vector &files)
+{
+    finish(convert(files, false));
+}
+
+void tavo2wav_stagewise(const string_vector &files)
+{
+    finish(convert(files, true));
 }

@@ -18,6 +18,12 @@ constexpr long MAXSIZE = 3174400;
 // reader library ends the process itself for unreadable input).
 void tavo2wav(const string_vector &files);
 
+// The same conversion done stage by stage over whole buffers (resampled
+// buffers u times as long, one per-sample Filter() call per sample). It
+// writes the same bytes as tavo2wav() and is kept as the reference that
+// the fused pipeline is tested against.
+void tavo2wav_stagewise(const string_vector &files);
+
 // The automatic amplitude factor for a peak absolute sample value: the
 // largest power of two from 1 to 128 that keeps max * factor <= 32767, and 1
 // when even 1 does not.
