@@ -1,0 +1,73 @@
+#!/bin/sh
+# Measures the heavy job against sox: two days of an 18 Hz station (6199
+# records of 512 samples) resampled by 50 for listening, three mono WAV
+# files of 952 MB in all. Builds a Release binary, generates the input (a
+# binary TAVO file and the same samples as raw 16-bit frames for sox), runs
+# tavo2wav and sox alternately RUNS times (default 3) and prints the median
+# wall time and peak resident memory of each, their ratio, and the filter
+# kernel's throughput against the per-sample reference loop.
+#
+#   sh bench/run.sh [RUNS]
+set -eu
+cd "$(dirname "$0")/.."
+runs=${1:-3}
+sh scripts/deps.sh
+if [ ! -x /usr/bin/time ]; then  # GNU time, for the peak resident memory
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get install -y -qq time
+fi
+build=build-bench
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target tavo2wav make_example filter_bench >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+input="$work/2014/03/20140315/k4031516.dat"
+mkdir -p "$(dirname "$input")" "$work/tavo" "$work/sox"
+"$build/examples/make_example" "$input" 6199 "$work/in.raw"
+tavo2wav=$(realpath "$build/tavo2wav")
+
+measure() {  # name, command...: appends "wall rss_kb" to $work/name
+    name=$1
+    shift
+    sync
+    /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1
+    cat "$work/time" >> "$work/$name"
+}
+
+i=0
+while [ "$i" -lt "$runs" ]; do
+    rm -f "$work"/tavo/*.wav "$work"/sox/*.wav
+    (cd "$work/tavo" && measure tavo "$tavo2wav" -u 50 -r 1 "$input")
+    rm -f "$work"/tavo/*.wav
+    (cd "$work/sox" && measure sox sox -r 18 -c 3 -e signed -b 16 -t raw "$work/in.raw" -r 900 out.wav)
+    i=$((i + 1))
+done
+rm -f "$work"/tavo/*.wav "$work"/sox/*.wav
+
+"$build/bench/filter_bench" --benchmark_format=json --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true > "$work/kernel.json" 2>/dev/null
+
+python3 - "$work" <<'PY'
+import json, statistics, sys
+work = sys.argv[1]
+def runs(name):
+    rows = [line.split() for line in open(f"{work}/{name}") if line.strip()]
+    return [float(r[0]) for r in rows], [int(r[1]) for r in rows]
+tw, tm = runs("tavo")
+sw, sm = runs("sox")
+t, s = statistics.median(tw), statistics.median(sw)
+print(f"{'':24}{'tavo2wav -u 50 -r 1':>22}{'sox 18 Hz -> 900 Hz':>22}")
+print(f"{'median wall time (s)':24}{t:>22.2f}{s:>22.2f}")
+print(f"{'peak RSS (MB)':24}{max(tm) / 1024:>22.1f}{max(sm) / 1024:>22.1f}")
+print(f"{'wall time ratio':24}{t / s:>22.2f}   (target <= 0.50)")
+bench = json.load(open(f"{work}/kernel.json"))["benchmarks"]
+speed = {b["run_name"]: b["items_per_second"] for b in bench
+         if b.get("aggregate_name") == "median" and "items_per_second" in b}
+ref = speed.get("ReferenceLoop")
+for name, v in sorted(speed.items()):
+    if name != "ReferenceLoop":
+        print(f"{'kernel ' + name:24}{v / 1e6:>18.0f} M/s  {v / ref:.1f} x the per-sample loop")
+print(f"{'per-sample loop':24}{ref / 1e6:>18.0f} M/s   (target: best kernel >= 6 x)")
+PY
