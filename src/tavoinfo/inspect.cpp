@@ -107,13 +107,14 @@ private:
     std::string partial_;
 };
 
-// Read access to reader state that has no public accessor: the gap counter
-// and the time-word convention are protected members.  A pointer to member
+// Read access to reader state that has no public accessor: the gap counter,
+// the time-word convention and the look-ahead flag are protected members.  A pointer to member
 // formed inside a derived class reads them from any reader object; the class
 // itself is never instantiated.
 struct ReaderState : Zeltra::ZELTRA {
     static int gaps(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::timegaps); }
     static bool unix_time(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::unixtime); }
+    static bool holds_next(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::is_next); }
 };
 
 // Midnight of the recording day that the reader took from the path (0 when
@@ -174,41 +175,73 @@ void describe_reader(Zeltra::ZELTRA& z, FileReport& r, long long& date_offset)
     }
 }
 
-// The record stream of one reader, stamp by stamp.  The reader tests each
-// record against the next one when it reads that one ahead, so a rise of its
-// gap counter during a step marks a gap after the record that step delivers.
+// Follows the record stream of one reader, stamp by stamp.  The reader tests
+// each record against the next one when it reads that one ahead, so a rise
+// of its gap counter during a step marks a gap after the record that step
+// delivers.
+class StampTrack {
+public:
+    StampTrack(FileReport& r, long long date_offset)
+        : r_(r),
+          date_offset_(date_offset),
+          record_seconds_(r.frequency > 0 ? static_cast<double>(r.length) / r.frequency : 0),
+          stamped_(r.time_words != TimeWords::None)
+    {
+    }
+
+    // Takes the record now at the start of the reader's `current`.
+    void take(const Zeltra::ZELTRA& z, bool gap_after)
+    {
+        long long stamp = static_cast<long long>(z.get_tavotime(0));
+        // The reader's rule: a stamp almost a day earlier lies past midnight.
+        if (stamped_ && r_.records > 0 && stamp + day_shift_ - previous_ < -86000)
+            day_shift_ += Zeltra::ZELTRA::SECS_PER_DAY;
+        stamp += day_shift_;
+        if (r_.records == 0)
+            r_.first = static_cast<double>(stamp + date_offset_);
+        if (gap_pending_) {
+            const double end = static_cast<double>(previous_ + date_offset_) + record_seconds_;
+            r_.gaps.push_back(Gap{end, static_cast<double>(stamp - previous_) - record_seconds_});
+        }
+        r_.last = static_cast<double>(stamp + date_offset_);
+        previous_ = stamp;
+        ++r_.records;
+        gap_pending_ = gap_after;
+    }
+
+private:
+    FileReport& r_;
+    const long long date_offset_;
+    const double record_seconds_;
+    const bool stamped_;
+    long long previous_ = 0;
+    long long day_shift_ = 0;  // whole days added past each midnight wrap
+    bool gap_pending_ = false;
+};
+
 void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset, ErrorTap& tap)
 {
-    const double record_seconds = r.frequency > 0 ? static_cast<double>(r.length) / r.frequency : 0;
-    const bool stamped = r.time_words != TimeWords::None;
-    long long previous = 0;
-    long long day_shift = 0;   // whole days added past each midnight wrap
-    bool gap_pending = false;
+    StampTrack track(r, date_offset);
     for (;;) {
         tap.clear();
         const int gaps_before = ReaderState::gaps(z);
-        const int got = z.getdata();
+        const bool held = ReaderState::holds_next(z);
+        int got;
+        try {
+            got = z.getdata();
+        } catch (const ReaderFailure&) {
+            // A held look-ahead record has moved to `current` before the
+            // read that failed: it was read whole, so it counts.
+            if (held)
+                track.take(z, false);
+            throw;
+        }
         if (r.error.empty())
             r.error = tap.find("Failed to read value");
         if (got == -1)
             break;
-        long long stamp = static_cast<long long>(z.get_tavotime(0));
-        // The reader's rule: a stamp almost a day earlier lies past midnight.
-        if (stamped && r.records > 0 && stamp + day_shift - previous < -86000)
-            day_shift += Zeltra::ZELTRA::SECS_PER_DAY;
-        stamp += day_shift;
-        const double at = static_cast<double>(stamp + date_offset);
-        if (r.records == 0)
-            r.first = at;
-        if (gap_pending) {
-            const double end = r.last + record_seconds;
-            r.gaps.push_back(Gap{end, at - end});
-        }
-        r.last = at;
-        previous = stamp;
-        ++r.records;
         r.time_gaps = ReaderState::gaps(z);
-        gap_pending = r.time_gaps > gaps_before;
+        track.take(z, r.time_gaps > gaps_before);
     }
 }
 

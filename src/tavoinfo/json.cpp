@@ -92,6 +92,11 @@ std::string JsonWriter::number(double x)
     if (!std::isfinite(x))
         return "null";
     char buf[32];
+    // Whole numbers of a double's exact range print as integers.
+    if (x == std::floor(x) && std::fabs(x) < 9007199254740992.0) {
+        std::snprintf(buf, sizeof buf, "%.0f", x);
+        return buf;
+    }
     for (int precision = 1; precision <= 17; ++precision) {
         std::snprintf(buf, sizeof buf, "%.*g", precision, x);
         if (std::strtod(buf, nullptr) == x)
