@@ -44,7 +44,7 @@ def convert(tool, cwd, args):
 
 
 def main():
-    tool, generator = sys.argv[1], sys.argv[2]
+    tool, generator = (os.path.abspath(p) for p in sys.argv[1:3])
     zero = [0] * FRAMES
     r0, r1, r2 = ramp(0), ramp(1), ramp(2)
     # options, {file: (channels, rate, frames, samples or None)}
