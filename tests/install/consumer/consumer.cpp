@@ -1,0 +1,25 @@
+// Reads one TAVO data file through the installed libraries and prints
+// "<base name> <kind> records=<n> length=<samples> station=<letter>".
+#include <cstdio>
+#include <memory>
+
+#include <libkemra.h>
+#include <zeltra.h>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tavo_consumer FILE\n");
+        return 2;
+    }
+    char drive[256], dir[256], name[256], ext[256];
+    if (explode_path(argv[1], drive, dir, name, ext) != 0)
+        return 1;
+    std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::detect(argv[1], true, Zeltra::ZELTRA::FT_NEW, false));
+    unsigned long records = 0;
+    while (reader->getdata() != -1)
+        ++records;
+    std::printf("%s %s records=%lu length=%zu station=%c\n", name, reader->type(), records,
+                reader->get_length(), reader->get_station());
+    return 0;
+}
