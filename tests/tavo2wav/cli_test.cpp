@@ -562,6 +562,16 @@ std::vector<Conversion> numeric_edges()
         {"FilterOutputSaturates", {binary(X, {full, constant(512, 0), constant(512, 0)})},
          {"-o", "-z", "1", "-u", "0", X}, start("mono") + FILTERING + writing(ABC),
          reader_lines(X) + clipped(filter_overshoots(full)), monos("4010100", 512)},
+        // Stereo and six-channel files use a channel more than once; its
+        // clips still count once.
+        {"FilterOutputSaturatesStereo", {binary(X, {full, full, constant(512, 0)})},
+         {"-s", "-o", "-z", "1", "-u", "0", X}, start("stereo") + FILTERING + writing(DEF),
+         reader_lines(X) + clipped(2 * filter_overshoots(full)),
+         {wav(DEF[0], 2, 512), wav(DEF[1], 2, 512), wav(DEF[2], 2, 512)}},
+        {"FilterOutputSaturatesSixChannels", {binary(X, {constant(512, 0), full, full})},
+         {"-6", "-o", "-z", "1", "-u", "0", X},
+         start("stereo") + FILTERING + writing({"6chx4010100.wav"}),
+         reader_lines(X) + clipped(2 * filter_overshoots(full)), {wav("6chx4010100.wav", 6, 512)}},
         {"TextValuesSaturate", {text(X, text_values)}, raw, raw_out,
          reader_lines(X, "text") + clipped(5),
          monos("4010100", 128, {32767, -32768, 32767, -32768, 0, 32767, -32768}, {1}, {2})},
@@ -605,6 +615,63 @@ std::vector<Conversion> reader_lifetime()
 INSTANTIATE_TEST_SUITE_P(ReaderLifetime, ConvertingRun, testing::ValuesIn(reader_lifetime()),
                          label);
 
+// Resampling by 1100 and filtering, checked sample by sample against the
+// documented arithmetic on outputs longer than 262144 frames.
+TEST(LongOutput, MatchesDocumentedResamplingAndFilter)
+{
+    const int u = 1100;
+    Channels in;
+    unsigned long seed = 12345;
+    for (auto &ch : in)
+        for (int j = 0; j < 256; j++) {
+            seed = seed * 1103515245 + 12345;
+            ch.push_back(static_cast<double>((seed >> 16) % 16001) - 8000.0);
+        }
+    std::array<std::vector<int>, 3> want;
+    for (int c = 0; c < 3; c++) {
+        // a + (b - a) * (j / u), truncated; the last u samples hold the last input
+        std::vector<double> up;
+        for (size_t k = 1; k < in[c].size(); k++)
+            for (int j = 0; j < u; j++)
+                up.push_back(std::trunc(in[c][k - 1] + (in[c][k] - in[c][k - 1]) * (double(j) / u)));
+        up.resize(up.size() + u, in[c].back());
+        for (size_t n = 0; n < up.size(); n++) {
+            long double y = n >= 128 ? H[0] * static_cast<long double>(up[n - 128]) : 0;
+            for (size_t k = 1; k <= 128 && k <= n + 1; k++)
+                y += H[k] * static_cast<long double>(up[n - k + 1]);
+            want[c].push_back(static_cast<int>(std::trunc(y + 0.5L)));
+        }
+    }
+    const std::vector<std::string> options = {"-o", "-z", "1", "-u", "1100", X};
+    for (const std::string layout : {"-m", "-s", "-6"}) {
+        SCOPED_TRACE(layout);
+        Session r;
+        std::vector<std::string> args = options;
+        args.insert(args.begin(), layout);
+        run(r, {binary(X, in)}, args);
+        EXPECT_EQ(r.result.status, 0);
+        EXPECT_EQ(r.result.err, reader_lines(X));
+        const std::vector<int> none(want[0].size(), 0);
+        auto pair = [&](int a, int b) {
+            std::vector<int> x;
+            for (size_t i = 0; i < want[0].size(); i++)
+                x.insert(x.end(), {want[a][i], want[b][i]});
+            return x;
+        };
+        if (layout == "-m")
+            check_wavs(r.dir.path(), monos("4010100", 281600, want[0], want[1], want[2]));
+        else if (layout == "-s")
+            check_wavs(r.dir.path(), {wav(DEF[0], 2, 281600, pair(0, 1)), wav(DEF[1], 2, 281600, pair(1, 2)),
+                                      wav(DEF[2], 2, 281600, pair(2, 0))});
+        else {
+            std::vector<int> six;
+            for (size_t i = 0; i < want[0].size(); i++)
+                six.insert(six.end(), {want[1][i], 0, want[0][i], 0, want[2][i], 0});
+            check_wavs(r.dir.path(), {wav("6chx4010100.wav", 6, 281600, six)});
+        }
+    }
+}
+
 // ---- Runs that fail --------------------------------------------------------
 
 struct Failure {
@@ -613,6 +680,7 @@ struct Failure {
     std::vector<std::string> args;
     std::string out, err;
     std::vector<std::string> dirs = {};  // directories made before the run
+    std::vector<std::string> left = {};  // WAV files written before the failure
 };
 
 std::ostream &operator<<(std::ostream &os, const Failure &f)
@@ -623,7 +691,7 @@ std::ostream &operator<<(std::ostream &os, const Failure &f)
 class FailingRun : public testing::TestWithParam<Failure> {};
 
 // Every failure ends with status 1 after logging the command line and
-// leaves no WAV file behind.
+// leaves no WAV file behind but those finished before it.
 TEST_P(FailingRun, EndsWithStatusOneAndExactMessages)
 {
     const Failure &f = GetParam();
@@ -634,7 +702,7 @@ TEST_P(FailingRun, EndsWithStatusOneAndExactMessages)
     EXPECT_EQ(r.result.status, 1);
     EXPECT_EQ(r.result.out, f.out);
     EXPECT_EQ(r.result.err, f.err);
-    EXPECT_EQ(wav_names(r.dir.path()), std::vector<std::string>());
+    EXPECT_EQ(wav_names(r.dir.path()), f.left);
     EXPECT_TRUE(fs::exists(r.dir.file("logfile")));
 }
 
@@ -643,6 +711,9 @@ std::vector<Failure> failures()
     const Input x = binary(X, squares());
     const std::string none = "Error: No files given\n\n";
     const std::string n252(252, 'n'), n253(253, 'n');
+    std::vector<double> full(512);  // full-scale square wave, overshoots in the filter
+    for (size_t j = 0; j < full.size(); j++)
+        full[j] = (j / 64) % 2 ? -32768.0 : 32767.0;
     return {
         {"NoFileGiven", {}, {"-s"}, start("stereo") + usage("tavo2wav", 4, 4000), none},
         {"NoFileUsageShowsValuesAfterOptions", {}, {"-u", "50", "-r", "1"},
@@ -664,6 +735,15 @@ std::vector<Failure> failures()
          reader_lines(X) + "Error: output too large for a WAV file (357913984 frames)\n"},
         {"OutputCannotBeWritten", {x}, {X}, start("mono") + defaults() + "writing: a4010100.wav ",
          reader_lines(X) + "Error: can't write a4010100.wav: Is a directory\n", {"a4010100.wav"}},
+        {"SecondOutputCannotBeWritten", {x}, {X},
+         start("mono") + defaults() + "writing: a4010100.wav done\nwriting: b4010100.wav ",
+         reader_lines(X) + "Error: can't write b4010100.wav: Is a directory\n", {"b4010100.wav"},
+         {"a4010100.wav"}},
+        {"ClipsReportedBeforeWriteFailure", {binary(X, {full, constant(512, 0), constant(512, 0)})},
+         {"-o", "-z", "1", "-u", "0", X}, start("mono") + FILTERING + "writing: a4010100.wav ",
+         reader_lines(X) + clipped(filter_overshoots(full)) +
+             "Error: can't write a4010100.wav: Is a directory\n",
+         {"a4010100.wav"}},
         {"SixChannelNameDoesNotFit", {binary(n253, squares())}, {"-6", "-u", "0", n253},
          start("stereo") + OFFSET + scaling(128) + FILTERING + "writing: 6ch" + n253 + ".wav ",
          reader_lines(n253) + "Error: can't write 6ch" + n253 + ".wav: File name too long\n"},
