@@ -196,6 +196,9 @@ struct VersionCase {
     std::vector<std::string> args;
 };
 
+// Test names show the row name, not the bytes of the row.
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
+
 class Version : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(Version, PrintsProgramAndLibraryVersions)

@@ -167,6 +167,9 @@ struct DamageCase {
     const char* error_prefix;
 };
 
+// Test names show the row name, not the bytes of the row.
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+
 std::string two_records_and_a_half()
 {
     std::string b = binary_bytes(recording(S512, {{0, 0}, {0, 28}, {0, 56}}));
@@ -224,6 +227,8 @@ struct DateCase {
     long long midnight;
 };
 
+void PrintTo(const DateCase& c, std::ostream* os) { *os << c.header; }
+
 class HeaderDate : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(HeaderDate, ParsesTheDateToken)
@@ -253,6 +258,8 @@ struct TimeCase {
     bool has_date;
     const char* text;
 };
+
+void PrintTo(const TimeCase& c, std::ostream* os) { *os << c.text; }
 
 class FormatTime : public ::testing::TestWithParam<TimeCase> {};
 

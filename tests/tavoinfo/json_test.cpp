@@ -16,6 +16,9 @@ struct QuoteCase {
     std::string out;
 };
 
+// Test names show the row name, not the bytes of the row.
+void PrintTo(const QuoteCase& c, std::ostream* os) { *os << c.name; }
+
 class JsonQuote : public ::testing::TestWithParam<QuoteCase> {};
 
 TEST_P(JsonQuote, EscapesToValidJson)
@@ -45,6 +48,9 @@ struct NumberCase {
     double in;
     const char* out;
 };
+
+// Test names show the row name, not the bytes of the row.
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.name; }
 
 class JsonNumber : public ::testing::TestWithParam<NumberCase> {};
 
