@@ -132,7 +132,8 @@ public:
     }
 
     // Writes every chunk in order; stops at the first failed write.
-    bool write_all(WaveWriter &writer, long clipped[3])
+    bool write_all(WaveWriter &writer, long clipped[3], Progress *progress,
+                   unsigned long long done_before)
     {
         std::vector<int16_t> frames;
         bool ok = true;
@@ -141,6 +142,7 @@ public:
             wait_for(i % slots_.size(), READY);
             interleave(job_, chunk, &frames);
             ok = writer.write(frames.data(), chunk.count);
+            progress->update(done_before + chunk.start + chunk.count);
             for (int c = 0; c < 3; c++)
                 clipped[c] += chunk.clipped[c];
             release(i % slots_.size());
@@ -209,7 +211,8 @@ private:
 }  // namespace
 
 bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *const data[3],
-                 long n, int u, bool filter, ClipCount *clips)
+                 long n, int u, bool filter, ClipCount *clips, Progress *progress,
+                 unsigned long long done_before)
 {
     Job job{layout, data, n, u, filter, {false, false, false}};
     for (unsigned w = 0; w < layout.channels; w++)
@@ -220,7 +223,7 @@ bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *co
     bool ok;
     {
         ChunkRing ring(job, total, worker_count());
-        ok = ring.write_all(writer, clipped);
+        ok = ring.write_all(writer, clipped, progress, done_before);
     }
     for (int c = 0; c < 3; c++) {
         if (ok && job.used[c] && !clips->counted[c]) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "progress.h"
 #include "settings.h"
 #include "wave.h"
 
@@ -38,10 +39,12 @@ struct ClipCount {
 };
 
 // Resamples, filters and writes one file: `writer` must be open with the
-// layout's channel count and n * max(u, 1) frames. Returns false with errno
-// set when a write fails.
+// layout's channel count and n * max(u, 1) frames. Reports each chunk
+// written to `progress` as `done_before` plus the frames written so far.
+// Returns false with errno set when a write fails.
 bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *const data[3],
-                 long n, int u, bool filter, ClipCount *clips);
+                 long n, int u, bool filter, ClipCount *clips, Progress *progress,
+                 unsigned long long done_before);
 
 // Runs the filter over every channel not yet counted in *clips, writing
 // nothing, so the count covers all three channels.

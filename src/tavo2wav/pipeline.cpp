@@ -14,6 +14,7 @@
 
 #include "libkemra.h"
 #include "output.h"
+#include "progress.h"
 #include "stages.h"
 #include "wave.h"
 #include "zeltra.h"
@@ -63,7 +64,7 @@ bool allocate(Buffer (&b)[3], long n)
 // Appends every record of one file to the buffers. Returns false when the
 // buffers filled up before the file ended; *clipped counts the values
 // that did not fit 16 bits.
-bool read_file(const std::string &name, long *clipped)
+bool read_file(const std::string &name, long *clipped, Progress *progress)
 {
     std::unique_ptr<Zeltra::ZELTRA> reader(
         Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
@@ -87,6 +88,7 @@ bool read_file(const std::string &name, long *clipped)
             }
         }
         ii += n;
+        progress->update(static_cast<unsigned long long>(ii));
     }
     return true;
 }
@@ -94,14 +96,16 @@ bool read_file(const std::string &name, long *clipped)
 void read_files(const string_vector &files)
 {
     long clipped = 0;
+    Progress progress("reading", 0);
     for (const std::string &name : files) {
-        if (!read_file(name, &clipped)) {
+        if (!read_file(name, &clipped, &progress)) {
             combine = 0;
             break;
         }
         if (!combine)
             break;
     }
+    progress.finish();
     warn_clipped(clipped);
 }
 
@@ -223,6 +227,7 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
     const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
     const unsigned long frames = static_cast<unsigned long>(ii) * (upsample > 0 ? upsample : 1);
     const int files = output_files(stereo);
+    Progress progress("converting", static_cast<unsigned long long>(frames) * files);
     for (int i = 0; i < files; i++) {
         bool fits;
         const std::string path = output_name(stereo, i, base, &fits);
@@ -233,7 +238,8 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
         const FileLayout l = file_layout(stereo, i);
         std::unique_ptr<WaveWriter> w(new WaveWriter);
         if (!w->open(path.c_str(), l.channels, frames, rate) ||
-            !render_file(*w, l, ch, ii, upsample, need_filter != 0, clips)) {
+            !render_file(*w, l, ch, ii, upsample, need_filter != 0, clips, &progress,
+                         static_cast<unsigned long long>(frames) * i)) {
             *err = errno;
             return i;
         }
@@ -253,6 +259,7 @@ int write_fused(const char *base)
         return 1;
     if (upsample != 0)
         std::printf("Resampling %d ...", upsample);
+    flush_stdout();  // the stage's name stands beside its progress on a terminal
     std::vector<std::unique_ptr<WaveWriter>> writers;
     ClipCount clips;
     int err = 0;
