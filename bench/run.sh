@@ -28,12 +28,12 @@ mkdir -p "$(dirname "$input")" "$work/tavo" "$work/sox"
 "$build/examples/make_example" "$input" 6199 "$work/in.raw"
 tavo2wav=$(realpath "$build/tavo2wav")
 
-measure() {  # name, command...: appends "wall rss_kb" to $work/name
+measure() {  # name, command...: appends "wall rss_kb" to $work/name.times
     name=$1
     shift
     sync
     /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1
-    cat "$work/time" >> "$work/$name"
+    cat "$work/time" >> "$work/$name.times"
 }
 
 i=0
@@ -53,7 +53,7 @@ python3 - "$work" <<'PY'
 import json, statistics, sys
 work = sys.argv[1]
 def runs(name):
-    rows = [line.split() for line in open(f"{work}/{name}") if line.strip()]
+    rows = [line.split() for line in open(f"{work}/{name}.times") if line.strip()]
     return [float(r[0]) for r in rows], [int(r[1]) for r in rows]
 tw, tm = runs("tavo")
 sw, sm = runs("sox")
