@@ -352,6 +352,30 @@ void ZELTRA::set_time_base(const char* fname) {
 // ---------------------------------------------------------------------------
 // Binary encoding
 //
+int ZELTRA::read_header_line(int terminator, bool drop_cr) {
+    gzFile f = gz;  // gzgetc is a macro that needs the plain handle
+    errno = 0;
+    int c = gzgetc(f);
+    if (c == -1) handle_error(gz);
+    if (c != 'T' && c != '!') {
+        gzungetc(c, gz);
+        return 0;
+    }
+    firstline.push_back(static_cast<char>(c));
+    if (c == 'T') set_oldfile();
+    for (;;) {
+        c = gzgetc(f);
+        if (c == -1) handle_error(gz);
+        if (c == terminator) break;
+        if (drop_cr && c == CR) continue;
+        if (firstline.size() >= FBUFSIZE) fail("header line longer than 51200 bytes");
+        firstline.push_back(static_cast<char>(c));
+    }
+    set_length_from_firstline();
+    if (zeltra_debug) trace(__LINE__) << "Comment: " << firstline << "\n";
+    return 1;
+}
+
 // Header line: bytes up to the first CR (0x0D), which is consumed; no LF
 // follows.  Record: three blocks, each in little-endian 16-bit words:
 //   word 0     time word 1 (minutes, or low half of a Unix time)  new-style only
@@ -367,26 +391,7 @@ BinaryZELTRA::BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE file
 }
 
 int BinaryZELTRA::readcomment() {
-    gzFile f = gz;  // gzgetc is a macro that needs the plain handle
-    errno = 0;
-    int c = gzgetc(f);
-    if (c == -1) handle_error(gz);
-    if (c != 'T' && c != '!') {
-        gzungetc(c, gz);
-        return 0;
-    }
-    firstline.push_back(static_cast<char>(c));
-    if (c == 'T') set_oldfile();
-    for (;;) {
-        c = gzgetc(f);
-        if (c == -1) handle_error(gz);
-        if (c == CR) break;
-        if (firstline.size() >= FBUFSIZE) fail("header line longer than 51200 bytes");
-        firstline.push_back(static_cast<char>(c));
-    }
-    set_length_from_firstline();
-    if (zeltra_debug) trace(__LINE__) << "Comment: " << firstline << "\n";
-    return 1;
+    return read_header_line(CR, false);
 }
 
 int BinaryZELTRA::read(atype& nn, int* rtime) {
@@ -449,27 +454,7 @@ AsciiZELTRA::AsciiZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filety
 }
 
 int AsciiZELTRA::readcomment() {
-    gzFile f = gz;  // gzgetc is a macro that needs the plain handle
-    errno = 0;
-    int c = gzgetc(f);
-    if (c == -1) handle_error(gz);
-    if (c != 'T' && c != '!') {
-        gzungetc(c, gz);
-        return 0;
-    }
-    firstline.push_back(static_cast<char>(c));
-    if (c == 'T') set_oldfile();
-    for (;;) {
-        c = gzgetc(f);
-        if (c == -1) handle_error(gz);
-        if (c == NL) break;
-        if (c == CR) continue;
-        if (firstline.size() >= FBUFSIZE) fail("header line longer than 51200 bytes");
-        firstline.push_back(static_cast<char>(c));
-    }
-    set_length_from_firstline();
-    if (zeltra_debug) trace(__LINE__) << "Comment: " << firstline << "\n";
-    return 1;
+    return read_header_line(NL, true);
 }
 
 int AsciiZELTRA::read(atype& nn, int* rtime) {

@@ -173,6 +173,14 @@ protected:
     /// Applies the record-length rule to firstline: length becomes 512 or
     /// 128 as the line declares, 128 in every other case.
     void set_length_from_firstline();
+    /// The header reading both encodings share: when the file starts with
+    /// 'T' or '!', reads the line up to `terminator` (consumed, not stored)
+    /// into firstline, dropping CRs when `drop_cr`, switches to FT_OLD for
+    /// 'T', applies the record-length rule and returns 1; otherwise pushes
+    /// the byte back and returns 0. End of file or a stream error takes the
+    /// stream-error exit; a line over FBUFSIZE bytes ends the process with
+    /// "Error: <name>: header line longer than 51200 bytes\n".
+    int read_header_line(int terminator, bool drop_cr);
     /// Ends the process with "Error: <name>: <what>\n" on standard error,
     /// status 1.
     [[noreturn]] void fail(const char* what) const;
