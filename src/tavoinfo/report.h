@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect.h"
+#include "survey.h"
 
 namespace tavoinfo {
 

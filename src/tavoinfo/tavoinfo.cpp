@@ -5,7 +5,7 @@
 #include <iostream>
 #include <vector>
 
-#include "inspect.h"
+#include "survey.h"
 #include "libkemra.h"
 #include "report.h"
 #include "zeltra.h"
@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     std::vector<tavoinfo::FileReport> reports;
     int status = 0;
     for (const std::string& file : files) {
-        reports.push_back(tavoinfo::inspect_file(file));
+        reports.push_back(tavoinfo::survey_file(file));
         if (!reports.back().error.empty())
             status = 1;
         if (!json) {

@@ -60,7 +60,7 @@ if(NOT RUN_OUTPUT STREQUAL expected)
   message(FATAL_ERROR "pkg-config consumer printed '${RUN_OUTPUT}', expected '${expected}'")
 endif()
 
-# The installed inspector reads the same file.
+# The installed tavoinfo reads the same file.
 run_checked("installed tavoinfo" "${prefix}/${BINDIR}/tavoinfo" "${sample}")
 if(NOT RUN_OUTPUT MATCHES "\nrecords: 5\n")
   message(FATAL_ERROR "installed tavoinfo printed:\n${RUN_OUTPUT}")

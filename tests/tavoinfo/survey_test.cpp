@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect.h"
+#include "survey.h"
 #include "report.h"
 #include "tavo_writer.h"
 
@@ -39,12 +39,12 @@ std::string iso(const FileReport& r, double t)
 
 }  // namespace
 
-TEST(Inspect, ReportsHeaderFieldsOfABinaryFile)
+TEST(Survey, ReportsHeaderFieldsOfABinaryFile)
 {
     TempDir dir;
     const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
     write_binary(path, recording(S512, {{0, 0}, {0, 28}, {0, 56}}));
-    const FileReport r = tavoinfo::inspect_file(path);
+    const FileReport r = tavoinfo::survey_file(path);
     EXPECT_EQ(r.error, "");
     EXPECT_TRUE(r.opened);
     EXPECT_FALSE(r.gzip);
@@ -63,14 +63,14 @@ TEST(Inspect, ReportsHeaderFieldsOfABinaryFile)
     EXPECT_EQ(r.time_gaps, 0);
 }
 
-TEST(Inspect, ReportsGzipTextFiles)
+TEST(Survey, ReportsGzipTextFiles)
 {
     TempDir dir;
     const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
     Recording rec = recording(form3_header('S', 128, "20", 3, 'q'), {{1, 0}, {1, 6}}, 128);
     write_text(path, rec);
     gzip_copy(path, path + ".gz");
-    const FileReport r = tavoinfo::inspect_file(path + ".gz");
+    const FileReport r = tavoinfo::survey_file(path + ".gz");
     EXPECT_EQ(r.error, "");
     EXPECT_TRUE(r.gzip);
     EXPECT_EQ(r.kind, "text");
@@ -81,14 +81,14 @@ TEST(Inspect, ReportsGzipTextFiles)
     EXPECT_EQ(iso(r, r.last), "2014-03-15T08:01:06Z");
 }
 
-TEST(Inspect, ListsEachGapWithItsStartAndLength)
+TEST(Survey, ListsEachGapWithItsStartAndLength)
 {
     TempDir dir;
     const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
     // 28 s apart (contiguous), then 62 s (gap: limit 512/18 + 2 = 30.44 s),
     // then 28 s, then 3 minutes back (gap).
     write_binary(path, recording(S512, {{0, 0}, {0, 28}, {1, 30}, {1, 58}, {0, 0}}));
-    const FileReport r = tavoinfo::inspect_file(path);
+    const FileReport r = tavoinfo::survey_file(path);
     EXPECT_EQ(r.time_gaps, 2);
     ASSERT_EQ(r.gaps.size(), 2u);
     EXPECT_EQ(iso(r, r.gaps[0].start), "2014-03-15T08:00:56.444Z");
@@ -97,13 +97,13 @@ TEST(Inspect, ListsEachGapWithItsStartAndLength)
     EXPECT_EQ(iso(r, r.last), "2014-03-15T08:00:00Z");
 }
 
-TEST(Inspect, FollowsTheClockPastMidnight)
+TEST(Survey, FollowsTheClockPastMidnight)
 {
     TempDir dir;
     // Slot 00: no base hour; minute words above 60 count from midnight.
     const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 0);
     write_binary(path, recording(S512, {{1439, 50}, {0, 18}, {5, 0}}));
-    const FileReport r = tavoinfo::inspect_file(path);
+    const FileReport r = tavoinfo::survey_file(path);
     EXPECT_EQ(iso(r, r.first), "2014-03-15T23:59:50Z");
     EXPECT_EQ(r.time_gaps, 1);
     ASSERT_EQ(r.gaps.size(), 1u);
@@ -112,13 +112,13 @@ TEST(Inspect, FollowsTheClockPastMidnight)
     EXPECT_EQ(iso(r, r.last), "2014-03-16T00:05:00Z");
 }
 
-TEST(Inspect, ReadsUnixTimesWithoutADateInThePath)
+TEST(Survey, ReadsUnixTimesWithoutADateInThePath)
 {
     TempDir dir;
     // 1394870400 = 2014-03-15T08:00:00Z = 21284 * 65536 + 2176.
     write_binary(dir.file("u.dat"),
                  recording(form3_header('U', 512, "18", 2, 'u'), {{2176, 21284}, {2204, 21284}, {2304, 21284}}));
-    const FileReport r = tavoinfo::inspect_file(dir.file("u.dat"));
+    const FileReport r = tavoinfo::survey_file(dir.file("u.dat"));
     EXPECT_EQ(r.time_words, TimeWords::UnixTime);
     EXPECT_TRUE(r.has_date);
     EXPECT_EQ(iso(r, r.first), "2014-03-15T08:00:00Z");
@@ -126,33 +126,33 @@ TEST(Inspect, ReadsUnixTimesWithoutADateInThePath)
     EXPECT_EQ(r.time_gaps, 1);
 }
 
-TEST(Inspect, TakesTheDayFromTheHeaderWhenThePathHasNone)
+TEST(Survey, TakesTheDayFromTheHeaderWhenThePathHasNone)
 {
     TempDir dir;
     write_binary(dir.file("k4031516.dat"), recording(S512, {{0, 0}, {0, 28}}));
-    const FileReport r = tavoinfo::inspect_file(dir.file("k4031516.dat"));
+    const FileReport r = tavoinfo::survey_file(dir.file("k4031516.dat"));
     EXPECT_TRUE(r.has_date);
     EXPECT_EQ(iso(r, r.first), "2014-03-15T08:00:00Z");
 }
 
-TEST(Inspect, GivesTimesOfDayWhenNoDateIsKnown)
+TEST(Survey, GivesTimesOfDayWhenNoDateIsKnown)
 {
     TempDir dir;
     write_binary(dir.file("k4031516.dat"), recording(form1_header("18", "2"), {{0, 0}, {0, 7}}, 128));
-    const FileReport r = tavoinfo::inspect_file(dir.file("k4031516.dat"));
+    const FileReport r = tavoinfo::survey_file(dir.file("k4031516.dat"));
     EXPECT_FALSE(r.has_date);
     EXPECT_EQ(r.length, 128u);
     EXPECT_EQ(iso(r, r.last), "08:00:07");
     EXPECT_EQ(r.time_gaps, 0);
 }
 
-TEST(Inspect, ReportsOldStyleFilesWithoutTimeWords)
+TEST(Survey, ReportsOldStyleFilesWithoutTimeWords)
 {
     TempDir dir;
     Recording rec = recording("Tidserier old", {{0, 0}, {0, 0}}, 128);
     rec.new_style = false;
     write_binary(dir.file("k4031516.dat"), rec);
-    const FileReport r = tavoinfo::inspect_file(dir.file("k4031516.dat"));
+    const FileReport r = tavoinfo::survey_file(dir.file("k4031516.dat"));
     EXPECT_EQ(r.time_words, TimeWords::None);
     EXPECT_EQ(r.frequency, 18.0);
     EXPECT_EQ(r.gain, -1);
@@ -187,37 +187,37 @@ std::string text_with_a_bad_value()
     return t.substr(0, before + 10) + "\n" + t.substr(last + 1);
 }
 
-class InspectDamaged : public ::testing::TestWithParam<DamageCase> {};
+class SurveyDamaged : public ::testing::TestWithParam<DamageCase> {};
 
-TEST_P(InspectDamaged, ReportsWhatWasReadAndTheError)
+TEST_P(SurveyDamaged, ReportsWhatWasReadAndTheError)
 {
     TempDir dir;
     const std::string path = dir.file("k4031516.dat");
     write_bytes(path, GetParam().bytes());
-    const FileReport r = tavoinfo::inspect_file(path);
+    const FileReport r = tavoinfo::survey_file(path);
     EXPECT_EQ(r.records, GetParam().records);
     EXPECT_EQ(r.error.substr(0, std::string(GetParam().error_prefix).size()), GetParam().error_prefix)
         << r.error;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, InspectDamaged,
+    Files, SurveyDamaged,
     ::testing::Values(DamageCase{"TruncatedRecord", two_records_and_a_half, 2, "Error: "},
                       DamageCase{"TooShort", too_short, 0, "Error: "},
                       DamageCase{"NoLineEnd", no_line_end, 0, "Error: "},
                       DamageCase{"TextValueMissing", text_with_a_bad_value, 2, "Failed to read value"}),
     [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
 
-TEST(Inspect, ReportsAMissingFileAndCarriesOn)
+TEST(Survey, ReportsAMissingFileAndCarriesOn)
 {
     TempDir dir;
-    const FileReport missing = tavoinfo::inspect_file(dir.file("none.dat"));
+    const FileReport missing = tavoinfo::survey_file(dir.file("none.dat"));
     EXPECT_FALSE(missing.opened);
     EXPECT_EQ(missing.error, "Can't open " + dir.file("none.dat"));
-    // The next file is read as usual: the failure ended only its own inspection.
+    // The next file is read as usual: the failure ended only its own survey.
     const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
     write_binary(path, recording(S512, {{0, 0}}));
-    EXPECT_EQ(tavoinfo::inspect_file(path).records, 1u);
+    EXPECT_EQ(tavoinfo::survey_file(path).records, 1u);
 }
 
 // Header date tokens the report accepts when the path gives no day.

@@ -1,7 +1,7 @@
 // tavoinfo: reads one TAVO data file through the reader library and collects
 // what it holds.
-#ifndef TAVOINFO_INSPECT_H
-#define TAVOINFO_INSPECT_H
+#ifndef TAVOINFO_SURVEY_H
+#define TAVOINFO_SURVEY_H
 
 #include <cstddef>
 #include <string>
@@ -64,7 +64,7 @@ struct FileReport {
 /// record the reader could not parse also sets `error` (and reading goes on
 /// as far as the reader goes).  The library's own messages still appear on
 /// standard error.
-FileReport inspect_file(const std::string& path);
+FileReport survey_file(const std::string& path);
 
 /// Midnight UTC (seconds since the epoch) of the date token of a form-3
 /// header line ("date: 2014-03-15", also with '/' or '.' or as 20140315);
@@ -73,4 +73,4 @@ bool header_date(const std::string& header, long long& midnight);
 
 }  // namespace tavoinfo
 
-#endif  // TAVOINFO_INSPECT_H
+#endif  // TAVOINFO_SURVEY_H

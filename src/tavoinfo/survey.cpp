@@ -1,5 +1,5 @@
 // tavoinfo: one file through the reader library's record stream.
-#include "inspect.h"
+#include "survey.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +14,7 @@ namespace tavoinfo {
 namespace {
 
 // Thrown by the fatal-exit handler so that a damaged file ends only its own
-// inspection; the reader library releases its handles on the way out.
+// survey; the reader library releases its handles on the way out.
 struct ReaderFailure {
     int status;
 };
@@ -24,7 +24,7 @@ void throw_reader_failure(int status)
     throw ReaderFailure{status};
 }
 
-// Installs the throwing handler for one inspection and restores the default.
+// Installs the throwing handler for one survey and restores the default.
 class FatalExitCatcher {
 public:
     FatalExitCatcher() { Zeltra::set_fatal_exit_handler(throw_reader_failure); }
@@ -273,7 +273,7 @@ bool header_date(const std::string& header, long long& midnight)
     return true;
 }
 
-FileReport inspect_file(const std::string& path)
+FileReport survey_file(const std::string& path)
 {
     FileReport r;
     r.path = path;
