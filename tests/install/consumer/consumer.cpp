@@ -1,5 +1,6 @@
 // Reads one TAVO data file through the installed libraries and prints
-// "<base name> <kind> records=<n> length=<samples> station=<letter>".
+// "<name> <kind> records=<n> length=<samples> station=<letter>", where name is
+// the file name without its last extension.
 #include <cstdio>
 #include <memory>
 
