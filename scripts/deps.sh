@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, only those missing.
 set -eu
-pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox"
+# clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
+# normal build uses g++.
+pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox clang libclang-rt-14-dev"
 missing=""
 for p in $pkgs; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

@@ -1,0 +1,13 @@
+#!/bin/sh
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan and runs the whole test suite there (the replayed fuzz corpora
+# included). Any sanitizer report fails the test that triggered it.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/deps.sh
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_SANITIZE=ON -DTAVO_BUILD_BENCH=OFF
+cmake --build build-asan -j "$(nproc)"
+ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export ASAN_OPTIONS UBSAN_OPTIONS
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
