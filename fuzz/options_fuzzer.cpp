@@ -144,6 +144,7 @@ void check_split_small(const std::string& path, const Parts& whole)
 // needs path.size() + 1 bytes; anything smaller holds a prefix.
 void check_join(const std::string& path, const Parts& p)
 {
+    // The fixed-size forms, in buffers of exactly their sizes.
     std::vector<char> fixed(260);
     char d[256], dir[256], f[256], e[256];
     explode_path(path.c_str(), d, dir, f, e);
