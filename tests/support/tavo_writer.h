@@ -2,7 +2,7 @@
 // tests and fuzz seeds generate their data in code.
 //
 //   Recording rec;                        // header line, style, records
-//   rec.header = "!S512Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 time: 08:00:00";
+//   rec.header = form3_header('S', 512, "18", 2, 'k');
 //   rec.length = 512;
 //   rec.records.push_back(make_record(rec.length, 60, 0, 0));
 //   TempDir dir;
@@ -15,7 +15,6 @@
 #include <array>
 #include <cstddef>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,13 +22,11 @@ namespace tavo_test {
 
 /// One record: three channel blocks (or data lines) and their time words.
 struct Record {
-    /// Time words of the record: minutes and seconds, or the low and high
-    /// halves of a Unix time.  Written in block 2 (binary) or line 3 (text).
+    /// Time words of the record, written in every block (binary) or line
+    /// (text): minutes and seconds, or the low and high halves of a Unix time.
     std::array<long, 2> time{};
-    /// Time words written in blocks/lines 0 and 1; `time` when not set.
-    std::optional<std::array<long, 2>> lead_time;
     /// Samples per channel in file order; each holds `Recording::length`
-    /// values (binary writes them as signed 16-bit words).
+    /// values (binary writes them as signed 16-bit words, 0 when missing).
     std::array<std::vector<double>, 3> channels;
 };
 
@@ -54,8 +51,12 @@ struct TextStyle {
 };
 
 /// Header lines of the three forms the reader recognises.
-std::string form1_header(const std::string& frequency, const std::string& gain);
-std::string form2_header(const std::string& frequency, const std::string& gain);
+inline std::string form1_header(const std::string& frequency, const std::string& gain) {
+    return "!Tidserier " + frequency + " " + gain;
+}
+inline std::string form2_header(const std::string& frequency, const std::string& gain) {
+    return "!Tidserier  sampfrek: " + frequency + " gain: " + gain;
+}
 /// Form 3: "!<letter><len>Tidserier sampfrek: <f> gain: <g> station: <s> date: <d> time: <t>".
 std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
                          const std::string& date = "2014-03-15", const std::string& time = "08:00:00");
@@ -72,12 +73,15 @@ std::string binary_bytes(const Recording& rec);
 /// record (time words first in new-style files), numbers separated by blanks.
 std::string text_bytes(const Recording& rec, const TextStyle& style = {});
 
-/// Writes bytes to path, replacing the file; aborts the test on failure.
+/// Writes bytes to path, replacing the file; throws std::runtime_error on failure.
 void write_bytes(const std::string& path, const std::string& bytes);
-void write_binary(const std::string& path, const Recording& rec);
-void write_text(const std::string& path, const Recording& rec, const TextStyle& style = {});
-/// Writes a gzip-compressed copy of src to dst.
+inline void write_binary(const std::string& path, const Recording& rec) { write_bytes(path, binary_bytes(rec)); }
+inline void write_text(const std::string& path, const Recording& rec, const TextStyle& style = {}) {
+    write_bytes(path, text_bytes(rec, style));
+}
+/// Writes a gzip-compressed copy of src to dst; throws on failure.
 void gzip_copy(const std::string& src, const std::string& dst);
+/// The whole content of a file; throws when it cannot be read.
 std::string read_bytes(const std::string& path);
 
 /// Path root/yyyy/mm/yyyymmdd/<station><y%10><mm><dd><slot>.dat with its
@@ -95,7 +99,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
     /// path() + "/" + name.
-    std::string file(const std::string& name) const;
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;
