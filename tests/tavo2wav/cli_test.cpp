@@ -1,144 +1,87 @@
-// End-to-end tests of the tavo2wav program: each case runs the built binary
-// in a fresh temporary directory on data files made by the test-support
-// writer, and compares its exit status, standard output and standard error
-// byte for byte; the WAV files it leaves are read back and checked.
+// End-to-end runs of the built tavo2wav, each in a fresh temporary directory
+// on data files made by the test-support writer: exit status, standard output
+// and standard error are compared byte for byte, and the WAV files left
+// behind are read back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <regex>
-#include <string>
-#include <vector>
+#include <set>
 
-#include "filter.h"
 #include "libkemra.h"
 #include "run_process.h"
+#include "stages.h"
 #include "tavo_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tavo_test::Record;
-using tavo_test::Recording;
-using tavo_test::TempDir;
+using Values = std::vector<double>;
+using Channels = std::array<Values, 3>;
 
-const std::string BIN = TAVO2WAV_BIN;
-const std::string HEADER = tavo_test::form3_header('S', 128, "18", 1, 'k');
-const std::string HEADER512 = tavo_test::form3_header('S', 512, "18", 1, 'k');
+const std::string BIN = TAVO2WAV_BIN, X = "x4010100.dat", Y = "y5020200.dat";
 
-typedef std::array<std::vector<double>, 3> Channels;
+std::string header(size_t length)
+{
+    return tavo_test::form3_header('S', static_cast<int>(length), "18", 1, 'k');
+}
 
-// ---- Input files -----------------------------------------------------------
-
-// A data file to create, its name relative to the run directory.
 struct Input {
-    std::string name;
-    std::string bytes;
+    std::string name, bytes;  // a name ending in '/' is made as a directory
 };
 
-// Records of `length` samples cut from the three channels (each a multiple
-// of `length` long). Record r is stamped r * step seconds (minutes and
-// seconds), so with step 7 for 128 samples or 28 for 512 at 18 Hz
-// consecutive records follow each other without a time gap.
-std::vector<Record> records(const Channels &ch, size_t length, long step)
+// Records of `length` samples cut from the channels. Record r is stamped
+// r * 7 (128 samples) or r * 28 (512) seconds, so that at 18 Hz no time gap
+// shows, plus five minutes for every `gap_every` records before it.
+Input file(const std::string &name, const Channels &ch, size_t length = 128,
+           size_t gap_every = INT_MAX, bool text = false)
 {
-    std::vector<Record> out;
-    for (size_t r = 0; r * length < ch[0].size(); r++) {
-        const long t = static_cast<long>(r) * step;
-        Record rec;
-        rec.time = {t / 60, t % 60};
-        for (int c = 0; c < 3; c++)
-            rec.channels[c].assign(ch[c].begin() + r * length, ch[c].begin() + (r + 1) * length);
-        out.push_back(rec);
-    }
-    return out;
-}
-
-Recording recording(const Channels &ch, size_t length = 128)
-{
-    Recording rec;
-    rec.header = length == 512 ? HEADER512 : HEADER;
+    tavo_test::Recording rec;
+    rec.header = header(length);
     rec.length = length;
-    rec.records = records(ch, length, length == 512 ? 28 : 7);
-    return rec;
+    for (size_t r = 0; r * length < ch[0].size(); r++) {
+        const long t = static_cast<long>(r * (length / 18) + r / gap_every * 300);
+        tavo_test::Record one;
+        one.time = {t / 60, t % 60};
+        for (int c = 0; c < 3; c++)
+            one.channels[c].assign(ch[c].begin() + r * length, ch[c].begin() + (r + 1) * length);
+        rec.records.push_back(one);
+    }
+    return {name, text ? tavo_test::text_bytes(rec) : tavo_test::binary_bytes(rec)};
 }
 
-Input binary(const std::string &name, const Channels &ch, size_t length = 128)
-{
-    return {name, tavo_test::binary_bytes(recording(ch, length))};
-}
-
-Input text(const std::string &name, const Channels &ch)
-{
-    return {name, tavo_test::text_bytes(recording(ch))};
-}
-
-// n samples of the value v.
-std::vector<double> constant(size_t n, double v)
-{
-    return std::vector<double>(n, v);
-}
-
-// A square wave of n samples, -a and a alternating: mean 0, peak a.
-std::vector<double> square(size_t n, double a)
-{
-    std::vector<double> x(n);
-    for (size_t j = 0; j < n; j++)
-        x[j] = j % 2 ? a : -a;
-    return x;
-}
-
-// The first samples given, then zeros up to n.
-std::vector<double> starting(std::vector<double> head, size_t n = 128)
-{
-    head.resize(n, 0.0);
-    return head;
-}
-
-// `records` records of 128 samples whose peaks are 10, 20 and 30.
+// Square waves of peaks 10, 20 and 30 (mean 0), `records` records of 128.
 Channels squares(size_t records = 1)
 {
-    return {square(128 * records, 10), square(128 * records, 20), square(128 * records, 30)};
+    Channels ch;
+    for (int c = 0; c < 3; c++)
+        for (size_t j = 0; j < 128 * records; j++)
+            ch[c].push_back(j % 2 ? 10.0 * (c + 1) : -10.0 * (c + 1));
+    return ch;
 }
 
-// A file of 128-sample records whose time words jump after the records
-// listed in `gaps_after`, so that each jump counts as one time gap.
-Input gapped(const std::string &name, size_t nrecords, const std::vector<size_t> &gaps_after)
+// The values given, then `fill` up to n.
+Values head(Values first, size_t n = 128, double fill = 0)
 {
-    Recording rec = recording(squares(nrecords));
-    long shift = 0;
-    for (size_t r = 0; r < nrecords; r++) {
-        rec.records[r].time[0] += shift;
-        if (std::find(gaps_after.begin(), gaps_after.end(), r) != gaps_after.end())
-            shift += 5;  // five minutes later
-    }
-    return {name, tavo_test::binary_bytes(rec)};
+    first.resize(n, fill);
+    return first;
 }
 
-// Header and blocks 0 and 1 of a record, then the end of the file: long
-// enough to be recognised, yet the reader delivers no record.
-Input no_records(const std::string &name)
-{
-    const std::string full = tavo_test::binary_bytes(recording(squares()));
-    return {name, full.substr(0, full.size() - 260)};
-}
-
-// ---- Expected texts --------------------------------------------------------
-
-// What the reader library writes on standard error while opening one file:
-// the header echo of detection, the path and base name twice (day and
-// hour), the "File:" line and the header echo of the reader.
-std::string reader_lines(const std::string &name, const std::string &type = "binary",
-                         const std::string &header = HEADER)
+// What the reader library prints while opening a file: the header echo of
+// detection, path and base name twice (day and hour), the "File:" line and
+// the reader's header echo.
+std::string opened(const std::string &name, const std::string &type = "binary", size_t length = 128)
 {
     std::string base = name.substr(name.rfind('/') + 1);
     base = base.substr(0, base.rfind('.'));
-    const std::string echo = "valid_comment_type3: " + header + "\n";
-    return echo + name + "\n" + base + "\n" + name + "\n" + base + "\n" + "File: " + name +
-           " Type:" + type + "\n" + echo;
+    const std::string echo = "valid_comment_type3: " + header(length) + "\n";
+    return echo + name + "\n" + base + "\n" + name + "\n" + base + "\nFile: " + name + " Type:" +
+           type + "\n" + echo;
 }
 
 std::string start(const std::string &mode, const std::string &rate = "4000", bool combining = false)
@@ -146,40 +89,17 @@ std::string start(const std::string &mode, const std::string &rate = "4000", boo
     return "mode:" + mode + "\n" + (combining ? "Combining\n" : "") + "Rate: " + rate + "\n";
 }
 
-const std::string OFFSET = "Removing offset done\n";
-const std::string FILTERING = "Filtering...done.\n";
-
-std::string scaling(int factor)
-{
-    return "Scaling " + std::to_string(factor) + "...done\n";
-}
-
-std::string resampling(int u)
-{
-    return "Resampling " + std::to_string(u) + " ...done\n";
-}
-
-std::string writing(const std::vector<std::string> &names)
-{
-    std::string s;
-    for (const std::string &n : names)
-        s += "writing: " + n + " done\n";
-    return s;
-}
-
-// The default stages for data whose peak gives the factor 128.
-std::string defaults()
-{
-    return OFFSET + scaling(128) + resampling(4) + FILTERING;
-}
+const std::string M = start("mono"), S = start("stereo"), C = start("mono", "4000", true);
+const std::string OFFSET = "Removing offset done\n", FILTERING = "Filtering...done.\n";
+const std::string SCALED = OFFSET + "Scaling 128...done\n", UP4 = "Resampling 4 ...done\n";
+const std::string DEFAULTS = SCALED + UP4 + FILTERING, NO_FILES = "Error: No files given\n\n";
 
 std::string clipped(long n)
 {
     return "Warning: " + std::to_string(n) + " samples clipped\n";
 }
 
-// The usage text, from its documented pieces.
-std::string usage(const std::string &name, int upsample, unsigned long rate)
+std::string usage(const std::string &name = "tavo2wav", int upsample = 4, unsigned long rate = 4000)
 {
     return std::string(Version) + "\n\nUsage:" + name +
            " <file.ext> [-c][-s][-r#]\n\t-c         Combine files to one wav-file.\n\t-m    "
@@ -195,724 +115,356 @@ std::string usage(const std::string &name, int upsample, unsigned long rate)
            Copyright + "\n" + Bugs + "\n";
 }
 
-// ---- Running and reading back ----------------------------------------------
-
-struct Session {
-    TempDir dir;
-    RunResult result;
+// An output file as expected: its size, and the interleaved samples that
+// follow from sample `skip` on.
+struct Wav {
+    std::string name;
+    unsigned channels;
+    unsigned long frames;
+    Values samples = {};
+    size_t skip = 0;
 };
 
-void run(Session &r, const std::vector<Input> &inputs, const std::vector<std::string> &args,
-         RunOptions options = {})
+// The three files of a layout: letters "abc" (mono) or "def" (stereo), then `rest`.
+std::vector<Wav> three(const std::string &letters, const std::string &rest, unsigned long frames,
+                       std::vector<Values> samples = {})
 {
-    for (const Input &in : inputs) {
-        const fs::path path = fs::path(r.dir.path()) / in.name;
-        fs::create_directories(path.parent_path());
-        tavo_test::write_bytes(path.string(), in.bytes);
-    }
-    std::vector<std::string> argv{BIN};
-    argv.insert(argv.end(), args.begin(), args.end());
-    options.env.insert(options.env.begin(), "TZ=UTC");
-    r.result = run_process(argv, r.dir.path(), options);
-}
-
-// Names of the regular *.wav files in a directory, sorted.
-std::vector<std::string> wav_names(const std::string &dir)
-{
-    std::vector<std::string> names;
-    for (const fs::directory_entry &e : fs::directory_iterator(dir))
-        if (e.is_regular_file() && e.path().extension() == ".wav")
-            names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-unsigned long le(const std::string &b, size_t at, int bytes)
-{
-    unsigned long v = 0;
-    for (int i = bytes - 1; i >= 0; i--)
-        v = v << 8 | static_cast<unsigned char>(b[at + i]);
-    return v;
-}
-
-// A WAV file as read back: its format fields and interleaved samples.
-struct Wave {
-    unsigned long channels = 0, rate = 0, frames = 0;
-    std::vector<int> samples;
-};
-
-// Reads a canonical 16-bit PCM WAV file, checking that its header fields
-// agree with each other and with the file size.
-Wave read_wave(const std::string &path)
-{
-    const std::string b = tavo_test::read_bytes(path);
-    Wave w;
-    if (b.size() < 44) {
-        ADD_FAILURE() << path << ": " << b.size() << " bytes";
-        return w;
-    }
-    w.channels = le(b, 22, 2);
-    w.rate = le(b, 24, 4);
-    const unsigned long data = le(b, 40, 4), frame = 2 * w.channels;
-    EXPECT_EQ(b.substr(0, 4) + b.substr(8, 8) + b.substr(36, 4), "RIFFWAVEfmt data");
-    EXPECT_EQ(le(b, 4, 4), 36 + data);
-    EXPECT_EQ(le(b, 16, 4) * 65536 + le(b, 20, 2), 16UL * 65536 + 1);  // fmt size, PCM
-    EXPECT_EQ(le(b, 28, 4), w.rate * frame);
-    EXPECT_EQ(le(b, 32, 2) * 65536 + le(b, 34, 2), frame * 65536 + 16);
-    EXPECT_EQ(b.size(), 44 + data);
-    w.frames = frame ? data / frame : 0;
-    for (size_t at = 44; at + 1 < b.size(); at += 2)
-        w.samples.push_back(static_cast<int16_t>(le(b, at, 2)));
+    std::vector<Wav> w;
+    samples.resize(3);
+    for (int i = 0; i < 3; i++)
+        w.push_back({letters.substr(i, 1) + rest + ".wav", letters == "abc" ? 1u : 2u, frames,
+                     samples[i]});
     return w;
 }
 
-// What one output file must hold. `samples`, when given, must appear in
-// the file's interleaved samples from index `skip` on.
-struct Wav {
-    std::string name;
-    unsigned long channels, rate, frames;
-    std::vector<int> samples;
-    size_t skip;
-};
-
-Wav wav(const std::string &name, unsigned long channels, unsigned long frames,
-        std::vector<int> samples = {}, unsigned long rate = 4000, size_t skip = 0)
+std::string writing(const std::vector<Wav> &wavs)
 {
-    return {name, channels, rate, frames, samples, skip};
+    std::string s;
+    for (const Wav &w : wavs)
+        s += "writing: " + w.name + " done\n";
+    return s;
 }
 
-// Three mono files of the given base name, a (channel 0), b, c.
-std::vector<Wav> monos(const std::string &rest, unsigned long frames, std::vector<int> a = {},
-                       std::vector<int> b = {}, std::vector<int> c = {})
+// The WAV files in dir are those expected, of the expected sizes and samples.
+void check_wavs(const std::string &dir, const std::vector<Wav> &want)
 {
-    return {wav("a" + rest + ".wav", 1, frames, a), wav("b" + rest + ".wav", 1, frames, b),
-            wav("c" + rest + ".wav", 1, frames, c)};
-}
-
-void check_wavs(const std::string &dir, const std::vector<Wav> &expected)
-{
-    std::vector<std::string> names;
-    for (const Wav &w : expected)
-        names.push_back(w.name);
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(wav_names(dir), names);
-    for (const Wav &e : expected) {
-        SCOPED_TRACE(e.name);
-        if (!fs::exists(fs::path(dir) / e.name))
-            continue;
-        const Wave w = read_wave(dir + "/" + e.name);
-        EXPECT_EQ(w.channels, e.channels);
-        EXPECT_EQ(w.rate, e.rate);
-        EXPECT_EQ(w.frames, e.frames);
-        if (!e.samples.empty()) {
-            const size_t from = std::min(e.skip, w.samples.size());
-            const size_t to = std::min(from + e.samples.size(), w.samples.size());
-            EXPECT_EQ(std::vector<int>(w.samples.begin() + from, w.samples.begin() + to), e.samples);
-        }
+    std::set<std::string> names, expected;
+    for (const fs::directory_entry &e : fs::directory_iterator(dir))
+        if (e.is_regular_file() && e.path().extension() == ".wav")
+            names.insert(e.path().filename().string());
+    for (const Wav &w : want)
+        expected.insert(w.name);
+    ASSERT_EQ(names, expected);
+    for (const Wav &w : want) {
+        const std::string b = tavo_test::read_bytes(dir + "/" + w.name);
+        EXPECT_EQ(b.size(), 44 + w.frames * 2 * w.channels) << w.name;
+        Values got;
+        for (size_t at = 44 + 2 * w.skip; at + 1 < b.size() && got.size() < w.samples.size(); at += 2)
+            got.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[at]) | b[at + 1] << 8));
+        EXPECT_EQ(got, w.samples) << w.name;
     }
 }
 
-std::vector<int> ints(const std::vector<double> &x)
+RunResult run_in(const std::string &dir, const std::vector<std::string> &argv,
+                 unsigned long max_files = 0)
 {
-    return std::vector<int>(x.begin(), x.end());
+    RunOptions options;
+    options.program = BIN;
+    options.env = {"TZ=UTC"};
+    options.max_files = max_files;
+    return run_process(argv, dir, options);
 }
 
-std::vector<int> repeat(std::vector<int> head, size_t n, int fill)
-{
-    head.resize(n, fill);
-    return head;
-}
-
-// ---- Runs that convert -----------------------------------------------------
-
-struct Conversion {
+struct Case {
     std::string label;
     std::vector<Input> inputs;
     std::vector<std::string> args;
-    std::string out, err;
-    std::vector<Wav> wavs;
-    std::vector<std::string> env = {};
+    int status;
+    std::string out, err;   // a run that converts also prints writing(wavs)
+    std::vector<Wav> wavs = {};  // every WAV file the run leaves
     unsigned long max_files = 0;
+    bool logged = true;
+    std::string argv0 = BIN;
 };
 
-std::ostream &operator<<(std::ostream &os, const Conversion &c)
+class Run : public testing::TestWithParam<Case> {};
+
+TEST_P(Run, PrintsExactlyAndLeavesTheFiles)
 {
-    return os << c.label;
-}
-
-std::string label(const testing::TestParamInfo<Conversion> &info)
-{
-    return info.param.label;
-}
-
-class ConvertingRun : public testing::TestWithParam<Conversion> {};
-
-TEST_P(ConvertingRun, PrintsExactlyAndWritesTheFiles)
-{
-    const Conversion &c = GetParam();
-    Session r;
-    RunOptions options;
-    options.env = c.env;
-    options.max_files = c.max_files;
-    run(r, c.inputs, c.args, options);
-    EXPECT_EQ(r.result.status, 0);
-    EXPECT_EQ(r.result.out, c.out);
-    EXPECT_EQ(r.result.err, c.err);
-    check_wavs(r.dir.path(), c.wavs);
-    EXPECT_TRUE(fs::exists(r.dir.file("logfile")));
-}
-
-const std::vector<std::string> ABC = {"a4010100.wav", "b4010100.wav", "c4010100.wav"};
-const std::vector<std::string> DEF = {"d4010100.wav", "e4010100.wav", "f4010100.wav"};
-const std::string X = "x4010100.dat";
-const std::string Y = "y5020200.dat";
-
-std::vector<Conversion> layouts()
-{
-    const Input x = binary(X, squares());
-    const std::string msgs = reader_lines(X);
-    return {
-        {"MonoByDefault", {x}, {X}, start("mono") + defaults() + writing(ABC), msgs,
-         monos("4010100", 512)},
-        {"StereoPairs", {x}, {"-s", X}, start("stereo") + defaults() + writing(DEF), msgs,
-         {wav(DEF[0], 2, 512), wav(DEF[1], 2, 512), wav(DEF[2], 2, 512)}},
-        {"SixChannelsKeepWholeBaseName", {x}, {"-6", X},
-         start("stereo") + defaults() + writing({"6chx4010100.wav"}), msgs,
-         {wav("6chx4010100.wav", 6, 512)}},
-        {"MonoWinsOverStereo", {x}, {"-m", "-s", X}, start("mono") + defaults() + writing(ABC),
-         msgs, monos("4010100", 512)},
-        {"SixWinsOverStereo", {x}, {"-s", "-6", X},
-         start("stereo") + defaults() + writing({"6chx4010100.wav"}), msgs,
-         {wav("6chx4010100.wav", 6, 512)}},
-        {"DirectoryDropped", {binary("data/" + X, squares())}, {"data/" + X},
-         start("mono") + defaults() + writing(ABC), reader_lines("data/" + X), monos("4010100", 512)},
-        {"OneCharacterBaseName", {binary("x.dat", squares())}, {"x.dat"},
-         start("mono") + defaults() + writing({"a.wav", "b.wav", "c.wav"}), reader_lines("x.dat"),
-         monos("", 512)},
-        {"EmptyBaseName", {binary(".dat", squares())}, {".dat"},
-         start("mono") + defaults() + writing({"a.wav", "b.wav", "c.wav"}), reader_lines(".dat"),
-         monos("", 512)},
-        {"OneCharacterBaseNameStereo", {binary("x.dat", squares())}, {"-s", "x.dat"},
-         start("stereo") + defaults() + writing({"d.wav", "e.wav", "f.wav"}), reader_lines("x.dat"),
-         {wav("d.wav", 2, 512), wav("e.wav", 2, 512), wav("f.wav", 2, 512)}},
-        {"OneCharacterBaseNameSixChannels", {binary("x.dat", squares())}, {"-6", "x.dat"},
-         start("stereo") + defaults() + writing({"6chx.wav"}), reader_lines("x.dat"),
-         {wav("6chx.wav", 6, 512)}},
-        // 255 characters: the longest name a directory entry can take.
-        {"LongestOutputName", {binary(std::string(251, 'n'), squares())},
-         {std::string(251, 'n'), "-u", "0", "-f"},
-         start("mono") + OFFSET + scaling(128) +
-             writing({"a" + std::string(250, 'n') + ".wav", "b" + std::string(250, 'n') + ".wav",
-                      "c" + std::string(250, 'n') + ".wav"}),
-         reader_lines(std::string(251, 'n')), monos(std::string(250, 'n'), 128)},
-    };
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, ConvertingRun, testing::ValuesIn(layouts()), label);
-
-std::vector<Conversion> inputs_and_options()
-{
-    const Input x = binary(X, squares());
-    const Input y = binary(Y, squares());
-    const std::string both = reader_lines(X) + reader_lines(Y);
-    // The dated path of a gzip-compressed file; its base name keeps ".dat".
-    const std::string dated = "./2014/03/20140315/k4031516.dat.gz";
-    const Input gz{dated, [] {
-                       TempDir d;
-                       tavo_test::write_binary(d.file("in"), recording(squares()));
-                       tavo_test::gzip_copy(d.file("in"), d.file("in.gz"));
-                       return tavo_test::read_bytes(d.file("in.gz"));
-                   }()};
-    return {
-        {"TextFile", {text(X, squares())}, {X}, start("mono") + defaults() + writing(ABC),
-         reader_lines(X, "text"), monos("4010100", 512)},
-        {"GzipFileUnderDatedPath", {gz}, {dated},
-         start("mono") + defaults() +
-             writing({"a4031516.dat.wav", "b4031516.dat.wav", "c4031516.dat.wav"}),
-         reader_lines(dated), monos("4031516.dat", 512)},
-        {"RecordsOf512", {binary(X, squares(4), 512)}, {X},
-         start("mono") + defaults() + writing(ABC), reader_lines(X, "binary", HEADER512),
-         monos("4010100", 2048)},
-        // Without -c the second name is never opened, so it need not exist.
-        {"OnlyFirstFileWithoutCombine", {x}, {X, "missing.dat"},
-         start("mono") + defaults() + writing(ABC), reader_lines(X), monos("4010100", 512)},
-        {"CombineAppendsSecondFile", {x, y}, {"-c", X, Y},
-         start("mono", "4000", true) + defaults() + writing(ABC), both, monos("4010100", 1024)},
-        {"OptionsBetweenAndAfterFiles", {x, y}, {X, "-s", Y, "-c", "-u", "0"},
-         start("stereo", "4000", true) + OFFSET + scaling(128) + FILTERING + writing(DEF), both,
-         {wav(DEF[0], 2, 256), wav(DEF[1], 2, 256), wav(DEF[2], 2, 256)}},
-        {"ValuesAttachedWithEquals", {x}, {"--u=1", "-z=1", X, "-r=2"},
-         start("mono", "22050") + OFFSET + resampling(1) + FILTERING + writing(ABC), reader_lines(X),
-         {wav(ABC[0], 1, 128, {}, 22050), wav(ABC[1], 1, 128, {}, 22050),
-          wav(ABC[2], 1, 128, {}, 22050)}},
-        {"ZeroFactorKeepsAutomaticScaling", {x}, {"-z", "0", "-o", X},
-         start("mono") + scaling(128) + resampling(4) + FILTERING + writing(ABC), reader_lines(X),
-         monos("4010100", 512)},
-        {"UnknownOptionIsNotAFile", {x}, {"-q", X},
-         start("mono") + defaults() + writing(ABC), "Unknown option: -q\n" + reader_lines(X),
-         monos("4010100", 512)},
-        {"FlagGivenTwice", {x, y}, {"-c", X, "-c", Y},
-         start("mono", "4000", true) + defaults() + writing(ABC),
-         "Unknown option: -c\n" + both, monos("4010100", 1024)},
-        {"UnknownRateFallsBackTo4000", {x}, {"-r", "9", X, "-x"},
-         start("mono") + defaults() + writing(ABC),
-         "Unknown rate: 9. Using default: 4000.\nUnknown option: -x\n" + reader_lines(X),
-         monos("4010100", 512)},
-        {"NoRecords", {no_records(X)}, {X},
-         start("mono") + OFFSET + scaling(128) + resampling(4) + FILTERING + writing(ABC),
-         reader_lines(X), monos("4010100", 0)},
-    };
-}
-
-// -where is asked right after the help options: nothing else is looked at
-// and nothing is logged.
-TEST(WhereOption, PrintsAbsoluteExecutablePath)
-{
-    Session r;
-    run(r, {}, {"-q", "-where", "nothing.dat"});
-    EXPECT_EQ(r.result.status, 0);
-    EXPECT_EQ(r.result.out, fs::canonical(BIN).string() + "\n");
-    EXPECT_EQ(r.result.err, "");
-    EXPECT_FALSE(fs::exists(r.dir.file("logfile")));
-}
-
-INSTANTIATE_TEST_SUITE_P(InputsAndOptions, ConvertingRun, testing::ValuesIn(inputs_and_options()),
-                         label);
-
-// The filter as documented, in long double: output n is
-// H[0] x[n-128] + H[1] x[n] + ... + H[128] x[n-127], inputs before the
-// first being 0; returns how many outputs leave the 16-bit range after
-// adding 0.5 and truncating toward zero.
-long filter_overshoots(const std::vector<double> &x)
-{
-    long n_clipped = 0;
-    for (size_t n = 0; n < x.size(); n++) {
-        long double y = n >= 128 ? H[0] * static_cast<long double>(x[n - 128]) : 0;
-        for (size_t k = 1; k <= 128 && k <= n + 1; k++)
-            y += H[k] * static_cast<long double>(x[n - k + 1]);
-        const long double t = std::trunc(y + 0.5L);
-        n_clipped += t > 32767 || t < -32768;
+    const Case &c = GetParam();
+    tavo_test::TempDir dir;
+    for (const Input &in : c.inputs) {
+        fs::create_directories(fs::path(dir.file(in.name)).parent_path());
+        if (in.name.back() != '/')
+            tavo_test::write_bytes(dir.file(in.name), in.bytes);
     }
-    return n_clipped;
+    std::vector<std::string> argv = c.args;
+    argv.insert(argv.begin(), c.argv0);
+    const RunResult r = run_in(dir.path(), argv, c.max_files);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out + (c.status == 0 ? writing(c.wavs) : ""));
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(fs::exists(dir.file("logfile")), c.logged);
+    check_wavs(dir.path(), c.wavs);
 }
 
-std::vector<Conversion> numeric_edges()
+std::string label(const testing::TestParamInfo<Case> &i)
 {
-    // Pass-through: no offset removal, factor 1, no resampling, no filter.
-    const std::vector<std::string> raw = {"-o", "-z", "1", "-u", "0", "-f", X};
-    const std::string raw_out = start("mono") + writing(ABC);
-    const std::vector<int> none;
-    // Peaks (on channel 1): the factor shows in the "Scaling" line.
-    auto peak = [&](const std::string &label, double p, int factor) {
-        const Channels ch{constant(128, 0), starting({0, p}), constant(128, 0)};
-        const std::string scale = factor == 1 ? "" : scaling(factor);
-        return Conversion{label, {binary(X, ch)}, {"-o", "-u", "0", "-f", X},
-                          start("mono") + scale + writing(ABC), reader_lines(X),
-                          monos("4010100", 128, none, {0, static_cast<int>(p) * factor}, none)};
-    };
-    // Means -0.6, 1.6 and 5 over five records: truncation subtracts 0, 1, 5.
-    std::vector<double> minus_06(640, 0.0), plus_16(640, 1.0);
-    std::fill(minus_06.begin(), minus_06.begin() + 384, -1.0);
-    std::fill(plus_16.begin(), plus_16.begin() + 384, 2.0);
-    // 100 samples at the top and 28 at the bottom: mean 18431.2, so the
-    // bottom ones fall below the range once the mean is subtracted.
-    std::vector<double> extremes(128, 32767.0);
-    std::fill(extremes.begin() + 100, extremes.end(), -32768.0);
-    // A full-scale square wave of period 128 overshoots in the filter.
-    std::vector<double> full(512);
-    for (size_t j = 0; j < full.size(); j++)
-        full[j] = (j / 64) % 2 ? -32768.0 : 32767.0;
-    // 100, zeros, and 40 as the last sample: after resampling by 4 the last
-    // four outputs hold the last input.
-    std::vector<double> last40 = starting({100});
-    last40.back() = 40;
-    std::vector<int> up40 = repeat({100, 75, 50, 25}, 504, 0);
-    for (int v : {0, 10, 20, 30, 40, 40, 40, 40})
-        up40.push_back(v);
-    const Channels text_values{starting({40000, -40000, INFINITY, -INFINITY, NAN, 32767.9, -32768.9}),
-                               constant(128, 1), constant(128, 2)};
+    return i.param.label;
+}
+
+const Input x = file(X, squares()), y = file(Y, squares());
+const std::vector<Wav> ABC = three("abc", "4010100", 512), ABC128 = three("abc", "4010100", 128);
+const std::vector<Wav> DEF = three("def", "4010100", 512), SIX = {{"6chx4010100.wav", 6, 512}};
+// The header and two of the three blocks of a record: recognised, yet no
+// record is delivered.
+const Input NO_RECORDS{X, x.bytes.substr(0, x.bytes.size() - 260)};
+
+std::vector<Case> layouts_names_options()
+{
+    const std::string n251(251, 'n'), gz = "./2014/03/20140315/k4031516.dat.gz";
+    const std::vector<Wav> abc = three("abc", "", 512), gz_abc = three("abc", "4031516.dat", 512);
+    tavo_test::TempDir tmp;
+    tavo_test::write_bytes(tmp.file("x"), x.bytes);
+    tavo_test::gzip_copy(tmp.file("x"), tmp.file("x.gz"));
     return {
+        {"MonoByDefault", {x}, {X}, 0, M + DEFAULTS, opened(X), ABC},
+        {"StereoPairs", {x}, {"-s", X}, 0, S + DEFAULTS, opened(X), DEF},
+        {"SixChannels", {x}, {"-6", X}, 0, S + DEFAULTS, opened(X), SIX},
+        {"MonoWinsOverStereo", {x}, {"-m", "-s", X}, 0, M + DEFAULTS, opened(X), ABC},
+        {"SixWinsOverStereo", {x}, {"-s", "-6", X}, 0, S + DEFAULTS, opened(X), SIX},
+        {"OneCharacterBaseName", {file("x.dat", squares())}, {"x.dat"}, 0, M + DEFAULTS, opened("x.dat"), abc},
+        {"EmptyBaseName", {file(".dat", squares())}, {".dat"}, 0, M + DEFAULTS, opened(".dat"), abc},
+        {"LongestOutputName", {file(n251, squares())}, {n251, "-u", "0"}, 0, M + SCALED + FILTERING,
+         opened(n251), three("abc", n251.substr(1), 128)},
+        {"GzipFileUnderDatedPath", {{gz, tavo_test::read_bytes(tmp.file("x.gz"))}}, {gz}, 0,
+         M + DEFAULTS, opened(gz), gz_abc},
+        {"RecordsOf512", {file(X, squares(4), 512)}, {X}, 0, M + DEFAULTS, opened(X, "binary", 512),
+         three("abc", "4010100", 2048)},
+        // Without -c the second name is never opened, so it need not exist.
+        {"OnlyFirstFileWithoutCombine", {x}, {X, "missing.dat"}, 0, M + DEFAULTS, opened(X), ABC},
+        {"CombineAppendsSecondFile", {x, y}, {"-c", X, Y}, 0, C + DEFAULTS, opened(X) + opened(Y),
+         three("abc", "4010100", 1024)},
+        {"OptionsBetweenAndAfterFiles", {x, y}, {X, "-s", Y, "-c", "-u", "0"}, 0,
+         start("stereo", "4000", true) + SCALED + FILTERING, opened(X) + opened(Y),
+         three("def", "4010100", 256)},
+        {"ValuesAttachedWithEquals", {x}, {"--u=1", "-z=1", X, "-r=2"}, 0,
+         start("mono", "22050") + OFFSET + "Resampling 1 ...done\n" + FILTERING, opened(X), ABC128},
+        {"ZeroFactorKeepsAutomaticScaling", {x}, {"-z", "0", "-o", X}, 0,
+         M + "Scaling 128...done\n" + UP4 + FILTERING, opened(X), ABC},
+        {"FlagGivenTwice", {x, y}, {"-c", X, "-c", Y}, 0, C + DEFAULTS,
+         "Unknown option: -c\n" + opened(X) + opened(Y), three("abc", "4010100", 1024)},
+        {"UnknownRateBeforeUnknownOption", {x}, {"-r", "9", X, "-x"}, 0, M + DEFAULTS,
+         "Unknown rate: 9. Using default: 4000.\nUnknown option: -x\n" + opened(X), ABC},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(LayoutsNamesOptions, Run, testing::ValuesIn(layouts_names_options()), label);
+
+std::vector<Case> help_where_rates()
+{
+    std::vector<Case> v = {
+        {"NameAfterLastBackslash", {}, {"-h"}, 0, usage("t2w.exe"), "", {}, 0, false, "C:\\b/x\\t2w.exe"},
+        {"BareName", {}, {}, 0, usage("t2w"), "", {}, 0, false, "t2w"},
+        // -where is asked right after the help options.
+        {"WherePrintsExecutablePath", {}, {"-q", "-where", "none.dat"}, 0,
+         fs::canonical(BIN).string() + "\n", "", {}, 0, false},
+    };
+    const std::vector<std::pair<std::string, std::vector<std::string>>> helps = {
+        {"NoArguments", {}}, {"DashH", {"-h"}}, {"LongHelp", {"--help"}}, {"QuestionMark", {"-?"}},
+        {"HelpWinsOverFilesAndOptions", {"-u", "9", X, "-h", "-c"}}};
+    for (const auto &[name, args] : helps)
+        v.push_back({name, {x}, args, 0, usage(), "", {}, 0, false});
+    // The resulting rate; 0 for a value outside the rate table.
+    const std::vector<std::pair<std::string, int>> rates = {
+        {"0", 48000}, {"1", 44100}, {"2", 22050}, {"3", 11025}, {"4", 8000}, {"5", 7333},
+        {"6", 6000}, {"7", 5500}, {"8", 4000}, {"18", 18}, {"4000", 4000}, {"5500", 5500},
+        {"6000", 6000}, {"7333", 7333}, {"8000", 8000}, {"11025", 11025}, {"22050", 22050},
+        {"44100", 44100}, {"48000", 48000}, {"0x12", 18}, {"9", 0}, {"17", 0}, {"44101", 0}, {"-1", 0}};
+    for (const auto &[value, rate] : rates) {
+        const std::string shown = value == "-1" ? "18446744073709551615" : value;
+        v.push_back({"Rate" + (value == "-1" ? "Minus1" : value), {NO_RECORDS}, {"-r", value, X}, 0,
+                     start("mono", std::to_string(rate ? rate : 4000)) + DEFAULTS,
+                     (rate ? "" : "Unknown rate: " + shown + ". Using default: 4000.\n") + opened(X),
+                     three("abc", "4010100", 0)});
+    }
+    return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(HelpWhereRates, Run, testing::ValuesIn(help_where_rates()), label);
+
+// Pass-through options: no offset removal, factor 1, no resampling, no filter.
+const std::vector<std::string> RAW = {"-o", "-z", "1", "-u", "0", "-f", X};
+
+// A peak of p on channel 1: the factor shows in the "Scaling" line.
+Case peak(const std::string &label, double p, int factor)
+{
+    return {label, {file(X, {Values(128, 0), head({0, p}), Values(128, 0)})}, {"-o", "-u", "0", "-f", X},
+            0, M + (factor == 1 ? "" : "Scaling " + std::to_string(factor) + "...done\n"), opened(X),
+            three("abc", "4010100", 128, {{}, {0, p * factor}, {}})};
+}
+
+// A full-scale square wave of period 128, which overshoots in the filter.
+Values full_scale()
+{
+    Values v(512);
+    for (size_t j = 0; j < v.size(); j++)
+        v[j] = (j / 64) % 2 ? -32768.0 : 32767.0;
+    return v;
+}
+
+// How many samples the per-sample filter stage clips in a channel.
+long filter_clips(const Values &v)
+{
+    std::vector<int16_t> s(v.begin(), v.end());
+    return filter_channel_reference(s.data(), static_cast<long>(s.size()));
+}
+
+std::vector<Case> numeric_edges()
+{
+    // Means -0.6, 1.6 and 5 over five records: truncation subtracts 0, 1 and 5.
+    const Values minus06 = head(Values(384, -1), 640), plus16 = head(Values(384, 2), 640, 1);
+    // Mean 18431.2: the bottom samples leave the range once it is subtracted.
+    const Values extremes = head(Values(100, 32767), 128, -32768);
+    // After resampling by 4 the last four outputs hold the last input, 40.
+    const Values last40 = head(head({100}, 127), 128, 40);
+    Values up40 = head({100, 75, 50, 25}, 504);
+    up40.insert(up40.end(), {0, 10, 20, 30, 40, 40, 40, 40});
+    const Values full = full_scale(), zero(512, 0);
+    const std::vector<std::string> filter_only = {"-o", "-z", "1", "-u", "0", X};
+    return {
+        {"ZeroRecords", {NO_RECORDS}, {X}, 0, M + DEFAULTS, opened(X), three("abc", "4010100", 0)},
         peak("Peak255ScalesBy128", 255, 128),
         peak("Peak256ScalesBy64", 256, 64),
         peak("Peak32767NotScaled", 32767, 1),
         peak("PeakMinus32768NotScaled", -32768, 1),
-        {"UserFactorOneNotScaled", {binary(X, {constant(128, 0), starting({255}), constant(128, 0)})},
-         {"-z", "1", "-o", "-u", "0", "-f", X}, raw_out, reader_lines(X),
-         monos("4010100", 128, none, {255}, none)},
-        {"ScalingSaturates", {binary(X, {starting({20000}), starting({-20000, 100}), starting({7})})},
-         {"-o", "-z", "2", "-u", "0", "-f", X}, start("mono") + scaling(2) + writing(ABC),
-         reader_lines(X) + clipped(2), monos("4010100", 128, {32767}, {-32768, 200}, {14})},
-        {"OffsetMeanTruncatedTowardZero", {binary(X, {minus_06, plus_16, constant(640, 5)})},
-         {"-z", "1", "-u", "0", "-f", X}, start("mono") + OFFSET + writing(ABC), reader_lines(X),
-         monos("4010100", 640, ints(minus_06), repeat(repeat({}, 384, 1), 640, 0), repeat({}, 640, 0))},
-        {"OffsetRemovalSaturates", {binary(X, {extremes, constant(128, 3), constant(128, 0)})},
-         {"-u", "0", "-f", X}, start("mono") + OFFSET + writing(ABC), reader_lines(X) + clipped(28),
-         monos("4010100", 128, repeat(repeat({}, 100, 14336), 128, -32768), repeat({}, 128, 0), {})},
-        {"ResamplingInterpolatesAndHoldsLastSample",
-         {binary(X, {starting({0, 8}), constant(128, -4), last40})},
-         {"-o", "-z", "1", "-u", "4", "-f", X}, start("mono") + resampling(4) + writing(ABC),
-         reader_lines(X), monos("4010100", 512, {0, 2, 4, 6, 8, 6, 4, 2, 0}, repeat({}, 512, -4), up40)},
+        {"ScalingSaturates", {file(X, {head({20000}), head({-20000, 100}), head({7})})},
+         {"-o", "-z", "2", "-u", "0", "-f", X}, 0, M + "Scaling 2...done\n", opened(X) + clipped(2),
+         three("abc", "4010100", 128, {{32767}, {-32768, 200}, {14}})},
+        {"OffsetMeanTruncatedTowardZero", {file(X, {minus06, plus16, Values(640, 5)})},
+         {"-z", "1", "-u", "0", "-f", X}, 0, M + OFFSET, opened(X),
+         three("abc", "4010100", 640, {minus06, head(Values(384, 1), 640), Values(640, 0)})},
+        {"OffsetRemovalSaturates", {file(X, {extremes, Values(128, 3), Values(128, 0)})},
+         {"-u", "0", "-f", X}, 0, M + OFFSET, opened(X) + clipped(28),
+         three("abc", "4010100", 128, {head(Values(100, 14336), 128, -32768), Values(128, 0)})},
+        {"ResamplingInterpolatesAndHoldsLastSample", {file(X, {head({0, 8}), Values(128, -4), last40})},
+         {"-o", "-z", "1", "-u", "4", "-f", X}, 0, M + UP4, opened(X),
+         three("abc", "4010100", 512, {{0, 2, 4, 6, 8, 6, 4, 2, 0}, Values(512, -4), up40})},
         // Starts from 0 while the zero history drains, then holds 1000;
         // -1000 + 0.5 truncates toward zero to -999.
-        {"FilterSettlesOnConstant",
-         {binary(X, {constant(256, 1000), constant(256, 1000), constant(256, -1000)})},
-         {"-o", "-z", "1", "-u", "0", X}, start("mono") + FILTERING + writing(ABC), reader_lines(X),
-         {wav(ABC[0], 1, 256, repeat({}, 128, 1000), 4000, 128), wav(ABC[1], 1, 256, {0}),
-          wav(ABC[2], 1, 256, repeat({}, 128, -999), 4000, 128)}},
-        {"FilterOutputSaturates", {binary(X, {full, constant(512, 0), constant(512, 0)})},
-         {"-o", "-z", "1", "-u", "0", X}, start("mono") + FILTERING + writing(ABC),
-         reader_lines(X) + clipped(filter_overshoots(full)), monos("4010100", 512)},
-        // Stereo and six-channel files use a channel more than once; its
-        // clips still count once.
-        {"FilterOutputSaturatesStereo", {binary(X, {full, full, constant(512, 0)})},
-         {"-s", "-o", "-z", "1", "-u", "0", X}, start("stereo") + FILTERING + writing(DEF),
-         reader_lines(X) + clipped(2 * filter_overshoots(full)),
-         {wav(DEF[0], 2, 512), wav(DEF[1], 2, 512), wav(DEF[2], 2, 512)}},
-        {"FilterOutputSaturatesSixChannels", {binary(X, {constant(512, 0), full, full})},
-         {"-6", "-o", "-z", "1", "-u", "0", X},
-         start("stereo") + FILTERING + writing({"6chx4010100.wav"}),
-         reader_lines(X) + clipped(2 * filter_overshoots(full)), {wav("6chx4010100.wav", 6, 512)}},
-        {"TextValuesSaturate", {text(X, text_values)}, raw, raw_out,
-         reader_lines(X, "text") + clipped(5),
-         monos("4010100", 128, {32767, -32768, 32767, -32768, 0, 32767, -32768}, {1}, {2})},
+        {"FilterSettlesOnConstant", {file(X, {Values(256, 1000), Values(256, 1000), Values(256, -1000)})},
+         filter_only, 0, M + FILTERING, opened(X),
+         {{"a4010100.wav", 1, 256, Values(128, 1000), 128}, {"b4010100.wav", 1, 256, {0}},
+          {"c4010100.wav", 1, 256, Values(128, -999), 128}}},
+        {"FilterOutputSaturates", {file(X, {full, zero, zero})}, filter_only, 0, M + FILTERING,
+         opened(X) + clipped(filter_clips(full)), ABC},
+        // Stereo files use each channel twice; its clips count once.
+        {"FilterOutputSaturatesStereo", {file(X, {full, full, zero})},
+         {"-s", "-o", "-z", "1", "-u", "0", X}, 0, S + FILTERING,
+         opened(X) + clipped(2 * filter_clips(full)), DEF},
+        {"TextValuesSaturate",
+         {file(X, {head({4e4, -4e4, INFINITY, -INFINITY, NAN, 32767.9, -32768.9}), Values(128, 1),
+                   Values(128, 2)}, 128, INT_MAX, true)},
+         RAW, 0, M, opened(X, "text") + clipped(5),
+         three("abc", "4010100", 128, {{32767, -32768, 32767, -32768, 0, 32767, -32768}, {1}, {2}})},
     };
 }
 
-INSTANTIATE_TEST_SUITE_P(NumericEdges, ConvertingRun, testing::ValuesIn(numeric_edges()), label);
+INSTANTIATE_TEST_SUITE_P(NumericEdges, Run, testing::ValuesIn(numeric_edges()), label);
 
-// Each reader is closed as soon as its file is done: its time-gap summary
-// follows its own file's lines, and many files can be combined with few
-// file descriptors.
-std::vector<Conversion> reader_lifetime()
+std::vector<Case> readers_and_failures()
 {
-    const std::string echo = "valid_comment_type3: " + HEADER + "\n";
+    // Each reader is closed as soon as its file is done: its time-gap summary
+    // follows its own lines, and many files combine with few descriptors.
     std::vector<Input> many;
-    std::string many_err;
-    for (int i = 0; i < 200; i++) {
-        char name[16];
-        std::snprintf(name, sizeof name, "n%03d.dat", i);
-        many.push_back(binary(name, squares()));
-        many_err += reader_lines(name);
-    }
     std::vector<std::string> many_args = {"-c", "-o", "-z", "1", "-u", "0", "-f"};
-    for (const Input &in : many)
-        many_args.push_back(in.name);
-    return {
-        {"GapSummaryAfterEachFile", {gapped(X, 3, {1}), gapped(Y, 4, {0, 2})}, {"-c", X, Y},
-         start("mono", "4000", true) + defaults() + writing(ABC),
-         reader_lines(X) + "TIMEGAP in data\n" + reader_lines(Y) + "Warning: TIMEGAPs in data\n",
-         monos("4010100", 3584)},
-        {"TimeZoneSwitchedOnce", {binary(X, squares()), binary(Y, squares())}, {"-c", X, Y},
-         start("mono", "4000", true) + defaults() + writing(ABC),
-         echo + "WARNING: setting TZ=UTC\n" + reader_lines(X).substr(echo.size()) + reader_lines(Y),
-         monos("4010100", 1024), {"TZ=CET-1"}},
-        {"ManyFilesFewDescriptors", many, many_args,
-         start("mono", "4000", true) + writing({"a000.wav", "b000.wav", "c000.wav"}), many_err,
-         monos("000", 200 * 128), {}, 24},
-    };
-}
-
-INSTANTIATE_TEST_SUITE_P(ReaderLifetime, ConvertingRun, testing::ValuesIn(reader_lifetime()),
-                         label);
-
-// Resampling by 1100 and filtering, checked sample by sample against the
-// documented arithmetic on outputs longer than 262144 frames.
-TEST(LongOutput, MatchesDocumentedResamplingAndFilter)
-{
-    const int u = 1100;
-    Channels in;
-    unsigned long seed = 12345;
-    for (auto &ch : in)
-        for (int j = 0; j < 256; j++) {
-            seed = seed * 1103515245 + 12345;
-            ch.push_back(static_cast<double>((seed >> 16) % 16001) - 8000.0);
-        }
-    std::array<std::vector<int>, 3> want;
-    for (int c = 0; c < 3; c++) {
-        // a + (b - a) * (j / u), truncated; the last u samples hold the last input
-        std::vector<double> up;
-        for (size_t k = 1; k < in[c].size(); k++)
-            for (int j = 0; j < u; j++)
-                up.push_back(std::trunc(in[c][k - 1] + (in[c][k] - in[c][k - 1]) * (double(j) / u)));
-        up.resize(up.size() + u, in[c].back());
-        for (size_t n = 0; n < up.size(); n++) {
-            long double y = n >= 128 ? H[0] * static_cast<long double>(up[n - 128]) : 0;
-            for (size_t k = 1; k <= 128 && k <= n + 1; k++)
-                y += H[k] * static_cast<long double>(up[n - k + 1]);
-            want[c].push_back(static_cast<int>(std::trunc(y + 0.5L)));
-        }
+    std::string many_err;
+    for (int i = 100; i < 300; i++) {
+        many.push_back(file("n" + std::to_string(i) + ".dat", squares()));
+        many_args.push_back(many.back().name);
+        many_err += opened(many.back().name);
     }
-    const std::vector<std::string> options = {"-o", "-z", "1", "-u", "1100", X};
-    for (const std::string layout : {"-m", "-s", "-6"}) {
-        SCOPED_TRACE(layout);
-        Session r;
-        std::vector<std::string> args = options;
-        args.insert(args.begin(), layout);
-        run(r, {binary(X, in)}, args);
-        EXPECT_EQ(r.result.status, 0);
-        EXPECT_EQ(r.result.err, reader_lines(X));
-        const std::vector<int> none(want[0].size(), 0);
-        auto pair = [&](int a, int b) {
-            std::vector<int> x;
-            for (size_t i = 0; i < want[0].size(); i++)
-                x.insert(x.end(), {want[a][i], want[b][i]});
-            return x;
-        };
-        if (layout == "-m")
-            check_wavs(r.dir.path(), monos("4010100", 281600, want[0], want[1], want[2]));
-        else if (layout == "-s")
-            check_wavs(r.dir.path(), {wav(DEF[0], 2, 281600, pair(0, 1)), wav(DEF[1], 2, 281600, pair(1, 2)),
-                                      wav(DEF[2], 2, 281600, pair(2, 0))});
-        else {
-            std::vector<int> six;
-            for (size_t i = 0; i < want[0].size(); i++)
-                six.insert(six.end(), {want[1][i], 0, want[0][i], 0, want[2][i], 0});
-            check_wavs(r.dir.path(), {wav("6chx4010100.wav", 6, 281600, six)});
-        }
-    }
-}
-
-// ---- Runs that fail --------------------------------------------------------
-
-struct Failure {
-    std::string label;
-    std::vector<Input> inputs;
-    std::vector<std::string> args;
-    std::string out, err;
-    std::vector<std::string> dirs = {};  // directories made before the run
-    std::vector<std::string> left = {};  // WAV files written before the failure
-};
-
-std::ostream &operator<<(std::ostream &os, const Failure &f)
-{
-    return os << f.label;
-}
-
-class FailingRun : public testing::TestWithParam<Failure> {};
-
-// Every failure ends with status 1 after logging the command line and
-// leaves no WAV file behind but those finished before it.
-TEST_P(FailingRun, EndsWithStatusOneAndExactMessages)
-{
-    const Failure &f = GetParam();
-    Session r;
-    for (const std::string &d : f.dirs)
-        fs::create_directories(r.dir.file(d));
-    run(r, f.inputs, f.args);
-    EXPECT_EQ(r.result.status, 1);
-    EXPECT_EQ(r.result.out, f.out);
-    EXPECT_EQ(r.result.err, f.err);
-    EXPECT_EQ(wav_names(r.dir.path()), f.left);
-    EXPECT_TRUE(fs::exists(r.dir.file("logfile")));
-}
-
-std::vector<Failure> failures()
-{
-    const Input x = binary(X, squares());
-    const std::string none = "Error: No files given\n\n";
     const std::string n252(252, 'n'), n253(253, 'n');
-    std::vector<double> full(512);  // full-scale square wave, overshoots in the filter
-    for (size_t j = 0; j < full.size(); j++)
-        full[j] = (j / 64) % 2 ? -32768.0 : 32767.0;
+    const std::string a252 = "a" + n252.substr(1) + ".wav", six253 = "6ch" + n253 + ".wav";
+    const std::string too_large = "Error: output too large for a WAV file (";
+    const std::string cant_write = "Error: can't write a4010100.wav: Is a directory\n";
+    const Values full = full_scale(), zero(512, 0);
     return {
-        {"NoFileGiven", {}, {"-s"}, start("stereo") + usage("tavo2wav", 4, 4000), none},
-        {"NoFileUsageShowsValuesAfterOptions", {}, {"-u", "50", "-r", "1"},
-         start("mono", "44100") + usage("tavo2wav", 50, 44100), none},
-        {"OnlyAnUnknownOption", {}, {"-x"}, start("mono") + usage("tavo2wav", 4, 4000),
-         "Unknown option: -x\n" + none},
-        {"NoFileBeforeNegativeUpsampling", {}, {"-u", "-3"},
-         start("mono") + usage("tavo2wav", -3, 4000), none},
-        {"NegativeUpsampling", {x}, {"-u", "-1", X}, start("mono"),
+        {"GapSummaryAfterEachFile", {file(X, squares(3), 128, 2), file(Y, squares(3), 128, 1)},
+         {"-c", X, Y}, 0, C + DEFAULTS,
+         opened(X) + "TIMEGAP in data\n" + opened(Y) + "Warning: TIMEGAPs in data\n",
+         three("abc", "4010100", 3072)},
+        {"ManyFilesFewDescriptors", many, many_args, 0, C, many_err, three("abc", "100", 200 * 128), 24},
+        {"NoFileGiven", {}, {"-s"}, 1, S + usage(), NO_FILES},
+        {"NoFileUsageShowsValuesAfterOptions", {}, {"-u", "50", "-r", "1"}, 1,
+         start("mono", "44100") + usage("tavo2wav", 50, 44100), NO_FILES},
+        {"OnlyAnUnknownOption", {}, {"-x"}, 1, M + usage(), "Unknown option: -x\n" + NO_FILES},
+        {"NoFileBeforeNegativeUpsampling", {}, {"-u", "-3"}, 1, M + usage("tavo2wav", -3), NO_FILES},
+        {"NegativeUpsampling", {x}, {"-u", "-1", X}, 1, M,
          "Error: upsampling factor must not be negative (-u -1)\n"},
-        {"MissingFile", {}, {"nosuch.dat"}, start("mono"),
-         "gzopen:No such file or directory\nCan't open nosuch.dat\n"},
         // 128 frames times U, just past 4294967259 bytes of frames.
-        {"MonoOutputTooLarge", {x}, {"-u", "16777216", X}, start("mono"),
-         reader_lines(X) + "Error: output too large for a WAV file (2147483648 frames)\n"},
-        {"StereoOutputTooLarge", {x}, {"-s", "-u", "8388608", X}, start("stereo"),
-         reader_lines(X) + "Error: output too large for a WAV file (1073741824 frames)\n"},
-        {"SixChannelOutputTooLarge", {x}, {"-6", "-u", "2796203", X}, start("stereo"),
-         reader_lines(X) + "Error: output too large for a WAV file (357913984 frames)\n"},
-        {"OutputCannotBeWritten", {x}, {X}, start("mono") + defaults() + "writing: a4010100.wav ",
-         reader_lines(X) + "Error: can't write a4010100.wav: Is a directory\n", {"a4010100.wav"}},
-        {"SecondOutputCannotBeWritten", {x}, {X},
-         start("mono") + defaults() + "writing: a4010100.wav done\nwriting: b4010100.wav ",
-         reader_lines(X) + "Error: can't write b4010100.wav: Is a directory\n", {"b4010100.wav"},
-         {"a4010100.wav"}},
-        {"ClipsReportedBeforeWriteFailure", {binary(X, {full, constant(512, 0), constant(512, 0)})},
-         {"-o", "-z", "1", "-u", "0", X}, start("mono") + FILTERING + "writing: a4010100.wav ",
-         reader_lines(X) + clipped(filter_overshoots(full)) +
-             "Error: can't write a4010100.wav: Is a directory\n",
-         {"a4010100.wav"}},
-        {"SixChannelNameDoesNotFit", {binary(n253, squares())}, {"-6", "-u", "0", n253},
-         start("stereo") + OFFSET + scaling(128) + FILTERING + "writing: 6ch" + n253 + ".wav ",
-         reader_lines(n253) + "Error: can't write 6ch" + n253 + ".wav: File name too long\n"},
-        {"NameTooLongForDirectory", {binary(n252, squares())}, {"-u", "0", n252},
-         start("mono") + OFFSET + scaling(128) + FILTERING + "writing: a" + n252.substr(1) + ".wav ",
-         reader_lines(n252) + "Error: can't write a" + n252.substr(1) + ".wav: File name too long\n"},
+        {"MonoOutputTooLarge", {x}, {"-u", "16777216", X}, 1, M, opened(X) + too_large + "2147483648 frames)\n"},
+        {"StereoOutputTooLarge", {x}, {"-s", "-u", "8388608", X}, 1, S,
+         opened(X) + too_large + "1073741824 frames)\n"},
+        {"SixChannelOutputTooLarge", {x}, {"-6", "-u", "2796203", X}, 1, S,
+         opened(X) + too_large + "357913984 frames)\n"},
+        {"OutputCannotBeWritten", {x, {"a4010100.wav/", ""}}, {X}, 1, M + DEFAULTS + "writing: a4010100.wav ",
+         opened(X) + cant_write},
+        {"SecondOutputCannotBeWritten", {x, {"b4010100.wav/", ""}}, {X}, 1,
+         M + DEFAULTS + "writing: a4010100.wav done\nwriting: b4010100.wav ",
+         opened(X) + "Error: can't write b4010100.wav: Is a directory\n", {ABC[0]}},
+        {"ClipsReportedBeforeWriteFailure", {file(X, {full, zero, zero}), {"a4010100.wav/", ""}},
+         {"-o", "-z", "1", "-u", "0", X}, 1, M + FILTERING + "writing: a4010100.wav ",
+         opened(X) + clipped(filter_clips(full)) + cant_write},
+        {"SixChannelNameDoesNotFit", {file(n253, squares())}, {"-6", "-u", "0", n253}, 1,
+         S + SCALED + FILTERING + "writing: " + six253 + " ",
+         opened(n253) + "Error: can't write " + six253 + ": File name too long\n"},
+        {"NameTooLongForDirectory", {file(n252, squares())}, {"-u", "0", n252}, 1,
+         M + SCALED + FILTERING + "writing: " + a252 + " ",
+         opened(n252) + "Error: can't write " + a252 + ": File name too long\n"},
     };
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, FailingRun, testing::ValuesIn(failures()),
-                         [](const testing::TestParamInfo<Failure> &i) { return i.param.label; });
-
-// ---- Help ------------------------------------------------------------------
-
-struct Help {
-    std::string label;
-    std::vector<std::string> args;
-    std::string argv0;  // as the program sees it
-    std::string name;   // as the usage text shows it
-};
-
-std::ostream &operator<<(std::ostream &os, const Help &h)
-{
-    return os << h.label;
-}
-
-class HelpRun : public testing::TestWithParam<Help> {};
-
-TEST_P(HelpRun, PrintsUsageOnlyAndLogsNothing)
-{
-    const Help &h = GetParam();
-    Session r;
-    tavo_test::write_bytes(r.dir.file(X), binary(X, squares()).bytes);
-    std::vector<std::string> argv{h.argv0};
-    argv.insert(argv.end(), h.args.begin(), h.args.end());
-    RunOptions options;
-    options.program = BIN;
-    r.result = run_process(argv, r.dir.path(), options);
-    EXPECT_EQ(r.result.status, 0);
-    EXPECT_EQ(r.result.out, usage(h.name, 4, 4000));
-    EXPECT_EQ(r.result.err, "");
-    EXPECT_FALSE(fs::exists(r.dir.file("logfile")));
-    EXPECT_EQ(wav_names(r.dir.path()), std::vector<std::string>());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Usage, HelpRun,
-    testing::Values(Help{"NoArguments", {}, BIN, "tavo2wav"}, Help{"DashH", {"-h"}, BIN, "tavo2wav"},
-                    Help{"LongHelp", {"--help"}, BIN, "tavo2wav"},
-                    Help{"QuestionMark", {"-?"}, BIN, "tavo2wav"},
-                    Help{"HelpWinsOverFilesAndOptions", {"-u", "9", X, "-h", "-c"}, BIN, "tavo2wav"},
-                    Help{"HelpTwice", {"-h", "--help"}, BIN, "tavo2wav"},
-                    Help{"NameAfterLastBackslash", {"-h"}, "C:\\bin/x\\t2w.exe", "t2w.exe"},
-                    Help{"BareName", {}, "t2w", "t2w"}),
-    [](const testing::TestParamInfo<Help> &i) { return i.param.label; });
-
-// ---- Rate table ------------------------------------------------------------
-
-struct Rate {
-    std::string value;
-    unsigned long rate;
-    std::string unknown;  // the value as the unknown-rate message shows it
-};
-
-std::ostream &operator<<(std::ostream &os, const Rate &r)
-{
-    return os << "-r " << r.value;
-}
-
-class RateOption : public testing::TestWithParam<Rate> {};
-
-TEST_P(RateOption, SetsRateLineAndWavHeader)
-{
-    const Rate &p = GetParam();
-    Session r;
-    run(r, {no_records(X)}, {"-r", p.value, X});
-    const std::string rate = std::to_string(p.rate);
-    EXPECT_EQ(r.result.status, 0);
-    EXPECT_EQ(r.result.out, start("mono", rate) + defaults() + writing(ABC));
-    EXPECT_EQ(r.result.err,
-              (p.unknown.empty() ? "" : "Unknown rate: " + p.unknown + ". Using default: 4000.\n") +
-                  reader_lines(X));
-    std::vector<Wav> w = monos("4010100", 0);
-    for (Wav &one : w)
-        one.rate = p.rate;
-    check_wavs(r.dir.path(), w);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, RateOption,
-    testing::Values(Rate{"0", 48000, ""}, Rate{"1", 44100, ""}, Rate{"2", 22050, ""},
-                    Rate{"3", 11025, ""}, Rate{"4", 8000, ""}, Rate{"5", 7333, ""},
-                    Rate{"6", 6000, ""}, Rate{"7", 5500, ""}, Rate{"8", 4000, ""},
-                    Rate{"18", 18, ""}, Rate{"4000", 4000, ""}, Rate{"5500", 5500, ""},
-                    Rate{"6000", 6000, ""}, Rate{"7333", 7333, ""}, Rate{"8000", 8000, ""},
-                    Rate{"11025", 11025, ""}, Rate{"22050", 22050, ""}, Rate{"44100", 44100, ""},
-                    Rate{"48000", 48000, ""}, Rate{"0x12", 18, ""}, Rate{"9", 4000, "9"},
-                    Rate{"17", 4000, "17"}, Rate{"44101", 4000, "44101"},
-                    Rate{"-1", 4000, "18446744073709551615"}),
-    [](const testing::TestParamInfo<Rate> &i) {
-        return (i.param.value[0] == '-' ? "Minus" + i.param.value.substr(1) : i.param.value) +
-               (i.param.unknown.empty() ? "" : "Unknown");
-    });
-
-// ---- Command-line log ------------------------------------------------------
+INSTANTIATE_TEST_SUITE_P(ReadersAndFailures, Run, testing::ValuesIn(readers_and_failures()), label);
 
 TEST(CommandLineLog, AppendsOneQuotedLinePerRun)
 {
-    Session r;
-    tavo_test::write_bytes(r.dir.file("my file.dat"), no_records("my file.dat").bytes);
-    const std::vector<std::string> args = {"-u", "0", "my file.dat", "", "a,b", "--title=a \"b\""};
-    run(r, {}, args);
-    ASSERT_EQ(r.result.status, 0);
-    run(r, {}, args);
-    ASSERT_EQ(r.result.status, 0);
-    const std::string tail =
-        " " + BIN + " -u 0 \"my file.dat\"  \"a,b\" --title=\"a \\\"b\\\"\"\n";
-    const std::regex line("[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}");
-    const std::string log = tavo_test::read_bytes(r.dir.file("logfile"));
-    const size_t first = log.find('\n') + 1;
-    ASSERT_EQ(log.size(), 2 * (17 + tail.size())) << log;
-    for (const std::string &one : {log.substr(0, first), log.substr(first)}) {
-        EXPECT_TRUE(std::regex_match(one.substr(0, 17), line)) << one;
-        EXPECT_EQ(one.substr(17), tail);
-    }
+    tavo_test::TempDir dir;
+    tavo_test::write_bytes(dir.file("my file.dat"), NO_RECORDS.bytes);
+    const std::vector<std::string> argv = {BIN, "-u", "0", "my file.dat", "", "a,b", "--t=a \"b\""};
+    ASSERT_EQ(run_in(dir.path(), argv).status, 0);
+    ASSERT_EQ(run_in(dir.path(), argv).status, 0);
+    const std::string line = "T " + BIN + " -u 0 \"my file.dat\"  \"a,b\" --t=\"a \\\"b\\\"\"\n";
+    const std::regex stamp("[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}");
+    EXPECT_EQ(std::regex_replace(tavo_test::read_bytes(dir.file("logfile")), stamp, "T"), line + line);
 }
-
-// ---- Full buffers (slow: about 19 MB of input) -----------------------------
-
-struct Full {
-    std::string label;
-    size_t length;      // samples per record
-    size_t first, second;  // records in the two files
-};
-
-std::ostream &operator<<(std::ostream &os, const Full &f)
-{
-    return os << f.label;
-}
-
-class BuffersFullSlow : public testing::TestWithParam<Full> {};
 
 // Reading stops with a warning once a record no longer has room after
 // 3173888 samples; the following input is left, its file still opened.
-TEST_P(BuffersFullSlow, StopsReadingWithWarning)
+// Cases: one file of 512-sample records, a second file after a nearly full
+// first one, one file of 128-sample records.
+TEST(BuffersFullSlow, StopsReadingWithWarning)
 {
-    const Full &f = GetParam();
-    const Channels small = {constant(f.length, 1), constant(f.length, 2), constant(f.length, 3)};
-    Recording big = recording(small, f.length);
-    big.records.resize(f.first, big.records[0]);
-    Recording next = big;
-    next.records.resize(f.second);
-    Session r;
-    run(r, {{X, tavo_test::binary_bytes(big)}, {Y, tavo_test::binary_bytes(next)}},
-        {"-c", "-o", "-z", "1", "-u", "0", "-f", X, Y});
-    const std::string header = f.length == 512 ? HEADER512 : HEADER;
-    EXPECT_EQ(r.result.status, 0);
-    EXPECT_EQ(r.result.out, start("mono", "4000", true) + writing(ABC));
-    const std::string warning = "Warning: buffers full after 3173888 samples per channel; "
-                                "the rest of the input is not converted\n";
-    EXPECT_EQ(r.result.err, reader_lines(X, "binary", header) +
-                                (f.second ? reader_lines(Y, "binary", header) : "") + warning);
-    check_wavs(r.dir.path(), monos("4010100", 3173888, {1, 1}, {2, 2}, {3, 3}));
+    for (const auto [length, first, second] : {std::array<size_t, 3>{512, 6201, 0}, {512, 6199, 3}, {128, 24797, 0}}) {
+        SCOPED_TRACE(first);
+        tavo_test::Recording rec;
+        rec.header = header(length);
+        rec.length = length;
+        tavo_test::Record one;
+        one.channels = {Values(length, 1), Values(length, 2), Values(length, 3)};
+        rec.records.assign(first, one);
+        tavo_test::TempDir dir;
+        tavo_test::write_binary(dir.file(X), rec);
+        rec.records.resize(second);
+        tavo_test::write_binary(dir.file(Y), rec);
+        const RunResult r = run_in(dir.path(), {BIN, "-c", "-o", "-z", "1", "-u", "0", "-f", X, Y});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, C + writing(ABC));
+        EXPECT_EQ(r.err, opened(X, "binary", length) + (second ? opened(Y, "binary", length) : "") +
+                             "Warning: buffers full after 3173888 samples per channel; "
+                             "the rest of the input is not converted\n");
+        check_wavs(dir.path(), three("abc", "4010100", 3173888, {{1, 1}, {2, 2}, {3, 3}}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Reading, BuffersFullSlow,
-                         testing::Values(Full{"OneFileOf512", 512, 6201, 0},
-                                         Full{"SecondFileOf512", 512, 6199, 3},
-                                         Full{"OneFileOf128", 128, 24797, 0}),
-                         [](const testing::TestParamInfo<Full> &i) { return i.param.label; });
 
 }  // namespace
