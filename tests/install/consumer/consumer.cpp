@@ -9,13 +9,9 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tavo_consumer FILE\n");
-        return 2;
-    }
     char drive[256], dir[256], name[256], ext[256];
-    if (explode_path(argv[1], drive, dir, name, ext) != 0)
-        return 1;
+    if (argc != 2 || explode_path(argv[1], drive, dir, name, ext) != 0)
+        return 2;
     std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::detect(argv[1], true, Zeltra::ZELTRA::FT_NEW, false));
     unsigned long records = 0;
     while (reader->getdata() != -1)
