@@ -43,8 +43,8 @@ std::string valued(Args& a, const char* name, T fallback, Query query)
 }
 
 // Starts from fresh marks and asks, in this order: flag c, unsigned long r
-// (default 4000), int z asked as --z (default 0), string o, range "range"
-// and two ints p. Lists what was found.
+// (default 4000), int z asked as --z (default 0), double d (default 1.5),
+// string o, range "range" and two ints p. Lists what was found.
 std::string ask_all(Args& a)
 {
     Args other(std::vector<std::string>(a.argc() == 1 ? 1 : 0, "x"));
@@ -54,7 +54,8 @@ std::string ask_all(Args& a)
     std::ostringstream out;
     if (get_option(argc, argv, "c", 1, 0))
         out << " c";
-    out << valued(a, "r", 4000ul, get_option_ulong) << valued(a, "--z", 0, get_option_int);
+    out << valued(a, "r", 4000ul, get_option_ulong) << valued(a, "--z", 0, get_option_int)
+        << valued(a, "d", 1.5, get_option_double);
     char* text = nullptr;
     if (get_option_string(argc, argv, "o", &text))
         out << " o=" << text;
@@ -98,14 +99,15 @@ TEST_P(ScannerTable, FindsOptionsFilesAndUnknowns)
 
 const ScanCase scan_cases[] = {
     {"NoArguments", {}, "", "", ""},
-    {"SeparateOrAttachedAnyDashes", {"--r", "8", "---z=7"}, " r=8 z=7", "", ""},
+    {"SeparateOrAttachedAnyDashes", {"--r", "8", "---z=7", "-d", "2.5"}, " r=8 z=7 d=2.5", "", ""},
     {"EmptyOrDigitlessIsZero", {"-r=", "-z", "abc"}, " r=0 z=0", "", ""},
     {"BaseFromPrefixTailIgnored", {"-r", "0x10", "-z=010kHz"}, " r=16 z=8", "", ""},
     {"NegativeValues", {"-r", "-1", "-z", "-5"}, " r=18446744073709551615 z=-5", "", ""},
     {"NamesMatchWhole", {"-r8", "-rate", "5", "-r"}, "", "5|",
      UNKNOWN("-r8") UNKNOWN("-rate") UNKNOWN("-r")},
     {"UsedValueSkipped", {"-r", "-c"}, " c", "", UNKNOWN("-r")},
-    {"SeparateOverflow", {"-r", BIG}, "", BIG "|", RANGE_ERROR(BIG) UNKNOWN("-r")},
+    {"SeparateOverflow", {"-r", BIG, "-d=1e999"}, "", BIG "|",
+     RANGE_ERROR(BIG) RANGE_ERROR("1e999") UNKNOWN("-r") UNKNOWN("-d=1e999")},
     {"OverflowAfterAttached", {"-r=5", "-r=" BIG}, " r=4000", "",
      RANGE_ERROR(BIG) UNKNOWN("-r=" BIG)},
     {"LastAttachedWins", {"-r=1", "-r=2"}, " r=2", "", UNKNOWN("-r=1")},
