@@ -196,7 +196,9 @@ void print_text(std::ostream& out, const FileReport& r)
         out << "kind: " << r.kind << ", " << (r.gzip ? "gzip" : "plain") << "\n";
         out << "header: " << printable(r.header) << "\n";
         out << "station: " << (r.station != 0 ? std::string(1, r.station) : "none") << "\n";
-        out << "sampling frequency: " << JsonWriter::number(r.frequency) << " Hz\n";
+        out << "sampling frequency: "
+            << (std::isfinite(r.frequency) ? JsonWriter::number(r.frequency) + " Hz" : "unknown")
+            << "\n";
         out << "gain: " << (r.gain != -1 ? std::to_string(r.gain) : "not given") << "\n";
         out << "record length: " << r.length << " samples per channel\n";
         out << "time words: " << time_words_text(r.time_words) << "\n";

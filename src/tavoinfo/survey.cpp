@@ -1,6 +1,8 @@
 // tavoinfo: one file through the reader library's record stream.
 #include "survey.h"
 
+#include <cmath>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -249,7 +251,7 @@ void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset, Error
 
 double FileReport::duration() const
 {
-    if (frequency <= 0)
+    if (!(frequency > 0) || !std::isfinite(frequency))
         return -1;
     return static_cast<double>(records) * static_cast<double>(length) / frequency;
 }
