@@ -1,12 +1,12 @@
-// The reader library: header grammar, detection, both encodings, every fatal
-// exit, path conventions and the record stream.
+// The reader library: header grammar, detection, both encodings, the record
+// stream, every fatal exit and the path conventions.
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <regex>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -16,44 +16,20 @@
 namespace {
 
 using namespace tavo_test;
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 using Zeltra::ZELTRA;
 
 // Every test process starts in UTC, so the reader's one-time switch message
 // appears only in the test that asks for it.
-const bool kInUtc = [] {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    return true;
-}();
+const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
-// Exposes the reader's protected state.
-template <class Reader>
-struct Probe : Reader {
-    using Reader::Reader;
-    using Reader::date_from_comment;
-    using Reader::time_from_comment;
-    using Reader::timegaps;
-    using Reader::unixtime;
-    using Reader::use_next;
+// Reads a reader's protected state, named through a derived class.
+struct Peek : ZELTRA {
+    static bool joined(const ZELTRA& r) { return r.*&Peek::use_next; }
+    static bool& unix_words(ZELTRA& r) { return r.*&Peek::unixtime; }
+    static const char* date(const ZELTRA& r) { return (r.*&Peek::date_from_comment).data(); }
+    static const char* time(const ZELTRA& r) { return (r.*&Peek::time_from_comment).data(); }
 };
 
-// Each test writes its files into a fresh temporary directory.
-template <class Case = int>
-class Files : public testing::TestWithParam<Case> {
-protected:
-    TempDir dir;
-    std::string put(const std::string& bytes, const std::string& name = "undated.dat") {
-        write_bytes(dir.file(name), bytes);
-        return dir.file(name);
-    }
-};
-
-template <class Case>
-std::string case_name(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
 
 std::string expand(std::string text, char token, const std::string& with) {
     for (auto at = text.find(token); at != std::string::npos; at = text.find(token, at + with.size()))
@@ -81,306 +57,237 @@ std::string text_file(const std::string& eol, const std::string& before_third = 
     return out;
 }
 
-// Constructs a reader and writes the fields its header line set.
-template <class Reader>
-std::unique_ptr<ZELTRA> probe(const std::string& path, bool fail_parse_path = false) {
-    auto r = std::make_unique<Probe<Reader>>(path.c_str(), true, ZELTRA::FT_NEW, fail_parse_path);
-    std::cerr << "= " << r->get_frequency() << ' ' << r->get_gain() << ' ' << r->get_station() << ' '
-              << (r->unixtime ? 'U' : 'S') << ' ' << r->get_length() << (r->is_newfile() ? " new " : " old ")
-              << r->date_from_comment.data() << ' ' << r->time_from_comment.data() << "\n";
-    return r;
+// A binary file: one record per pair of time words, samples from make_record
+// with seeds 1, 2, ...; a 'T' header makes old-style records.
+std::string records(const std::string& header, std::size_t length, const std::vector<std::array<long, 2>>& times) {
+    Recording rec{header, header[0] != 'T', length, {}};
+    for (std::size_t i = 0; i < times.size(); ++i)
+        rec.records.push_back(make_record(length, times[i][0], times[i][1], static_cast<int>(i + 1)));
+    return binary_bytes(rec);
 }
 
-enum class Run { Detect, DetectGzip, Binary, BinaryStrictPath, Text };
+// How a file is opened: by detection, or as a reader of the kind (a binary
+// one also refusing an undated path, or without look-ahead).
+enum Run { Detect, Binary, StrictPath, NoLookAhead, Text };
+
+ZELTRA* open_reader(Run how, const std::string& path) {
+    const char* name = path.c_str();
+    switch (how) {
+    case Detect: return Zeltra::detect(name, true, ZELTRA::FT_NEW, false);
+    case Text: return new Zeltra::AsciiZELTRA(name, true, ZELTRA::FT_NEW, false);
+    default: return new Zeltra::BinaryZELTRA(name, how != NoLookAhead, ZELTRA::FT_NEW, how == StrictPath);
+    }
+}
 
 // Runs a file through the library and returns all it wrote on standard
-// error, with the test's own lines: "= fields" after a reader's construction,
-// "> time words and first samples" per record, "exit N" where the library
-// ended the run (its exit handler replaced by one that throws).
+// error, with the test's own lines: after construction "= frequency gain
+// station S|U length new|old start-of-day time-base date time"; per record
+// "> time words, first sample of channel 0, last sample of channel 2" and
+// "+" when joined to the next; "exit N" where the library ended the run (its
+// exit handler replaced by one that throws).
 std::string transcript(Run how, const std::string& path) {
     Zeltra::set_fatal_exit_handler([](int status) { throw status; });
-    CaptureStderr();
+    testing::internal::CaptureStderr();
     try {
-        std::unique_ptr<ZELTRA> r;
-        if (how == Run::Detect || how == Run::DetectGzip)
-            r.reset(Zeltra::detect(path.c_str(), true, ZELTRA::FT_NEW, false));
-        else if (how == Run::Text)
-            r = probe<Zeltra::AsciiZELTRA>(path);
-        else
-            r = probe<Zeltra::BinaryZELTRA>(path, how == Run::BinaryStrictPath);
-        while (r->getdata() != -1)
+        const std::unique_ptr<ZELTRA> r(open_reader(how, path));
+        const bool unix_words = std::exchange(Peek::unix_words(*r), false);
+        r->time[0] = 61;  // minute words above 60 count from midnight
+        const time_t start_of_day = r->get_tavotime(0) - 3660;
+        r->time[0] = 60;  // up to 60 from the base hour
+        const time_t time_base = r->get_tavotime(0) - 3600 - start_of_day;
+        r->time[0] = 0;
+        Peek::unix_words(*r) = unix_words;
+        std::cerr << "= " << r->get_frequency() << ' ' << r->get_gain() << ' ' << r->get_station() << ' '
+                  << (unix_words ? 'U' : 'S') << ' ' << r->get_length() << (r->is_newfile() ? " new " : " old ")
+                  << start_of_day << ' ' << time_base << ' ' << Peek::date(*r) << ' ' << Peek::time(*r) << "\n";
+        while (r->getdata() != -1) {
+            const std::size_t span = r->get_length() * (Peek::joined(*r) ? 2 : 1);
             std::cerr << "> " << r->time[0] << ' ' << r->time[1] << ' ' << r->current[0][0] << ' '
-                      << r->current[1][0] << ' ' << r->current[2][0] << "\n";
+                      << r->current[2][span - 1] << (Peek::joined(*r) ? " +\n" : "\n");
+        }
     } catch (int status) {
         std::cerr << "exit " << status << "\n";
     }
     Zeltra::set_fatal_exit_handler(nullptr);
-    return std::regex_replace(GetCapturedStderr(), std::regex("zeltra\\([0-9]+\\)"), "zeltra(N)");
+    return std::regex_replace(testing::internal::GetCapturedStderr(), std::regex("zeltra\\([0-9]+\\)"), "zeltra(N)");
 }
 
 // In the expected text "@" stands for the path, "#" for the path and
 // base-name lines, "$" for the file's first line; "Debug:" turns debugging on.
 struct Case {
     const char* name;
-    Run run;
     std::optional<std::string> bytes;  // none: the file does not exist
     std::string text;
+    Run run = Binary;
+    std::string file = "undated.dat";  // gzip-compressed first when it ends in ".gz"
+};
+
+// Each test runs in a fresh temporary directory, its working directory.
+class Transcript : public testing::TestWithParam<Case> {
+protected:
+    Transcript() { std::filesystem::current_path(dir.path()); }
+    ~Transcript() override { std::filesystem::current_path(cwd); }
+    // Writes bytes to `name` (relative, directories created) and returns the name.
+    std::string put(const std::string& bytes, const std::string& name) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
+        write_bytes(name, bytes);
+        return name;
+    }
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    TempDir dir;
 };
 
 const std::string kB = "##File: @ Type:binary\n";
 const std::string kT = "##File: @ Type:text\n";
 const std::string kSays1 = "valid_comment_type1: $\n";
+const std::string kSays2 = "valid_comment_type2: $\n";
 const std::string kSays3 = "valid_comment_type3: $\n";
 const std::string kInvalid = "Invalid comment line\nCouldn't determine sampling frequency\ndefaulting to 18.0Hz\n";
 const std::string kCut = "Error: @: file ends inside a record\nexit 1\n";
 const std::string kD = "Debug:src/libzeltra/zeltra(N) ";
-const std::string kS128Fields = "= 18 1 k S 128 new 2014-03-15 08:00:00\n";
-const std::string kTextRecord = "> 5 6 0.25 10.25 20.25\n";
+// What constructing a binary reader on a kForm1 header writes.
+const std::string kBin1 = kB + kSays1 + "= 18 1 u S 128 new 0 0  \n";
+const std::string kBin512 = kB + kSays3 + "= 18 1 k S 512 new 0 0 2014-03-15 08:00:00\n";
+const std::string kText128 = kT + kSays3 + "= 18 1 k S 128 new 0 0 2014-03-15 08:00:00\n";
+const std::string kTextRecord = "> 5 6 0.25 23.25\n";
 const std::string kForm1 = form1_header("18", "1");
-const std::string kTwoRecords = binary_bytes({kForm1, true, 128, {make_record(128, 5, 6, 1), make_record(128, 5, 7, 2)}});
+const std::string kS512 = form3_header('S', 512, "18", 1, 'k');      // gap limit 512 / 18 + 2 = 30.4 s
+const std::string kS512At1Hz = form3_header('S', 512, "1", 1, 'k');  // gap limit 514 s
+// What a binary reader on a kForm1 file of station k reports, its start of day and time base given.
+std::string at_path(const std::string& start_of_day_and_time_base) {
+    return kB + kSays1 + "= 18 1 k S 128 new " + start_of_day_and_time_base + "  \n";
+}
+const std::string kTwoRecords = records(kForm1, 128, {{5, 6}, {5, 7}});
 const std::string kNumbers = pad("1 2 3\n", 250, ' ');  // text to the detector, less than a block to the reader
 
 const Case kCases[] = {
     // Header line forms, tried in order, and the record-length rule.
-    {"FormOneFrequencyOnly", Run::Binary, "!Tidserier 18.0\r", kB + kSays1 + "= 18 -1 u S 128 new  \n"},
-    {"FormOneWithGain", Run::Binary, "!Tidserier 20 3\r", kB + kSays1 + "= 20 3 u S 128 new  \n"},
-    {"FormTwoSingleBlank", Run::Binary, "!Tidserier sampfrek: 20 gain: 3\r", kB + "valid_comment_type2: $\n= 20 3 u S 128 new  \n"},
-    {"FormTwo", Run::Binary, form2_header("12.5", "-2") + "\r", kB + "valid_comment_type2: $\n= 12.5 -2 u S 128 new  \n"},
-    {"FormThreeSeconds512", Run::Binary, form3_header('S', 512, "18", 2, 'q') + "\r",
-     kB + kSays3 + "= 18 2 q S 512 new 2014-03-15 08:00:00\n"},
-    {"FormThreeUnix128", Run::Binary, form3_header('U', 128, "20.5", 7, 'r') + "\r",
-     kB + kSays3 + "= 20.5 7 r U 128 new 2014-03-15 08:00:00\n"},
-    {"FormThreeOtherLength", Run::Binary, form3_header('S', 256, "18", 2, 'q') + "\r",
-     kB + "WARNING: nonstandard length: 256\n" + kSays3 + "= 18 2 q S 128 new 2014-03-15 08:00:00\n"},
-    {"FormThreeEndsAfterFrequency", Run::Binary, "!S512Tidserier sampfrek: 18\r", kB + kSays3 + "= 18 -1 u S 512 new  \n"},
-    {"FormThreeLowerCaseRejected", Run::Binary, form3_header('s', 512, "20", 4, 'z', "d1", "t1") + "\r",
-     kB + kSays3 + kInvalid + "= 18 4 z S 512 new d1 t1\n"},
-    {"FormThreeLongDateCut", Run::Binary, form3_header('S', 128, "18", 1, 'q', std::string(300, 'D')) + "\r",
-     kB + kSays3 + "= 18 1 q S 128 new " + std::string(255, 'D') + " \n"},
-    {"LengthRuleWithoutForm", Run::Binary, "!S512 no form here\r", kB + kInvalid + "= 18 -1 u S 512 new  \n"},
-    {"LengthRuleOtherNumber", Run::Binary, "!S256 no form here\r", kB + kInvalid + "= 18 -1 u S 128 new  \n"},
-    {"OldStyleLine", Run::Binary, "T 18 Hz old style\r", kB + kInvalid + "= 18 -1 u S 128 old  \n"},
-    {"LongestHeaderLine", Run::Binary, "!" + std::string(51199, 'a') + "\r", kB + kInvalid + "= 18 -1 u S 128 new  \n"},
-    // Binary records: time words from block 2, a cut at a block boundary ends the data quietly.
-    {"NoHeaderLine", Run::Binary, binary_bytes({"", true, 128, {make_record(128, 5, 6, 1)}}),
-     kB + kInvalid + "= 18 -1 u S 128 new  \n> 5 6 952 1052 1152\n"},
-    {"SignedTimeWords", Run::Binary, binary_bytes({kS128, true, 128, {make_record(128, 65535, 1, 1)}}),
-     kB + kSays3 + kS128Fields + "> -1 1 952 1052 1152\n"},
-    {"UnixTimeWords", Run::Binary, binary_bytes({form3_header('U', 128, "18", 1, 'k'), true, 128, {make_record(128, 65535, 1, 1)}}),
-     kB + kSays3 + "= 18 1 k U 128 new 2014-03-15 08:00:00\n> 65535 1 952 1052 1152\n"},
-    {"EndAtBlockBoundary", Run::Binary, kTwoRecords.substr(0, kTwoRecords.size() - 260),
-     kB + kSays1 + "= 18 1 u S 128 new  \n> 5 6 952 1052 1152\n"},
+    {"FormOne", "!Tidserier 20.5\r", kB + kSays1 + "= 20.5 -1 u S 128 new 0 0  \n"},
+    {"FormTwoSingleBlank", "!Tidserier sampfrek: 20 gain: 3\r", kB + kSays2 + "= 20 3 u S 128 new 0 0  \n"},
+    {"FormTwo", form2_header("12.5", "-2") + "\r", kB + kSays2 + "= 12.5 -2 u S 128 new 0 0  \n"},
+    {"FormThreeUnix128", form3_header('U', 128, "20.5", 7, 'r') + "\r",
+     kB + kSays3 + "= 20.5 7 r U 128 new 0 0 2014-03-15 08:00:00\n"},
+    {"FormThreeOtherLength", form3_header('S', 256, "18", 2, 'q') + "\r",
+     kB + "WARNING: nonstandard length: 256\n" + kSays3 + "= 18 2 q S 128 new 0 0 2014-03-15 08:00:00\n"},
+    {"FormThreeEndsAfterFrequency", "!S512Tidserier sampfrek: 18\r", kB + kSays3 + "= 18 -1 u S 512 new 0 0  \n"},
+    {"FormThreeLowerCaseRejected", form3_header('s', 512, "20", 4, 'z', "d1", "t1") + "\r",
+     kB + kSays3 + kInvalid + "= 18 4 z S 512 new 0 0 d1 t1\n"},
+    {"FormThreeLongDateCut", form3_header('S', 128, "18", 1, 'q', std::string(300, 'D')) + "\r",
+     kB + kSays3 + "= 18 1 q S 128 new 0 0 " + std::string(255, 'D') + " \n"},
+    {"LengthRuleWithoutForm", "!S512 no form here\r", kB + kInvalid + "= 18 -1 u S 512 new 0 0  \n"},
+    {"LengthRuleOtherNumber", "!S256 no form here\r", kB + kInvalid + "= 18 -1 u S 128 new 0 0  \n"},
+    {"OldStyleLine", "T 18 Hz old style\r", kB + kInvalid + "= 18 -1 u S 128 old 0 0  \n"},
+    {"LongestHeaderLine", "!" + std::string(51199, 'a') + "\r", kB + kInvalid + "= 18 -1 u S 128 new 0 0  \n"},
+    // Binary records: time words of block 2, signed in 'S' files; a cut at a block boundary ends the data quietly.
+    {"NoHeaderLine", records("", 128, {{5, 6}}), kB + kInvalid + "= 18 -1 u S 128 new 0 0  \n> 5 6 952 1182\n"},
+    {"SignedTimeWords", records(kForm1, 128, {{65535, 1}}), kBin1 + "> -1 1 952 1182\n"},
+    {"EndAtBlockBoundary", kTwoRecords.substr(0, kTwoRecords.size() - 260), kBin1 + "> 5 6 952 1182\n"},
     // Text records.
-    {"TextCrLfLines", Run::Text, text_file("\r\n"), kT + kSays3 + kS128Fields + kTextRecord},
-    {"TextSkipsCommentLetterAndEmptyLines", Run::Text, text_file("\n", "! comment\nletters 1 2\n\n"),
-     kT + kSays3 + kS128Fields + kTextRecord},
-    {"TextTimeValuesRoundHalfAway", Run::Text, text_file("\n", "", "12.5 -3.5"),
-     kT + kSays3 + kS128Fields + "> 13 -4 0.25 10.25 20.25\n"},
-    {"TextLongestLine", Run::Text, text_file("\n", "", "5 6", 51198), kT + kSays3 + kS128Fields + kTextRecord},
-    {"TextCrLfLineIsNotSkipped", Run::Text, text_file("\n", "\r\n"), kT + kSays3 + kS128Fields},
-    {"TextBlankThenLetterIsNotSkipped", Run::Text, text_file("\n", " x 1 2\n"), kT + kSays3 + kS128Fields},
-    {"TextTooFewSamples", Run::Text, text_file("\n", "1 2 7\n"),
-     kT + kSays3 + kS128Fields + "Failed to read value 3 of line:\n1 2 7\n\n"},
-    {"TextFailedLookAheadSkipsLines", Run::Text, text_file("\n") + " bad\n" + text_file("\n", "", "7 8").substr(kS128.size() + 1),
-     kT + kSays3 + kS128Fields + kTextRecord + "> 7 8 0.25 10.25 20.25\n"},
-    {"TextOldStyle", Run::Text, text_bytes({"T old style", false, 128, {make_record(128, 5, 6, 1)}}),
-     kT + kInvalid + "= 18 -1 u S 128 old  \n> 0 0 952 1052 1152\n"},
+    {"TextCrLfLines", text_file("\r\n"), kText128 + kTextRecord, Text},
+    {"TextSkipsCommentLetterEmpty", text_file("\n", "! comment\nletters 1 2\n\n"), kText128 + kTextRecord, Text},
+    {"TextTimeValuesRoundHalfAway", text_file("\n", "", "12.5 -3.5"), kText128 + "> 13 -4 0.25 23.25\n", Text},
+    {"TextLongestLine", text_file("\n", "", "5 6", 51198), kText128 + kTextRecord, Text},
+    {"TextCrLfLineIsNotSkipped", text_file("\n", "\r\n"), kText128, Text},
+    {"TextTooFewSamples", text_file("\n", "1 2 7\n"), kText128 + "Failed to read value 3 of line:\n1 2 7\n\n", Text},
+    {"TextFailedLookAheadSkipsLines", text_file("\n") + " bad\n" + text_file("\n", "", "7 8").substr(kS128.size() + 1),
+     kText128 + kTextRecord + "> 7 8 0.25 23.25\n", Text},
+    {"TextOldStyle", text_bytes({"T old style", false, 128, {make_record(128, 5, 6, 1)}}),
+     kT + kInvalid + "= 18 -1 u S 128 old 0 0  \n> 0 0 952 1182\n", Text},
     // Detection from the first 256 bytes.
-    {"DetectTextAfterLf", Run::Detect, text_file("\n"), kSays3 + kT + kSays3 + kTextRecord},
-    {"DetectTextGzip", Run::DetectGzip, text_file("\n"), kSays3 + kT + kSays3 + kTextRecord},
-    {"DetectBinaryGzip", Run::DetectGzip, kTwoRecords, kSays1 + kB + kSays1 + "> 5 6 952 1052 1152\n> 5 7 1952 2052 2152\n"},
-    {"DetectBinaryOf256Bytes", Run::Detect, pad(kForm1 + "\r", 256, ' '), kSays1 + kB + kSays1 + kCut},
-    {"DetectLineEndAtByte254", Run::Detect, pad(kForm1 + " ", 254, 'x') + "\r" + kNumbers, kSays1 + kB + kSays1 + kCut},
-    {"DetectTwoNumbersThenLetter", Run::Detect, kForm1 + "\r1 2 x" + kNumbers, kSays1 + kB + kSays1 + kCut},
-    {"DetectLengthRuleAcceptsLine", Run::Detect, text_bytes({"!S 512", true, 512, {make_record(512, 5, 6, 1)}}),
-     kInvalid + kT + kInvalid + "> 5 6 952 1052 1152\n"},
-    {"DetectLengthRuleRefusesOtherNumber", Run::Detect, "!S 256\r" + kNumbers, kInvalid + kB + kInvalid + kCut},
-    {"DetectOldStyleIsBinary", Run::Detect, "T old style\r" + kNumbers, kInvalid + kB + kInvalid + kCut},
-    {"DetectOf255Bytes", Run::Detect, pad(kForm1 + "\r", 255, ' '), "Error: @: file too short to be a data file\nexit 1\n"},
-    {"DetectOfEmptyFile", Run::Detect, "", "Error: @: file too short to be a data file\nexit 1\n"},
-    {"DetectTraceOfShortFile", Run::Detect, kForm1 + "\n",
-     kD + "file to short to be meaningfull\nError: @: file too short to be a data file\nexit 1\n"},
-    {"DetectLineEndAtByte255", Run::Detect, pad(kForm1, 255, 'x') + "\n",
-     "Error: @: no end of the first line in its first 255 bytes\nexit 1\n"},
-    {"DetectOfMissingFile", Run::Detect, std::nullopt, "gzopen:No such file or directory\nCan't open @\nexit 1\n"},
+    {"DetectTextGzip", text_file("\n"), kSays3 + kText128 + kTextRecord, Detect, "undated.gz"},
+    {"DetectBinaryGzip", kTwoRecords, kSays1 + kBin1 + "> 5 6 952 2182 +\n> 5 7 1952 2182\n", Detect, "undated.gz"},
+    {"DetectBinaryOf256Bytes", pad(kForm1 + "\r", 256, ' '), kSays1 + kBin1 + kCut, Detect},
+    {"DetectLineEndAtByte254", pad(kForm1 + " ", 254, 'x') + "\r" + kNumbers, kSays1 + kBin1 + kCut, Detect},
+    {"DetectTwoNumbersThenLetter", kForm1 + "\r1 2 x" + kNumbers, kSays1 + kBin1 + kCut, Detect},
+    {"DetectLengthRuleAcceptsLine", text_bytes({"!S 512", true, 512, {make_record(512, 5, 6, 1)}}),
+     kInvalid + kT + kInvalid + "= 18 -1 u S 512 new 0 0  \n> 5 6 952 1178\n", Detect},
+    {"DetectLengthRuleRefusesOtherNumber", "!S 256\r" + kNumbers,
+     kInvalid + kB + kInvalid + "= 18 -1 u S 128 new 0 0  \n" + kCut, Detect},
+    {"DetectOf255Bytes", pad(kForm1 + "\r", 255, ' '),
+     kD + "file to short to be meaningfull\nError: @: file too short to be a data file\nexit 1\n", Detect},
+    {"DetectLineEndAtByte255", pad(kForm1, 255, 'x') + "\n",
+     "Error: @: no end of the first line in its first 255 bytes\nexit 1\n", Detect},
+    {"DetectOfMissingFile", std::nullopt, "gzopen:No such file or directory\nCan't open @\nexit 1\n", Detect},
     // Fatal conditions of the readers.
-    {"ReaderOfMissingFile", Run::Binary, std::nullopt, "##gzopen: No such file or directory\nCan't open @\nexit 1\n"},
-    {"UndatedPathRefused", Run::BinaryStrictPath, kForm1 + "\r",
-     "#Can't parse date & time from path (@) & fail_parse_path == 1\nexit 1\n"},
-    {"BinaryRecordCutShort", Run::Binary, kTwoRecords.substr(0, kTwoRecords.size() - 3),
-     kB + kSays1 + "= 18 1 u S 128 new  \n" + kCut},
-    {"BinaryHeaderWithoutCr", Run::Binary, kForm1 + "\n1 2 3\n", kB + "gzgetc:Success\nexit 1\n"},
-    {"BinaryHeaderOverBuffer", Run::Binary, "!" + std::string(51200, 'a') + "\r",
+    {"ReaderOfMissingFile", std::nullopt, "##gzopen: No such file or directory\nCan't open @\nexit 1\n"},
+    {"UndatedPathRefused", kForm1 + "\r", "#Can't parse date & time from path (@) & fail_parse_path == 1\nexit 1\n",
+     StrictPath},
+    {"BinaryRecordCutShort", kTwoRecords.substr(0, kTwoRecords.size() - 3), kBin1 + kCut},
+    {"BinaryHeaderWithoutCr", kForm1 + "\n1 2 3\n", kB + "gzgetc:Success\nexit 1\n"},
+    {"BinaryHeaderOverBuffer", "!" + std::string(51200, 'a') + "\r",
      kB + "Error: @: header line longer than 51200 bytes\nexit 1\n"},
-    {"TextHeaderOverBuffer", Run::Text, "!" + std::string(60000, 'a') + "\n",
-     kT + "Error: @: header line longer than 51200 bytes\nexit 1\n"},
-    {"TextEmptyFile", Run::Text, "", kT + "gzgetc:Success\nexit 1\n"},
-    {"TextLineOverBuffer", Run::Text, text_file("\n", "", "5 6", 51199),
-     kT + kSays3 + kS128Fields + "Error: Line to long\nexit 1\n"},
+    {"TextLineOverBuffer", text_file("\n", "", "5 6", 51199), kText128 + "Error: Line to long\nexit 1\n", Text},
+    // Record stream: joins, gaps and the gap summary.
+    {"WithinLimitJoins", records(kS512, 512, {{10, 0}, {10, 30}}), kBin512 + "> 10 0 952 2178 +\n> 10 30 1952 2178\n"},
+    {"LaterThanLimitIsGap", records(kS512, 512, {{10, 0}, {10, 31}}),
+     kBin512 + "> 10 0 952 1178\n> 10 31 1952 2178\nTIMEGAP in data\n"},
+    {"EarlierThanLimitIsGap", records(kS512, 512, {{10, 31}, {10, 0}}),
+     kBin512 + "> 10 31 952 1178\n> 10 0 1952 2178\nTIMEGAP in data\n"},
+    {"MidnightWrap", records(kS512, 512, {{1439, 50}, {0, 18}}), kBin512 + "> 1439 50 952 2178 +\n> 0 18 1952 2178\n"},
+    {"WrapsBelowMinus86000", records(kS512At1Hz, 512, {{1439, 50}, {6, 29}}),
+     kB + kSays3 + "= 1 1 k S 512 new 0 0 2014-03-15 08:00:00\n> 1439 50 952 2178 +\n> 6 29 1952 2178\n"},
+    {"NoWrapAtMinus86000", records(kS512At1Hz, 512, {{1439, 50}, {6, 30}}),
+     kB + kSays3 + "= 1 1 k S 512 new 0 0 2014-03-15 08:00:00\n> 1439 50 952 1178\n> 6 30 1952 2178\n"
+         "TIMEGAP in data\n"},
+    {"BaseHourMeetsMinuteOfDay", records(kS512, 512, {{60, 0}, {540, 10}}),
+     kB + kSays3 + "= 18 1 k S 512 new 1394841600 28800 2014-03-15 08:00:00\n> 60 0 952 2178 +\n> 540 10 1952 2178\n",
+     Binary, "./2014/03/20140315/k4031516.dat"},
+    {"UnixTimeWords", records(form3_header('U', 512, "18", 1, 'k'), 512, {{65530, 1}, {18, 2}}),
+     kB + kSays3 + "= 18 1 k U 512 new 0 0 2014-03-15 08:00:00\n> 65530 1 952 2178 +\n> 18 2 1952 2178\n"},
+    {"ThreeRecordsTwoGaps", records(kS512, 512, {{0, 0}, {5, 0}, {10, 0}}),
+     kBin512 + "> 0 0 952 1178\n> 5 0 1952 2178\n> 10 0 2952 3178\nWarning: TIMEGAPs in data\n"},
+    {"OldStyleRecordsJoin", records("T old style", 128, {{0, 0}, {0, 0}, {0, 0}}),
+     kB + kInvalid + "= 18 -1 u S 128 old 0 0  \n> 0 0 952 2182 +\n> 0 0 1952 3182 +\n> 0 0 2952 3182\n"},
+    {"WithoutLookAheadNeverJoins", records(kS512, 512, {{0, 0}, {0, 1}}), kBin512 + "> 0 0 952 1178\n> 0 1 1952 2178\n",
+     NoLookAhead},
+    // Start of day and time base from the path: <yyyy>/<mm>/<yyyymmdd>/<station><y><mm><dd><half-hour slot>.
+    {"DatedPath", kForm1 + "\r", at_path("1394841600 28800"), Binary, "./2014/03/20140315/k4031516.dat"},
+    {"PathWithWrongYearDigit", kForm1 + "\r", at_path("0 28800"), Binary, "./2014/03/20140315/k5031516.dat"},
+    {"PathSlotTwoGivesHourZero", kForm1 + "\r", at_path("1394841600 0"), Binary, "./2014/03/20140315/k4031502.dat"},
+    {"PathSlotThreeGivesHourOne", kForm1 + "\r", at_path("1394841600 3600"), Binary, "./2014/03/20140315/k4031503.dat"},
+    {"PathSlotFortySeven", kForm1 + "\r", at_path("1394841600 82800"), Binary, "./2014/03/20140315/k4031547.dat"},
+    {"PathSlotFortyEightOutOfRange", kForm1 + "\r", at_path("0 0"), Binary, "./2014/03/20140315/k4031548.dat"},
+    {"PathMonthMismatch", kForm1 + "\r", at_path("0 28800"), Binary, "./2014/04/20140315/k4031516.dat"},
+    {"PathWithoutSlashBeforeYear", kForm1 + "\r", at_path("0 28800"), Binary, "2014/03/20140315/k4031516.dat"},
     // Debug traces of a reader's life.
-    {"DebugTraces", Run::Binary, kForm1 + "\r",
+    {"DebugTraces", kForm1 + "\r",
      "##" + kD + "Opening file: @\n" + kD + "0 Start of day represents Thu Jan  1 00:00:00 1970\n" + kD +
          "0 time_base represents Thu Jan  1 00:00:00 1970\nFile: @ Type:binary\n" + kD + "Comment: $\n" + kD +
-         "frequency=18 gain=1\n" + kSays1 + "= 18 1 u S 128 new  \n" + kD + "is_next=0\n" + kD + "\n" + kD +
+         "frequency=18 gain=1\n" + kSays1 + "= 18 1 u S 128 new 0 0  \n" + kD + "is_next=0\n" + kD + "\n" + kD +
          "Closing file\n"},
 };
 
-using Transcript = Files<Case>;
-
 TEST_P(Transcript, MatchesExactly) {
     const Case& tc = GetParam();
-    std::string path = tc.bytes ? put(*tc.bytes) : dir.file("undated.dat");
-    if (tc.run == Run::DetectGzip) {
-        gzip_copy(path, dir.file("undated.gz"));
-        path = dir.file("undated.gz");
-    }
+    const std::string plain = tc.file.substr(0, tc.file.rfind(".gz"));
+    if (tc.bytes) put(*tc.bytes, plain);
+    if (plain != tc.file) gzip_copy(plain, tc.file);
     Zeltra::zeltra_debug = tc.text.find("Debug:") != std::string::npos;
-    const std::string got = transcript(tc.run, path);
+    const std::string got = transcript(tc.run, tc.file);
     Zeltra::zeltra_debug = 0;
     const std::string first_line = tc.bytes ? tc.bytes->substr(0, tc.bytes->find_first_of("\r\n")) : "";
-    EXPECT_EQ(got, expand(expand(expand(tc.text, '#', "@\nundated\n"), '$', first_line), '@', path));
+    const std::string pair = "@\n" + std::filesystem::path(tc.file).stem().string() + "\n";
+    EXPECT_EQ(got, expand(expand(expand(tc.text, '#', pair), '$', first_line), '@', tc.file));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases), case_name<Case>);
+INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-using ProcessExit = Files<>;
+using Process = Transcript;
 
 // Without a handler the library's exit point ends the process with the status.
-TEST_F(ProcessExit, DefaultHandlerEndsProcess) {
-    const std::string path = put("");
-    EXPECT_EXIT(delete Zeltra::detect(path.c_str(), true, ZELTRA::FT_NEW, false), testing::ExitedWithCode(1),
-                "too short to be a data file\n$");
+TEST_F(Process, DefaultExitEndsProcess) {
+    EXPECT_EXIT(open_reader(Detect, put("", "empty")), testing::ExitedWithCode(1), "too short to be a data file\n$");
 }
 
-// A process that starts outside UTC is switched once: the first reader writes
-// the warning, the second does not, and TZ is UTC afterwards.
-TEST_F(ProcessExit, SwitchesToUtcOnce) {
-    const std::string path = put(kForm1 + "\r", "zone");
-    const std::string once = expand(expand(kB + kSays1, '#', "@\nzone\n"), '@', path);
-    EXPECT_EXIT(
-        {
-            setenv("TZ", "EST5EDT", 1);
-            tzset();
-            delete new Zeltra::BinaryZELTRA(path.c_str(), true, ZELTRA::FT_NEW, false);
-            delete new Zeltra::BinaryZELTRA(path.c_str(), true, ZELTRA::FT_NEW, false);
-            std::exit(std::strcmp(std::getenv("TZ"), "UTC") == 0 && std::strcmp(tzname[0], "UTC") == 0 ? 0 : 2);
-        },
-        testing::ExitedWithCode(0), "^WARNING: setting TZ=UTC\n" + expand(once + once, '$', kForm1) + "$");
+// A process outside UTC is switched once: the first reader warns, the next does not.
+TEST_F(Process, SwitchesToUtcOnce) {
+    put(kForm1 + "\r", "zone");
+    setenv("TZ", "EST5EDT", 1);
+    tzset();
+    EXPECT_EQ(transcript(Binary, "zone").substr(0, 24), "WARNING: setting TZ=UTC\n");
+    EXPECT_EQ(transcript(Binary, "zone").find("WARNING"), std::string::npos);
+    EXPECT_STREQ(std::getenv("TZ"), "UTC");
 }
-
-// --- Path conventions: the file holds a form-1 header, which names no station.
-struct PathCase {
-    const char* name;
-    std::string path;  // below the temporary directory, which is the working directory
-    time_t start_of_day;
-    time_t time_base;
-    char station;
-};
-
-const PathCase kPaths[] = {
-    {"DatedPath", "/2014/03/20140315/k4031516.dat", 1394841600, 28800, 'k'},
-    {"WrongYearDigit", "/2014/03/20140315/k5031516.dat", 0, 28800, 'k'},
-    {"SlotTwoGivesHourZero", "/2014/03/20140315/k4031502.dat", 1394841600, 0, 'k'},
-    {"SlotThreeGivesHourOne", "/2014/03/20140315/k4031503.dat", 1394841600, 3600, 'k'},
-    {"SlotFortySeven", "/2014/03/20140315/k4031547.dat", 1394841600, 82800, 'k'},
-    {"SlotFortyEightOutOfRange", "/2014/03/20140315/k4031548.dat", 0, 0, 'k'},
-    {"MonthThirteenNormalised", "/2013/13/20131315/m3131500.dat", 1389744000, 0, 'm'},
-    {"MonthMismatch", "/2014/04/20140315/k4031516.dat", 0, 28800, 'k'},
-    {"RelativeFromYear", "2014/03/20140315/k4031516.dat", 0, 28800, 'k'},
-    {"RelativeFromDot", "./2014/03/20140315/k4031516.dat", 1394841600, 28800, 'k'},
-};
-
-// The time stamp of the current record with time words w1, w2.
-time_t stamp(ZELTRA& reader, int w1, int w2) {
-    reader.time[0] = w1;
-    reader.time[1] = w2;
-    return reader.get_tavotime(0);
-}
-
-using PathConvention = Files<PathCase>;
-
-TEST_P(PathConvention, GivesStartOfDayTimeBaseAndStation) {
-    const PathCase& pc = GetParam();
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    const std::string path = pc.path[0] == '/' ? dir.path() + pc.path : pc.path;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    write_bytes(path, kForm1 + "\r");
-    CaptureStderr();
-    Zeltra::BinaryZELTRA r(path.c_str(), true, ZELTRA::FT_NEW, false);
-    GetCapturedStderr();
-    std::filesystem::current_path(cwd);
-    // Minute words above 60 count from midnight, up to 60 from the base hour.
-    const time_t start_of_day = stamp(r, 61, 0) - 3660;
-    EXPECT_EQ(start_of_day, pc.start_of_day);
-    EXPECT_EQ(stamp(r, 60, 5) - 3605 - start_of_day, pc.time_base);
-    EXPECT_EQ(r.get_station(), pc.station);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, PathConvention, testing::ValuesIn(kPaths), case_name<PathCase>);
-
-// --- Record stream: one binary record per time-word pair, samples from make_record seeded with the index.
-struct StreamCase {
-    const char* name;
-    std::string header;
-    std::size_t length;
-    bool concat;                             // look-ahead on
-    int slot;                                // time slot of the file name
-    std::vector<std::array<long, 2>> times;  // time words per record
-    std::vector<bool> joined;                // use_next after each record
-    int timegaps;
-};
-
-// Gap limit: 512 samples at 18 Hz last 28.4 s, plus 2 s; at 1 Hz, 514 s.
-const std::string kS512 = form3_header('S', 512, "18", 1, 'k');
-const std::string kS512At1Hz = form3_header('S', 512, "1", 1, 'k');
-
-const StreamCase kStreams[] = {
-    {"WithinLimitJoins", kS512, 512, true, 16, {{10, 0}, {10, 30}}, {true, false}, 0},
-    {"LaterThanLimitIsGap", kS512, 512, true, 16, {{10, 0}, {10, 31}}, {false, false}, 1},
-    {"EarlierThanLimitIsGap", kS512, 512, true, 16, {{10, 31}, {10, 0}}, {false, false}, 1},
-    {"MidnightWrap", kS512, 512, true, 0, {{1439, 50}, {0, 18}}, {true, false}, 0},
-    {"WrapsBelowMinus86000", kS512At1Hz, 512, true, 0, {{1439, 50}, {6, 29}}, {true, false}, 0},
-    {"NoWrapAtMinus86000", kS512At1Hz, 512, true, 0, {{1439, 50}, {6, 30}}, {false, false}, 1},
-    {"BaseHourMeetsMinuteOfDay", kS512, 512, true, 16, {{60, 0}, {540, 10}}, {true, false}, 0},
-    {"UnixTimeWords", form3_header('U', 512, "18", 1, 'k'), 512, true, 16, {{65530, 1}, {18, 2}}, {true, false}, 0},
-    {"ThreeRecordsTwoGaps", kS512, 512, true, 16, {{0, 0}, {5, 0}, {10, 0}}, {false, false, false}, 2},
-    {"OldStyleRecordsJoin", "T old style", 128, true, 16, {{0, 0}, {0, 0}, {0, 0}}, {true, true, false}, 0},
-    {"ZeroFrequencyNeverGaps", "!Tidserier 0 1", 128, true, 16, {{0, 0}, {50, 0}}, {true, false}, 0},
-    {"WithoutLookAheadNeverJoins", kS512, 512, false, 16, {{0, 0}, {0, 1}}, {false, false}, 0},
-    {"NoRecords", kS512, 512, true, 16, {}, {}, 0},
-};
-
-using RecordStream = Files<StreamCase>;
-
-TEST_P(RecordStream, JoinsContiguousRecordsAndCountsGaps) {
-    const StreamCase& sc = GetParam();
-    Recording rec{sc.header, sc.header[0] != 'T', sc.length, {}};
-    for (std::size_t i = 0; i < sc.times.size(); ++i)
-        rec.records.push_back(make_record(sc.length, sc.times[i][0], sc.times[i][1], static_cast<int>(i)));
-    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, sc.slot);
-    write_binary(path, rec);
-    CaptureStderr();
-    auto r = std::make_unique<Probe<Zeltra::BinaryZELTRA>>(path.c_str(), sc.concat, ZELTRA::FT_NEW, false);
-    GetCapturedStderr();
-    for (std::size_t i = 0; i < sc.times.size(); ++i) {
-        ASSERT_EQ(r->getdata(), 0);
-        EXPECT_EQ(r->use_next, sc.joined[i]);
-        for (int c = 0; c < 3; ++c) {
-            std::vector<double> want = rec.records[i].channels[c];
-            if (sc.joined[i]) want.insert(want.end(), rec.records[i + 1].channels[c].begin(), rec.records[i + 1].channels[c].end());
-            EXPECT_EQ(std::vector<double>(r->current[c].begin(), r->current[c].begin() + want.size()), want);
-        }
-    }
-    EXPECT_EQ(r->getdata(), -1);
-    EXPECT_EQ(r->getdata(), -1);
-    EXPECT_EQ(r->timegaps, sc.timegaps);
-    const char* const summary[] = {"", "TIMEGAP in data\n", "Warning: TIMEGAPs in data\n"};
-    CaptureStderr();
-    r.reset();
-    EXPECT_EQ(GetCapturedStderr(), summary[std::min(sc.timegaps, 2)]);
-}
-
-INSTANTIATE_TEST_SUITE_P(TimeWords, RecordStream, testing::ValuesIn(kStreams), case_name<StreamCase>);
 
 }  // namespace

@@ -23,17 +23,6 @@ std::string word(long value) {
     return {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)};
 }
 
-// One text data line without its end: time words (new-style), then samples.
-std::string data_line(const Recording& rec, const Record& r, int channel) {
-    std::ostringstream os;
-    os.precision(17);
-    if (rec.new_style) os << r.time[0] << ' ' << r.time[1];
-    const std::vector<double>& samples = r.channels[channel];
-    for (std::size_t j = 0; j < rec.length && j < samples.size(); ++j)
-        os << (j == 0 && !rec.new_style ? "" : " ") << samples[j];
-    return os.str();
-}
-
 }  // namespace
 
 std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
@@ -43,8 +32,7 @@ std::string form3_header(char letter, int len, const std::string& frequency, int
 }
 
 Record make_record(std::size_t length, long time1, long time2, int seed) {
-    Record r;
-    r.time = {time1, time2};
+    Record r{{time1, time2}, {}};
     for (int c = 0; c < 3; ++c)
         for (std::size_t j = 0; j < length; ++j)
             r.channels[c].push_back(seed * 1000 + c * 100 + static_cast<int>(j % 97) - 48);
@@ -53,28 +41,31 @@ Record make_record(std::size_t length, long time1, long time2, int seed) {
 
 std::string binary_bytes(const Recording& rec) {
     std::string out = rec.header.empty() ? "" : rec.header + "\r";
-    for (const Record& r : rec.records) {
+    for (const Record& r : rec.records)
         for (const std::vector<double>& samples : r.channels) {
             if (rec.new_style) out += word(r.time[0]) + word(r.time[1]);
             for (std::size_t j = 0; j < rec.length; ++j)
                 out += word(j < samples.size() ? static_cast<long>(samples[j]) : 0);
         }
-    }
     return out;
 }
 
 std::string text_bytes(const Recording& rec, const TextStyle& style) {
-    std::string out = rec.header.empty() ? "" : rec.header + style.eol;
-    std::size_t line = 0;
-    for (const Record& r : rec.records) {
-        for (int c = 0; c < 3; ++c, ++line) {
-            const auto extra = style.extra_lines.find(line);
+    std::ostringstream out;
+    out.precision(17);
+    if (!rec.header.empty()) out << rec.header << style.eol;
+    std::size_t line = 0;  // data lines so far
+    for (const Record& r : rec.records)
+        for (const std::vector<double>& samples : r.channels) {
+            const auto extra = style.extra_lines.find(line++);
             if (extra != style.extra_lines.end())
-                for (const std::string& l : extra->second) out += l + style.eol;
-            out += data_line(rec, r, c) + style.eol;
+                for (const std::string& l : extra->second) out << l << style.eol;
+            if (rec.new_style) out << r.time[0] << ' ' << r.time[1];
+            for (std::size_t j = 0; j < rec.length && j < samples.size(); ++j)
+                out << (j == 0 && !rec.new_style ? "" : " ") << samples[j];
+            out << style.eol;
         }
-    }
-    return out;
+    return out.str();
 }
 
 void write_bytes(const std::string& path, const std::string& bytes) {

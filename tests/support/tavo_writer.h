@@ -13,7 +13,6 @@
 #define TAVO_TESTS_SUPPORT_TAVO_WRITER_H
 
 #include <array>
-#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
