@@ -3,31 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <random>
 
 #include "fast_filter.h"
 #include "filter.h"
+#include "stages.h"
 
 namespace {
 
 using Samples = std::vector<int16_t>;
+using Filtered = std::pair<Samples, long>;  // outputs, and how many were saturated
 
-TEST(ReferenceFilter, TapsAreSymmetricAndSumAsDocumented)
-{
-    double sum = 0.0;
-    for (int k = 0; k < FILTER_TAPS; k++) {
-        EXPECT_EQ(H[k], H[FILTER_TAPS - 1 - k]) << k;
-        sum += H[k];
-    }
-    EXPECT_EQ(H[64], 0.5000000000000648);
-    EXPECT_NEAR(sum, 0.9999941604178938, 2e-15);
-}
+const FilterKernel KERNELS[] = {FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512};
 
-// The ring position left by earlier calls (here 0 to 387 of them) must not
-// change the response: H[1] ... H[128], H[0], then zeros.
-TEST(ReferenceFilter, ImpulseResponseWhateverTheRingPosition)
-{
+// The ring position left by earlier calls must not change the response:
+// H[1] ... H[128], H[0], then zeros.
+TEST(ReferenceFilter, ImpulseResponseWhateverTheRingPosition) {
     for (int calls : {0, 1, 128, 129, 130, 387}) {
         for (int n = 0; n < calls; n++)
             Filter(n * 7.0);
@@ -37,25 +28,14 @@ TEST(ReferenceFilter, ImpulseResponseWhateverTheRingPosition)
     }
 }
 
-// A filtered channel and the number of its outputs that were saturated.
-using Filtered = std::pair<Samples, long>;
-
-// Filter() plus 0.5, truncated toward zero and saturated, as the pipeline
-// takes it.
-Filtered reference_run(const Samples &in)
-{
-    Filtered r;
-    Initialize(0.0);
-    for (int16_t x : in) {
-        const double t = std::trunc(Filter(x) + 0.5);
-        r.second += t > 32767 || t < -32768;
-        r.first.push_back(static_cast<int16_t>(std::min(32767.0, std::max(-32768.0, t))));
-    }
-    return r;
+// The pipeline's per-sample filter stage: Filter() plus 0.5, truncated
+// toward zero and saturated.
+Filtered reference_run(Samples in) {
+    const long clipped = filter_channel_reference(in.data(), static_cast<long>(in.size()));
+    return {in, clipped};
 }
 
-Filtered stream_run(const Samples &in, size_t chunk, FilterKernel kernel, long *recomputed = nullptr)
-{
+Filtered stream_run(const Samples &in, size_t chunk, FilterKernel kernel, long *recomputed = nullptr) {
     FilterStream stream(0.0, kernel);
     Filtered r{Samples(in.size()), 0};
     for (size_t i = 0; i < in.size(); i += chunk)
@@ -67,8 +47,7 @@ Filtered stream_run(const Samples &in, size_t chunk, FilterKernel kernel, long *
 
 // 6000 samples: uniform noise over the whole range (period 0), or a square
 // wave between lo and hi of `period` samples per cycle.
-Samples square(size_t period, int lo, int hi)
-{
+Samples square(size_t period, int lo = 0, int hi = 0) {
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> any(-32768, 32767);
     Samples s(6000);
@@ -77,74 +56,61 @@ Samples square(size_t period, int lo, int hi)
     return s;
 }
 
-// 5000 zeros with `amplitude` at every `spacing`-th sample from `first` on.
-Samples impulses(int amplitude, size_t first, size_t spacing)
-{
-    Samples s(5000, 0);
-    for (size_t i = first; i < s.size(); i += spacing)
-        s[i] = static_cast<int16_t>(amplitude);
-    return s;
-}
-
 using StreamCase = std::tuple<Samples, size_t, FilterKernel>;
 
 class FastStream : public testing::TestWithParam<StreamCase> {};
 
-TEST_P(FastStream, EqualsReferenceInAnyChunking)
-{
+TEST_P(FastStream, EqualsReferenceInAnyChunking) {
     const auto &[in, chunk, kernel] = GetParam();
     if (!filter_kernel_supported(kernel))
         GTEST_SKIP() << "processor lacks this kernel";
     EXPECT_EQ(stream_run(in, chunk, kernel), reference_run(in));
 }
 
-// Noise; full-scale squares that clip; constant and fast squares; impulses.
-INSTANTIATE_TEST_SUITE_P(
-    Signals, FastStream,
-    testing::Combine(testing::Values(square(0, 0, 0), square(300, -32768, 32767), square(64, -32768, 32767),
-                                     square(6, -32767, 32767), square(2, 1000, 1000),
-                                     impulses(32767, 3, 257), impulses(-5, 130, 131)),
-                     testing::Values<size_t>(1, 3, 1000, 2049, 1 << 20),
-                     testing::Values(FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512)));
+// Noise, full-scale squares that clip, a fast square and a constant.
+INSTANTIATE_TEST_SUITE_P(Signals, FastStream,
+                         testing::Combine(testing::Values(square(0), square(300, -32768, 32767),
+                                                          square(64, -32768, 32767),
+                                                          square(6, -32767, 32767), square(2, 1000, 1000)),
+                                          testing::Values<size_t>(1, 3, 1000, 2049, 1 << 20),
+                                          testing::ValuesIn(KERNELS)));
 
-struct Boundary {
-    int amplitude;      // impulse at the centre tap's input
-    bool dropped_taps;  // fill the dropped taps' inputs to push across
-    int16_t expected;   // output when the centre tap meets the impulse
-    long recomputed;
-};
+// The impulse at the centre tap's input; whether the dropped taps' inputs
+// are filled to push the sum across; the output when the centre tap meets
+// the impulse; how many outputs the stream must recompute.
+using Boundary = std::tuple<int, bool, int, long>;
 
-class FastBoundary : public testing::TestWithParam<Boundary> {};
+class FastBoundary : public testing::TestWithParam<std::tuple<Boundary, FilterKernel>> {};
 
 // An odd impulse meets the centre tap 0.5000000000000648 and lands just past
 // a rounding boundary, where the fast sum cannot decide. With the dropped
 // taps' inputs at full scale, against the sign of their taps, the reference
 // sum falls back across the boundary although the fast sum does not move.
-TEST_P(FastBoundary, RecomputesNearRoundingBoundaries)
-{
-    const Boundary &c = GetParam();
+TEST_P(FastBoundary, RecomputesNearRoundingBoundaries) {
+    const auto [amplitude, dropped_taps, expected, recomputes] = std::get<0>(GetParam());
+    const FilterKernel kernel = std::get<1>(GetParam());
+    if (!filter_kernel_supported(kernel))
+        GTEST_SKIP() << "processor lacks this kernel";
     Samples in(600, 0);
-    in[265] = static_cast<int16_t>(c.amplitude);
-    for (int m = 0; c.dropped_taps && m < FILTER_TAPS; m++) {
+    in[265] = static_cast<int16_t>(amplitude);
+    for (int m = 0; dropped_taps && m < FILTER_TAPS; m++) {
         const int tap = m == 0 ? 0 : FILTER_TAPS - m;
         if (tap % 2 == 0 && tap != 64)
-            in[200 + m] = (H[tap] > 0) == (c.amplitude > 0) ? -32768 : 32766;
+            in[200 + m] = (H[tap] > 0) == (amplitude > 0) ? -32768 : 32766;
     }
     const Filtered want = reference_run(in);
-    EXPECT_EQ(want.first[328], c.expected);
-    for (FilterKernel kernel : {FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512}) {
-        long recomputed = 0;
-        if (filter_kernel_supported(kernel)) {
-            EXPECT_EQ(stream_run(in, 4096, kernel, &recomputed), want);
-            EXPECT_EQ(recomputed, c.recomputed);
-        }
-    }
+    EXPECT_EQ(want.first[328], expected);
+    long recomputed = 0;
+    EXPECT_EQ(stream_run(in, 4096, kernel, &recomputed), want);
+    EXPECT_EQ(recomputed, recomputes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Impulses, FastBoundary,
-                         testing::Values(Boundary{1, false, 1, 1}, Boundary{2, false, 1, 0},
-                                         Boundary{3, false, 2, 1}, Boundary{-1, false, 0, 0},
-                                         Boundary{-3, false, -1, 1}, Boundary{1, true, 0, 1},
-                                         Boundary{-3, true, 0, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Impulses, FastBoundary,
+    testing::Combine(testing::Values(Boundary(1, false, 1, 1), Boundary(2, false, 1, 0),
+                                     Boundary(3, false, 2, 1), Boundary(-1, false, 0, 0),
+                                     Boundary(-3, false, -1, 1), Boundary(1, true, 0, 1),
+                                     Boundary(-3, true, 0, 1)),
+                     testing::ValuesIn(KERNELS)));
 
 }  // namespace

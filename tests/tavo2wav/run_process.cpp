@@ -5,10 +5,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <ctime>
 
 extern char **environ;
 
@@ -16,23 +15,21 @@ namespace {
 
 // The parent's environment; each "NAME=value" of `extra` replaces any entry
 // of that name.
-std::vector<std::string> child_environment(const std::vector<std::string> &extra)
-{
+std::vector<std::string> child_environment(const std::vector<std::string> &extra) {
     std::vector<std::string> env;
     for (char **e = environ; *e != nullptr; e++)
         env.emplace_back(*e);
     for (const std::string &x : extra) {
         const std::string name = x.substr(0, x.find('=')) + "=";
-        env.erase(std::remove_if(env.begin(), env.end(),
-                                 [&](const std::string &e) { return e.rfind(name, 0) == 0; }),
-                  env.end());
+        for (auto e = env.begin(); e != env.end();)
+            e = e->rfind(name, 0) == 0 ? env.erase(e) : e + 1;
         env.push_back(x);
     }
     return env;
 }
 
-std::vector<char *> pointers(std::vector<std::string> &strings)
-{
+// The strings' pointers and a null pointer, as execve takes them.
+std::vector<char *> pointers(std::vector<std::string> &strings) {
     std::vector<char *> p;
     for (std::string &s : strings)
         p.push_back(s.data());
@@ -42,8 +39,7 @@ std::vector<char *> pointers(std::vector<std::string> &strings)
 
 // Runs in the forked child: only async-signal-safe calls from here on.
 [[noreturn]] void child(const char *program, char *const *args, char *const *env,
-                        const RunOptions &options, const char *cwd, int out, int err)
-{
+                        const RunOptions &options, const char *cwd, int out, int err) {
     const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const struct rlimit limit = {options.max_files, options.max_files};
     if (in >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 &&
@@ -52,79 +48,59 @@ std::vector<char *> pointers(std::vector<std::string> &strings)
     _exit(127);
 }
 
-// Reads both pipes until they close or the deadline passes; closes them.
-// Returns false when the deadline passed first.
-bool drain(int out, int err, RunResult *r, time_t deadline)
-{
-    struct pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+// Reads both pipes into r until they close or the deadline passes. Returns
+// false when the deadline passed first.
+bool drain(struct pollfd fds[2], RunResult *r, time_t deadline) {
     std::string *texts[2] = {&r->out, &r->err};
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {
         const long left = static_cast<long>(deadline - time(nullptr));
         if (left <= 0 || poll(fds, 2, static_cast<int>(left * 1000)) < 0)
-            break;
+            return false;
         for (int i = 0; i < 2; i++) {
-            if (fds[i].revents == 0)
-                continue;
             char buf[65536];
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            const ssize_t n = fds[i].revents == 0 ? 0 : read(fds[i].fd, buf, sizeof buf);
             if (n > 0) {
                 texts[i]->append(buf, static_cast<size_t>(n));
-            } else {
+            } else if (fds[i].revents != 0) {
                 close(fds[i].fd);
-                fds[i].fd = -1;  // poll ignores it from now on
+                fds[i].fd = -1;  // poll skips it from now on
             }
         }
     }
-    const bool closed = fds[0].fd < 0 && fds[1].fd < 0;
-    for (const struct pollfd &p : fds)
-        if (p.fd >= 0)
-            close(p.fd);
-    return closed;
+    return true;
 }
 
 }  // namespace
 
-RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd,
-                      int timeout_s)
-{
+RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd, int timeout_s) {
     RunOptions options;
     options.timeout_s = timeout_s;
     return run_process(argv, cwd, options);
 }
 
 RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd,
-                      const RunOptions &options)
-{
+                      const RunOptions &options) {
     RunResult r;
     std::vector<std::string> args_text = argv, env_text = child_environment(options.env);
     const std::vector<char *> args = pointers(args_text), env = pointers(env_text);
-    int out[2], err[2];
-    if (argv.empty() || pipe2(out, O_CLOEXEC) != 0)
-        return r;
-    if (pipe2(err, O_CLOEXEC) != 0) {
-        close(out[0]);
-        close(out[1]);
-        return r;
-    }
-    const std::string &program = options.program.empty() ? argv[0] : options.program;
-    const pid_t pid = fork();
+    int out[2] = {-1, -1}, err[2] = {-1, -1};
+    // No child when there is nothing to run or the pipes cannot be made.
+    const bool ready = !argv.empty() && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
+    const pid_t pid = ready ? fork() : -1;
     if (pid == 0)
-        child(program.c_str(), args.data(), env.data(), options, cwd.c_str(), out[1], err[1]);
-    close(out[1]);
-    close(err[1]);
-    const bool finished = pid > 0 && drain(out[0], err[0], &r, time(nullptr) + options.timeout_s);
-    if (pid < 0) {
-        close(out[0]);
-        close(err[0]);
-        return r;
-    }
-    if (!finished)
+        child((options.program.empty() ? argv[0] : options.program).c_str(), args.data(),
+              env.data(), options, cwd.c_str(), out[1], err[1]);
+    struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    for (int fd : {out[1], err[1]})
+        close(fd);  // the child's ends; -1 when not made
+    if (pid > 0 && !drain(fds, &r, time(nullptr) + options.timeout_s))
         kill(pid, SIGKILL);
+    for (const struct pollfd &p : fds)
+        close(p.fd);  // those left open
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    if (WIFEXITED(wstatus))
+    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
         r.status = WEXITSTATUS(wstatus);
-    else if (WIFSIGNALED(wstatus))
+    else if (pid > 0 && WIFSIGNALED(wstatus))
         r.signal = WTERMSIG(wstatus);
     return r;
 }

@@ -27,8 +27,7 @@ struct RunOptions {
 
 // Runs argv[0] with argv in directory cwd, standard input from /dev/null.
 // Kills it after timeout_s seconds (then signal is SIGKILL).
-RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd,
-                      int timeout_s = 60);
+RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd, int timeout_s = 60);
 
 // As above, with the start-up choices of `options`.
 RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd,
