@@ -10,4 +10,7 @@ cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export ASAN_OPTIONS UBSAN_OPTIONS
-ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+# install_consumer links the installed static libraries into a program built
+# without sanitizers, which cannot resolve their ASan and UBSan references; the
+# normal suite runs it.
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -E '^install_consumer$'
