@@ -333,10 +333,10 @@ std::vector<Case> conversions() {
                      M + (f == 1 ? "" : "Scaling " + std::to_string(f) + "...done\n"), opened(X),
                      three(128, {{}, {0, p * f}})});
     // 128 frames times U, just past 4294967259 bytes of frames.
-    for (const auto &[layout, u, frames] : std::initializer_list<std::array<std::string, 3>>{
-             {"-m", "16777216", "2147483648"}, {"-s", "8388608", "1073741824"},
-             {"-6", "2796203", "357913984"}})
-        v.push_back({"TooLarge" + layout.substr(1), {x}, {layout, "-u", u, X}, 1, layout == "-m" ? M : S,
+    for (const auto &[name, layout, u, frames] : std::initializer_list<std::array<std::string, 4>>{
+             {"Mono", "-m", "16777216", "2147483648"}, {"Stereo", "-s", "8388608", "1073741824"},
+             {"SixChannel", "-6", "2796203", "357913984"}})
+        v.push_back({name + "OutputTooLarge", {x}, {layout, "-u", u, X}, 1, layout == "-m" ? M : S,
                      opened(X) + "Error: output too large for a WAV file (" + frames + " frames)\n"});
     return v;
 }
