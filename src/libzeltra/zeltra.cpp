@@ -2,6 +2,8 @@
 // record stream and file-kind detection.
 #include "zeltra.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -46,6 +48,17 @@ std::ostream& trace(int line) {
         std::cerr << msg << std::endl;
     else
         std::cerr << "gzgetc:" << std::strerror(errno) << "\n";
+    fatal_exit(1);
+}
+
+// After a read that came back short or empty: when zlib saw damage (a gzip
+// stream cut short, a bad check value), reports its message and ends the
+// process; at a clean end of file it returns.
+void stop_on_stream_damage(gzFile gz) {
+    int errnum = 0;
+    const char* msg = gzerror(gz, &errnum);
+    if (errnum == Z_OK) return;
+    std::cerr << msg << std::endl;
     fatal_exit(1);
 }
 
@@ -418,6 +431,7 @@ int BinaryZELTRA::read(atype& nn, int* rtime) {
                 std::cerr << "gzread: " << std::strerror(errno) << std::endl;
             fatal_exit(1);
         }
+        if (static_cast<unsigned>(got) < request) stop_on_stream_damage(gz);
         if (got == 0) return -1;
         if (static_cast<unsigned>(got) < request) fail("file ends inside a record");
         std::vector<double>& dst = nn[micorder[i]];
@@ -463,7 +477,10 @@ int AsciiZELTRA::read(atype& nn, int* rtime) {
         // Fetch the next data line into lin (at most FBUFSIZE - 1 bytes).
         for (;;) {
             const z_off_t before = gztell(gz);
-            if (gzgets(gz, lin.data(), FBUFSIZE) == nullptr) return -1;
+            if (gzgets(gz, lin.data(), FBUFSIZE) == nullptr) {
+                stop_on_stream_damage(gz);
+                return -1;
+            }
             const z_off_t consumed = gztell(gz) - before;
             if (consumed >= FBUFSIZE - 1 && lin[FBUFSIZE - 2] != '\n') {
                 std::cerr << "Error: Line to long\n";
@@ -566,6 +583,10 @@ bool ZELTRA::can_we_use_next() {
 
 ZELTRA* detect(const char* fname, bool concat, ZELTRA::ZELTRA_FILETYPE filetype, bool fail_parse_path) {
     std::vector<char> probe(ZELTRA::LINELEN, 0);
+    // A pipe would block the open until a writer comes, and could not be
+    // read a second time by the reader anyway.
+    struct stat st;
+    if (stat(fname, &st) == 0 && S_ISFIFO(st.st_mode)) refuse(fname, "not a regular file");
     errno = 0;
     ProbeHandle h{gzopen(fname, "rb")};
     if (h.gz == nullptr) {
@@ -576,6 +597,7 @@ ZELTRA* detect(const char* fname, bool concat, ZELTRA::ZELTRA_FILETYPE filetype,
     const int got = gzread(h.gz, probe.data(), ZELTRA::LINELEN);
     if (got == -1) handle_error(h.gz);
     if (got != ZELTRA::LINELEN) {
+        stop_on_stream_damage(h.gz);
         if (zeltra_debug) trace(__LINE__) << "file to short to be meaningfull\n";
         refuse(fname, "file too short to be a data file");
     }

@@ -138,7 +138,7 @@ public:
     /// start of `current` (joined with the following record when they are
     /// contiguous in time).  Returns 0 for a record, -1 when the data are
     /// exhausted (every later call returns -1 too).  Fatal exits of the
-    /// encodings (stream errors, truncated binary records, over-long text
+    /// encodings (stream errors, a damaged gzip stream, truncated binary records, over-long text
     /// lines) end the process with status 1.
     int getdata();
 
@@ -287,9 +287,11 @@ public:
 /// decompression) and returns a new reader of the matching kind, which the
 /// caller owns.  Never returns null.  Prints the recognisers' lines for the
 /// first line and "Invalid comment line..." when no form matches.
-/// Fatal (status 1): the file cannot be opened ("gzopen:<system text>\n" when
-/// errno is set, then "Can't open <name>\n"); a read error (stream-error
-/// report); fewer than 256 bytes ("Error: <name>: file too short to be a data
+/// Fatal (status 1): a named pipe ("Error: <name>: not a regular file\n");
+/// the file cannot be opened ("gzopen:<system text>\n" when
+/// errno is set, then "Can't open <name>\n"); a read error or a damaged gzip
+/// stream (zlib's message, "<name>: unexpected end of file\n" for one cut
+/// short); fewer than 256 bytes ("Error: <name>: file too short to be a data
 /// file\n"); no CR or LF in the first 255 bytes ("Error: <name>: no end of
 /// the first line in its first 255 bytes\n"); and the reader's own fatal
 /// conditions.

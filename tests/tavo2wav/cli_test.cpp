@@ -141,7 +141,7 @@ void check_wavs(const std::string &dir, const std::vector<Wav> &want) {
         EXPECT_EQ(b.size(), 44 + data) << w.name;
         Values got;
         for (size_t at = 44 + 2 * w.skip; at + 1 < b.size() && got.size() < w.samples.size(); at += 2)
-            got.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[at]) | b[at + 1] << 8));
+            got.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8));
         EXPECT_EQ(got, w.samples) << w.name;
     }
 }
