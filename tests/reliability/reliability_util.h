@@ -1,65 +1,86 @@
-// Shared pieces of the reliability tests: running the built tavo2wav under
-// limits, the reader's standard-error lines, and gzip streams with a chosen
-// layout.
+// Shared pieces of the reliability tests (the standard headers they need
+// included): TAVO files of plain records, the
+// reader's standard-error lines, and runs of the built tavo2wav under limits.
 #ifndef TESTS_RELIABILITY_UTIL_H
 #define TESTS_RELIABILITY_UTIL_H
+
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "run_process.h"
+#include "tavo_writer.h"
 
 namespace reliability {
 
-/// The form-3 header line (128-sample records, minute and second time
-/// words) that most damaged files start from.
+// The form-3 header line (128-sample records, minute and second time words)
+// that most test files start from.
 inline const std::string HEADER =
     "!S128Tidserier sampfrek: 18 gain: 1 station: k date: 2014-03-15 time: 08:00:00";
 
-/// Limits a run is started under.
+// `n` records of 128 samples stamped 7 s apart (no time gaps) after the
+// header line `header` (none when empty).
+inline tavo_test::Recording records(std::size_t n, const std::string& header = HEADER)
+{
+    tavo_test::Recording rec;
+    rec.header = header;
+    for (std::size_t r = 0; r < n; ++r) {
+        const long t = 7 * static_cast<long>(r);
+        rec.records.push_back(tavo_test::make_record(128, t / 60, t % 60, static_cast<int>(r)));
+    }
+    return rec;
+}
+
+inline std::string binary(std::size_t n, const std::string& header = HEADER)
+{
+    return tavo_test::binary_bytes(records(n, header));
+}
+
+// Limits of a run beyond 200 MB of address space (left out under the
+// sanitizers, whose shadow memory alone needs terabytes).
 struct Limits {
-    /// Address-space limit in bytes; 0 for none.  Ignored in sanitizer
-    /// builds, whose shadow memory alone needs terabytes of address space.
-    unsigned long long address_space = 200ull << 20;
-    /// File-size limit in bytes (SIGXFSZ ignored); 0 for none.
-    unsigned long long file_size = 0;
-    /// Apply file permissions even when the tests run as root.
-    bool honour_permissions = false;
-    /// Seconds before the run is killed.
-    int timeout_s = 10;
-    /// Limit on open descriptors; 0 leaves it alone.
-    unsigned long max_files = 0;
+    unsigned long file_size = 0;      // bytes, SIGXFSZ ignored; 0 for none
+    bool honour_permissions = false;  // file permission bits bind root too
+    unsigned long max_files = 0;      // open descriptors; 0 leaves it alone
+    int timeout_s = 10;               // the run is killed after this
 };
 
-/// Runs tavo2wav with `args` in directory `cwd` under `limits`, with TZ=UTC.
-RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd,
-                   const Limits& limits = {});
+// Runs tavo2wav with `args` in directory `cwd` under `limits`, with TZ=UTC.
+inline RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd, const Limits& limits = {})
+{
+    // The shell ignores SIGXFSZ, so that a write past the file-size limit
+    // fails with EFBIG, and sets the limits (-f counts 512-byte blocks).
+    std::string script = "trap '' XFSZ";
+    if (limits.file_size != 0)
+        script += "; ulimit -f " + std::to_string(limits.file_size / 512);
+#ifndef TAVO_SANITIZED
+    script += "; ulimit -v 204800";
+#endif
+    std::vector<std::string> argv{"/bin/sh", "-c", script + "; exec \"$@\"", "sh"};
+    // Root passes every permission check through these two capabilities.
+    if (limits.honour_permissions && geteuid() == 0)
+        argv.insert(argv.end(), {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+    argv.push_back(TAVO2WAV_BIN);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_process(argv, cwd, RunOptions{"", {"TZ=UTC"}, limits.max_files, limits.timeout_s});
+}
 
-/// True in a build with AddressSanitizer.
-bool sanitized();
+// What detection and the reader's constructor print for a file `name` read
+// as `kind` ("binary" or "text") up to the point where the reader takes in
+// its header line, given the first line that detection sees (form 3).
+inline std::string opened(const std::string& name, const std::string& kind, const std::string& probe = HEADER)
+{
+    const std::string echo = name + "\n" + name.substr(0, name.rfind('.')) + "\n";
+    return "valid_comment_type3: " + probe + "\n" + echo + echo + "File: " + name + " Type:" + kind + "\n";
+}
 
-/// What detection and the reader's constructor print for a file `name` up to
-/// the point where the reader takes in its header line.
-std::string opened(const std::string& name, const std::string& kind,
-                   const std::string& probe_line = HEADER);
-
-/// What detection and the reader print for a file `name` whose first line
-/// (as detection sees it) is `probe_line`, whose header line (as the reader
-/// takes it in) is `header`, read as `kind` ("binary" or "text").  Both lines
-/// are assumed to be accepted by form 3.
-std::string reader_lines(const std::string& name, const std::string& kind,
-                         const std::string& probe_line = HEADER,
-                         const std::string& header = HEADER);
-
-/// `bytes` as one gzip member; level 0 stores the bytes in plain sight, so
-/// that a cut at offset kStoredLead + n leaves exactly n bytes to decompress
-/// (for inputs below 64 KiB, which fit one stored block).
-std::string gzip(const std::string& bytes, int level = 6);
-constexpr std::size_t kStoredLead = 10 + 5;  // gzip header, stored-block header
-
-/// `bytes` with the bit pattern of byte `at` (counted from the end when
-/// negative) inverted.
-std::string flipped(std::string bytes, long at);
+// opened(), then the reader's line for its header line `header` (form 3).
+inline std::string reader_lines(const std::string& name, const std::string& kind, const std::string& probe = HEADER,
+                                const std::string& header = HEADER)
+{
+    return opened(name, kind, probe) + "valid_comment_type3: " + header + "\n";
+}
 
 }  // namespace reliability
 
