@@ -1,150 +1,79 @@
 // Shared pieces of the fuzz targets.
 #include "harness.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
+#include <memory>
 
-#include <zlib.h>
-
+#include "tavo_writer.h"
 #include "zeltra.h"
-
-// libkemra ends the process through this weak symbol; the harness's strong
-// definition turns the exit into an exception the target catches.
-extern "C" [[noreturn]] void kemra_fatal_exit(int status)
-{
-    throw tavo_fuzz::FatalExit{status};
-}
 
 namespace tavo_fuzz {
 
 namespace {
 
-int report_fd = 2;
+// Thrown in place of ending the process when either library takes its
+// fatal exit; carries the exit status the library asked for.
+struct FatalExit {
+    int status;
+};
 
 [[noreturn]] void zeltra_fatal(int status)
 {
     throw FatalExit{status};
 }
 
-[[noreturn]] void give_up(const char* what, const std::string& path)
-{
-    finding("harness", (std::string("cannot ") + what + " " + path).c_str());
-}
-
-// Owns the scratch directory; removes it at normal process end.
-class ScratchDir {
-public:
-    ScratchDir()
-    {
-        std::string templ = (std::filesystem::temp_directory_path() / "tavo-fuzz-XXXXXX").string();
-        if (mkdtemp(templ.data()) == nullptr)
-            give_up("create", templ);
-        path_ = templ;
-    }
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-// Owns a descriptor.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
+// The lowest descriptor number that is free now.
 int lowest_free_fd()
 {
-    const Fd probe(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    if (probe.get() < 0)
-        give_up("open", "/dev/null");
-    return probe.get();
+    const std::unique_ptr<FILE, int (*)(FILE*)> probe(std::fopen("/dev/null", "r"), std::fclose);
+    return probe ? fileno(probe.get()) : -1;
 }
 
 }  // namespace
 
-void finding(const char* target, const char* what)
+void check(bool ok, const std::string& what)
 {
-    const std::string line = std::string(target) + ": " + what + "\n";
-    if (::write(report_fd, line.data(), line.size()) < 0) {
-        // Aborting reports the finding all the same.
-    }
+    if (ok)
+        return;
+    std::fprintf(stderr, "finding: %s\n", what.c_str());
     std::abort();
 }
 
-void set_report_fd(int fd)
+const std::string& data_path()
 {
-    report_fd = fd;
+    static const tavo_test::TempDir dir;
+    static const std::string path = tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, 16);
+    return path;
 }
 
-void survive_fatal_exits()
+void write_data(const std::string& bytes, bool gzip)
+{
+    const std::string plain = gzip ? data_path() + ".in" : data_path();
+    tavo_test::write_bytes(plain, bytes);
+    if (gzip)
+        tavo_test::gzip_copy(plain, data_path());
+}
+
+// Descriptors are compared around one input only: libFuzzer itself may open
+// some between inputs (its symbolizer's pipes).
+void run_checked(bool fatal_allowed, const std::function<void()>& body)
 {
     Zeltra::set_fatal_exit_handler(zeltra_fatal);
-}
-
-const std::string& scratch_dir()
-{
-    static const ScratchDir dir;
-    return dir.path();
-}
-
-void write_file(const std::string& path, const uint8_t* data, std::size_t size)
-{
-    const Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (fd.get() < 0)
-        give_up("create", path);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd.get(), data + done, size - done);
-        if (n <= 0)
-            give_up("write", path);
-        done += static_cast<std::size_t>(n);
+    const int lowest_free = lowest_free_fd();
+    try {
+        body();
+    } catch (const FatalExit& e) {
+        check(e.status == 1 && fatal_allowed, "fatal exit with status " + std::to_string(e.status));
     }
-}
-
-void write_gzip_file(const std::string& path, const uint8_t* data, std::size_t size)
-{
-    gzFile gz = gzopen(path.c_str(), "wb");
-    if (gz == nullptr)
-        give_up("create", path);
-    bool ok = true;
-    // gzwrite takes an unsigned count; fuzz inputs are far below its limit.
-    if (size > 0)
-        ok = gzwrite(gz, data, static_cast<unsigned>(size)) == static_cast<int>(size);
-    if (gzclose(gz) != Z_OK || !ok)
-        give_up("write", path);
-}
-
-FdLeakCheck::FdLeakCheck() : lowest_free_(lowest_free_fd()) {}
-
-void FdLeakCheck::check() const
-{
-    const int now = lowest_free_fd();
-    if (now != lowest_free_)
-        finding("harness", ("descriptor " + std::to_string(lowest_free_) + " left open").c_str());
+    check(lowest_free_fd() == lowest_free, "descriptor " + std::to_string(lowest_free) + " left open");
 }
 
 }  // namespace tavo_fuzz
+
+// libkemra ends the process through this weak symbol; this strong definition
+// turns the exit into the exception run_checked catches.
+extern "C" [[noreturn]] void kemra_fatal_exit(int status)
+{
+    throw tavo_fuzz::FatalExit{status};
+}

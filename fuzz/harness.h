@@ -1,55 +1,29 @@
 // Shared pieces of the fuzz targets: surviving the libraries' fatal exits,
-// scratch files that never outlive the process, and a descriptor-leak check.
+// a scratch data file that never outlives the process, and the checks made
+// around every input.
 #ifndef TAVO_FUZZ_HARNESS_H
 #define TAVO_FUZZ_HARNESS_H
 
-#include <cstddef>
-#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tavo_fuzz {
 
-/// Thrown in place of ending the process when either library takes its
-/// fatal exit; carries the exit status the library asked for.
-struct FatalExit {
-    int status;
-};
+/// Unless `ok`, reports the finding `what` on standard error and aborts.
+void check(bool ok, const std::string& what);
 
-/// Reports a finding of fuzz target `target` on the report descriptor
-/// (standard error unless set_report_fd chose another) and aborts.
-[[noreturn]] void finding(const char* target, const char* what);
+/// A dated data-file path, .../2014/03/20140315/k4031516.dat, in a directory
+/// of the process's own that is removed when the process ends normally.
+const std::string& data_path();
 
-/// Where findings are reported; the replay driver keeps standard error
-/// for them while it silences the targets' own output.
-void set_report_fd(int fd);
+/// Replaces the file at data_path() with `bytes`, gzip-compressed when
+/// `gzip`.  Throws (and so ends the run) when the file cannot be written.
+void write_data(const std::string& bytes, bool gzip = false);
 
-/// Routes libzeltra's and libkemra's fatal exits to a FatalExit throw.
-/// Call once, before the first input.
-void survive_fatal_exits();
-
-/// A directory of the process's own under the temporary directory, removed
-/// with everything in it when the process ends normally.  Created on first use.
-const std::string& scratch_dir();
-
-/// Writes `size` bytes to `path`, replacing the file.  Aborts when the file
-/// cannot be written: a harness that cannot set up its input finds nothing.
-void write_file(const std::string& path, const uint8_t* data, std::size_t size);
-
-/// gzip-compresses `size` bytes into `path`, replacing the file.
-void write_gzip_file(const std::string& path, const uint8_t* data, std::size_t size);
-
-/// Remembers the lowest free descriptor number; `check` aborts when the
-/// lowest free number has changed since, i.e. a descriptor stayed open.
-/// Taken around one input only: libFuzzer itself may open descriptors
-/// between inputs (its symbolizer's pipes).
-class FdLeakCheck {
-public:
-    FdLeakCheck();
-    void check() const;
-
-private:
-    int lowest_free_;
-};
+/// Runs `body` with both libraries' fatal exits turned into an exception.
+/// A finding when a fatal exit has a status other than 1, or happens at all
+/// unless `fatal_allowed`, or when `body` leaves a descriptor open.
+void run_checked(bool fatal_allowed, const std::function<void()>& body);
 
 }  // namespace tavo_fuzz
 
