@@ -1,7 +1,6 @@
 #include "pipeline.h"
 
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

@@ -9,6 +9,7 @@
 #include "libkemra.h"
 #include "pipeline.h"
 #include "settings.h"
+#include "versions.h"
 #include "zeltra.h"
 
 namespace {
@@ -36,20 +37,6 @@ const char *program_name(const char *path)
     if (!cut)
         cut = std::strrchr(path, '/');
     return cut ? cut + 1 : path;
-}
-
-// The number in a "<name> Ver: <number>" string: the text after its last blank.
-const char *version_number(const char *s)
-{
-    const char *blank = std::strrchr(s, ' ');
-    return blank ? blank + 1 : s;
-}
-
-void print_version()
-{
-    std::printf("tavo2wav %s\n", TAVO2WAV_VERSION);
-    std::printf("libzeltra %s\n", version_number(Zeltra::shortVersion));
-    std::printf("libkemra %s\n", version_number(::shortVersion));
 }
 
 // Prints the absolute path of the running executable.
@@ -134,7 +121,7 @@ int main(int argc, char **argv)
         std::exit(0);
     }
     if (get_option(argc, argv, "version", 1, 0)) {
-        print_version();
+        print_versions("tavo2wav", TAVO2WAV_VERSION);
         return 0;
     }
     if (get_option(argc, argv, "where", 1, 0))

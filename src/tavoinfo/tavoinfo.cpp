@@ -8,23 +8,10 @@
 #include "survey.h"
 #include "libkemra.h"
 #include "report.h"
+#include "versions.h"
 #include "zeltra.h"
 
 namespace {
-
-// The number in a "<name> Ver: <number>" string: the text after its last blank.
-const char* version_number(const char* s)
-{
-    const char* blank = std::strrchr(s, ' ');
-    return blank ? blank + 1 : s;
-}
-
-void print_version()
-{
-    std::printf("tavoinfo %s\n", TAVO2WAV_VERSION);
-    std::printf("libzeltra %s\n", version_number(Zeltra::shortVersion));
-    std::printf("libkemra %s\n", version_number(::shortVersion));
-}
 
 void usage()
 {
@@ -58,7 +45,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (get_option(argc, argv, "version", 1, 0)) {
-        print_version();
+        print_versions("tavoinfo", TAVO2WAV_VERSION);
         return 0;
     }
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
