@@ -226,6 +226,7 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
     const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
     const unsigned long frames = static_cast<unsigned long>(ii) * (upsample > 0 ? upsample : 1);
     const int files = output_files(stereo);
+    const unsigned workers = render_threads != 0 ? render_threads : default_render_threads();
     Progress progress("converting", static_cast<unsigned long long>(frames) * files);
     for (int i = 0; i < files; i++) {
         bool fits;
@@ -237,8 +238,8 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
         const FileLayout l = file_layout(stereo, i);
         std::unique_ptr<WaveWriter> w(new WaveWriter);
         if (!w->open(path.c_str(), l.channels, frames, rate) ||
-            !render_file(*w, l, ch, ii, upsample, need_filter != 0, clips, &progress,
-                         static_cast<unsigned long long>(frames) * i)) {
+            !render_file(*w, l, ch, ii, upsample, need_filter != 0, workers, clips,
+                         &progress, static_cast<unsigned long long>(frames) * i)) {
             *err = errno;
             return i;
         }

@@ -1,6 +1,7 @@
 // tavo2wav: converts TAVO data files of a measuring station into WAV files.
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,30 @@ void read_settings(int argc, char **argv)
     get_option_int(argc, argv, "u", &upsample, upsample);
 }
 
+// Most render threads --threads accepts: far more than any machine needs,
+// few enough that a typing slip cannot start thousands.
+constexpr long MAX_THREADS = 256;
+
+// Reads --threads N (0 or absent: one per core). Returns false, after
+// saying why, for a value that is not a whole number from 0 to MAX_THREADS.
+bool read_threads(int argc, char **argv)
+{
+    char *text = nullptr;
+    if (!get_option_string(argc, argv, "threads", &text))
+        return true;
+    char *end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (*text != '\0' && *end == '\0' && errno == 0 && n >= 0 && n <= MAX_THREADS) {
+        render_threads = static_cast<unsigned>(n);
+        return true;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: --threads needs a whole number from 0 to %ld, not \"%s\"\n",
+                 MAX_THREADS, text);
+    return false;
+}
+
 void collect_files(int argc, char **argv)
 {
     for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
@@ -128,6 +153,8 @@ int main(int argc, char **argv)
         return print_where();
 
     read_settings(argc, argv);
+    if (!read_threads(argc, argv))
+        return 1;
     logfile(argc, argv);
     clength = 512;
 
