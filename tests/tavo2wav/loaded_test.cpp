@@ -26,13 +26,17 @@ const std::string BIN = TAVO2WAV_BIN;
 
 // 410 records of 512 samples at 18 Hz: 209920 samples per channel, which at
 // -u 50 make 10496000 frames, 41 chunks of 262144. The stamps advance by
-// each record's duration, so the reader sees no gap.
+// each record's duration, so the reader sees no gap. Channel 0 is a
+// full-scale square wave whose filtered overshoot clips, so the clip count
+// is summed over chunks rendered by different threads.
 std::string write_recording(const std::string &root)
 {
     tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18.0", 1, 'k'), true, 512, {}};
     for (int r = 0; r < 410; r++) {
         const long t = r * 512L / 18;
         rec.records.push_back(tavo_test::make_record(512, 480 + t / 60, t % 60, r % 30));
+        for (size_t j = 0; j < 512; j++)
+            rec.records[r].channels[0][j] = (j / 37) % 2 ? 32767 : -32768;
     }
     const std::string path = tavo_test::dated_path(root, 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(path, rec);
@@ -114,6 +118,7 @@ TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
     const std::vector<std::vector<std::string>> runs = {
         {}, {}, {}, {"--threads", "1"}, {"--threads=8"}};
     BusyCores busy;
+    RunResult first;
     for (const std::vector<std::string> &extra : runs) {
         tavo_test::TempDir out;
         std::vector<std::string> argv = {BIN, layout, "-u", "50", input};
@@ -121,6 +126,12 @@ TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
         const RunResult r = run_process(argv, out.path(), 300);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(wav_files(out.path()) == ref) << "differs with" << testing::PrintToString(extra);
+        // What the run prints, clip counts included, is the same every time.
+        EXPECT_NE(r.err.find(" samples clipped\n"), std::string::npos);
+        if (first.status == -1)
+            first = r;
+        EXPECT_EQ(r.out, first.out);
+        EXPECT_EQ(r.err, first.err);
     }
 }
 
