@@ -5,8 +5,9 @@
 #include <iostream>
 #include <vector>
 
-#include "survey.h"
+#include "command_line.h"
 #include "libkemra.h"
+#include "survey.h"
 #include "report.h"
 #include "versions.h"
 #include "zeltra.h"
@@ -25,14 +26,6 @@ void usage()
                 "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-std::vector<std::string> file_arguments(int argc, char** argv)
-{
-    std::vector<std::string> files;
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        files.push_back(argv[i]);
-    return files;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -49,7 +42,7 @@ int main(int argc, char** argv)
         return 0;
     }
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
-    const std::vector<std::string> files = file_arguments(argc, argv);
+    const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
     if (files.empty()) {
         std::fprintf(stderr, "Error: No files given\n\n");
         usage();
