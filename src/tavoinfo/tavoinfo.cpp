@@ -1,6 +1,8 @@
 // tavoinfo: reports what TAVO data files hold: kind, header fields, record
 // count, first and last record times, duration and time gaps.
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <iostream>
 #include <vector>
@@ -30,6 +32,10 @@ void usage()
 
 int main(int argc, char** argv)
 {
+    // Every time is shown in UTC; setting it here keeps the reader library
+    // from switching (and announcing the switch) itself.
+    setenv("TZ", "UTC", 1);
+    tzset();
     int help = get_option(argc, argv, "help", 1, 0);
     help = get_option(argc, argv, "h", help + 1, help);
     help = get_option(argc, argv, "?", help + 1, help);
