@@ -132,7 +132,8 @@ const ScanCase scan_cases[] = {
      UNKNOWN("-p") UNKNOWN("-p")},
 };
 
-INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases));
+INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases),
+                         [](const testing::TestParamInfo<ScanCase>& i) { return std::string(i.param.name); });
 
 // The marks a program reads back: the queries' and the unknown-option
 // search's, never changed by reading them.

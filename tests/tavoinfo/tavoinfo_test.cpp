@@ -112,21 +112,30 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
 // Date tokens of header lines: midnight UTC of the day, -1 when there is none.
-class HeaderDate : public ::testing::TestWithParam<std::pair<std::string, long long>> {};
+struct DateCase {
+    const char* name;
+    const char* header;
+    long long midnight;
+};
+
+class HeaderDate : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(HeaderDate, GivesMidnightOfTheDay)
 {
     long long midnight = 0;
-    const bool found = tavoinfo::header_date(GetParam().first, midnight);
-    EXPECT_EQ(found ? midnight : -1, GetParam().second);
+    const bool found = tavoinfo::header_date(GetParam().header, midnight);
+    EXPECT_EQ(found ? midnight : -1, GetParam().midnight);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Tokens, HeaderDate,
-    ::testing::Values(std::make_pair("! date: 2014/03/15 time: 08", 1394841600LL),
-                      std::make_pair("! date: 20140315", 1394841600LL), std::make_pair("! date: 1969-12-31", -86400LL),
-                      std::make_pair("! date: 2014-13-15", -1LL), std::make_pair("! date: 2014-03-15x", -1LL),
-                      std::make_pair("! date: 2014-03/15", -1LL)));
+    ::testing::Values(DateCase{"Slashes", "! date: 2014/03/15 time: 08", 1394841600LL},
+                      DateCase{"Compact", "! date: 20140315", 1394841600LL},
+                      DateCase{"BeforeTheEpoch", "! date: 1969-12-31", -86400LL},
+                      DateCase{"MonthThirteen", "! date: 2014-13-15", -1LL},
+                      DateCase{"TrailingLetter", "! date: 2014-03-15x", -1LL},
+                      DateCase{"MixedSeparators", "! date: 2014-03/15", -1LL}),
+    [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
 
 namespace {
 
