@@ -261,5 +261,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"AmongOptions", {TAVO2WAV_PATH, "-s", GOOD, "-version", "-r", "1"}, {0, "tavo2wav" + LIBRARIES, ""}},
         RunCase{"HelpFirst", {TAVO2WAV_PATH, "--version", "-h"}, {0, "libkemra Version 0.52 ", ""}},
         RunCase{"Tavoinfo", {TAVOINFO_PATH, GOOD, "--version"}, {0, "tavoinfo" + LIBRARIES, ""}},
-        RunCase{"NoFiles", {TAVOINFO_PATH, "--json"}, {1, "Usage: tavoinfo ", "Error: No files given\n\n"}}),
+        RunCase{"NoFiles", {TAVOINFO_PATH, "--json"}, {1, "Usage: tavoinfo ", "Error: No files given\n\n"}},
+        // A mistyped long option is reported, not dropped, and is no file.
+        RunCase{"MistypedLongOption", {TAVOINFO_PATH, "-q", "--jsn"}, {1, "Usage: tavoinfo ",
+                "Unknown option: -q\nUnknown option: --jsn\nError: No files given\n\n"}}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
