@@ -1,11 +1,50 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, only those missing.
+# Installs the Debian packages that are missing for what you mean to do.
+#
+#   sh scripts/deps.sh               build and use the tools (tavo2wav, tavoinfo)
+#   sh scripts/deps.sh test          ... and build and run the test suite
+#   sh scripts/deps.sh fuzz          ... and build the fuzz targets
+#   sh scripts/deps.sh bench         ... and run bench/run.sh
+#   sh scripts/deps.sh all           everything (CI)
+#   sh scripts/deps.sh --list GROUP  print the packages of the groups, install nothing
+#
+# Groups may be combined (sh scripts/deps.sh test fuzz); the tools' packages
+# always come first.
 set -eu
+
+tool="g++ make cmake pkg-config zlib1g-dev"
+# GoogleTest with its matchers; Python runs the file checks; sox runs the
+# README's spectrogram example.
+test="libgtest-dev libgmock-dev python3 sox"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.
-pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox clang libclang-rt-14-dev"
+fuzz="clang libclang-rt-14-dev"
+# GNU time measures the peak memory; sox is the benchmark's reference.
+bench="libbenchmark-dev sox time"
+
+list=0
+if [ "${1:-}" = "--list" ]; then
+  list=1
+  shift
+fi
+pkgs=$tool
+for group in "$@"; do
+  case $group in
+    test) pkgs="$pkgs $test" ;;
+    fuzz) pkgs="$pkgs $fuzz" ;;
+    bench) pkgs="$pkgs $bench" ;;
+    all) pkgs="$pkgs $test $fuzz $bench" ;;
+    *) echo "deps.sh: unknown group '$group' (test, fuzz, bench or all)" >&2; exit 2 ;;
+  esac
+done
+if [ $list -eq 1 ]; then
+  echo $pkgs
+  exit 0
+fi
+
 missing=""
 for p in $pkgs; do
+  case " $missing " in *" $p "*) continue ;; esac
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0

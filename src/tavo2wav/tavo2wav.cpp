@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "command_line.h"
 #include "libkemra.h"
 #include "pipeline.h"
 #include "settings.h"
@@ -62,10 +63,14 @@ void read_settings(int argc, char **argv)
     combine = get_option(argc, argv, "c", 1, combine);
     need_filter = get_option(argc, argv, "f", 0, need_filter);
     remove_offset = get_option(argc, argv, "o", 0, remove_offset);
-    get_option_ulong(argc, argv, "r", &rate, rate);
-    rate = map_rate(rate);
-    get_option_int(argc, argv, "z", &global_scale, global_scale);
-    get_option_int(argc, argv, "u", &upsample, upsample);
+    // A value that is not a whole number is refused before anything is
+    // logged or printed; a refused rate is not looked up.
+    tavo_cli::WholeNumberOptions numbers(argc, argv);
+    if (numbers.read("r", [&] { get_option_ulong(argc, argv, "r", &rate, rate); }))
+        rate = map_rate(rate);
+    numbers.read("z", [&] { get_option_int(argc, argv, "z", &global_scale, global_scale); });
+    numbers.read("u", [&] { get_option_int(argc, argv, "u", &upsample, upsample); });
+    numbers.exit_if_refused();
 }
 
 // Most render threads --threads accepts: far more than any machine needs,
@@ -90,12 +95,6 @@ bool read_threads(int argc, char **argv)
     std::fprintf(stderr, "Error: --threads needs a whole number from 0 to %ld, not \"%s\"\n",
                  MAX_THREADS, text);
     return false;
-}
-
-void collect_files(int argc, char **argv)
-{
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        tavo_files.push_back(argv[i]);
 }
 
 }  // namespace
@@ -163,7 +162,7 @@ int main(int argc, char **argv)
         std::printf("Combining\n");
     std::printf("Rate: %lu\n", rate);
 
-    collect_files(argc, argv);
+    tavo_files = tavo_cli::file_arguments(argc, argv);
     if (tavo_files.empty()) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error: No files given\n\n");

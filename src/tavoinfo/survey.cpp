@@ -133,6 +133,46 @@ long long start_of_day(Zeltra::ZELTRA& z)
     return midnight;
 }
 
+// Sends everything written to std::cerr nowhere while it lives.
+class MutedErrors {
+public:
+    MutedErrors() : out_(std::cerr.rdbuf(nullptr)) {}
+    ~MutedErrors() { std::cerr.rdbuf(out_); std::cerr.clear(); }
+    MutedErrors(const MutedErrors&) = delete;
+    MutedErrors& operator=(const MutedErrors&) = delete;
+
+private:
+    std::streambuf* out_;
+};
+
+// True when the reader's header line has one of the forms the reader
+// recognises, or when the file is an old-style one (its line starts with 'T'
+// and carries no fields).  The recognisers echo a line they accept; the
+// reader has printed that echo already, so the second one is muted.
+bool has_known_header(const Zeltra::ZELTRA& z)
+{
+    if (!z.is_newfile())
+        return true;
+    double frequency = -1;
+    int gain = -1, len = 0;
+    char station = 0, c = 0;
+    bool unixtime = false;
+    std::vector<char> date(Zeltra::ZELTRA::LINELEN), time(Zeltra::ZELTRA::LINELEN);
+    Zeltra::arguments fields(frequency, gain, station, c, len, unixtime, date, time);
+    const char* line = z.firstline.c_str();
+    const MutedErrors muted;
+    return Zeltra::valid_comment_type1(line, fields) || Zeltra::valid_comment_type2(line, fields) ||
+           Zeltra::valid_comment_type3(line, fields);
+}
+
+// The reader's message without its own "Error: " label, which the report
+// adds in its own form.
+std::string relayed(const std::string& message)
+{
+    const std::string label = "Error: ";
+    return message.compare(0, label.size(), label) == 0 ? message.substr(label.size()) : message;
+}
+
 bool is_gzip(const std::string& path)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
@@ -285,12 +325,16 @@ FileReport survey_file(const std::string& path)
     try {
         std::unique_ptr<Zeltra::ZELTRA> reader(
             Zeltra::detect(path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+        if (!has_known_header(*reader)) {
+            r.error = "not a TAVO data file (no header line of a known form)";
+            return r;
+        }
         r.opened = true;
         long long date_offset = 0;
         describe_reader(*reader, r, date_offset);
         read_records(*reader, r, date_offset, tap);
     } catch (const ReaderFailure&) {
-        r.error = tap.last_line();
+        r.error = relayed(tap.last_line());
         if (r.error.empty())
             r.error = "the reader library refused the file";
     }

@@ -1,12 +1,15 @@
 // tavoinfo: reports what TAVO data files hold: kind, header fields, record
 // count, first and last record times, duration and time gaps.
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <iostream>
 #include <vector>
 
-#include "survey.h"
+#include "command_line.h"
 #include "libkemra.h"
+#include "survey.h"
 #include "report.h"
 #include "versions.h"
 #include "zeltra.h"
@@ -25,18 +28,14 @@ void usage()
                 "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-std::vector<std::string> file_arguments(int argc, char** argv)
-{
-    std::vector<std::string> files;
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        files.push_back(argv[i]);
-    return files;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // Every time is shown in UTC; setting it here keeps the reader library
+    // from switching (and announcing the switch) itself.
+    setenv("TZ", "UTC", 1);
+    tzset();
     int help = get_option(argc, argv, "help", 1, 0);
     help = get_option(argc, argv, "h", help + 1, help);
     help = get_option(argc, argv, "?", help + 1, help);
@@ -49,7 +48,7 @@ int main(int argc, char** argv)
         return 0;
     }
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
-    const std::vector<std::string> files = file_arguments(argc, argv);
+    const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
     if (files.empty()) {
         std::fprintf(stderr, "Error: No files given\n\n");
         usage();

@@ -132,7 +132,26 @@ const ScanCase scan_cases[] = {
      UNKNOWN("-p") UNKNOWN("-p")},
 };
 
-INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases));
+INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases),
+                         [](const testing::TestParamInfo<ScanCase>& i) { return std::string(i.param.name); });
+
+// The marks a program reads back: the queries' and the unknown-option
+// search's, never changed by reading them.
+TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
+{
+    Args a({"-r", "1", "--long", "-q", "f", "-c"});
+    ask_all(a);
+    const auto marks = [&a] {
+        std::string m;
+        for (int i = 0; i < a.argc(); ++i)
+            m += is_argument_used(a.argc(), a.argv(), i) ? '1' : '0';
+        return m;
+    };
+    EXPECT_EQ(marks(), "1110001");
+    EXPECT_EQ(marks(), "1110001");
+    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1), 4);  // the search ends at --long and marks it
+    EXPECT_EQ(marks(), "1111001");
+}
 
 // The message shows the option as given and the first value, whichever failed.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)

@@ -53,7 +53,8 @@ const SplitCase split_cases[] = {
     {"DriveOneShort", "AB:d/name.ext", {"AB", "d/", "name", ".ext"}, ENAMETOOLONG, {3, 3, 5, 5}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, SplitTable, testing::ValuesIn(split_cases));
+INSTANTIATE_TEST_SUITE_P(Paths, SplitTable, testing::ValuesIn(split_cases),
+                         [](const testing::TestParamInfo<SplitCase>& i) { return std::string(i.param.name); });
 
 struct JoinCase {
     const char* name;
@@ -85,7 +86,8 @@ const JoinCase join_cases[] = {
     {"SizeZeroWritesNothing", {nullptr, nullptr, "f", nullptr}, 0, ENAMETOOLONG, "###############"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, JoinTable, testing::ValuesIn(join_cases));
+INSTANTIATE_TEST_SUITE_P(Paths, JoinTable, testing::ValuesIn(join_cases),
+                         [](const testing::TestParamInfo<JoinCase>& i) { return std::string(i.param.name); });
 
 TEST(PathFixedForms, PartsOfTwoHundredFiftyFivePathsOfTwoHundredFiftyNine)
 {

@@ -114,9 +114,17 @@ INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
                                          Long{"U44100Unfiltered", 1, 128, 44100, false}),
                          [](const testing::TestParamInfo<Long> &info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(EveryLayoutFactorAndStage, FusedConversion,
+// "StereoFactor4MeanRemovedUnfiltered" and so on.
+std::string row_name(const testing::TestParamInfo<std::tuple<wave_t, int, bool, bool>> &i) {
+    const char *layouts[] = {"Mono", "Stereo", "SixChannel"};
+    return layouts[std::get<0>(i.param)] + std::string("Factor") + std::to_string(std::get<1>(i.param)) +
+           (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") + (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, FusedConversion,
                          testing::Combine(testing::Values(MONO, STEREO, SIX_CHANNEL),
                                           testing::Values(0, 1, 4, 50), testing::Bool(),
-                                          testing::Bool()));
+                                          testing::Bool()),
+                         row_name);
 
 }  // namespace

@@ -422,6 +422,11 @@ int get_first_unused_mark(int argc, char** argv, int start)
     return i;
 }
 
+int is_argument_used(int argc, char** /*argv*/, int i)
+{
+    return is_used(argc, i) ? 1 : 0;
+}
+
 void print_used(int argc, char** /*argv*/)
 {
     mark_setup(argc);

@@ -131,6 +131,13 @@ int get_first_unused(int argc, char** argv, int start);
 /* As get_first_unused, and marks the argument it returns. */
 int get_first_unused_mark(int argc, char** argv, int start);
 
+/* 1 when argument i has been consumed (a query matched it or its value, or
+ * an unknown-option search marked it), 0 while it is unused; argument 0 is
+ * always used. Marks nothing and prints nothing, so a program can tell which
+ * arguments its queries took before it walks the rest. An index outside
+ * 0 .. argc - 1 is a misuse: "is_used: i out of range\n", status 1. */
+int is_argument_used(int argc, char** argv, int i);
+
 /* Prints one digit per argument (1 used, 0 unused) and a newline to
  * standard output. */
 void print_used(int argc, char** argv);
