@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "render.h"
 
 namespace {

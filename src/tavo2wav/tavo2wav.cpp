@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
+
+#include "cli.h"
 #include "pipeline.h"
 #include "settings.h"
-#include "versions.h"
-#include "zeltra.h"
 
 namespace {
 
@@ -67,12 +67,6 @@ void read_settings(int argc, char **argv)
     get_option_int(argc, argv, "u", &upsample, upsample);
 }
 
-void collect_files(int argc, char **argv)
-{
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        tavo_files.push_back(argv[i]);
-}
-
 }  // namespace
 
 void Usage(const char *path)
@@ -110,20 +104,17 @@ void Usage(const char *path)
     std::printf("%s\n", Bugs);
 }
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     global_scale = 0;
-    int help = get_option(argc, argv, "help", 1, 0);
-    help = get_option(argc, argv, "h", help + 1, help);
-    help = get_option(argc, argv, "?", help + 1, help);
-    if (help != 0 || argc == 1) {
+    if (tavo_cli::wants_help(argc, argv)) {
         Usage(argv[0]);
         std::exit(0);
     }
-    if (get_option(argc, argv, "version", 1, 0)) {
-        print_versions("tavo2wav", TAVO2WAV_VERSION);
+    if (tavo_cli::answered_version(argc, argv, "tavo2wav", TAVO2WAV_VERSION))
         return 0;
-    }
     if (get_option(argc, argv, "where", 1, 0))
         return print_where();
 
@@ -136,7 +127,7 @@ int main(int argc, char **argv)
         std::printf("Combining\n");
     std::printf("Rate: %lu\n", rate);
 
-    collect_files(argc, argv);
+    tavo_files = tavo_cli::file_arguments(argc, argv);
     if (tavo_files.empty()) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error: No files given\n\n");
@@ -150,4 +141,11 @@ int main(int argc, char **argv)
     }
     tavo2wav(tavo_files);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

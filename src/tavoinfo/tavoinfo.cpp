@@ -5,11 +5,11 @@
 #include <iostream>
 #include <vector>
 
-#include "survey.h"
-#include "libkemra.h"
+#include <kemra/libkemra.h>
+
+#include "cli.h"
 #include "report.h"
-#include "versions.h"
-#include "zeltra.h"
+#include "survey.h"
 
 namespace {
 
@@ -25,31 +25,16 @@ void usage()
                 "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-std::vector<std::string> file_arguments(int argc, char** argv)
+int run(int argc, char** argv)
 {
-    std::vector<std::string> files;
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        files.push_back(argv[i]);
-    return files;
-}
-
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    int help = get_option(argc, argv, "help", 1, 0);
-    help = get_option(argc, argv, "h", help + 1, help);
-    help = get_option(argc, argv, "?", help + 1, help);
-    if (help != 0 || argc == 1) {
+    if (tavo_cli::wants_help(argc, argv)) {
         usage();
         return 0;
     }
-    if (get_option(argc, argv, "version", 1, 0)) {
-        print_versions("tavoinfo", TAVO2WAV_VERSION);
+    if (tavo_cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
-    }
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
-    const std::vector<std::string> files = file_arguments(argc, argv);
+    const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
     if (files.empty()) {
         std::fprintf(stderr, "Error: No files given\n\n");
         usage();
@@ -73,4 +58,11 @@ int main(int argc, char** argv)
         tavoinfo::print_json(std::cout, reports);
     std::cout.flush();
     return std::cout.good() ? status : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

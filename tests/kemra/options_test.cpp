@@ -1,5 +1,5 @@
 // Option scanner, with the error printer behind its fatal exits.
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>
 
@@ -134,14 +134,15 @@ const ScanCase scan_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases));
 
-// The message shows the option as given and the first value, whichever failed.
+// The message shows the option as given and the first value, whichever failed;
+// a program's boundary reports it and ends the run.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
 {
     Args range({"--range", "7"});
-    EXPECT_EXIT(ask_all(range), testing::ExitedWithCode(1),
+    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(range); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of --range argument (7)."));
     Args ints({"-p", "1", "x"});
-    EXPECT_EXIT(ask_all(ints), testing::ExitedWithCode(1),
+    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(ints); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of -p argument (1)."));
 }
 
@@ -152,9 +153,11 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
 #endif
     Args a({"x"});
     const rlimit cap{256u << 20, 256u << 20}; // marks for 2^30 arguments need 1 GiB
-    EXPECT_EXIT((setrlimit(RLIMIT_AS, &cap), get_first_unused(1 << 30, a.argv(), 1)),
+    EXPECT_EXIT(Kemra::exit_on_error([&] {
+                    return (setrlimit(RLIMIT_AS, &cap), get_first_unused(1 << 30, a.argv(), 1));
+                }),
                 testing::ExitedWithCode(1),
-                testing::MatchesRegex("Error: src/libkemra/lib/common_args\\.cpp\\([0-9]+\\) "
+                testing::MatchesRegex("Error: src/kemra/options\\.cpp\\([0-9]+\\) "
                                       "kemra: Can't allocate memory\n"));
 }
 

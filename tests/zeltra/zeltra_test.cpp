@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tavo_writer.h"
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace {
 
@@ -20,14 +20,6 @@ using Zeltra::ZELTRA;
 // Every test process starts in UTC, so the reader's one-time switch message
 // appears only in the test that asks for it.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
-
-// Reads a reader's protected state, named through a derived class.
-struct Peek : ZELTRA {
-    static bool joined(const ZELTRA& r) { return r.*&Peek::use_next; }
-    static bool& unix_words(ZELTRA& r) { return r.*&Peek::unixtime; }
-    static const char* date(const ZELTRA& r) { return (r.*&Peek::date_from_comment).data(); }
-    static const char* time(const ZELTRA& r) { return (r.*&Peek::time_from_comment).data(); }
-};
 
 
 std::string expand(std::string text, char token, const std::string& with) {
@@ -89,32 +81,29 @@ std::string masked(std::string text) {
 // error, with the test's own lines: after construction "= frequency gain
 // station S|U length new|old start-of-day time-base date time"; per record
 // "> time words, first sample of channel 0, last sample of channel 2" and
-// "+" when joined to the next; "exit N" where the library ended the run (its
-// exit handler replaced by one that throws).
+// "+" when joined to the next; where the library raised its fatal error, the
+// error's message (written while the reader still exists, as a program's
+// boundary writes it), whatever deleting the reader then writes, and "exit N".
 std::string transcript(Run how, const std::string& path) {
-    Zeltra::set_fatal_exit_handler([](int status) { throw status; });
     testing::internal::CaptureStderr();
+    std::unique_ptr<ZELTRA> r;
     try {
-        const std::unique_ptr<ZELTRA> r(open_reader(how, path));
-        const bool unix_words = std::exchange(Peek::unix_words(*r), false);
-        r->time[0] = 61;  // minute words above 60 count from midnight
-        const time_t start_of_day = r->get_tavotime(0) - 3660;
-        r->time[0] = 60;  // up to 60 from the base hour
-        const time_t time_base = r->get_tavotime(0) - 3600 - start_of_day;
-        r->time[0] = 0;
-        Peek::unix_words(*r) = unix_words;
+        r.reset(open_reader(how, path));
         std::cerr << "= " << r->get_frequency() << ' ' << r->get_gain() << ' ' << r->get_station() << ' '
-                  << (unix_words ? 'U' : 'S') << ' ' << r->get_length() << (r->is_newfile() ? " new " : " old ")
-                  << start_of_day << ' ' << time_base << ' ' << Peek::date(*r) << ' ' << Peek::time(*r) << "\n";
+                  << (r->is_unixtime() ? 'U' : 'S') << ' ' << r->get_length() << (r->is_newfile() ? " new " : " old ")
+                  << r->get_start_of_day() << ' ' << r->get_time_base() << ' ' << r->get_date_from_comment() << ' '
+                  << r->get_time_from_comment() << "\n";
         while (r->getdata() != -1) {
-            const std::size_t span = r->get_length() * (Peek::joined(*r) ? 2 : 1);
+            const std::size_t span = r->get_length() * (r->uses_next() ? 2 : 1);
             std::cerr << "> " << r->time[0] << ' ' << r->time[1] << ' ' << r->current[0][0] << ' '
-                      << r->current[2][span - 1] << (Peek::joined(*r) ? " +\n" : "\n");
+                      << r->current[2][span - 1] << (r->uses_next() ? " +\n" : "\n");
         }
-    } catch (int status) {
-        std::cerr << "exit " << status << "\n";
+    } catch (const Zeltra::Error& e) {
+        std::cerr << e.message();
+        r.reset();
+        std::cerr << "exit " << e.status() << "\n";
     }
-    Zeltra::set_fatal_exit_handler(nullptr);
+    r.reset();
     return masked(testing::internal::GetCapturedStderr());
 }
 
@@ -277,9 +266,11 @@ INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases),
 
 using Process = Transcript;
 
-// Without a handler the library's exit point ends the process with the status.
+// A program's boundary ends the process with the error's message and status.
 TEST_F(Process, DefaultExitEndsProcess) {
-    EXPECT_EXIT(open_reader(Detect, put("", "empty")), testing::ExitedWithCode(1), "too short to be a data file\n$");
+    const std::string name = put("", "empty");
+    EXPECT_EXIT(Zeltra::exit_on_error([&] { return open_reader(Detect, name); }), testing::ExitedWithCode(1),
+                "too short to be a data file\n$");
 }
 
 // A process outside UTC is switched once: the first reader warns, the next does not.

@@ -1,8 +1,7 @@
 // Command-line option scanner: every query scans argc/argv as main received
 // them and marks the arguments it consumes, so that what stays unmarked is the
 // non-option arguments and the unknown options.
-#include "libkemra.h"
-#include "kemra_fatal.h"
+#include "internal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -32,17 +32,13 @@ void mark_setup(int argc)
     // At least one byte, so that mark 0 exists even for a bogus argc < 1.
     const std::size_t size = argc > 0 ? static_cast<std::size_t>(argc) : 1;
     argv_used.reset(new (std::nothrow) unsigned char[size]());
-    if (!argv_used) {
-        err__printf(__FILE__, __LINE__, "kemra: Can't allocate memory\n");
-        kemra_fatal_exit(1);
-    }
+    if (!argv_used)
+        Kemra::detail::raise_at(__FILE__, __LINE__, "kemra: Can't allocate memory\n");
     argv_used[0] = 1; // the program name is never found
     argc_used = argc;
     if (not_at_exit) {
-        if (std::atexit(cleanup) != 0) {
-            err__printf(__FILE__, __LINE__, "Can't set exit function\n");
-            kemra_fatal_exit(1);
-        }
+        if (std::atexit(cleanup) != 0)
+            Kemra::detail::raise_at(__FILE__, __LINE__, "Can't set exit function\n");
         not_at_exit = 0;
     }
 }
@@ -50,20 +46,16 @@ void mark_setup(int argc)
 void mark_as_used(int argc, int i)
 {
     mark_setup(argc);
-    if (i < 0 || i >= argc) {
-        std::fprintf(stderr, "%s i out of range\n", "mark_as_used");
-        kemra_fatal_exit(1);
-    }
+    if (i < 0 || i >= argc)
+        Kemra::detail::raise("mark_as_used i out of range\n");
     argv_used[i] = 1;
 }
 
 bool is_used(int argc, int i)
 {
     mark_setup(argc);
-    if (i < 0 || i >= argc) {
-        std::fprintf(stderr, "%s: i out of range\n", "is_used");
-        kemra_fatal_exit(1);
-    }
+    if (i < 0 || i >= argc)
+        Kemra::detail::raise("is_used: i out of range\n");
     return argv_used[i] != 0;
 }
 
@@ -71,10 +63,8 @@ bool is_used(int argc, int i)
 bool is_used_multi(int argc, int first, int count)
 {
     mark_setup(argc);
-    if (first < 0 || count > argc - first) {
-        std::fprintf(stderr, "%s: i out of range\n", "is_used_multi");
-        kemra_fatal_exit(1);
-    }
+    if (first < 0 || count > argc - first)
+        Kemra::detail::raise("is_used_multi: i out of range\n");
     for (int k = 0; k < count; ++k)
         if (argv_used[first + k])
             return true;
@@ -213,9 +203,8 @@ int find_with_values(int argc, char** argv, const char* name, int count)
 
 [[noreturn]] void bad_scan(const char* option_arg, const char* value_arg)
 {
-    std::fprintf(stderr, "Something bad happened during scan of %s argument (%s).", option_arg,
-                 value_arg);
-    kemra_fatal_exit(1);
+    Kemra::detail::raise(std::string("Something bad happened during scan of ") + option_arg +
+                         " argument (" + value_arg + ").");
 }
 
 // FIRST-LAST (step 1) or FIRST:STEP:LAST; false when the text is neither.
