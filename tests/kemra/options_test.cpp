@@ -146,6 +146,23 @@ TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
                 testing::Eq("Something bad happened during scan of -p argument (1)."));
 }
 
+// The scanner itself only raises the error; nothing is printed before a
+// program reports it.
+TEST(OptionScanner, MisuseRaisesTheErrorSilently)
+{
+    Args ints({"-p", "1", "x"});
+    testing::internal::CaptureStderr();
+    try {
+        ask_all(ints);
+        ADD_FAILURE() << "no error for an unreadable list";
+    } catch (const Kemra::Error& e) {
+        EXPECT_EQ(e.status(), 1);
+        EXPECT_STREQ(e.what(), "Something bad happened during scan of -p argument (1).");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_THROW(get_first_unused(2, ints.argv(), -1), Kemra::Error);
+}
+
 TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
 {
 #ifdef __SANITIZE_ADDRESS__

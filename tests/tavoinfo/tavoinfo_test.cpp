@@ -100,6 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"TruncatedRecord", -1, 'b', S512, {{0, 0}, {0, 28}, {0, 56}}, 512, 700,
                  "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:28Z, 0 gaps, "
                  "Error: D/k4031516.dat: file ends inside a record"},
+        // A damaged record after a gap: the report quotes the reader's gap summary,
+        // the last line written before the survey ended.
+        FileCase{"TruncatedAfterGap", -1, 'b', S512, {{0, 0}, {5, 0}, {5, 28}}, 512, 700,
+                 "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:05:00Z, 1 gaps "
+                 "[2014-03-15T08:00:28.444Z 271.556], TIMEGAP in data"},
         FileCase{"TextValueMissing", -1, 't', form3_header('S', 128, "18", 2, 'k'), {{0, 0}, {0, 7}, {0, 14}}, 128, 100,
                  "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read value 110 of line: "
                  "0 14 2152 2153 2154 2155 2156 2157 2158 2159 2160 2161 2162 ..."}),

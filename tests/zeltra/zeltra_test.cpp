@@ -264,6 +264,60 @@ TEST_P(Transcript, MatchesExactly) {
 INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// What a reader tells about its stream: after each record "<gaps counted>"
+// "h" while a look-ahead record is held, "+" when it was joined; then "|",
+// the gap summary, "|" and the last text record that could not be parsed.
+struct StateCase {
+    const char* name;
+    std::string bytes;
+    Run run;
+    std::string want;
+};
+
+class ReaderState : public testing::TestWithParam<StateCase> {};
+
+TEST_P(ReaderState, FollowsTheStream) {
+    const TempDir dir;
+    write_bytes(dir.file("undated.dat"), GetParam().bytes);
+    testing::internal::CaptureStderr();
+    std::string got;
+    {
+        const std::unique_ptr<ZELTRA> r(open_reader(GetParam().run, dir.file("undated.dat")));
+        while (r->getdata() != -1)
+            got += std::to_string(r->get_timegaps()) + (r->holds_next() ? "h" : "-") + (r->uses_next() ? "+ " : "- ");
+        got += std::string("|") + r->gap_summary() + "|" + r->get_record_failure();
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(got, GetParam().want);
+}
+
+const StateCase kStates[] = {
+    // 31 s ahead is a gap (limit 30.4 s), 9 s more joins; the joined record is delivered again.
+    {"GapThenJoin", records(kS512, 512, {{10, 0}, {10, 31}, {10, 40}}), Binary, "1h- 1h+ 1-- |TIMEGAP in data\n|"},
+    {"TwoGaps", records(kS512, 512, {{0, 0}, {5, 0}, {10, 0}}), Binary, "1h- 2h- 2-- |Warning: TIMEGAPs in data\n|"},
+    {"WithoutLookAhead", records(kS512, 512, {{0, 0}, {5, 0}}), NoLookAhead, "0-- 0-- ||"},
+    {"TextRecordFailure", text_file("\n", "1 2 7\n"), Text, "||Failed to read value 3 of line:\n1 2 7\n\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, ReaderState, testing::ValuesIn(kStates),
+                         [](const testing::TestParamInfo<StateCase>& info) { return std::string(info.param.name); });
+
+// The error carries what a program prints and its status; nothing is printed.
+TEST(ReaderError, CarriesMessageAndStatus) {
+    const TempDir dir;
+    const std::string name = dir.file("missing.dat");
+    testing::internal::CaptureStderr();
+    try {
+        Zeltra::detect(name.c_str(), true, ZELTRA::FT_NEW, false);
+        ADD_FAILURE() << "no error for a missing file";
+    } catch (const Zeltra::Error& e) {
+        EXPECT_EQ(e.status(), 1);
+        EXPECT_EQ(e.message(), "gzopen:No such file or directory\nCan't open " + name + "\n");
+        EXPECT_STREQ(e.what(), e.message().c_str());
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 using Process = Transcript;
 
 // A program's boundary ends the process with the error's message and status.
