@@ -18,6 +18,16 @@ namespace detail {
 /// print, after flushing standard output as err__printf does.
 [[noreturn]] void raise_at(const char* file, int line, const char* text);
 
+/// The scanner's argument marks (marks.cpp), keyed by argc alone: a call
+/// with another argc than the previous one discards every mark; index 0 is
+/// always marked.  An index outside 0 .. argc - 1 is a misuse (Error), and
+/// so is a failed allocation of the marks.
+void mark_setup(int argc);
+void mark_as_used(int argc, int i);
+bool is_used(int argc, int i);
+/// True when any of the count arguments from first on is used.
+bool is_used_multi(int argc, int first, int count);
+
 /// Frees what malloc or strdup returned, for std::unique_ptr.
 struct FreeDeleter {
     void operator()(char* p) const { std::free(p); }

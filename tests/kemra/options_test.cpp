@@ -174,7 +174,7 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
                     return (setrlimit(RLIMIT_AS, &cap), get_first_unused(1 << 30, a.argv(), 1));
                 }),
                 testing::ExitedWithCode(1),
-                testing::MatchesRegex("Error: src/kemra/options\\.cpp\\([0-9]+\\) "
+                testing::MatchesRegex("Error: src/kemra/marks\\.cpp\\([0-9]+\\) "
                                       "kemra: Can't allocate memory\n"));
 }
 
