@@ -1,4 +1,4 @@
-// Option scanner, with the error printer behind its fatal exits.
+// Option scanner, with the error printer and the errors of its misuse.
 #include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>

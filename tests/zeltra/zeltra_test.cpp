@@ -1,5 +1,5 @@
 // The reader library: header grammar, detection, both encodings, the record
-// stream, every fatal exit and the path conventions.
+// stream, every fatal error and the path conventions.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
