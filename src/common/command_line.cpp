@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 namespace tavo_cli {
 

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "ordered_chunks.h"
 #include "render.h"
 

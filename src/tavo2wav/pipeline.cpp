@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "output.h"
 #include "progress.h"
 #include "stages.h"
 #include "wave.h"
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace {
 
@@ -63,11 +63,13 @@ bool allocate(Buffer (&b)[3], long n)
 // Appends every record of one file to the buffers. Returns false when the
 // buffers filled up before the file ended; *clipped counts the values
 // that did not fit 16 bits.
+// A fatal condition of the reader ends the process with its message and
+// status where it happens, the reader still open.
 bool read_file(const std::string &name, long *clipped, Progress *progress)
 {
-    std::unique_ptr<Zeltra::ZELTRA> reader(
-        Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
-    while (reader->getdata() != -1) {
+    std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::exit_on_error(
+        [&] { return Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false); }));
+    while (Zeltra::exit_on_error([&] { return reader->getdata(); }) != -1) {
         if (ii >= MAXSIZE - clength) {
             flush_stdout();
             std::fprintf(stderr,

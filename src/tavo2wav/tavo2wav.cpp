@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <kemra/libkemra.h>
+
+#include "cli.h"
 #include "command_line.h"
-#include "libkemra.h"
 #include "pipeline.h"
 #include "settings.h"
-#include "versions.h"
-#include "zeltra.h"
 
 namespace {
 
@@ -134,20 +134,17 @@ void Usage(const char *path)
     std::printf("%s\n", Bugs);
 }
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     global_scale = 0;
-    int help = get_option(argc, argv, "help", 1, 0);
-    help = get_option(argc, argv, "h", help + 1, help);
-    help = get_option(argc, argv, "?", help + 1, help);
-    if (help != 0 || argc == 1) {
+    if (tavo_cli::wants_help(argc, argv)) {
         Usage(argv[0]);
         std::exit(0);
     }
-    if (get_option(argc, argv, "version", 1, 0)) {
-        print_versions("tavo2wav", TAVO2WAV_VERSION);
+    if (tavo_cli::answered_version(argc, argv, "tavo2wav", TAVO2WAV_VERSION))
         return 0;
-    }
     if (get_option(argc, argv, "where", 1, 0))
         return print_where();
 
@@ -176,4 +173,11 @@ int main(int argc, char **argv)
     }
     tavo2wav(tavo_files);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

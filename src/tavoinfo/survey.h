@@ -66,11 +66,13 @@ struct FileReport {
 /// Reads the file at path with the reader library's record stream (look-ahead
 /// on, new-style records, no date required in the path) and returns its
 /// report.  A file whose header line matches no form (and that is not an
-/// old-style file) is not read past its header.  Never ends the process: the library's fatal exits are caught for
-/// the duration of the call and their last message becomes `error`; a text
+/// old-style file) is not read past its header.  Never ends the process: a
+/// fatal error of the library ends only this survey, its message is written
+/// to standard error (where the library used to print it) and its last line
+/// becomes `error`; the first text
 /// record the reader could not parse also sets `error` (and reading goes on
-/// as far as the reader goes).  The library's own messages still appear on
-/// standard error.
+/// as far as the reader goes).  The library's own lines appear on standard
+/// error as it prints them.
 FileReport survey_file(const std::string& path);
 
 /// Midnight UTC (seconds since the epoch) of the date token of a form-3

@@ -7,12 +7,12 @@
 #include <iostream>
 #include <vector>
 
+#include <kemra/libkemra.h>
+
+#include "cli.h"
 #include "command_line.h"
-#include "libkemra.h"
-#include "survey.h"
 #include "report.h"
-#include "versions.h"
-#include "zeltra.h"
+#include "survey.h"
 
 namespace {
 
@@ -28,25 +28,18 @@ void usage()
                 "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     // Every time is shown in UTC; setting it here keeps the reader library
     // from switching (and announcing the switch) itself.
     setenv("TZ", "UTC", 1);
     tzset();
-    int help = get_option(argc, argv, "help", 1, 0);
-    help = get_option(argc, argv, "h", help + 1, help);
-    help = get_option(argc, argv, "?", help + 1, help);
-    if (help != 0 || argc == 1) {
+    if (tavo_cli::wants_help(argc, argv)) {
         usage();
         return 0;
     }
-    if (get_option(argc, argv, "version", 1, 0)) {
-        print_versions("tavoinfo", TAVO2WAV_VERSION);
+    if (tavo_cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
-    }
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
     if (files.empty()) {
@@ -72,4 +65,11 @@ int main(int argc, char** argv)
         tavoinfo::print_json(std::cout, reports);
     std::cout.flush();
     return std::cout.good() ? status : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <regex>
 #include <set>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "run_process.h"
 #include "stages.h"
 #include "tavo_writer.h"

@@ -106,6 +106,11 @@ INSTANTIATE_TEST_SUITE_P(
                  " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
         FileCase{"HeaderOfNoForm", -1, 'b', "!S 512 notes", {{0, 0}, {0, 28}}, 512, 0,
                  " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
+        // A damaged record after a gap: the report names the damage, not the
+        // gap summary the reader prints after it.
+        FileCase{"TruncatedAfterGap", -1, 'b', S512, {{0, 0}, {5, 0}, {5, 28}}, 512, 700,
+                 "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:05:00Z, 1 gaps "
+                 "[2014-03-15T08:00:28.444Z 271.556], D/k4031516.dat: file ends inside a record"},
         FileCase{"TextValueMissing", -1, 't', form3_header('S', 128, "18", 2, 'k'), {{0, 0}, {0, 7}, {0, 14}}, 128, 100,
                  "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read value 110 of line: "
                  "0 14 2152 2153 2154 2155 2156 2157 2158 2159 2160 2161 2162 ..."}),

@@ -1,5 +1,5 @@
 // The reader library: header grammar, detection, both encodings, the record
-// stream, every fatal exit and the path conventions.
+// stream, every fatal error and the path conventions.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tavo_writer.h"
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace {
 
@@ -20,14 +20,6 @@ using Zeltra::ZELTRA;
 // Every test process starts in UTC, so the reader's one-time switch message
 // appears only in the test that asks for it.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
-
-// Reads a reader's protected state, named through a derived class.
-struct Peek : ZELTRA {
-    static bool joined(const ZELTRA& r) { return r.*&Peek::use_next; }
-    static bool& unix_words(ZELTRA& r) { return r.*&Peek::unixtime; }
-    static const char* date(const ZELTRA& r) { return (r.*&Peek::date_from_comment).data(); }
-    static const char* time(const ZELTRA& r) { return (r.*&Peek::time_from_comment).data(); }
-};
 
 
 std::string expand(std::string text, char token, const std::string& with) {
@@ -89,32 +81,29 @@ std::string masked(std::string text) {
 // error, with the test's own lines: after construction "= frequency gain
 // station S|U length new|old start-of-day time-base date time"; per record
 // "> time words, first sample of channel 0, last sample of channel 2" and
-// "+" when joined to the next; "exit N" where the library ended the run (its
-// exit handler replaced by one that throws).
+// "+" when joined to the next; where the library raised its fatal error, the
+// error's message (written while the reader still exists, as a program's
+// boundary writes it), whatever deleting the reader then writes, and "exit N".
 std::string transcript(Run how, const std::string& path) {
-    Zeltra::set_fatal_exit_handler([](int status) { throw status; });
     testing::internal::CaptureStderr();
+    std::unique_ptr<ZELTRA> r;
     try {
-        const std::unique_ptr<ZELTRA> r(open_reader(how, path));
-        const bool unix_words = std::exchange(Peek::unix_words(*r), false);
-        r->time[0] = 61;  // minute words above 60 count from midnight
-        const time_t start_of_day = r->get_tavotime(0) - 3660;
-        r->time[0] = 60;  // up to 60 from the base hour
-        const time_t time_base = r->get_tavotime(0) - 3600 - start_of_day;
-        r->time[0] = 0;
-        Peek::unix_words(*r) = unix_words;
+        r.reset(open_reader(how, path));
         std::cerr << "= " << r->get_frequency() << ' ' << r->get_gain() << ' ' << r->get_station() << ' '
-                  << (unix_words ? 'U' : 'S') << ' ' << r->get_length() << (r->is_newfile() ? " new " : " old ")
-                  << start_of_day << ' ' << time_base << ' ' << Peek::date(*r) << ' ' << Peek::time(*r) << "\n";
+                  << (r->is_unixtime() ? 'U' : 'S') << ' ' << r->get_length() << (r->is_newfile() ? " new " : " old ")
+                  << r->get_start_of_day() << ' ' << r->get_time_base() << ' ' << r->get_date_from_comment() << ' '
+                  << r->get_time_from_comment() << "\n";
         while (r->getdata() != -1) {
-            const std::size_t span = r->get_length() * (Peek::joined(*r) ? 2 : 1);
+            const std::size_t span = r->get_length() * (r->uses_next() ? 2 : 1);
             std::cerr << "> " << r->time[0] << ' ' << r->time[1] << ' ' << r->current[0][0] << ' '
-                      << r->current[2][span - 1] << (Peek::joined(*r) ? " +\n" : "\n");
+                      << r->current[2][span - 1] << (r->uses_next() ? " +\n" : "\n");
         }
-    } catch (int status) {
-        std::cerr << "exit " << status << "\n";
+    } catch (const Zeltra::Error& e) {
+        std::cerr << e.message();
+        r.reset();
+        std::cerr << "exit " << e.status() << "\n";
     }
-    Zeltra::set_fatal_exit_handler(nullptr);
+    r.reset();
     return masked(testing::internal::GetCapturedStderr());
 }
 
@@ -275,11 +264,67 @@ TEST_P(Transcript, MatchesExactly) {
 INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// What a reader tells about its stream: after each record "<gaps counted>"
+// "h" while a look-ahead record is held, "+" when it was joined; then "|",
+// the gap summary, "|" and the last text record that could not be parsed.
+struct StateCase {
+    const char* name;
+    std::string bytes;
+    Run run;
+    std::string want;
+};
+
+class ReaderState : public testing::TestWithParam<StateCase> {};
+
+TEST_P(ReaderState, FollowsTheStream) {
+    const TempDir dir;
+    write_bytes(dir.file("undated.dat"), GetParam().bytes);
+    testing::internal::CaptureStderr();
+    std::string got;
+    {
+        const std::unique_ptr<ZELTRA> r(open_reader(GetParam().run, dir.file("undated.dat")));
+        while (r->getdata() != -1)
+            got += std::to_string(r->get_timegaps()) + (r->holds_next() ? "h" : "-") + (r->uses_next() ? "+ " : "- ");
+        got += std::string("|") + r->gap_summary() + "|" + r->get_record_failure();
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(got, GetParam().want);
+}
+
+const StateCase kStates[] = {
+    // 31 s ahead is a gap (limit 30.4 s), 9 s more joins; the joined record is delivered again.
+    {"GapThenJoin", records(kS512, 512, {{10, 0}, {10, 31}, {10, 40}}), Binary, "1h- 1h+ 1-- |TIMEGAP in data\n|"},
+    {"TwoGaps", records(kS512, 512, {{0, 0}, {5, 0}, {10, 0}}), Binary, "1h- 2h- 2-- |Warning: TIMEGAPs in data\n|"},
+    {"WithoutLookAhead", records(kS512, 512, {{0, 0}, {5, 0}}), NoLookAhead, "0-- 0-- ||"},
+    {"TextRecordFailure", text_file("\n", "1 2 7\n"), Text, "||Failed to read value 3 of line:\n1 2 7\n\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, ReaderState, testing::ValuesIn(kStates),
+                         [](const testing::TestParamInfo<StateCase>& info) { return std::string(info.param.name); });
+
+// The error carries what a program prints and its status; nothing is printed.
+TEST(ReaderError, CarriesMessageAndStatus) {
+    const TempDir dir;
+    const std::string name = dir.file("missing.dat");
+    testing::internal::CaptureStderr();
+    try {
+        Zeltra::detect(name.c_str(), true, ZELTRA::FT_NEW, false);
+        ADD_FAILURE() << "no error for a missing file";
+    } catch (const Zeltra::Error& e) {
+        EXPECT_EQ(e.status(), 1);
+        EXPECT_EQ(e.message(), "gzopen:No such file or directory\nCan't open " + name + "\n");
+        EXPECT_STREQ(e.what(), e.message().c_str());
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 using Process = Transcript;
 
-// Without a handler the library's exit point ends the process with the status.
+// A program's boundary ends the process with the error's message and status.
 TEST_F(Process, DefaultExitEndsProcess) {
-    EXPECT_EXIT(open_reader(Detect, put("", "empty")), testing::ExitedWithCode(1), "too short to be a data file\n$");
+    const std::string name = put("", "empty");
+    EXPECT_EXIT(Zeltra::exit_on_error([&] { return open_reader(Detect, name); }), testing::ExitedWithCode(1),
+                "too short to be a data file\n$");
 }
 
 // A process outside UTC is switched once: the first reader warns, the next does not.

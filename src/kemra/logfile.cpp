@@ -2,7 +2,7 @@
 // directory. The line is built in memory and handed to the file in a single
 // write(2) on an O_APPEND descriptor, so runs in the same directory at the
 // same time never interleave their lines.
-#include "libkemra.h"
+#include "internal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,10 +23,7 @@ namespace {
 constexpr int open_attempts = 11;
 constexpr std::size_t stamp_size = 30;
 
-struct FreeDeleter {
-    void operator()(char* p) const { std::free(p); }
-};
-using CString = std::unique_ptr<char, FreeDeleter>;
+using CString = std::unique_ptr<char, Kemra::detail::FreeDeleter>;
 
 // Owns a file descriptor.
 class Fd {

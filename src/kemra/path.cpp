@@ -1,6 +1,6 @@
 // Path split and join. Both '/' and '\\' separate directories and ':' ends a
 // drive prefix, so the same code serves both path conventions.
-#include "libkemra.h"
+#include "internal.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,10 +12,6 @@ namespace {
 constexpr std::size_t explode_part_size = 256;
 constexpr std::size_t combine_path_size = 260;
 constexpr std::size_t not_found = static_cast<std::size_t>(-1);
-
-struct FreeDeleter {
-    void operator()(char* p) const { std::free(p); }
-};
 
 bool is_separator(char c)
 {
@@ -121,7 +117,7 @@ int explode_path_n(const char* real_path, char* drive, size_t drive_len, char* d
     clear_part(extension, extension_len);
     if (!real_path)
         return 0;
-    const std::unique_ptr<char, FreeDeleter> scratch(strdup(real_path));
+    const std::unique_ptr<char, Kemra::detail::FreeDeleter> scratch(strdup(real_path));
     if (!scratch)
         return ENOMEM;
     char* const path = scratch.get(); // cut from its end as the parts are taken

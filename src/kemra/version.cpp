@@ -1,11 +1,10 @@
 // Identification strings of the library; the converter's usage text prints
 // Version, Copyright and Bugs.
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 extern "C" {
 
 const char* shortVersion = "libkemra Ver: 0.52";
-const char* kmrver = "$kmrver 0.52";
 const char* Version =
     "libkemra Version 0.52 " __DATE__ " " __TIME__ " Build: 0, written by the tavo2wav developers";
 const char* Copyright =

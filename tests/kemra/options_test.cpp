@@ -1,5 +1,5 @@
-// Option scanner, with the error printer behind its fatal exits.
-#include "libkemra.h"
+// Option scanner, with the error printer and the errors of its misuse.
+#include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>
 
@@ -153,15 +153,33 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     EXPECT_EQ(marks(), "1111001");
 }
 
-// The message shows the option as given and the first value, whichever failed.
+// The message shows the option as given and the first value, whichever failed;
+// a program's boundary reports it and ends the run.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
 {
     Args range({"--range", "7"});
-    EXPECT_EXIT(ask_all(range), testing::ExitedWithCode(1),
+    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(range); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of --range argument (7)."));
     Args ints({"-p", "1", "x"});
-    EXPECT_EXIT(ask_all(ints), testing::ExitedWithCode(1),
+    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(ints); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of -p argument (1)."));
+}
+
+// The scanner itself only raises the error; nothing is printed before a
+// program reports it.
+TEST(OptionScanner, MisuseRaisesTheErrorSilently)
+{
+    Args ints({"-p", "1", "x"});
+    testing::internal::CaptureStderr();
+    try {
+        ask_all(ints);
+        ADD_FAILURE() << "no error for an unreadable list";
+    } catch (const Kemra::Error& e) {
+        EXPECT_EQ(e.status(), 1);
+        EXPECT_STREQ(e.what(), "Something bad happened during scan of -p argument (1).");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_THROW(get_first_unused(2, ints.argv(), -1), Kemra::Error);
 }
 
 TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
@@ -171,9 +189,11 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
 #endif
     Args a({"x"});
     const rlimit cap{256u << 20, 256u << 20}; // marks for 2^30 arguments need 1 GiB
-    EXPECT_EXIT((setrlimit(RLIMIT_AS, &cap), get_first_unused(1 << 30, a.argv(), 1)),
+    EXPECT_EXIT(Kemra::exit_on_error([&] {
+                    return (setrlimit(RLIMIT_AS, &cap), get_first_unused(1 << 30, a.argv(), 1));
+                }),
                 testing::ExitedWithCode(1),
-                testing::MatchesRegex("Error: src/libkemra/lib/common_args\\.cpp\\([0-9]+\\) "
+                testing::MatchesRegex("Error: src/kemra/marks\\.cpp\\([0-9]+\\) "
                                       "kemra: Can't allocate memory\n"));
 }
 

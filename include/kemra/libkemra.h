@@ -4,12 +4,11 @@
  * A flat interface of plain functions with unmangled names:
  *   - the command-line option scanner, which answers one question per call by
  *     scanning argc/argv as main received them and marks the arguments it
- *     consumes (common_args.cpp);
- *   - the error printer err__printf (err_printf.cpp);
- *   - the version strings (libkemra_version.cpp);
+ *     consumes (src/kemra/options.cpp);
+ *   - the error printer err__printf and the fatal error (fatal.cpp);
+ *   - the version strings (version.cpp);
  *   - the command-line log (logfile.cpp);
- *   - path split and join (mypath.cpp) and bounded string copies
- *     (compat.cpp).
+ *   - path split and join (path.cpp) and bounded string copies (strl.cpp).
  *
  * Option vocabulary: an option argument begins with '-'; its name is what
  * remains after all leading dashes, so -r, --r and ---r all name r. The option
@@ -21,8 +20,12 @@
  * discards every mark made so far. Index 0 is always marked, so 0 serves as
  * the result "none". argv must be the same vector between calls.
  *
- * Fatal conditions print their message on standard error and end the process
- * with exit status 1.
+ * The functions are C++ functions with C names. A fatal condition (the
+ * scanner's misuse) prints nothing: it throws Kemra::Error (declared at the
+ * end, for C++), which carries the exit status (1) and the exact message. A
+ * program that wants the classic behaviour, print the message and end the
+ * process, catches it and calls Kemra::report_and_exit. "Fatal: TEXT" below
+ * means Kemra::Error with status 1 and message TEXT.
  */
 #ifndef LIBKEMRA_H
 #define LIBKEMRA_H
@@ -51,8 +54,6 @@ extern "C" {
 
 /* "libkemra Ver: 0.52" */
 extern const char* shortVersion;
-/* "$kmrver 0.52" */
-extern const char* kmrver;
 /* One line, no line end: library name, "Version", 0.52, build date and time,
  * "Build:" 0 and the author credit. */
 extern const char* Version;
@@ -102,9 +103,8 @@ int get_option_string(int argc, char** argv, const char* option, char** value);
 /* Range query: -option FIRST-LAST (step 1) or -option FIRST:STEP:LAST, the
  * name matched whole, the value always the next argument. Returns 1 and stores
  * into each non-null pointer, marking both arguments; 0 when absent or the
- * value is missing. A value that is neither form prints
- * "Something bad happened during scan of %s argument (%s)." and ends the
- * process with status 1. */
+ * value is missing. A value that is neither form is fatal:
+ * "Something bad happened during scan of %s argument (%s)." (no line end). */
 int get_option_int_range(int argc, char** argv, const char* option, int* start, int* step,
                          int* stop);
 
@@ -112,8 +112,8 @@ int get_option_int_range(int argc, char** argv, const char* option, int* start, 
  * only when count unused arguments follow it. Returns 1 and stores the values
  * in start[0 .. count-1], marking the option and its values (count <= 0 marks
  * the option alone); 0 when there is no such match. A value that is not a
- * number prints "Something bad happened during scan of %s argument (%s)."
- * (with the first value argument) and ends the process with status 1. */
+ * number is fatal: "Something bad happened during scan of %s argument (%s)."
+ * (with the first value argument, no line end). */
 int get_option_ints(int argc, char** argv, const char* option, int* start, int count);
 
 /* Index of the first unused argument that begins with '-', or 0. A long-form
@@ -125,7 +125,7 @@ int get_option_unused(int argc, char** argv);
  * "Unknown option: %s\n" on standard error and marks it (see
  * get_option_unused for where the search stops), then returns the index of the
  * first unused argument at or after start, or 0 when there is none.
- * A negative start is a misuse: "is_used: i out of range\n", status 1. */
+ * A negative start is a misuse. Fatal: "is_used: i out of range\n". */
 int get_first_unused(int argc, char** argv, int start);
 
 /* As get_first_unused, and marks the argument it returns. */
@@ -222,6 +222,47 @@ size_t strlcat(char* d, const char* s, size_t bufsize);
 
 #ifdef __cplusplus
 }
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace Kemra {
+
+/* Every query's fatal condition: the exit status (1) and the text a program
+ * prints on standard error before ending with it. The scanner's marks can no
+ * longer be allocated: "Error: FILE(LINE) kemra: Can't allocate memory\n",
+ * standard output flushed before the throw. what() returns the message. */
+class Error : public std::exception {
+public:
+    Error(int status, std::string message) : status_(status), message_(std::move(message)) {}
+    int status() const noexcept { return status_; }
+    const std::string& message() const noexcept { return message_; }
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    int status_;
+    std::string message_;
+};
+
+/* The library's fatal exit, taken by the program that caught e: writes
+ * e.message() to standard error, flushes every output stream and ends the
+ * process with e.status(). */
+[[noreturn]] void report_and_exit(const Error& e);
+
+/* Calls f() and returns its result; an Error it throws is reported and ends
+ * the process right there. */
+template <class F>
+auto exit_on_error(F&& f) -> decltype(f())
+{
+    try {
+        return f();
+    } catch (const Error& e) {
+        report_and_exit(e);
+    }
+}
+
+} // namespace Kemra
 #endif
 
 #endif /* LIBKEMRA_H */

@@ -1,7 +1,7 @@
 // Bounded string copy and append, for C libraries that lack them. Where the C
 // library has its own (glibc 2.38 and later, the BSDs), that one is used; the
 // semantics are the same.
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 #include <cstring>
 

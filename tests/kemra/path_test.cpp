@@ -1,5 +1,5 @@
 // Path split and join, and the bounded copy and append beneath them.
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 #include <gtest/gtest.h>
 

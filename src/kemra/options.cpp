@@ -1,85 +1,20 @@
 // Command-line option scanner: every query scans argc/argv as main received
-// them and marks the arguments it consumes, so that what stays unmarked is the
-// non-option arguments and the unknown options.
-#include "libkemra.h"
-#include "kemra_fatal.h"
-
+// them and marks the arguments it consumes (marks.cpp), so that what stays
+// unmarked is the non-option arguments and the unknown options.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <string>
+
+#include "internal.h"
 
 namespace {
 
-// One mark per argument index 0 .. argc_used - 1: 0 unused, nonzero used.
-// Tied to the argument count alone; freed by the exit handler cleanup.
-std::unique_ptr<unsigned char[]> argv_used;
-int argc_used = 0;
-int not_at_exit = 1;
-
-void cleanup()
-{
-    argv_used.reset();
-}
-
-void mark_setup(int argc)
-{
-    if (argv_used && argc_used == argc)
-        return;
-    argv_used.reset();
-    // At least one byte, so that mark 0 exists even for a bogus argc < 1.
-    const std::size_t size = argc > 0 ? static_cast<std::size_t>(argc) : 1;
-    argv_used.reset(new (std::nothrow) unsigned char[size]());
-    if (!argv_used) {
-        err__printf(__FILE__, __LINE__, "kemra: Can't allocate memory\n");
-        kemra_fatal_exit(1);
-    }
-    argv_used[0] = 1; // the program name is never found
-    argc_used = argc;
-    if (not_at_exit) {
-        if (std::atexit(cleanup) != 0) {
-            err__printf(__FILE__, __LINE__, "Can't set exit function\n");
-            kemra_fatal_exit(1);
-        }
-        not_at_exit = 0;
-    }
-}
-
-void mark_as_used(int argc, int i)
-{
-    mark_setup(argc);
-    if (i < 0 || i >= argc) {
-        std::fprintf(stderr, "%s i out of range\n", "mark_as_used");
-        kemra_fatal_exit(1);
-    }
-    argv_used[i] = 1;
-}
-
-bool is_used(int argc, int i)
-{
-    mark_setup(argc);
-    if (i < 0 || i >= argc) {
-        std::fprintf(stderr, "%s: i out of range\n", "is_used");
-        kemra_fatal_exit(1);
-    }
-    return argv_used[i] != 0;
-}
-
-// True when any of the count arguments from first on is used.
-bool is_used_multi(int argc, int first, int count)
-{
-    mark_setup(argc);
-    if (first < 0 || count > argc - first) {
-        std::fprintf(stderr, "%s: i out of range\n", "is_used_multi");
-        kemra_fatal_exit(1);
-    }
-    for (int k = 0; k < count; ++k)
-        if (argv_used[first + k])
-            return true;
-    return false;
-}
+using Kemra::detail::is_used;
+using Kemra::detail::is_used_multi;
+using Kemra::detail::mark_as_used;
+using Kemra::detail::mark_setup;
 
 const char* skip_dash(const char* s)
 {
@@ -213,9 +148,8 @@ int find_with_values(int argc, char** argv, const char* name, int count)
 
 [[noreturn]] void bad_scan(const char* option_arg, const char* value_arg)
 {
-    std::fprintf(stderr, "Something bad happened during scan of %s argument (%s).", option_arg,
-                 value_arg);
-    kemra_fatal_exit(1);
+    Kemra::detail::raise(std::string("Something bad happened during scan of ") + option_arg +
+                         " argument (" + value_arg + ").");
 }
 
 // FIRST-LAST (step 1) or FIRST:STEP:LAST; false when the text is neither.
@@ -232,26 +166,6 @@ bool parse_range(const char* text, int* first, int* step, int* last)
     return std::sscanf(text, "%d:%d:%d", first, step, last) == 3;
 }
 
-void rotate_left(char** argv, int from, int to)
-{
-    char* const arg = argv[from];
-    const unsigned char mark = argv_used[from];
-    for (int k = from; k < to; ++k) {
-        argv[k] = argv[k + 1];
-        argv_used[k] = argv_used[k + 1];
-    }
-    argv[to] = arg;
-    argv_used[to] = mark;
-}
-
-// First index at or after from whose mark is (used) or is not (!used), or -1.
-int find_mark(int argc, int from, bool used)
-{
-    for (int k = from; k < argc; ++k)
-        if ((argv_used[k] != 0) == used)
-            return k;
-    return -1;
-}
 
 } // namespace
 
@@ -420,32 +334,6 @@ int get_first_unused_mark(int argc, char** argv, int start)
     if (i != 0)
         mark_as_used(argc, i);
     return i;
-}
-
-int is_argument_used(int argc, char** /*argv*/, int i)
-{
-    return is_used(argc, i) ? 1 : 0;
-}
-
-void print_used(int argc, char** /*argv*/)
-{
-    mark_setup(argc);
-    for (int i = 0; i < argc; ++i)
-        std::printf("%d", argv_used[i] ? 1 : 0);
-    std::printf("\n");
-}
-
-int ca_reorganize(int argc, char** argv)
-{
-    mark_setup(argc);
-    for (;;) {
-        const int u = find_mark(argc, 0, false);
-        const int a = u < 0 ? -1 : find_mark(argc, u + 1, true);
-        const int b = a < 0 ? -1 : find_mark(argc, a + 1, false);
-        if (b < 0)
-            return 0;
-        rotate_left(argv, u, b - 1);
-    }
 }
 
 } // extern "C"

@@ -1,6 +1,6 @@
 // Command-line log: a C-locale time stamp, then each argument in its logged
 // form, all on one line.
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 #include <gtest/gtest.h>
 

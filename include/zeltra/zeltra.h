@@ -8,17 +8,22 @@
 // matching kind; the caller pulls records with `getdata` and reads the
 // samples from `current`.
 //
-// Everything the library prints goes to standard error.  Fatal conditions
-// print their message and end the process through `fatal_exit`, whose
-// behaviour a test or fuzz harness may replace with
-// `set_fatal_exit_handler`.  Every fatal status is 1.
+// Everything the library prints goes to standard error.  A fatal condition
+// prints nothing: it throws `Zeltra::Error`, which carries the exit status
+// (always 1) and the exact message.  A program that wants the classic
+// behaviour (print the message, end the process with the status) catches it
+// and calls `report_and_exit`; a survey tool, a test or a fuzz harness keeps
+// going.  Objects the library owns release their files while the error
+// travels; a reader under construction is not handed out.
 #ifndef ZELTRA_ZELTRA_H
 #define ZELTRA_ZELTRA_H
 
 #include <array>
 #include <cstddef>
 #include <ctime>
+#include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <zlib.h>
@@ -33,7 +38,8 @@ enum { NL = 10, CR = 13 };
 
 /// Debug switch of the whole library; 0 at start.  While it is non-zero the
 /// library writes "Debug:src/libzeltra/zeltra(<line>) <text>" traces to
-/// standard error.
+/// standard error (the library's trace name, whichever of its sources
+/// writes the trace; <line> is that source's line).
 extern int zeltra_debug;
 
 /// Identification strings.  shortVersion has the form "Zeltra Ver: 1.71".
@@ -42,15 +48,38 @@ extern const char* Version;
 extern const char* Copyright;
 extern const char* Bugs;
 
-/// Ends the process with `status` after flushing the output streams.  When a
-/// handler has been installed it is called first; a handler is expected not
-/// to return (it throws or jumps away).  Should it return anyway the process
-/// still ends.
-[[noreturn]] void fatal_exit(int status);
+/// A fatal condition of the library: the status a program ends with (1) and
+/// the text it prints on standard error first, line ends included (several
+/// lines for some conditions, e.g. "gzopen: <system text>\nCan't open
+/// <name>\n").  what() returns the same text.
+class Error : public std::exception {
+public:
+    Error(int status, std::string message) : status_(status), message_(std::move(message)) {}
+    int status() const noexcept { return status_; }
+    const std::string& message() const noexcept { return message_; }
+    const char* what() const noexcept override { return message_.c_str(); }
 
-/// Installs the function that `fatal_exit` calls (nullptr restores the
-/// default: flush and exit).  The handler must not return.
-void set_fatal_exit_handler(void (*handler)(int status));
+private:
+    int status_;
+    std::string message_;
+};
+
+/// The library's fatal exit, taken by the program that caught `e`: writes
+/// e.message() to standard error, flushes standard error and standard
+/// output (and every C stream) and ends the process with e.status().
+[[noreturn]] void report_and_exit(const Error& e);
+
+/// Calls f() and returns its result; an Error it throws is reported and
+/// ends the process right there, before anything the caller owns is
+/// released (a reader's gap summary, for one, is never printed after it).
+template <class F>
+auto exit_on_error(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const Error& e) {
+        report_and_exit(e);
+    }
+}
 
 /// Fields that a header-line recogniser stores through.  The record binds
 /// references only; the bound objects must outlive it.
@@ -97,24 +126,40 @@ bool is_eol(char c);
 
 /// Abstract reader of one open TAVO data file.  Objects are created by
 /// `detect`, owned by the caller and deleted through a ZELTRA pointer.
+/// "Throws Error(1, text)" below means: raises Error with status 1 and that
+/// message, having printed nothing of it.
 class ZELTRA {
 public:
     enum ZELTRA_FILETYPE { FT_OLD = 0, FT_NEW = 1 };
     enum { LINELEN = 256, SECS_PER_DAY = 86400, FBUFSIZE = 51200, Max = 514 };
+    /// How an encoding stores its header line, and the name `type` reports.
+    struct HeaderForm {
+        const char* type;  ///< "binary" or "text"
+        int terminator;    ///< byte that ends the line (consumed, not stored)
+        bool drop_cr;      ///< carriage returns inside the line are dropped
+    };
 
     /// Switches the process to UTC once (printing "WARNING: setting TZ=UTC\n"
     /// when the standard-time name is not "UTC"), takes start of day, time
     /// base and station from the path (printing the path and base name twice,
     /// one pair per step) and opens the file.  Reads nothing from it.
-    /// Fatal (status 1): a buffer allocation throws ("Standard exception: ..."),
-    /// no date in the path while fail_parse_path is true ("Can't parse date &
-    /// time from path (<name>) & fail_parse_path == 1\n"), the file cannot be
-    /// opened (perror "gzopen" when errno is set, then "Can't open <name>\n").
+    /// Throws Error(1, ...) when a buffer allocation throws ("Standard
+    /// exception: <what>\n"), when the path has no date while fail_parse_path
+    /// is true ("Can't parse date & time from path (<name>) & fail_parse_path
+    /// == 1\n") and when the file cannot be opened ("gzopen: <system text>\n"
+    /// when errno is set, then "Can't open <name>\n").
     ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path);
     ZELTRA(const ZELTRA&) = delete;
     ZELTRA& operator=(const ZELTRA&) = delete;
 
 protected:
+    /// The constructor the encodings share: the public constructor, then
+    /// "File: <name> Type:<type>\n", the header line read as `form` says and
+    /// its fields parsed.  Throws what the public constructor and
+    /// read_header_line throw.
+    ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
+           const HeaderForm& form);
+
     /// Reads the header line into firstline and sets length (128 or 512).
     /// Returns 1 when the file has a header line, 0 when it has none.
     virtual int readcomment() = 0;
@@ -127,9 +172,11 @@ private:
     virtual int read(atype& nn, int* rtime) = 0;
 
 public:
-    /// Prints "TIMEGAP in data\n" for one gap, "Warning: TIMEGAPs in data\n"
-    /// for more, and closes the file.
+    /// Prints gap_summary() and closes the file.
     virtual ~ZELTRA();
+    /// "TIMEGAP in data\n" after one gap, "Warning: TIMEGAPs in data\n" after
+    /// more, "" when no gap has been counted.
+    const char* gap_summary() const;
     /// "binary" or "text".
     virtual const char* type() = 0;
     virtual bool is_binary() const = 0;
@@ -137,9 +184,10 @@ public:
     /// Flushes standard error and makes the next record available at the
     /// start of `current` (joined with the following record when they are
     /// contiguous in time).  Returns 0 for a record, -1 when the data are
-    /// exhausted (every later call returns -1 too).  Fatal exits of the
-    /// encodings (stream errors, a damaged gzip stream, truncated binary records, over-long text
-    /// lines) end the process with status 1.
+    /// exhausted (every later call returns -1 too).  Throws the encodings'
+    /// Error (stream errors, a damaged gzip stream, truncated binary records,
+    /// over-long text lines); the reader stays usable for its accessors and
+    /// its destructor.
     int getdata();
 
     /// Time stamp of the time-word pair time[t], time[t+1]: a Unix time
@@ -152,7 +200,6 @@ public:
     /// Sets the channel that receives block (or data line) 0, 1 and 2.
     /// Indices above 2 are refused: micorder then keeps its value.
     void set_micorder(unsigned int m1, unsigned int m2, unsigned int m3);
-    void set_newfile() { filetype = FT_NEW; }
     void set_oldfile() { filetype = FT_OLD; }
     bool is_newfile() const { return filetype == FT_NEW; }
     size_t get_length() const { return length; }
@@ -161,6 +208,27 @@ public:
     char get_station() const { return station; }
     /// True when the records carry 512-sample (extended) blocks.
     bool extended_data() const;
+    /// True when the header declares 32-bit Unix times ('U' in form 3).
+    bool is_unixtime() const { return unixtime; }
+    /// Date and time tokens of a form-3 header line; empty when none.
+    const char* get_date_from_comment() const { return date_from_comment.data(); }
+    const char* get_time_from_comment() const { return time_from_comment.data(); }
+    /// Midnight UTC of the recording day taken from the path; 0 when the path
+    /// gives none.
+    time_t get_start_of_day() const { return start_of_day; }
+    /// Seconds from midnight to the base hour taken from the file name.
+    time_t get_time_base() const { return time_base; }
+    /// Time gaps counted so far (each look-ahead record that could not be joined).
+    int get_timegaps() const { return timegaps; }
+    /// True while a look-ahead record waits in `next`.
+    bool holds_next() const { return is_next; }
+    /// True when the last getdata joined the look-ahead record to `current`,
+    /// which then holds 2 * get_length() samples per channel.
+    bool uses_next() const { return use_next; }
+    /// The text printed for the most recent text record that could not be
+    /// parsed ("Failed to read value <n> of line:\n<line>\n"); empty when
+    /// there was none.
+    const std::string& get_record_failure() const { return record_failure; }
 
 protected:
     /// Sets frequency, gain, station, unixtime and the date and time tokens
@@ -177,12 +245,12 @@ protected:
     /// 'T' or '!', reads the line up to `terminator` (consumed, not stored)
     /// into firstline, dropping CRs when `drop_cr`, switches to FT_OLD for
     /// 'T', applies the record-length rule and returns 1; otherwise pushes
-    /// the byte back and returns 0. End of file or a stream error takes the
-    /// stream-error exit; a line over FBUFSIZE bytes ends the process with
-    /// "Error: <name>: header line longer than 51200 bytes\n".
+    /// the byte back and returns 0. End of file or a stream error throws the
+    /// stream error (zlib's message, or "gzgetc:<system text>\n"); a line
+    /// over FBUFSIZE bytes throws Error(1, "Error: <name>: header line
+    /// longer than 51200 bytes\n").
     int read_header_line(int terminator, bool drop_cr);
-    /// Ends the process with "Error: <name>: <what>\n" on standard error,
-    /// status 1.
+    /// Throws Error(1, "Error: <name>: <what>\n").
     [[noreturn]] void fail(const char* what) const;
     /// Name the reader was opened with.
     const std::string& file_name() const { return filename; }
@@ -222,6 +290,7 @@ protected:
     char station;
     std::vector<char> date_from_comment;
     std::vector<char> time_from_comment;
+    std::string record_failure;
 
 private:
     int read();
@@ -248,17 +317,14 @@ public:
 class BinaryZELTRA : public ZELTRA {
 public:
     /// Constructs the base, prints "File: <name> Type:binary\n", reads and
-    /// parses the header line.  A file that ends inside its header line ends
-    /// the process through the stream-error report (status 1); so does a
-    /// header line of more than 51200 bytes ("Error: <name>: header line
-    /// longer than 51200 bytes\n").
+    /// parses the header line (up to the first carriage return; line feeds
+    /// are kept).  Throws what ZELTRA's constructor and read_header_line throw.
     BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path);
-    /// Header line up to the first carriage return (line feeds are kept).
     int readcomment() override;
     /// Returns 0 for a record, -1 when the file ends at a block boundary.
-    /// A file that ends inside a block prints "Error: <name>: file ends
-    /// inside a record\n" and exits 1; a read error exits 1 after the zlib
-    /// message or a "gzread: <system text>" line.
+    /// A file that ends inside a block throws Error(1, "Error: <name>: file
+    /// ends inside a record\n"); a read error throws Error(1, zlib's message
+    /// or "gzread: <system text>", then "\n").
     int read(atype& nn, int* rtime) override;
     ~BinaryZELTRA() override = default;
     const char* type() override { return "binary"; }
@@ -274,9 +340,9 @@ public:
     int readcomment() override;
     /// Returns 0 for a record; -1 at the end of the file, when time values
     /// are missing (silently) or when a line has fewer than `length` samples
-    /// ("Failed to read value <n> of line:\n<line>\n").  A line of 51199 or
-    /// more bytes without its line feed prints "Error: Line to long\n" and
-    /// exits 1.
+    /// (prints "Failed to read value <n> of line:\n<line>\n" and keeps that
+    /// text for get_record_failure).  A line of 51199 or more bytes without
+    /// its line feed throws Error(1, "Error: Line to long\n").
     int read(atype& nn, int* rtime) override;
     ~AsciiZELTRA() override = default;
     const char* type() override { return "text"; }
@@ -287,14 +353,14 @@ public:
 /// decompression) and returns a new reader of the matching kind, which the
 /// caller owns.  Never returns null.  Prints the recognisers' lines for the
 /// first line and "Invalid comment line..." when no form matches.
-/// Fatal (status 1): a named pipe ("Error: <name>: not a regular file\n");
-/// the file cannot be opened ("gzopen:<system text>\n" when
+/// Throws Error(1, ...) for a named pipe ("Error: <name>: not a regular
+/// file\n"); a file that cannot be opened ("gzopen:<system text>\n" when
 /// errno is set, then "Can't open <name>\n"); a read error or a damaged gzip
 /// stream (zlib's message, "<name>: unexpected end of file\n" for one cut
 /// short); fewer than 256 bytes ("Error: <name>: file too short to be a data
 /// file\n"); no CR or LF in the first 255 bytes ("Error: <name>: no end of
-/// the first line in its first 255 bytes\n"); and the reader's own fatal
-/// conditions.
+/// the first line in its first 255 bytes\n"); and what the reader's
+/// constructor throws.
 ZELTRA* detect(const char* fname, bool concat, ZELTRA::ZELTRA_FILETYPE filetype,
                bool fail_parse_path);
 
