@@ -33,6 +33,14 @@ int ColumnGrid::column_of(double t) const
     return x >= count ? count - 1 : static_cast<int>(x);
 }
 
+int ColumnGrid::last_column_before(double until) const
+{
+    const double x = (until - start) / (end - start) * count;
+    if (!(x > 1))
+        return 0;
+    return x > count ? count - 1 : static_cast<int>(std::ceil(x)) - 1;
+}
+
 // The real-to-complex transform of one window.  FFTW_ESTIMATE picks the plan
 // without timing anything, so the result never depends on machine load.
 struct ChannelColumns::Fft {
@@ -108,9 +116,10 @@ ChannelColumns::ChannelColumns(const ColumnGrid& grid, double frequency, std::si
 
 ChannelColumns::~ChannelColumns() = default;
 
-void ChannelColumns::begin_run(double at)
+void ChannelColumns::begin_run(double at, double until)
 {
     run_start_ = at;
+    run_last_column_ = std::max(grid_.column_of(at), grid_.last_column_before(until));
     run_samples_ = 0;
     filled_ = 0;
     frames_ = 0;
@@ -120,8 +129,7 @@ void ChannelColumns::push(const double* samples, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i) {
         const double x = samples[i];
-        const std::size_t c = static_cast<std::size_t>(
-            grid_.column_of(run_start_ + static_cast<double>(run_samples_) / frequency_));
+        const std::size_t c = static_cast<std::size_t>(column_of_sample(run_samples_));
         low_[c] = std::min(low_[c], x);
         high_[c] = std::max(high_[c], x);
         ++count_[c];
@@ -164,13 +172,18 @@ void ChannelColumns::end_run()
     run_samples_ = 0;
 }
 
+int ChannelColumns::column_of_sample(std::size_t index) const
+{
+    return std::min(run_last_column_, grid_.column_of(run_start_ + static_cast<double>(index) / frequency_));
+}
+
 // Adds a spectrum to every column that run samples [from, to) touch.
 void ChannelColumns::assign(const std::vector<double>& spectrum, std::size_t from, std::size_t to)
 {
     if (to <= from)
         return;
-    const int first = grid_.column_of(run_start_ + static_cast<double>(from) / frequency_);
-    const int last = grid_.column_of(run_start_ + static_cast<double>(to - 1) / frequency_);
+    const int first = column_of_sample(from);
+    const int last = column_of_sample(to - 1);
     for (int c = first; c <= last; ++c) {
         double* sum = &power_sum_[static_cast<std::size_t>(c) * bins()];
         for (std::size_t k = 0; k < bins(); ++k)

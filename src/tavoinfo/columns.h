@@ -17,6 +17,8 @@ struct ColumnGrid {
     double start = 0, end = 1;
     /// Column of axis second t, clamped to 0 .. count-1.
     int column_of(double t) const;
+    /// Last column that holds time before `until`.
+    int last_column_before(double until) const;
 };
 
 /// Spectra use Hann windows of this many samples (or fewer, for short runs
@@ -34,8 +36,10 @@ public:
     ChannelColumns(const ChannelColumns&) = delete;
     ChannelColumns& operator=(const ChannelColumns&) = delete;
 
-    /// A run of contiguous samples starts at axis second `at`.
-    void begin_run(double at);
+    /// A run of contiguous samples starts at axis second `at`; samples that
+    /// would lie at or past `until` count in the column just before it (a
+    /// run's stamps may end slightly before its nominal length).
+    void begin_run(double at, double until);
     void push(const double* samples, std::size_t n);
     /// Ends the run: its last samples get the last window's spectrum (a run
     /// shorter than a window gets one zero-padded window).
@@ -55,6 +59,7 @@ public:
 
 private:
     void window_ready(std::size_t filled);
+    int column_of_sample(std::size_t index) const;
     void assign(const std::vector<double>& spectrum, std::size_t from, std::size_t to);
 
     struct Fft;
@@ -69,6 +74,7 @@ private:
     std::vector<double> window_;            // samples of the window being filled
     std::size_t filled_ = 0;
     double run_start_ = 0;
+    int run_last_column_ = 0;
     std::size_t run_samples_ = 0;           // samples of the run so far
     std::size_t frames_ = 0;                // windows done in this run
     std::vector<double> pending_;           // last window's spectrum, columns not yet known

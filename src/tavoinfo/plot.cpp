@@ -25,12 +25,13 @@ public:
     {
     }
 
-    void run_begins(std::size_t file, double at) override
+    void run_begins(std::size_t file, double at, double until) override
     {
         for (auto& c : p_.channels)
-            c->begin_run(at);
+            c->begin_run(at, until);
         file_ = file;
         at_ = at;
+        last_column_ = std::max(grid_.column_of(at), grid_.last_column_before(until));
     }
 
     void record(const double* const samples[3], std::size_t length) override
@@ -55,7 +56,8 @@ private:
     void note_sound(std::size_t length)
     {
         const double last = at_ + static_cast<double>(length - 1) / frequency_;
-        const int first_col = grid_.column_of(at_), last_col = grid_.column_of(last);
+        const int first_col = std::min(last_column_, grid_.column_of(at_));
+        const int last_col = std::min(last_column_, grid_.column_of(last));
         const double px = (grid_.end - grid_.start) / grid_.count;
         for (int c = first_col; c <= last_col; ++c) {
             const double from = c == first_col ? 0 : std::ceil((grid_.start + c * px - at_) * frequency_);
@@ -76,6 +78,7 @@ private:
     const bool combine_;
     std::size_t file_ = 0;
     double at_ = 0;
+    int last_column_ = 0;
     unsigned long long taken_ = 0;
 };
 

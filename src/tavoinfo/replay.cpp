@@ -76,12 +76,12 @@ bool replay_file(std::size_t index, const FileReport& report, const FileRuns& ru
             return false;
         const std::time_t stamp = reader->get_tavotime(0);
         if (records == 1) {
-            sink.run_begins(index, runs.run_starts.at(0));
+            sink.run_begins(index, runs.run_starts.at(0), runs.run_ends.at(0));
         } else if (split_at_gaps && is_gap(previous, stamp, length, frequency)) {
             if (++run >= runs.run_starts.size())
                 return false;
             sink.run_ends();
-            sink.run_begins(index, runs.run_starts[run]);
+            sink.run_begins(index, runs.run_starts[run], runs.run_ends[run]);
         }
         previous = stamp;
         const double* samples[3] = {reader->current[0].data(), reader->current[1].data(),

@@ -18,8 +18,9 @@ namespace tavoinfo {
 class RecordSink {
 public:
     virtual ~RecordSink() = default;
-    /// A run of `file` starts at axis second `at`.
-    virtual void run_begins(std::size_t file, double at) = 0;
+    /// A run of `file` starts at axis second `at` and, by the stamps, ends
+    /// at `until`.
+    virtual void run_begins(std::size_t file, double at, double until) = 0;
     /// The next record: samples[c][0 .. length-1] for channels c = 0, 1, 2.
     virtual void record(const double* const samples[3], std::size_t length) = 0;
     virtual void run_ends() = 0;

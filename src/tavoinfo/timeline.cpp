@@ -80,6 +80,7 @@ void place_stamped(const FileReport& r, FileRuns& runs, Timeline& t, double& cur
         const double placed = std::isfinite(cursor) ? std::max(stamp + shift, cursor) : stamp;
         runs.run_starts.push_back(placed);
         cursor = std::max(end + shift, placed + rs);
+        runs.run_ends.push_back(cursor);
     }
 }
 
@@ -99,6 +100,7 @@ bool lay_out(const std::vector<FileReport>& reports, Timeline& t, std::string& w
             if (t.clock == AxisClock::Elapsed) {
                 runs.run_starts.push_back(cursor);
                 cursor += static_cast<double>(r.records) * runs.record_seconds;
+                runs.run_ends.push_back(cursor);
             } else {
                 place_stamped(r, runs, t, cursor);
             }

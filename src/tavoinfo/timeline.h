@@ -33,6 +33,10 @@ struct StepBack {
 struct FileRuns {
     double record_seconds = 0;        ///< length / frequency
     std::vector<double> run_starts;   ///< axis seconds of each run's first record
+    /// Axis seconds where each run ends: where the gap after it begins, or
+    /// the last stamp plus one record.  Stamps are whole seconds, so records
+    /// laid out at their nominal length may reach a little past it.
+    std::vector<double> run_ends;
 };
 
 /// The whole axis.
