@@ -38,8 +38,15 @@ public:
     {
         for (int c = 0; c < 3; ++c)
             p_.channels[c]->push(samples[c], length);
-        if (p_.sound && (file_ == 0 || combine_) && taken_ < SOUND_SAMPLE_LIMIT)
-            note_sound(length);
+        if (p_.sound) {
+            const bool converted = file_ == 0 || combine_;
+            if (converted && taken_ < SOUND_SAMPLE_LIMIT)
+                note_sound(length);
+            else if (converted)
+                p_.sound_columns.cut = true;
+            else
+                p_.sound_columns.first_file_only = true;
+        }
         at_ += static_cast<double>(length) / frequency_;
     }
 

@@ -523,13 +523,28 @@ private:
                 last = static_cast<double>(c) + 1;
             }
         const double speed = 1 / (s.seconds_per_sample * p_.timeline.frequency);
-        const std::string title = "seconds of sound from tavo2wav " + o_.sound_text + " (" +
-                                  number(speed >= 10 ? "%.0f" : "%.3g", speed) + " times faster than the recording)";
+        std::string title = "seconds of sound from tavo2wav " + o_.sound_text + " (" +
+                            number(speed >= 10 ? "%.0f" : "%.3g", speed) + " times faster than the recording";
+        if (s.first_file_only)
+            title += "; first file only, as without -c";
+        if (s.cut)
+            title += "; the converter stops at 3173888 samples";
+        title += ")";
         colour(cr_, INK);
         text(cr_, xs_.left + xs_.width / 2, y + 3.1 * f, fit(cr_, title, xs_.width), 0.5);
         if (std::isnan(first) || !(s.total_seconds > 0))
             return;
-        axis_line(y, xs_.left + first, xs_.left + last);
+        // The axis runs where there is sound; gaps hold none.
+        for (std::size_t c = 0; c < s.low.size();) {
+            if (!(s.low[c] <= s.high[c])) {
+                ++c;
+                continue;
+            }
+            const std::size_t from = c;
+            while (c < s.low.size() && s.low[c] <= s.high[c])
+                ++c;
+            axis_line(y, xs_.left + static_cast<double>(from), xs_.left + static_cast<double>(c));
+        }
         const double pps = (last - first) / s.total_seconds;
         const std::vector<Tick> ticks = sound_ticks(0, s.total_seconds, pps, tick_spacing());
         double free_from = -INFINITY;
