@@ -2,8 +2,10 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 set -eu
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
-# normal build uses g++.
-pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox clang libclang-rt-14-dev"
+# normal build uses g++.  libcairo2-dev and libfftw3-dev draw tavoinfo's
+# pictures (--plot); python3-pil reads them back in the tests.
+pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox clang libclang-rt-14-dev
+libcairo2-dev libfftw3-dev python3-pil"
 missing=""
 for p in $pkgs; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"

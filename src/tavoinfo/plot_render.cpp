@@ -403,7 +403,7 @@ private:
         while (step / DYNAMIC_RANGE_DB * b.height < 2.0 * l_.font && step < DYNAMIC_RANGE_DB)
             step *= 2;
         colour(cr_, SOFT_INK);
-        for (double db = top_db_; db >= floor_db_ - 1e-9; db -= step) {
+        for (double db = std::floor(top_db_ / step) * step; db >= floor_db_ - 1e-9; db -= step) {
             const double y = b.y + (top_db_ - db) / DYNAMIC_RANGE_DB * b.height;
             const double baseline = std::clamp(y + 0.35 * l_.font, b.y + 0.8 * l_.font, static_cast<double>(b.y + b.height));
             text(cr_, b.x + b.width + 0.3 * l_.font, baseline, number("%.0f", db), 0);
