@@ -80,6 +80,41 @@ struct ContextOwner {
 
 void colour(cairo_t* cr, const Rgb& c) { cairo_set_source_rgb(cr, c.r, c.g, c.b); }
 
+// Length of the well-formed UTF-8 sequence at s[i] (Unicode table 3-7), 0
+// when there is none.
+std::size_t utf8_length(const std::string& s, std::size_t i)
+{
+    const auto at = [&s](std::size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
+    const unsigned b = at(i);
+    const auto tail = [&](std::size_t k) { return at(k) >= 0x80 && at(k) <= 0xbf; };
+    if (b >= 0x20 && b < 0x7f)
+        return 1;
+    if (b >= 0xc2 && b <= 0xdf)
+        return tail(i + 1) ? 2 : 0;
+    if (b >= 0xe0 && b <= 0xef) {
+        const unsigned lo = b == 0xe0 ? 0xa0 : 0x80, hi = b == 0xed ? 0x9f : 0xbf;
+        return at(i + 1) >= lo && at(i + 1) <= hi && tail(i + 2) ? 3 : 0;
+    }
+    if (b >= 0xf0 && b <= 0xf4) {
+        const unsigned lo = b == 0xf0 ? 0x90 : 0x80, hi = b == 0xf4 ? 0x8f : 0xbf;
+        return at(i + 1) >= lo && at(i + 1) <= hi && tail(i + 2) && tail(i + 3) ? 4 : 0;
+    }
+    return 0;
+}
+
+// Text that cairo accepts: control bytes and bytes that are not part of
+// well-formed UTF-8 (file names and header bytes can hold anything) become '?'.
+std::string showable(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8_length(s, i);
+        out += n == 0 ? std::string("?") : s.substr(i, n);
+        i += n == 0 ? 1 : n;
+    }
+    return out;
+}
+
 double text_width(cairo_t* cr, const std::string& s)
 {
     cairo_text_extents_t e;
@@ -91,13 +126,15 @@ double text_width(cairo_t* cr, const std::string& s)
 // middle, 1 at the right end.
 void text(cairo_t* cr, double x, double y, const std::string& s, double align)
 {
-    cairo_move_to(cr, std::round(x - align * text_width(cr, s)), std::round(y));
-    cairo_show_text(cr, s.c_str());
+    const std::string shown = showable(s);
+    cairo_move_to(cr, std::round(x - align * text_width(cr, shown)), std::round(y));
+    cairo_show_text(cr, shown.c_str());
 }
 
 // s cut (at a character boundary) and ended with "..." to fit width pixels.
 std::string fit(cairo_t* cr, std::string s, double width)
 {
+    s = showable(s);
     if (text_width(cr, s) <= width)
         return s;
     while (!s.empty() && text_width(cr, s + "...") > width) {

@@ -186,6 +186,18 @@ TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
     }
 }
 
+// Cairo refuses text that is not UTF-8; names and header bytes may be anything.
+TEST(PlotPicture, DrawsFilesWithStrayBytesInNameAndHeader)
+{
+    const Workdir w;
+    Recording rec = tone_noise_silence();
+    rec.header = form3_header('S', 512, "18", 1, '\xe5');
+    write_binary(w.dir.file("\xff\x01\xed\xa0\x80.dat"), rec);
+    const Outcome r = w.run({TAVOINFO_PATH, "--plot", "odd.png", "\xff\x01\xed\xa0\x80.dat"});
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_EQ(w.listing(), "odd.png \xff\x01\xed\xa0\x80.dat ");
+}
+
 namespace {
 
 // Inputs tavoinfo reports as unreadable, in a directory that also holds a
