@@ -267,14 +267,9 @@ private:
         const long long s = std::llround(t - day * 86400);
         char clock[32];
         std::snprintf(clock, sizeof clock, "%02lld:%02lld:%02lld", s / 3600 % 24, s / 60 % 60, s % 60);
-        std::string date;
-        if (p_.timeline.clock == AxisClock::Utc) {
-            const std::vector<Tick> at = time_ticks(day * 86400, day * 86400 + 1, 1e-5, 1, AxisClock::Utc);
-            date = at.empty() ? "" : at.front().label + " ";
-        } else if (day != 0) {
-            date = "day " + std::to_string(static_cast<long long>(day)) + " ";
-        }
-        return date + clock;
+        if (p_.timeline.clock != AxisClock::Utc && day == 0)
+            return clock;
+        return day_name(static_cast<long long>(day), p_.timeline.clock) + " " + clock;
     }
 
     void frame(const PixelBox& b)

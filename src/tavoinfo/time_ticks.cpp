@@ -71,6 +71,8 @@ void civil_from_days(long long z, long long& y, unsigned& m, unsigned& d)
     y = static_cast<long long>(yoe) + era * 400 + (m <= 2);
 }
 
+}  // namespace
+
 std::string day_name(long long day, AxisClock clock)
 {
     char buf[64];
@@ -84,6 +86,8 @@ std::string day_name(long long day, AxisClock clock)
     }
     return buf;
 }
+
+namespace {
 
 // A time of day or a span as [H]H:MM[:SS[.f]] from a count of 10^-decimals
 // seconds; hours are padded to two digits when two_digit_hours.

@@ -40,6 +40,10 @@ std::vector<Tick> time_ticks(double from, double to, double pixels_per_second, d
 /// with tenths or hundredths for finer steps.
 std::vector<Tick> sound_ticks(double from, double to, double pixels_per_second, double min_spacing);
 
+/// Name of day `day` counted from the axis zero: a UTC date "2014-03-15"
+/// (day 0 = 1970-01-01), or "day N" for the other clocks.
+std::string day_name(long long day, AxisClock clock);
+
 /// A length of time for a label: "850 ms", "33.6 s", "12.5 min", "3.2 h",
 /// "2.1 d"; a negative length keeps its sign.
 std::string short_duration(double seconds);

@@ -75,6 +75,15 @@ INSTANTIATE_TEST_SUITE_P(
         TickCase{"SoundHundredths", 0, 0.05, 2000, 30, AxisClock::Elapsed, "0:00.00 0:00.02 0:00.04"}),
     [](const ::testing::TestParamInfo<TickCase>& info) { return std::string(info.param.name); });
 
+TEST(DayName, GivesTheUtcDateOrTheDayNumber)
+{
+    EXPECT_EQ(day_name(16144, AxisClock::Utc), "2014-03-15");
+    EXPECT_EQ(day_name(16145, AxisClock::Utc), "2014-03-16");  // an odd day, too
+    EXPECT_EQ(day_name(-1, AxisClock::Utc), "1969-12-31");
+    EXPECT_EQ(day_name(11016, AxisClock::Utc), "2000-02-29");
+    EXPECT_EQ(day_name(2, AxisClock::DayTime), "day 2");
+}
+
 TEST(ShortDuration, PicksTheUnitByLength)
 {
     EXPECT_EQ(short_duration(0.85), "850 ms");
