@@ -1,6 +1,8 @@
 // tavoinfo: one file through the reader library's record stream.
 #include "survey.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -78,8 +80,13 @@ std::string relayed(const std::string& message)
     return message.compare(0, label.size(), label) == 0 ? message.substr(label.size()) : message;
 }
 
+// Only a regular file is looked at: opening a named pipe would wait for a
+// writer, and the reader refuses anything else anyway.
 bool is_gzip(const std::string& path)
 {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
     unsigned char magic[2] = {0, 0};
     return f && std::fread(magic, 1, 2, f.get()) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <iomanip>
 #include <sstream>
@@ -202,6 +204,16 @@ TEST(TavoinfoCli, ReportsEachFileAndEndsWithStatusOneAfterADamagedOne)
     const std::size_t gap = r.err.find("TIMEGAP in data\n");
     EXPECT_GT(gap, r.err.find("File: " + GOOD));
     EXPECT_EQ(r.err.rfind("TIMEGAP"), gap);
+}
+
+TEST(TavoinfoCli, RefusesANamedPipeWithoutWaitingForAWriter)
+{
+    const Workdir w;
+    ASSERT_EQ(mkfifo(w.dir.file("pipe.dat").c_str(), 0600), 0);
+    // A hang shows as the timeout's status 124.
+    const Outcome r = w.run({"timeout", "20", TAVOINFO_PATH, "pipe.dat"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "file: pipe.dat\nerror: pipe.dat: not a regular file\n");
 }
 
 TEST(TavoinfoCli, JsonReadsBackWithPython)
