@@ -1,6 +1,8 @@
 // One-line progress indicator on a terminal.
 #include "progress.h"
 
+#include "write_fully.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,20 +26,6 @@ double monotonic_seconds()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Writes all of buf, retrying after signals; a failing terminal is ignored.
-void write_all(int fd, const char* buf, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, buf, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return;
-        buf += w;
-        n -= static_cast<size_t>(w);
-    }
 }
 
 }  // namespace
@@ -89,7 +77,8 @@ void Progress::draw(unsigned long long done, double now)
     }
     if (n < 0)
         return;
-    write_all(fd_, line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
+    // A failing terminal is ignored.
+    write_fully(fd_, line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
     last_draw_ = now;
     drawn_ = true;
     ++draws_;
@@ -98,7 +87,7 @@ void Progress::draw(unsigned long long done, double now)
 void Progress::finish()
 {
     if (active_ && drawn_)
-        write_all(fd_, ERASE_TO_EOL, sizeof ERASE_TO_EOL - 1);
+        write_fully(fd_, ERASE_TO_EOL, sizeof ERASE_TO_EOL - 1);
     active_ = false;
     drawn_ = false;
 }

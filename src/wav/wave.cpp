@@ -1,5 +1,7 @@
 #include "wave.h"
 
+#include "write_fully.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -44,16 +46,6 @@ void put32(unsigned char* out, uint32_t v)
 {
     put16(out, static_cast<uint16_t>(v & 0xFFFF));
     put16(out + 2, static_cast<uint16_t>(v >> 16));
-}
-
-uint16_t get16(const unsigned char* in)
-{
-    return static_cast<uint16_t>(in[0] | in[1] << 8);
-}
-
-uint32_t get32(const unsigned char* in)
-{
-    return uint32_t(get16(in)) | uint32_t(get16(in + 2)) << 16;
 }
 
 // Record encoders: each returns the position after the bytes it stored.
@@ -133,24 +125,6 @@ std::string temp_template(const std::string& target)
     return target.substr(0, base_at) + "." + base + ".XXXXXX";
 }
 
-// Writes all n bytes, resuming after interruptions and short writes.
-bool write_all(int fd, const unsigned char* data, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t done = ::write(fd, data, n);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0) {
-            if (done == 0)
-                errno = EIO;
-            return false;
-        }
-        data += done;
-        n -= static_cast<std::size_t>(done);
-    }
-    return true;
-}
-
 // Writes nrdata frames whose channel k comes from sources[k]; a null source
 // is a silent channel.
 int write_planar(const char* Name, const int16_t* const* sources,
@@ -172,57 +146,6 @@ int write_planar(const char* Name, const int16_t* const* sources,
         done += n;
     }
     return writer.commit() ? 1 : 0;
-}
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
-};
-
-bool read_exact(FILE* f, unsigned char* out, std::size_t n)
-{
-    return std::fread(out, 1, n, f) == n;
-}
-
-// Checks the RIFF header, the "fmt " chunk and its body, and leaves the
-// stream at the chunk after "fmt ". Stores the sample rate on success.
-bool read_format(FILE* f, uint32_t& rate)
-{
-    unsigned char head[20];  // WaveHeader + "fmt " WaveChunkHeader
-    if (!read_exact(f, head, sizeof head) || get32(head) != fourcc("RIFF") ||
-        std::memcmp(head + 8, "WAVEfmt ", 8) != 0)
-        return false;
-    const uint32_t fmt_length = get32(head + 16);
-    unsigned char body[16];  // WaveFmtBody
-    if (fmt_length < sizeof body || !read_exact(f, body, sizeof body))
-        return false;
-    const uint16_t format = get16(body), channels = get16(body + 2);
-    if (format != 1 || channels < 1 || channels > 2)
-        return false;
-    rate = get32(body + 4);
-    // Extra format bytes, and the pad byte of an odd-sized chunk, are skipped.
-    const long rest = static_cast<long>(fmt_length - sizeof body + (fmt_length & 1));
-    return std::fseek(f, rest, SEEK_CUR) == 0;
-}
-
-// Reads the "data" chunk header at the stream position and returns its
-// declared length cut to the bytes the file holds after it.
-bool read_data_length(FILE* f, uint32_t& length)
-{
-    unsigned char chunk[8];  // WaveChunkHeader
-    if (!read_exact(f, chunk, sizeof chunk) || get32(chunk) != fourcc("data"))
-        return false;
-    struct stat st;
-    const long at = std::ftell(f);
-    if (at < 0 || fstat(fileno(f), &st) != 0)
-        return false;
-    const uint64_t present = st.st_size > at ? uint64_t(st.st_size - at) : 0;
-    length = static_cast<uint32_t>(std::min<uint64_t>(get32(chunk + 4), present));
-    return true;
 }
 
 }  // namespace
@@ -294,7 +217,7 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
 
 bool WaveWriter::flush_buffer()
 {
-    if (!write_all(fd_, buffer_.data(), buffered_))
+    if (!write_fully(fd_, buffer_.data(), buffered_))
         return fail(errno);
     buffered_ = 0;
     return true;
@@ -363,36 +286,4 @@ int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2,
 {
     const int16_t* sources[] = {mic2, nullptr, mic1, nullptr, mic3, nullptr};
     return write_planar(Name, sources, 6, nrdata, samples);
-}
-
-std::size_t fwrite16(FILE* stream, int16_t value)
-{
-    unsigned char bytes[2];
-    put16(bytes, static_cast<uint16_t>(value));
-    return std::fwrite(bytes, sizeof bytes, 1, stream);
-}
-
-std::size_t fwrite32(FILE* stream, int32_t value)
-{
-    unsigned char bytes[4];
-    put32(bytes, static_cast<uint32_t>(value));
-    return std::fwrite(bytes, sizeof bytes, 1, stream);
-}
-
-unsigned char* get_wav_data(const char* Name, unsigned long* Rate,
-                            unsigned long* len)
-{
-    FilePtr file(std::fopen(Name, "rb"));
-    uint32_t rate = 0, length = 0;
-    if (!file || !read_format(file.get(), rate) ||
-        !read_data_length(file.get(), length))
-        return nullptr;
-    // One spare byte keeps an empty data chunk distinct from a failure.
-    std::unique_ptr<unsigned char, FreeDeleter> data(
-        static_cast<unsigned char*>(std::malloc(std::size_t{length} + 1)));
-    if (!data || !read_exact(file.get(), data.get(), length))
-        return nullptr;
-    *Rate = rate;
-    *len = length;
-    return data.release();
 }

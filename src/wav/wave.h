@@ -120,23 +120,4 @@ int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2,
                      const int16_t* mic3, unsigned long nrdata,
                      unsigned long samples, const char* Name);
 
-// Write `value` to `stream` as 2 (fwrite16) or 4 (fwrite32) little-endian
-// bytes. Return the number of items the stream accepted: 1, or 0 when the
-// write failed.
-std::size_t fwrite16(FILE* stream, int16_t value);
-std::size_t fwrite32(FILE* stream, int32_t value);
-
-// Reads a 16-bit PCM WAV file with one or two channels: "RIFF" at offset 0,
-// "WAVEfmt " at offset 8, a "fmt " body of at least 16 bytes with format 1,
-// and the "data" chunk directly after the "fmt " chunk.
-// On success stores the sample rate in *Rate and the number of data bytes
-// in *len, and returns a buffer of those bytes allocated with std::malloc;
-// the caller releases it with std::free. A data chunk that declares more
-// bytes than the file holds is cut to the bytes present (*len says how
-// many). Returns null, leaving *Rate and *len unchanged, when the file
-// cannot be opened or read, does not match the layout above, or the buffer
-// cannot be allocated.
-unsigned char* get_wav_data(const char* Name, unsigned long* Rate,
-                            unsigned long* len);
-
 #endif
