@@ -89,8 +89,9 @@ void encode_header(unsigned char* out, uint16_t channels, uint32_t rate,
 }
 
 // Reads the umask from /proc without touching it; only where that is not
-// available is it set and restored, which is safe in this single-threaded
-// program.
+// available is it set and restored. The umask is process-wide, so that
+// fallback is safe only while no other thread creates files: writers are
+// opened on the converting thread, never while render threads run.
 mode_t read_umask()
 {
     std::ifstream status("/proc/self/status");
