@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -11,6 +13,26 @@ constexpr double MOST_FILL = 1e12;
 bool has_clock(double frequency)
 {
     return frequency > 0 && std::isfinite(frequency);
+}
+
+// Midnight UTC of a header date token ("2014-03-15", also with '/' or '.',
+// or 20140315); 0 when there is none.
+time_t header_midnight(const char* token)
+{
+    int y = 0, m = 0, d = 0, used = 0;
+    char s1 = 0, s2 = 0;
+    const std::size_t n = std::strlen(token);
+    const bool separated = std::sscanf(token, "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 &&
+                           s1 == s2 && std::strchr("-/.", s1) != nullptr;
+    const bool compact = n == 8 && std::sscanf(token, "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
+    if (!(separated || compact) || static_cast<std::size_t>(used) != n || m < 1 || m > 12 || d < 1 ||
+        d > 31)
+        return 0;
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = m - 1;
+    tm.tm_mday = d;
+    return timegm(&tm);
 }
 
 }  // namespace
@@ -24,6 +46,9 @@ void StationClock::begin_file(const Zeltra::ZELTRA& z, const std::string& name)
     }
     file_ = name;
     record_ = 0;
+    date_offset_ = 0;
+    if (z.is_newfile() && !z.is_unixtime() && z.get_start_of_day() == 0)
+        date_offset_ = header_midnight(z.get_date_from_comment());
     file_listed_ = false;
     if (fill_ && !z.is_newfile()) {
         std::fflush(stdout);
@@ -40,7 +65,7 @@ StationClock::Step StationClock::measure(const Zeltra::ZELTRA& z) const
     s.stamped = z.is_newfile();
     if (!s.stamped)
         return s;
-    s.raw = z.get_tavotime(0);
+    s.raw = z.get_tavotime(0) + date_offset_;
     s.time = static_cast<double>(s.raw);
     if (!have_last_ || !last_stamped_)
         return s;

@@ -37,7 +37,8 @@ public:
     // `fill`: put silence into the gaps (--gaps silence) instead of joining.
     explicit StationClock(bool fill) : fill_(fill) {}
 
-    // A new file begins. When filling, an old-style file (no time words)
+    // A new file begins. Its stamps count from the day its path gives or,
+    // when the path gives none, from the date of its header line. When filling, an old-style file (no time words)
     // gets "Warning: NAME has no time stamps; its gaps cannot be filled\n"
     // on standard error.
     void begin_file(const Zeltra::ZELTRA& z, const std::string& name);
@@ -45,7 +46,7 @@ public:
     // What the record now at the start of z.current means for the clock.
     struct Step {
         bool stamped = false;
-        time_t raw = 0;      // its stamp as the reader gives it
+        time_t raw = 0;      // its stamp, on the header's date when the path has none
         double time = 0;     // its station time
         bool gap = false;    // a gap lies between it and the record before
         double missing = 0;  // see ClockGap
@@ -79,6 +80,7 @@ private:
     std::string file_;
     unsigned long record_ = 0;      // records placed from the current file
     bool file_listed_ = false;
+    time_t date_offset_ = 0;        // added to the current file's stamps
     // The record placed last.
     bool have_last_ = false;
     bool last_stamped_ = false;
