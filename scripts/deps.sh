@@ -15,8 +15,10 @@ set -eu
 # libcairo2-dev and libfftw3-dev draw tavoinfo's pictures (--plot).
 tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev"
 # GoogleTest with its matchers; Python runs the file checks (python3-pil
-# reads the pictures back); sox runs the README's spectrogram example.
-test="libgtest-dev libgmock-dev python3 python3-pil sox"
+# reads the pictures back); sox runs the README's spectrogram example; ffmpeg
+# (ffprobe), sndfile-programs (sndfile-info) and sox (soxi) read the
+# timeline's WAV chunks back.
+test="libgtest-dev libgmock-dev python3 python3-pil sox ffmpeg sndfile-programs"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.
 fuzz="clang libclang-rt-14-dev"

@@ -349,6 +349,17 @@ public:
     bool is_binary() const override { return false; }
 };
 
+/// The step from the stamp of one record to the stamp of the record after it,
+/// as the gap rule reads them: later - earlier, plus SECS_PER_DAY when that
+/// lies below -86000 s (a stamp almost a day earlier lies past midnight on
+/// the next day).
+time_t stamp_step(time_t earlier, time_t later);
+
+/// The gap rule between two consecutive records: true when |step| exceeds
+/// the earlier record's nominal duration (length / frequency) by more than
+/// 2.0 s.  A frequency of 0 never gives a gap.
+bool is_time_gap(time_t step, size_t length, double frequency);
+
 /// Opens `fname`, classifies it from its first 256 bytes (after
 /// decompression) and returns a new reader of the matching kind, which the
 /// caller owns.  Never returns null.  Prints the recognisers' lines for the

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -15,6 +16,9 @@
 #include "output.h"
 #include "progress.h"
 #include "stages.h"
+#include "station_clock.h"
+#include "timeline.h"
+#include "wav_chunks.h"
 #include "wave.h"
 #include <zeltra/zeltra.h>
 
@@ -60,23 +64,33 @@ bool allocate(Buffer (&b)[3], long n)
     return false;
 }
 
-// Appends every record of one file to the buffers. Returns false when the
+// Appends every record of one file to the buffers, each after the silence
+// the clock asks for when there is a clock. Returns false when the
 // buffers filled up before the file ended; *clipped counts the values
 // that did not fit 16 bits.
 // A fatal condition of the reader ends the process with its message and
 // status where it happens, the reader still open.
-bool read_file(const std::string &name, long *clipped, Progress *progress)
+bool read_file(const std::string &name, long *clipped, Progress *progress, StationClock *clock)
 {
     std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::exit_on_error(
         [&] { return Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false); }));
+    if (clock)
+        clock->begin_file(*reader, name);
     while (Zeltra::exit_on_error([&] { return reader->getdata(); }) != -1) {
-        if (ii >= MAXSIZE - clength) {
+        const StationClock::Step step = clock ? clock->measure(*reader) : StationClock::Step();
+        if (ii + step.fill >= MAXSIZE - clength) {
             flush_stdout();
             std::fprintf(stderr,
                          "Warning: buffers full after %ld samples per channel; "
                          "the rest of the input is not converted\n",
                          ii);
             return false;
+        }
+        if (clock) {
+            for (Buffer &b : data)
+                std::fill(b.get() + ii, b.get() + ii + step.fill, int16_t{0});
+            clock->place(step, ii);
+            ii += step.fill;
         }
         const long n = static_cast<long>(reader->get_length());
         for (int c = 0; c < 3; c++) {
@@ -94,12 +108,12 @@ bool read_file(const std::string &name, long *clipped, Progress *progress)
     return true;
 }
 
-void read_files(const string_vector &files)
+void read_files(const string_vector &files, StationClock *clock)
 {
     long clipped = 0;
     Progress progress("reading", 0);
     for (const std::string &name : files) {
-        if (!read_file(name, &clipped, &progress)) {
+        if (!read_file(name, &clipped, &progress, clock)) {
             combine = 0;
             break;
         }
@@ -110,12 +124,14 @@ void read_files(const string_vector &files)
     warn_clipped(clipped);
 }
 
-void remove_offsets()
+void remove_offsets(const StationClock *clock)
 {
     std::printf("Removing offset ");
     long clipped = 0;
     for (Buffer &b : data)
-        clipped += remove_channel_offset(b.get(), ii);
+        clipped += clock && !clock->filled().empty()
+                       ? remove_channel_offset_around(b.get(), ii, clock->filled())
+                       : remove_channel_offset(b.get(), ii);
     std::printf("done\n");
     warn_clipped(clipped);
 }
@@ -222,8 +238,8 @@ int write_stagewise(const char *base)
 // Renders every output file into its temporary file, in file order, up to
 // the first failure. Returns the index of the file that failed (the file
 // count when none did) and its errno in *err.
-int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *writers,
-                 ClipCount *clips, int *err)
+int render_files(const char *base, const std::vector<unsigned char> *chunks,
+                 std::vector<std::unique_ptr<WaveWriter>> *writers, ClipCount *clips, int *err)
 {
     const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
     const unsigned long frames = static_cast<unsigned long>(ii) * (upsample > 0 ? upsample : 1);
@@ -239,7 +255,7 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
         }
         const FileLayout l = file_layout(stereo, i);
         std::unique_ptr<WaveWriter> w(new WaveWriter);
-        if (!w->open(path.c_str(), l.channels, frames, rate) ||
+        if (!w->open(path.c_str(), l.channels, frames, rate, chunks) ||
             !render_file(*w, l, ch, ii, upsample, need_filter != 0, workers, clips,
                          &progress, static_cast<unsigned long long>(frames) * i)) {
             *err = errno;
@@ -255,7 +271,7 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
 // done, and each "writing:" line puts its file in place. A file that could
 // not be written is reported at its own "writing:" line, after the files
 // before it have been put in place, as the stage-by-stage ending would.
-int write_fused(const char *base)
+int write_fused(const char *base, const std::vector<unsigned char> *chunks)
 {
     if (!known_layout())
         return 1;
@@ -265,7 +281,7 @@ int write_fused(const char *base)
     std::vector<std::unique_ptr<WaveWriter>> writers;
     ClipCount clips;
     int err = 0;
-    const int failed = render_files(base, &writers, &clips, &err);
+    const int failed = render_files(base, chunks, &writers, &clips, &err);
     if (need_filter) {
         const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
         count_remaining_clips(ch, ii, upsample, true, &clips);
@@ -289,11 +305,26 @@ int write_fused(const char *base)
     return 0;
 }
 
-bool fits_wav()
+// Whether the frames and the `extra` chunk bytes fit one WAV file.
+// Writes <base>.labels.txt beside the WAV files, with its "writing:" line.
+int write_labels(const char *base, const Timeline &timeline)
+{
+    const std::string path = std::string(base) + ".labels.txt";
+    std::printf("writing: %s ", path.c_str());
+    if (!write_text_file(path, label_file_text(timeline, rate))) {
+        report_write_error(path, errno);
+        return 1;
+    }
+    std::printf("done\n");
+    return 0;
+}
+
+bool fits_wav(unsigned long long extra)
 {
     const unsigned long long u = upsample > 0 ? upsample : 1;
     const unsigned long long frames = static_cast<unsigned long long>(ii) * u;
-    if (frames * FRAME_BYTES[stereo == MONO ? 0 : stereo == STEREO ? 1 : 2] <= WAV_MAX_DATA)
+    if (extra <= WAV_MAX_DATA &&
+        frames * FRAME_BYTES[stereo == MONO ? 0 : stereo == STEREO ? 1 : 2] <= WAV_MAX_DATA - extra)
         return true;
     flush_stdout();
     std::fprintf(stderr, "Error: output too large for a WAV file (%llu frames)\n", frames);
@@ -307,13 +338,27 @@ int convert(const string_vector &files, bool stagewise)
     char drive[256], dir[256], base[256], ext[256];
     explode_path(files.front().c_str(), drive, dir, base, ext);
 
-    read_files(files);
-    if (!fits_wav())
+    std::unique_ptr<StationClock> clock;
+    if (gap_policy == GAPS_SILENCE || write_timeline)
+        clock.reset(new StationClock(gap_policy == GAPS_SILENCE));
+    read_files(files, clock.get());
+    std::vector<unsigned char> chunks;
+    Timeline timeline;
+    if (write_timeline) {
+        timeline = make_timeline(*clock, ii, upsample, rate);
+        chunks = timeline_chunks(timeline, std::string("tavo2wav ") + TAVO2WAV_VERSION);
+    }
+    if (!fits_wav(chunks.size()))
         return 1;
+    if (write_timeline)
+        std::printf("%s", timeline_line(timeline).c_str());
     if (remove_offset)
-        remove_offsets();
+        remove_offsets(clock.get());
     scale();
-    const int status = stagewise ? write_stagewise(base) : write_fused(base);
+    int status = stagewise ? write_stagewise(base)
+                           : write_fused(base, write_timeline ? &chunks : nullptr);
+    if (status == 0 && write_timeline)
+        status = write_labels(base, timeline);
     ii = 0;
     for (Buffer &b : data)
         b.reset();

@@ -10,3 +10,5 @@ int upsample = 4;
 int clength = 0;
 unsigned render_threads = 0;
 string_vector tavo_files;
+gap_t gap_policy = GAPS_JOIN;
+int write_timeline = 0;

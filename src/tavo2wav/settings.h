@@ -22,4 +22,10 @@ extern int clength;          // samples per channel taken from a record
 extern unsigned render_threads;  // threads rendering output chunks, 0 = one per core
 extern string_vector tavo_files;  // input names in command-line order
 
+// What happens at a time gap between records: joined (as if there were
+// none) or filled with silence, so that audio time follows station time.
+enum gap_t { GAPS_JOIN = 0, GAPS_SILENCE = 1 };
+extern gap_t gap_policy;     // --gaps
+extern int write_timeline;   // --timeline: time map in every WAV, label file
+
 #endif

@@ -97,6 +97,23 @@ bool read_threads(int argc, char **argv)
     return false;
 }
 
+// Reads --gaps join|silence and --timeline. Returns false, after saying
+// why, for any other --gaps value.
+bool read_timeline_options(int argc, char **argv)
+{
+    write_timeline = get_option(argc, argv, "timeline", 1, write_timeline);
+    char *text = nullptr;
+    if (!get_option_string(argc, argv, "gaps", &text))
+        return true;
+    if (std::strcmp(text, "join") == 0 || std::strcmp(text, "silence") == 0) {
+        gap_policy = *text == 's' ? GAPS_SILENCE : GAPS_JOIN;
+        return true;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: --gaps needs join or silence, not \"%s\"\n", text);
+    return false;
+}
+
 }  // namespace
 
 void Usage(const char *path)
@@ -149,7 +166,7 @@ int run(int argc, char **argv)
         return print_where();
 
     read_settings(argc, argv);
-    if (!read_threads(argc, argv))
+    if (!read_threads(argc, argv) || !read_timeline_options(argc, argv))
         return 1;
     logfile(argc, argv);
     clength = 512;

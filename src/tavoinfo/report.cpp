@@ -71,8 +71,13 @@ void print_times(std::ostream& out, const FileReport& r)
 void print_gaps(std::ostream& out, const FileReport& r)
 {
     out << "time gaps: " << r.time_gaps << "\n";
-    for (const Gap& g : r.gaps)
-        out << "  gap at " << format_time(g.start, r.has_date) << ", " << fixed3(g.seconds) << " s\n";
+    for (const Gap& g : r.gaps) {
+        out << "  gap at " << format_time(g.start, r.has_date) << ", " << fixed3(g.seconds)
+            << " s, at sample " << g.position;
+        if (r.duration() >= 0)
+            out << " (" << fixed3(static_cast<double>(g.position) / r.frequency) << " s from the start)";
+        out << "\n";
+    }
 }
 
 void json_optional_time(JsonWriter& w, const char* name, bool known, double t, bool has_date)
@@ -134,6 +139,10 @@ void json_record_fields(JsonWriter& w, const FileReport& r)
         w.value(format_time(g.start, r.has_date));
         w.key("start_seconds");
         w.value(g.start);
+        w.key("position_samples");
+        w.value(g.position);
+        json_optional_number(w, "position_seconds", r.duration() >= 0,
+                             static_cast<double>(g.position) / r.frequency);
         w.key("seconds");
         w.value(g.seconds);
         w.end_object();

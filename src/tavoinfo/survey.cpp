@@ -155,7 +155,8 @@ public:
             r_.first = static_cast<double>(stamp + date_offset_);
         if (gap_pending_) {
             const double end = static_cast<double>(previous_ + date_offset_) + record_seconds_;
-            r_.gaps.push_back(Gap{end, static_cast<double>(stamp - previous_) - record_seconds_});
+            r_.gaps.push_back(Gap{end, static_cast<double>(stamp - previous_) - record_seconds_,
+                                  static_cast<unsigned long long>(r_.records) * r_.length});
         }
         r_.last = static_cast<double>(stamp + date_offset_);
         previous_ = stamp;

@@ -24,6 +24,9 @@ struct Gap {
     /// Seconds from that end to the stamp of the record after the gap; a
     /// negative length means the stamps stepped back in time.
     double seconds = 0;
+    /// Samples per channel before the record after the gap: where the gap
+    /// lies in the file's data, records joined.
+    unsigned long long position = 0;
 };
 
 /// Everything tavoinfo reports about one file.  Fields that could not be

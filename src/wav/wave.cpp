@@ -75,16 +75,19 @@ unsigned char* store(unsigned char* out, const WaveFmtBody& f)
     return out + 16;
 }
 
-// Fills the 44 header bytes: RIFF header, "fmt " chunk, "data" chunk header.
+// Fills the header bytes: RIFF header, "fmt " chunk, the `extra` chunks,
+// "data" chunk header (44 bytes plus the extra ones).
 void encode_header(unsigned char* out, uint16_t channels, uint32_t rate,
-                   uint32_t data_bytes)
+                   uint32_t data_bytes, const std::vector<unsigned char>& extra)
 {
     const uint16_t bytes_per_sample = static_cast<uint16_t>(2 * channels);
     const uint32_t bytes_per_second = rate * bytes_per_sample;
-    out = store(out, WaveHeader{fourcc("RIFF"), 36 + data_bytes, fourcc("WAVE")});
+    const uint32_t extra_bytes = static_cast<uint32_t>(extra.size());
+    out = store(out, WaveHeader{fourcc("RIFF"), 36 + extra_bytes + data_bytes, fourcc("WAVE")});
     out = store(out, WaveChunkHeader{fourcc("fmt "), 16});
     out = store(out, WaveFmtBody{1, channels, rate, bytes_per_second,
                                  bytes_per_sample, 16});
+    out = std::copy(extra.begin(), extra.end(), out);
     store(out, WaveChunkHeader{fourcc("data"), data_bytes});
 }
 
@@ -183,20 +186,25 @@ void WaveWriter::discard()
 }
 
 bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
-                      unsigned long rate)
+                      unsigned long rate, const std::vector<unsigned char>* chunks)
 {
+    static const std::vector<unsigned char> none;
+    const std::vector<unsigned char>& extra = chunks ? *chunks : none;
     if (fd_ >= 0 || error_ != 0 || path == nullptr || channels == 0 ||
         channels > UINT16_MAX / 2)
         return fail(EINVAL);
     if (*path == '\0')
         return fail(ENOENT);
     const uint64_t frame_bytes = 2 * uint64_t{channels};
-    if (frames > MAX_DATA_BYTES / frame_bytes)
+    if (extra.size() % 2 != 0)
+        return fail(EINVAL);
+    if (extra.size() > MAX_DATA_BYTES ||
+        frames > (MAX_DATA_BYTES - extra.size()) / frame_bytes)
         return fail(EFBIG);
     if (rate > UINT32_MAX / frame_bytes)
         return fail(EINVAL);
     try {
-        buffer_.resize(WRITE_BUFFER_BYTES);
+        buffer_.resize(std::max(WRITE_BUFFER_BYTES, WAVE_HEADER_BYTES + extra.size()));
     } catch (const std::bad_alloc&) {
         return fail(ENOMEM);
     }
@@ -211,8 +219,8 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
     frames_written_ = 0;
     encode_header(buffer_.data(), static_cast<uint16_t>(channels),
                   static_cast<uint32_t>(rate),
-                  static_cast<uint32_t>(frames * frame_bytes));
-    buffered_ = WAVE_HEADER_BYTES;
+                  static_cast<uint32_t>(frames * frame_bytes), extra);
+    buffered_ = WAVE_HEADER_BYTES + extra.size();
     return true;
 }
 

@@ -21,7 +21,7 @@
 // field is stored byte by byte, little-endian.
 struct WaveHeader {
     uint32_t magic;   // "RIFF"
-    uint32_t length;  // bytes after this field: 36 + data length
+    uint32_t length;  // bytes after this field: 36 + other chunks + data
     uint32_t type;    // "WAVE"
 };
 
@@ -66,8 +66,13 @@ public:
     // rate x bytes per frame does not fit 32 bits; with ENOENT for an empty
     // path; otherwise with the errno of the failed system call (ENOENT for
     // a missing directory, EACCES, ...).
+    // `chunks`, when given, holds whole chunks (each header and its body,
+    // padded to even sizes) placed between "fmt " and "data"; they count in
+    // the RIFF length and in the size check (EFBIG), and an odd total fails
+    // with EINVAL.
     bool open(const char* path, unsigned channels, unsigned long frames,
-              unsigned long rate);
+              unsigned long rate,
+              const std::vector<unsigned char>* chunks = nullptr);
 
     // Appends `frames` frames of `channels` interleaved samples each.
     // Fails with EINVAL when the writer is not open or more frames than

@@ -13,6 +13,17 @@ namespace Zeltra {
 
 using detail::trace;
 
+time_t stamp_step(time_t earlier, time_t later) {
+    time_t diff = later - earlier;
+    // A stamp almost a day earlier lies past midnight on the next day.
+    if (diff < -86000) diff += ZELTRA::SECS_PER_DAY;
+    return diff;
+}
+
+bool is_time_gap(time_t step, size_t length, double frequency) {
+    return std::fabs(static_cast<double>(step)) > static_cast<double>(length) / frequency + 2.0;
+}
+
 int ZELTRA::getdata() {
     std::cerr.flush();
     return read();
@@ -57,10 +68,7 @@ void ZELTRA::extend_current() {
 }
 
 bool ZELTRA::time_is_ok() {
-    time_t diff = get_tavotimenext() - get_tavotime(0);
-    // A stamp almost a day earlier lies past midnight on the next day.
-    if (diff < -86000) diff += SECS_PER_DAY;
-    const bool gap = std::fabs(static_cast<double>(diff)) > static_cast<double>(length) / frequency + 2.0;
+    const bool gap = is_time_gap(stamp_step(get_tavotime(0), get_tavotimenext()), length, frequency);
     if (gap) ++timegaps;
     return gap;
 }

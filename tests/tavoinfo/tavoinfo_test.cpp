@@ -195,7 +195,8 @@ TEST(TavoinfoCli, ReportsEachFileAndEndsWithStatusOneAfterADamagedOne)
                      "station: k\nsampling frequency: 18 Hz\ngain: 2\nrecord length: 512 samples per channel\n"
                      "time words: minutes and seconds\nrecords: 4\nsamples per channel: 2048\n"
                      "first record: 2014-03-15T08:00:00Z\nlast record: 2014-03-15T08:01:58Z\n"
-                     "nominal duration: 113.778 s\ntime gaps: 1\n  gap at 2014-03-15T08:01:24.444Z, 33.556 s\n");
+                     "nominal duration: 113.778 s\ntime gaps: 1\n"
+                     "  gap at 2014-03-15T08:01:24.444Z, 33.556 s, at sample 1536 (85.333 s from the start)\n");
     // The unknown option is reported; the reader library's own lines stay on standard error.
     EXPECT_EQ(r.err.substr(0, 19), "Unknown option: -x\n");
     EXPECT_NE(r.err.find("File: " + GOOD + " Type:binary\n"), std::string::npos);
@@ -232,7 +233,8 @@ TEST(TavoinfoCli, JsonReadsBackWithPython)
     const Outcome py = w.run({PYTHON3_PATH, JSON_CHECK_PATH, "report.json"});
     ASSERT_EQ(py.status, 0) << py.err;
     for (const std::string line :
-         {"files.0.gaps.0.start_seconds=1394870484.4444444", "files.1.frequency_hz=null",
+         {"files.0.gaps.0.start_seconds=1394870484.4444444", "files.0.gaps.0.position_samples=1536",
+          "files.0.gaps.0.position_seconds=85.33333333333333", "files.1.frequency_hz=null",
           "files.1.header=\"!Tidserier inf 2 \\u00e5\\t\\\"\\\\\\u0001\\u00e5\\ud83c\\udfb5"
           "\\u0080\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00f4\\u0090\\u0080\\u0080\\u00e2\\u0082\""})
         EXPECT_NE(py.out.find("\n" + line + "\n"), std::string::npos) << line << " not in:\n" << py.out;

@@ -1,0 +1,176 @@
+// The timeline's pieces without a conversion: the bext layout of EBU Tech
+// 3285 v1, even chunk sizes, WaveWriter's extra chunks before "data" (RIFF
+// length and size check), and offset removal around silent runs.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "stages.h"
+#include "tavo_writer.h"
+#include "wav_chunks.h"
+#include "wave.h"
+
+namespace {
+
+uint32_t le32(const std::string &b, std::size_t at)
+{
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
+           uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+Timeline sample_timeline()
+{
+    Timeline t;
+    t.dated = true;
+    t.start = 1394870400;  // 2014-03-15T08:00:00Z
+    t.speedup = 49;
+    t.station = 'k';
+    t.frequency = 18;
+    t.sources = {"/data/2014/03/20140315/k4031516.dat", "k4031518.dat"};
+    t.time_reference = (uint64_t{3} << 32) + 7;  // the high word is used too
+    t.markers = {{0, 0, "2014-03-15 08:00Z"}, {12800, 90000, "gap 7186 s silence"}};
+    return t;
+}
+
+TEST(TimelineChunks, BextHasTheVersionOneLayout)
+{
+    const std::vector<unsigned char> v = timeline_chunks(sample_timeline(), "tavo2wav 9.9");
+    const std::string b(v.begin(), v.end());
+    ASSERT_EQ(b.substr(0, 4), "bext");
+    ASSERT_EQ(le32(b, 4), 602u);
+    const std::size_t body = 8;
+    EXPECT_EQ(std::string(b.c_str() + body),
+              "Station k, 18 Hz sampling, 49 times faster, from k4031516.dat and 1 more");
+    EXPECT_EQ(b.substr(body + 256, 9), std::string("tavo2wav\0", 9));  // Originator
+    EXPECT_EQ(b.substr(body + 288, 32), std::string(32, '\0'));      // OriginatorReference
+    EXPECT_EQ(b.substr(body + 320, 10), "2014-03-15");                // OriginationDate
+    EXPECT_EQ(b.substr(body + 330, 8), "08:00:00");                   // OriginationTime
+    EXPECT_EQ(le32(b, body + 338), 7u);                               // TimeReference low
+    EXPECT_EQ(le32(b, body + 342), 3u);                               // TimeReference high
+    EXPECT_EQ(b.substr(body + 346, 2), std::string("\x01\x00", 2));   // Version
+    EXPECT_EQ(b.substr(body + 348, 254), std::string(254, '\0'));     // UMID, reserved
+}
+
+TEST(TimelineChunks, EveryChunkIsEvenAndTheyFollowOneAnother)
+{
+    const std::vector<unsigned char> v = timeline_chunks(sample_timeline(), "tavo2wav 9.9");
+    const std::string b(v.begin(), v.end());
+    std::string codes;
+    std::size_t at = 0;
+    while (at + 8 <= b.size()) {
+        const uint32_t size = le32(b, at + 4);
+        codes += b.substr(at, 4) + (b.compare(at, 4, "LIST") == 0 ? b.substr(at + 8, 4) : "") + " ";
+        // Top-level chunks carry even bodies, so no pad byte follows them.
+        ASSERT_EQ(size % 2, 0u) << codes;
+        at += 8 + size;
+    }
+    EXPECT_EQ(at, b.size());
+    EXPECT_EQ(codes, "bext LISTINFO cue  LISTadtl ");
+    // cue: count 2, then id 2 at frame 12800 in "data".
+    const std::size_t cue = b.find("cue ");
+    EXPECT_EQ(le32(b, cue + 4), 4u + 2 * 24);
+    EXPECT_EQ(le32(b, cue + 8), 2u);
+    EXPECT_EQ(le32(b, cue + 12 + 24), 2u);
+    EXPECT_EQ(le32(b, cue + 12 + 24 + 4), 12800u);
+    EXPECT_EQ(b.substr(cue + 12 + 24 + 8, 4), "data");
+    EXPECT_EQ(le32(b, cue + 12 + 24 + 20), 12800u);
+    // An odd text ("2014-03-15 08:00Z" and its NUL: 4 + 18 bytes) is padded.
+    const std::size_t labl = b.find("labl");
+    EXPECT_EQ(le32(b, labl + 4), 22u);
+    EXPECT_EQ(b.substr(labl + 12, 18), std::string("2014-03-15 08:00Z\0", 18));
+    EXPECT_EQ(b.substr(labl + 30, 4), "labl");
+}
+
+TEST(TimelineChunks, NoMarkersLeaveOutCueAndLabels)
+{
+    Timeline t = sample_timeline();
+    t.markers.clear();
+    const std::vector<unsigned char> v = timeline_chunks(t, "x");
+    const std::string b(v.begin(), v.end());
+    EXPECT_EQ(b.find("cue "), std::string::npos);
+    EXPECT_EQ(b.find("adtl"), std::string::npos);
+    EXPECT_NE(b.find("ICMT"), std::string::npos);
+}
+
+// WaveWriter::open with extra chunks: whether it accepts them, and errno.
+struct ExtraRow {
+    const char *name;
+    std::size_t extra;    // bytes of extra chunks
+    unsigned channels;
+    unsigned long frames;
+    int err;              // 0: accepted
+};
+
+class WaveWriterExtra : public testing::TestWithParam<ExtraRow> {};
+
+TEST_P(WaveWriterExtra, ChecksSizeAndEvenness)
+{
+    const ExtraRow &r = GetParam();
+    tavo_test::TempDir dir;
+    std::vector<unsigned char> extra(r.extra, 0);
+    WaveWriter w;
+    errno = 0;
+    const bool ok = w.open(dir.file("x.wav").c_str(), r.channels, r.frames, 4000, &extra);
+    EXPECT_EQ(ok, r.err == 0);
+    if (r.err != 0) {
+        EXPECT_EQ(errno, r.err);
+    }
+}
+
+// 4294967259 data bytes at most: 357913938 six-channel frames fill all
+// but 3 of them.
+INSTANTIATE_TEST_SUITE_P(Rows, WaveWriterExtra,
+                         testing::Values(ExtraRow{"LargestFileWithoutChunks", 0, 6, 357913938, 0},
+                                         ExtraRow{"ChunksThatStillFit", 2, 6, 357913938, 0},
+                                         ExtraRow{"ChunksPastTheRiffLimit", 4, 6, 357913938, EFBIG},
+                                         ExtraRow{"OddChunkBytes", 3, 1, 10, EINVAL}),
+                         [](const testing::TestParamInfo<ExtraRow> &i) { return std::string(i.param.name); });
+
+TEST(WaveWriterExtra, ChunksStandBetweenFmtAndDataAndCountInTheRiffLength)
+{
+    tavo_test::TempDir dir;
+    const std::vector<unsigned char> extra = {'j', 'u', 'n', 'k', 2, 0, 0, 0, 7, 9};
+    const int16_t frames[] = {1, -1, 256};
+    WaveWriter w;
+    ASSERT_TRUE(w.open(dir.file("x.wav").c_str(), 1, 3, 4000, &extra));
+    ASSERT_TRUE(w.write(frames, 3));
+    ASSERT_TRUE(w.commit());
+    const std::string b = tavo_test::read_bytes(dir.file("x.wav"));
+    EXPECT_EQ(le32(b, 4), 36u + 10 + 6);
+    EXPECT_EQ(b.substr(36, 10), std::string(extra.begin(), extra.end()));
+    EXPECT_EQ(b.substr(46, 4), "data");
+    EXPECT_EQ(le32(b, 50), 6u);
+    EXPECT_EQ(b.substr(54), std::string("\x01\x00\xff\xff\x00\x01", 6));
+}
+
+// Offset removal around silent runs: the mean of the other samples only.
+struct OffsetRow {
+    const char *name;
+    std::vector<int16_t> x;
+    std::vector<SampleRun> silent;
+    std::vector<int16_t> want;
+};
+
+class OffsetAround : public testing::TestWithParam<OffsetRow> {};
+
+TEST_P(OffsetAround, LeavesSilenceOutOfTheMean)
+{
+    OffsetRow r = GetParam();
+    EXPECT_EQ(remove_channel_offset_around(r.x.data(), static_cast<long>(r.x.size()), r.silent), 0);
+    EXPECT_EQ(r.x, r.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OffsetAround,
+    testing::Values(
+        // Mean 10 of the sounding samples; with the 0s it would be 6.
+        OffsetRow{"RunInTheMiddle", {8, 12, 0, 0, 9, 11}, {{2, 2}}, {-2, 2, 0, 0, -1, 1}},
+        OffsetRow{"RunsAtBothEnds", {0, 5, 7, 0}, {{0, 1}, {3, 1}}, {0, -1, 1, 0}},
+        // Whatever a silent sample holds, it ends as 0 and counts for nothing.
+        OffsetRow{"SilenceHoldingValues", {100, 3, 5}, {{0, 1}}, {0, -1, 1}},
+        OffsetRow{"AllSilent", {4, 4}, {{0, 2}}, {0, 0}},
+        // The mean is truncated toward zero: -1.5 subtracts -1.
+        OffsetRow{"TruncatedMean", {-1, -2, 0}, {{2, 1}}, {0, -1, 0}}),
+    [](const testing::TestParamInfo<OffsetRow> &i) { return std::string(i.param.name); });
+
+}  // namespace
