@@ -9,3 +9,4 @@ int global_scale = 0;
 int upsample = 4;
 int clength = 0;
 string_vector tavo_files;
+SoundOptions sound;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sound_options.h"
+
 typedef std::vector<std::string> string_vector;
 
 // Output channel layout.
@@ -20,5 +22,6 @@ extern int global_scale;     // amplitude factor, 0 = automatic
 extern int upsample;         // resampling factor, 0 = none
 extern int clength;          // samples per channel taken from a record
 extern string_vector tavo_files;  // input names in command-line order
+extern SoundOptions sound;   // --resampler, --speedup, --format
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "libkemra.h"
 #include "pipeline.h"
@@ -53,8 +54,12 @@ int print_where()
     return 0;
 }
 
-void read_settings(int argc, char **argv)
+// Reads the options into the settings. The long options of the sound come
+// first, so that their values are theirs even when they look like options
+// (--speedup -6). Returns "" or the line that refuses the command line.
+std::string read_settings(int argc, char **argv)
 {
+    std::string error = read_sound_options(argc, argv, &sound);
     stereo = static_cast<wave_t>(get_option(argc, argv, "s", STEREO, stereo));
     stereo = static_cast<wave_t>(get_option(argc, argv, "m", MONO, stereo));
     stereo = static_cast<wave_t>(get_option(argc, argv, "6", SIX_CHANNEL, stereo));
@@ -64,7 +69,10 @@ void read_settings(int argc, char **argv)
     get_option_ulong(argc, argv, "r", &rate, rate);
     rate = map_rate(rate);
     get_option_int(argc, argv, "z", &global_scale, global_scale);
-    get_option_int(argc, argv, "u", &upsample, upsample);
+    const bool upsample_given = get_option_int(argc, argv, "u", &upsample, upsample) == 1;
+    if (error.empty())
+        error = check_speedup_alone(sound, upsample_given);
+    return error;
 }
 
 void collect_files(int argc, char **argv)
@@ -127,7 +135,12 @@ int main(int argc, char **argv)
     if (get_option(argc, argv, "where", 1, 0))
         return print_where();
 
-    read_settings(argc, argv);
+    const std::string refused = read_settings(argc, argv);
+    if (!refused.empty()) {
+        std::fflush(stdout);
+        std::fputs(refused.c_str(), stderr);
+        return 1;
+    }
     logfile(argc, argv);
     clength = 512;
 
