@@ -25,16 +25,18 @@ unsigned sample_bytes(SampleFormat format);
 constexpr int32_t S24_MAX = 8388607;
 constexpr int32_t S24_MIN = -8388608;
 
-// x rounded to the nearest whole number (halves upward: floor(x + 0.5)) and
-// saturated to [lo, hi]; ++*clipped when it had to be saturated. NaN gives
-// 0 and counts as clipped.
+// x rounded to the nearest whole number, halves to even (the processor's
+// rounding, through the sum with 1.5 x 2^52, exact for |x| < 2^51), and
+// saturated to [lo, hi] (lo even); ++*clipped when it had to be saturated.
+// NaN gives 0 and counts as clipped.
 inline double round_saturate(double x, double lo, double hi, long *clipped)
 {
-    const double r = std::floor(x + 0.5);
-    if (r >= lo && r <= hi)
-        return r;
+    if (x >= lo - 0.5 && x < hi + 0.5) {
+        constexpr double SHIFT = 6755399441055744.0;  // 1.5 x 2^52
+        return (x + SHIFT) - SHIFT;
+    }
     ++*clipped;
-    return r > hi ? hi : r < lo ? lo : 0.0;
+    return x > 0 ? hi : x < 0 ? lo : 0.0;
 }
 
 // v (counts) in the integer formats, rounded to the format's step.

@@ -7,11 +7,9 @@
 
 namespace {
 
-// Input samples converted and handed to soxr at a time, and output samples
-// taken from it at a time: fixed, so that the sequence of calls into soxr
-// never changes.
+// Input samples converted and handed to soxr at a time: fixed, so that for
+// a given sequence of next() calls the calls into soxr never change.
 constexpr std::size_t INPUT_BLOCK = 4096;
-constexpr std::size_t OUTPUT_BLOCK = 1 << 15;
 
 bool valid_rate(double r)
 {
@@ -63,7 +61,6 @@ void SincStream::start(double in_rate, double out_rate)
         return;
     }
     block_.resize(INPUT_BLOCK);
-    pending_.resize(OUTPUT_BLOCK);
 }
 
 // Converts the next input block into block_; returns its size.
@@ -79,30 +76,28 @@ std::size_t SincStream::take_input()
     return count;
 }
 
-// Asks soxr for the next output into pending_, feeding it input (or, when
-// all is fed, telling it the input has ended) until some comes out.
-// Returns false when soxr has nothing more to give or has failed.
-bool SincStream::refill()
+// Asks soxr for up to `room` output samples straight into out, feeding it
+// input (or, once all is fed, telling it the input has ended) until some
+// come out. Returns their number: 0 when soxr has nothing more to give or
+// has failed.
+std::size_t SincStream::pull(double *out, std::size_t room)
 {
-    pending_at_ = pending_size_ = 0;
-    while (pending_size_ == 0 && !flushed_ && error_.empty()) {
+    std::size_t made = 0;
+    while (made == 0 && !flushed_ && error_.empty()) {
         if (block_at_ == block_size_ && fed_ < n_)
             take_input();
         const bool ended = block_at_ == block_size_;
-        std::size_t taken = 0, made = 0;
-        const soxr_error_t err =
-            soxr_process(soxr_, ended ? nullptr : block_.data() + block_at_,
-                         block_size_ - block_at_, &taken, pending_.data(), pending_.size(), &made);
-        if (err != nullptr) {
+        std::size_t taken = 0;
+        const soxr_error_t err = soxr_process(soxr_, ended ? nullptr : block_.data() + block_at_,
+                                              block_size_ - block_at_, &taken, out, room, &made);
+        if (err != nullptr)
             error_ = err;
-        } else if (!ended && taken == 0 && made == 0) {
+        else if (!ended && taken == 0 && made == 0)
             error_ = "resampler took no input";
-        }
         block_at_ += taken;
-        pending_size_ = made;
         flushed_ = ended && made == 0;
     }
-    return pending_size_ > 0;
+    return error_.empty() ? made : 0;
 }
 
 std::size_t SincStream::next(double *out, std::size_t count)
@@ -112,12 +107,10 @@ std::size_t SincStream::next(double *out, std::size_t count)
     count = static_cast<std::size_t>(std::min<unsigned long long>(count, frames_ - done_));
     std::size_t p = 0;
     while (p < count) {
-        if (pending_at_ == pending_size_ && !refill())
+        const std::size_t made = pull(out + p, count - p);
+        if (made == 0)
             break;
-        const std::size_t n = std::min(count - p, pending_size_ - pending_at_);
-        std::copy(pending_.data() + pending_at_, pending_.data() + pending_at_ + n, out + p);
-        pending_at_ += n;
-        p += n;
+        p += made;
     }
     if (!error_.empty()) {
         done_ = frames_;

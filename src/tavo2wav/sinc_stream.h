@@ -5,9 +5,10 @@
 // The resampler is soxr's very-high-quality recipe (linear phase, passband
 // flat to 0.913 of the lower Nyquist frequency, images and aliases at least
 // 170 dB down) in double precision, on one thread. Its input is fed in
-// blocks of a fixed size and its output drained through a buffer of a fixed
-// size, so the calls into soxr, and with them every output bit, depend on
-// the channel and the rates alone: never on threads or timing.
+// blocks of a fixed size and its output written straight into the caller's
+// buffer, so the calls into soxr, and with them every output bit, depend on
+// the channel, the rates and the sizes asked of next() alone: never on
+// threads or timing.
 //
 // Length and alignment: n input samples give exactly
 // output_frames(n, in_rate, out_rate) = round(n x out_rate / in_rate)
@@ -55,7 +56,7 @@ public:
 
 private:
     void start(double in_rate, double out_rate);
-    bool refill();
+    std::size_t pull(double *out, std::size_t room);
     std::size_t take_input();
 
     const int16_t *in16_ = nullptr;
@@ -69,9 +70,6 @@ private:
     std::size_t block_at_ = 0;     // ... and how much of it soxr has taken
     std::size_t block_size_ = 0;
     bool flushed_ = false;         // soxr has delivered its last sample
-    std::vector<double> pending_;  // output soxr delivered, not yet taken
-    std::size_t pending_at_ = 0;
-    std::size_t pending_size_ = 0;
     std::string error_;
 };
 

@@ -304,10 +304,7 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
         return fail(EINVAL);
     if (*path == '\0')
         return fail(ENOENT);
-    // The RIFF length counts the header bytes after it, the data and its
-    // pad byte.
-    const uint64_t max_data = UINT32_MAX - (wave_header_bytes(format) - 8);
-    if (frames > max_data / frame_bytes || padded_data_bytes(frames, frame_bytes) > max_data)
+    if (!wave_fits(format, channels, frames))
         return fail(EFBIG);
     if (rate > UINT32_MAX / frame_bytes)
         return fail(EINVAL);
@@ -438,6 +435,16 @@ bool WaveWriter::commit()
 std::size_t wave_header_bytes(SampleFormat format)
 {
     return format == SampleFormat::F32 ? 58 : WAVE_HEADER_BYTES;
+}
+
+bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames)
+{
+    // The RIFF length counts the header bytes after it, the data and its
+    // pad byte.
+    const uint64_t max_data = UINT32_MAX - (wave_header_bytes(format) - 8);
+    const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
+    return frame_bytes > 0 && frames <= max_data / frame_bytes &&
+           padded_data_bytes(frames, frame_bytes) <= max_data;
 }
 
 int put_wav_data_mono16(const int16_t* mono, unsigned long nrdata,

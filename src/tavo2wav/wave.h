@@ -56,6 +56,10 @@ constexpr std::size_t WAVE_HEADER_BYTES = 44;
 // f32.
 std::size_t wave_header_bytes(SampleFormat format);
 
+// True when `frames` frames of `channels` channels in `format` (with the pad
+// byte of an odd-sized data chunk) fit the 32-bit RIFF sizes.
+bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames);
+
 // Streaming writer of one WAV file whose frame count is known in advance. open() creates the temporary file and writes the header; write()
 // takes interleaved frames in chunks of any size; commit() finishes the file
 // and puts it in place. A writer destroyed without a successful commit()

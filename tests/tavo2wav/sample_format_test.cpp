@@ -19,7 +19,7 @@ struct Rounding {
 
 class Quantise : public testing::TestWithParam<Rounding> {};
 
-TEST_P(Quantise, RoundsToNearestStepAndSaturates) {
+TEST_P(Quantise, RoundsToNearestStepHalvesToEvenAndSaturates) {
     const Rounding &p = GetParam();
     long c16 = 0, c24 = 0;
     EXPECT_EQ(quantise_s16(p.counts, &c16), p.s16);
@@ -31,8 +31,10 @@ TEST_P(Quantise, RoundsToNearestStepAndSaturates) {
 INSTANTIATE_TEST_SUITE_P(
     Values, Quantise,
     testing::Values(Rounding{"Zero", 0.0, 0, 0, 0, 0},
-                    Rounding{"HalfRoundsUp", 0.5, 1, 128, 0, 0},
-                    Rounding{"MinusHalfRoundsUp", -0.5, 0, -128, 0, 0},
+                    Rounding{"HalfToEvenDown", 0.5, 0, 128, 0, 0},
+                    Rounding{"HalfToEvenUp", 1.5, 2, 384, 0, 0},
+                    Rounding{"MinusHalfToEven", -2.5, -2, -640, 0, 0},
+                    Rounding{"S24HalfStepToEven", 3.0 / 512, 0, 2, 0, 0},
                     Rounding{"BelowHalf", 1.49, 1, 381, 0, 0},
                     Rounding{"NegativeFraction", -2.7, -3, -691, 0, 0},
                     Rounding{"S24Step", 1.0 / 256, 0, 1, 0, 0},
@@ -41,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Rounding{"TopOfS24", 32767.996, 32767, 8388607, 1, 0},
                     Rounding{"OverBoth", 32768.0, 32767, 8388607, 1, 1},
                     Rounding{"Smallest", -32768.0, -32768, -8388608, 0, 0},
+                    Rounding{"HalfBelowSmallestIsEven", -32768.5, -32768, -8388608, 0, 1},
                     Rounding{"UnderBoth", -32768.6, -32768, -8388608, 1, 1},
                     Rounding{"FarOver", 1e9, 32767, 8388607, 1, 1},
                     Rounding{"NotANumber", NAN, 0, 0, 1, 1}),
