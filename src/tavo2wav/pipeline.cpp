@@ -420,6 +420,7 @@ bool fits_wav()
 
 int convert(const string_vector &files, bool stagewise)
 {
+    settled = false;
     if (!allocate(data, MAXSIZE))
         return 9;
     char drive[256], dir[256], base[256], ext[256];
