@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fast_filter.h"
@@ -55,9 +56,8 @@ void ReferenceLoop(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * in.size());
 }
 
-void StreamProcess(benchmark::State &state)
+void StreamProcess(benchmark::State &state, FilterKernel kernel)
 {
-    const auto kernel = static_cast<FilterKernel>(state.range(0));
     if (!filter_kernel_supported(kernel)) {
         state.SkipWithError("processor lacks this kernel");
         return;
@@ -75,14 +75,18 @@ void StreamProcess(benchmark::State &state)
     state.counters["recomputed"] = static_cast<double>(recomputed);
 }
 
-}  // namespace
-
 BENCHMARK(ReferenceLoop)->Unit(benchmark::kMillisecond);
-BENCHMARK(StreamProcess)
-    ->ArgName("kernel")
-    ->Arg(static_cast<int>(FilterKernel::GENERIC))
-    ->Arg(static_cast<int>(FilterKernel::AVX2))
-    ->Arg(static_cast<int>(FilterKernel::AVX512))
-    ->Unit(benchmark::kMillisecond);
+
+// One benchmark per kernel, named after it: "Kernel/Generic", "Kernel/AVX2",
+// "Kernel/AVX512".
+const bool kernels_registered = [] {
+    for (const FilterKernel kernel : {FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512}) {
+        const std::string name = std::string("Kernel/") + filter_kernel_name(kernel);
+        benchmark::RegisterBenchmark(name.c_str(), StreamProcess, kernel)->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
+
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 # Versions of the libraries as their version strings state them
-# (src/libzeltra/zeltra.cpp, src/libkemra/lib/libkemra_version.cpp).
+# (src/zeltra/reader.cpp, src/kemra/version.cpp).
 set(TAVO_ZELTRA_VERSION 1.71)
 set(TAVO_KEMRA_VERSION 0.52)
 

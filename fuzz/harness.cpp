@@ -5,23 +5,14 @@
 #include <cstdlib>
 #include <memory>
 
+#include <kemra/libkemra.h>
+#include <zeltra/zeltra.h>
+
 #include "tavo_writer.h"
-#include "zeltra.h"
 
 namespace tavo_fuzz {
 
 namespace {
-
-// Thrown in place of ending the process when either library takes its
-// fatal exit; carries the exit status the library asked for.
-struct FatalExit {
-    int status;
-};
-
-[[noreturn]] void zeltra_fatal(int status)
-{
-    throw FatalExit{status};
-}
 
 // The lowest descriptor number that is free now.
 int lowest_free_fd()
@@ -59,21 +50,18 @@ void write_data(const std::string& bytes, bool gzip)
 // some between inputs (its symbolizer's pipes).
 void run_checked(bool fatal_allowed, const std::function<void()>& body)
 {
-    Zeltra::set_fatal_exit_handler(zeltra_fatal);
     const int lowest_free = lowest_free_fd();
+    const auto fatal = [fatal_allowed](int status) {
+        check(status == 1 && fatal_allowed, "fatal exit with status " + std::to_string(status));
+    };
     try {
         body();
-    } catch (const FatalExit& e) {
-        check(e.status == 1 && fatal_allowed, "fatal exit with status " + std::to_string(e.status));
+    } catch (const Zeltra::Error& e) {
+        fatal(e.status());
+    } catch (const Kemra::Error& e) {
+        fatal(e.status());
     }
     check(lowest_free_fd() == lowest_free, "descriptor " + std::to_string(lowest_free) + " left open");
 }
 
 }  // namespace tavo_fuzz
-
-// libkemra ends the process through this weak symbol; this strong definition
-// turns the exit into the exception run_checked catches.
-extern "C" [[noreturn]] void kemra_fatal_exit(int status)
-{
-    throw tavo_fuzz::FatalExit{status};
-}

@@ -1,4 +1,4 @@
-// Shared pieces of the fuzz targets: surviving the libraries' fatal exits,
+// Shared pieces of the fuzz targets: catching the libraries' fatal errors,
 // a scratch data file that never outlives the process, and the checks made
 // around every input.
 #ifndef TAVO_FUZZ_HARNESS_H
@@ -20,9 +20,9 @@ const std::string& data_path();
 /// `gzip`.  Throws (and so ends the run) when the file cannot be written.
 void write_data(const std::string& bytes, bool gzip = false);
 
-/// Runs `body` with both libraries' fatal exits turned into an exception.
-/// A finding when a fatal exit has a status other than 1, or happens at all
-/// unless `fatal_allowed`, or when `body` leaves a descriptor open.
+/// Runs `body`, catching both libraries' fatal errors.  A finding when a
+/// fatal error has a status other than 1, or happens at all unless
+/// `fatal_allowed`, or when `body` leaves a descriptor open.
 void run_checked(bool fatal_allowed, const std::function<void()>& body);
 
 }  // namespace tavo_fuzz

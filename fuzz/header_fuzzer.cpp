@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "harness.h"
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "harness.h"
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "tavo_writer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "harness.h"
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace {
 

@@ -1,15 +1,55 @@
 #!/bin/sh
-# Installs the Debian packages the build and the tests need, only those missing.
+# Installs the Debian packages that are missing for what you mean to do.
+#
+#   sh scripts/deps.sh               build and use the tools (tavo2wav, tavoinfo)
+#   sh scripts/deps.sh test          ... and build and run the test suite
+#   sh scripts/deps.sh fuzz          ... and build the fuzz targets
+#   sh scripts/deps.sh bench         ... and run bench/run.sh
+#   sh scripts/deps.sh all           everything (CI)
+#   sh scripts/deps.sh --list GROUP  print the packages of the groups, install nothing
+#
+# Groups may be combined (sh scripts/deps.sh test fuzz); the tools' packages
+# always come first.
 set -eu
+
+# libcairo2-dev and libfftw3-dev draw tavoinfo's pictures (--plot);
+# libsoxr-dev is the sinc resampler (--resampler sinc).
+tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev libsoxr-dev"
+# GoogleTest with its matchers; Python runs the file checks (python3-pil
+# reads the pictures back, python3-soundfile the s24 and f32 WAV files);
+# sox runs the README's spectrogram example and reads the WAV formats back
+# (soxi).
+test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.
-# libsoxr-dev: the sinc resampler; libfftw3-dev: the quality tests and
-# benchmark; python3-soundfile and sox: reading back the s24 and f32 files;
-# python3-pil: bench/spectrogram.sh.
-pkgs="g++ make cmake pkg-config zlib1g-dev libgtest-dev libbenchmark-dev python3 sox clang libclang-rt-14-dev"
-pkgs="$pkgs libsoxr-dev libfftw3-dev python3-soundfile python3-pil"
+fuzz="clang libclang-rt-14-dev"
+# GNU time measures the peak memory; sox is the benchmark's reference;
+# python3-pil draws bench/spectrogram.sh's picture.
+bench="libbenchmark-dev sox time python3-pil"
+
+list=0
+if [ "${1:-}" = "--list" ]; then
+  list=1
+  shift
+fi
+pkgs=$tool
+for group in "$@"; do
+  case $group in
+    test) pkgs="$pkgs $test" ;;
+    fuzz) pkgs="$pkgs $fuzz" ;;
+    bench) pkgs="$pkgs $bench" ;;
+    all) pkgs="$pkgs $test $fuzz $bench" ;;
+    *) echo "deps.sh: unknown group '$group' (test, fuzz, bench or all)" >&2; exit 2 ;;
+  esac
+done
+if [ $list -eq 1 ]; then
+  echo $pkgs
+  exit 0
+fi
+
 missing=""
 for p in $pkgs; do
+  case " $missing " in *" $p "*) continue ;; esac
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0

@@ -16,6 +16,7 @@ seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=${*:-stream header options}
 build=${TAVO_FUZZ_BUILD:-build-fuzz}
+sh scripts/deps.sh fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTAVO_FUZZ=ON -DBUILD_TESTING=OFF -DTAVO_BUILD_BENCH=OFF >/dev/null

@@ -4,7 +4,7 @@
 # included). Any sanitizer report fails the test that triggered it.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/deps.sh
+sh scripts/deps.sh test
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_SANITIZE=ON -DTAVO_BUILD_BENCH=OFF
 cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}

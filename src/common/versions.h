@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "libkemra.h"
-#include "zeltra.h"
+#include <kemra/libkemra.h>
+#include <zeltra/zeltra.h>
 
 // The number in a "<name> Ver: <number>" string: the text after its last blank.
 inline const char *version_number(const char *s)

@@ -302,6 +302,19 @@ int16_t round_reference(double sum, long &clipped)
 
 }  // namespace
 
+const char *filter_kernel_name(FilterKernel kernel)
+{
+    switch (kernel) {
+    case FilterKernel::AVX2:
+        return "AVX2";
+    case FilterKernel::AVX512:
+        return "AVX512";
+    case FilterKernel::GENERIC:
+        break;
+    }
+    return "Generic";
+}
+
 bool filter_kernel_supported(FilterKernel kernel)
 {
 #ifdef TAVO_X86

@@ -22,6 +22,10 @@ enum class FilterKernel { GENERIC = 0, AVX2 = 1, AVX512 = 2 };
 // GENERIC always can. Prints nothing.
 bool filter_kernel_supported(FilterKernel kernel);
 
+// Returns the kernel's name as benchmarks and tests print it: "Generic",
+// "AVX2" or "AVX512".
+const char *filter_kernel_name(FilterKernel kernel);
+
 // Returns the fastest kernel the running processor supports.
 FilterKernel best_filter_kernel();
 

@@ -1,13 +1,11 @@
 #include "output.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
+#include "ordered_chunks.h"
 #include "render.h"
 
 namespace {
@@ -81,6 +79,8 @@ struct Job {
 
 void render_chunk(const Job &job, Chunk *chunk)
 {
+    for (long &c : chunk->clipped)
+        c = 0;
     for (int c = 0; c < 3; c++) {
         if (!job.used[c] || chunk->count == 0)
             continue;
@@ -104,127 +104,41 @@ void interleave(const Job &job, const Chunk &chunk, std::vector<int16_t> *frames
     }
 }
 
-// Workers that render chunks side by side. Every chunk is computed on its
-// own from the input, so the output does not depend on their number.
-unsigned worker_count()
+}  // namespace
+
+unsigned default_render_threads()
 {
     const unsigned cores = std::thread::hardware_concurrency();
     return std::max(1u, std::min(cores, 8u));
 }
 
-// Chunks rendered by workers and written in order by the calling thread,
-// through a ring of slots: a worker claims the next chunk, waits until its
-// slot has been written, renders into it and hands it over.
-class ChunkRing {
-public:
-    ChunkRing(const Job &job, unsigned long long total, unsigned workers)
-        : job_(job), total_(total), slots_(2 * workers), state_(slots_.size(), FREE)
-    {
-        for (unsigned t = 0; t < workers; t++)
-            threads_.emplace_back(&ChunkRing::work, this);
-    }
-
-    ~ChunkRing()
-    {
-        stop();
-        for (std::thread &t : threads_)
-            t.join();
-    }
-
-    // Writes every chunk in order; stops at the first failed write.
-    bool write_all(WaveWriter &writer, long clipped[3], Progress *progress,
-                   unsigned long long done_before)
-    {
-        std::vector<int16_t> frames;
-        bool ok = true;
-        for (unsigned long long i = 0; ok && i * CHUNK < total_; i++) {
-            Chunk &chunk = slots_[i % slots_.size()];
-            wait_for(i % slots_.size(), READY);
-            interleave(job_, chunk, &frames);
-            ok = writer.write(frames.data(), chunk.count);
-            progress->update(done_before + chunk.start + chunk.count);
-            for (int c = 0; c < 3; c++)
-                clipped[c] += chunk.clipped[c];
-            release(i % slots_.size());
-        }
-        stop();
-        return ok;
-    }
-
-private:
-    enum State { FREE, BUSY, READY };
-
-    void work()
-    {
-        for (;;) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            const unsigned long long i = next_++;
-            const std::size_t slot = i % slots_.size();
-            changed_.wait(lock, [&] { return stopped_ || state_[slot] == FREE; });
-            if (stopped_ || i * CHUNK >= total_)
-                return;
-            state_[slot] = BUSY;
-            lock.unlock();
-            Chunk &chunk = slots_[slot];
-            chunk.start = i * CHUNK;
-            chunk.count = static_cast<std::size_t>(std::min<unsigned long long>(CHUNK, total_ - chunk.start));
-            for (long &c : chunk.clipped)
-                c = 0;
-            render_chunk(job_, &chunk);
-            lock.lock();
-            state_[slot] = READY;
-            changed_.notify_all();
-        }
-    }
-
-    void wait_for(std::size_t slot, State state)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return state_[slot] == state; });
-    }
-
-    void release(std::size_t slot)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_[slot] = FREE;
-        changed_.notify_all();
-    }
-
-    void stop()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopped_ = true;
-        changed_.notify_all();
-    }
-
-    const Job &job_;
-    const unsigned long long total_;
-    std::vector<Chunk> slots_;
-    std::vector<State> state_;
-    std::vector<std::thread> threads_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    unsigned long long next_ = 0;
-    bool stopped_ = false;
-};
-
-}  // namespace
-
 bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *const data[3],
-                 long n, int u, bool filter, ClipCount *clips, Progress *progress,
-                 unsigned long long done_before)
+                 long n, int u, bool filter, unsigned workers, ClipCount *clips,
+                 Progress *progress, unsigned long long done_before)
 {
     Job job{layout, data, n, u, filter, {false, false, false}};
     for (unsigned w = 0; w < layout.channels; w++)
         if (layout.source[w] >= 0)
             job.used[layout.source[w]] = true;
     const unsigned long long total = static_cast<unsigned long long>(n) * (u > 0 ? u : 1);
+    const std::size_t chunks = static_cast<std::size_t>((total + CHUNK - 1) / CHUNK);
     long clipped[3] = {0, 0, 0};
-    bool ok;
-    {
-        ChunkRing ring(job, total, worker_count());
-        ok = ring.write_all(writer, clipped, progress, done_before);
-    }
+    std::vector<int16_t> frames;
+    auto render = [&](std::size_t i, Chunk &chunk) {
+        chunk.start = static_cast<unsigned long long>(i) * CHUNK;
+        chunk.count = static_cast<std::size_t>(std::min<unsigned long long>(CHUNK, total - chunk.start));
+        render_chunk(job, &chunk);
+    };
+    auto write = [&](std::size_t, const Chunk &chunk) {
+        interleave(job, chunk, &frames);
+        if (!writer.write(frames.data(), chunk.count))
+            return false;
+        progress->update(done_before + chunk.start + chunk.count);
+        for (int c = 0; c < 3; c++)
+            clipped[c] += chunk.clipped[c];
+        return true;
+    };
+    const bool ok = run_in_order<Chunk>(chunks, workers, render, write);
     for (int c = 0; c < 3; c++) {
         if (ok && job.used[c] && !clips->counted[c]) {
             clips->per_channel[c] = clipped[c];

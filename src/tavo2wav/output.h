@@ -38,13 +38,18 @@ struct ClipCount {
     long total() const { return per_channel[0] + per_channel[1] + per_channel[2]; }
 };
 
+// Render threads used when none are asked for: one per core, at most 8.
+unsigned default_render_threads();
+
 // Resamples, filters and writes one file: `writer` must be open with the
-// layout's channel count and n * max(u, 1) frames. Reports each chunk
-// written to `progress` as `done_before` plus the frames written so far.
-// Returns false with errno set when a write fails.
+// layout's channel count and n * max(u, 1) frames. Chunks of the file are
+// rendered by `workers` threads (none besides the caller's when it is 1)
+// and written in order, so the bytes do not depend on `workers`. Reports
+// each chunk written to `progress` as `done_before` plus the frames written
+// so far. Returns false with errno set when a write fails.
 bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *const data[3],
-                 long n, int u, bool filter, ClipCount *clips, Progress *progress,
-                 unsigned long long done_before);
+                 long n, int u, bool filter, unsigned workers, ClipCount *clips,
+                 Progress *progress, unsigned long long done_before);
 
 // Runs the filter over every channel not yet counted in *clips, writing
 // nothing, so the count covers all three channels.

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "output.h"
 #include "progress.h"
 #include "sinc_output.h"
 #include "sound_options.h"
 #include "stages.h"
 #include "wave.h"
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace {
 
@@ -70,6 +70,12 @@ void finish(int status)
         std::exit(status);
 }
 
+// The render threads --threads asks for; 0 means one per core.
+unsigned render_workers()
+{
+    return render_threads != 0 ? render_threads : default_render_threads();
+}
+
 // Sets the resampling from the settings, given the sampling frequency of the
 // first file: with --speedup the ratio is rate / (frequency x speed-up),
 // which the linear resampler needs whole (it becomes `upsample`). Returns
@@ -77,7 +83,7 @@ void finish(int status)
 bool settle_speedup(double frequency)
 {
     settled = true;
-    sinc_job = {upsample > 0, 1.0, static_cast<double>(upsample), sound.format, 2};
+    sinc_job = {upsample > 0, 1.0, static_cast<double>(upsample), sound.format, render_workers()};
     if (!(sound.speedup > 0))
         return true;
     const double ratio = speedup_ratio(rate, frequency, sound.speedup);
@@ -93,7 +99,7 @@ bool settle_speedup(double frequency)
         if (upsample == 0)
             error = whole_upsampling_error(sound.speedup, ratio);
     } else {
-        sinc_job = {true, frequency * sound.speedup, static_cast<double>(rate), sound.format, 2};
+        sinc_job = {true, frequency * sound.speedup, static_cast<double>(rate), sound.format, render_workers()};
     }
     if (error.empty())
         return true;
@@ -105,13 +111,15 @@ bool settle_speedup(double frequency)
 // Appends every record of one file to the buffers. Returns false when the
 // buffers filled up before the file ended; *clipped counts the values
 // that did not fit 16 bits.
+// A fatal condition of the reader ends the process with its message and
+// status where it happens, the reader still open.
 bool read_file(const std::string &name, long *clipped, Progress *progress)
 {
-    std::unique_ptr<Zeltra::ZELTRA> reader(
-        Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+    std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::exit_on_error(
+        [&] { return Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false); }));
     if (!settled && !settle_speedup(reader->get_frequency()))
         finish(1);
-    while (reader->getdata() != -1) {
+    while (Zeltra::exit_on_error([&] { return reader->getdata(); }) != -1) {
         if (ii >= MAXSIZE - clength) {
             flush_stdout();
             std::fprintf(stderr,
@@ -319,6 +327,7 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
 {
     const unsigned long long frames = output_frames();
     const int files = output_files(stereo);
+    const unsigned workers = render_workers();
     Progress progress("converting", frames * files);
     if (sound.resampler == Resampler::SINC)
         return render_sinc(base, writers, clips, &progress, err, soxr_error);
@@ -326,8 +335,8 @@ int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *wri
     for (int i = 0; i < files; i++) {
         std::unique_ptr<WaveWriter> w;
         if (!open_file(base, i, frames, &w) ||
-            !render_file(*w, file_layout(stereo, i), ch, ii, upsample, need_filter != 0, clips,
-                         &progress, frames * i)) {
+            !render_file(*w, file_layout(stereo, i), ch, ii, upsample, need_filter != 0, workers,
+                         clips, &progress, frames * i)) {
             *err = errno;
             return i;
         }

@@ -8,5 +8,6 @@ unsigned long rate = 4000;
 int global_scale = 0;
 int upsample = 4;
 int clength = 0;
+unsigned render_threads = 0;
 string_vector tavo_files;
 SoundOptions sound;

@@ -21,6 +21,7 @@ extern unsigned long rate;   // sample rate written into the WAV header, Hz
 extern int global_scale;     // amplitude factor, 0 = automatic
 extern int upsample;         // resampling factor, 0 = none
 extern int clength;          // samples per channel taken from a record
+extern unsigned render_threads;  // threads rendering output chunks, 0 = one per core
 extern string_vector tavo_files;  // input names in command-line order
 extern SoundOptions sound;   // --resampler, --speedup, --format
 

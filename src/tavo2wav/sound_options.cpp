@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 namespace {
 

@@ -1,17 +1,19 @@
 // tavo2wav: converts TAVO data files of a measuring station into WAV files.
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
+
+#include "cli.h"
+#include "command_line.h"
 #include "pipeline.h"
 #include "settings.h"
-#include "versions.h"
-#include "zeltra.h"
 
 namespace {
 
@@ -56,7 +58,9 @@ int print_where()
 
 // Reads the options into the settings. The long options of the sound come
 // first, so that their values are theirs even when they look like options
-// (--speedup -6). Returns "" or the line that refuses the command line.
+// (--speedup -6). A -r, -z or -u value that is not a whole number ends the
+// process with its own line. Returns "" or the line that refuses the sound
+// options.
 std::string read_settings(int argc, char **argv)
 {
     std::string error = read_sound_options(argc, argv, &sound);
@@ -66,19 +70,44 @@ std::string read_settings(int argc, char **argv)
     combine = get_option(argc, argv, "c", 1, combine);
     need_filter = get_option(argc, argv, "f", 0, need_filter);
     remove_offset = get_option(argc, argv, "o", 0, remove_offset);
-    get_option_ulong(argc, argv, "r", &rate, rate);
-    rate = map_rate(rate);
-    get_option_int(argc, argv, "z", &global_scale, global_scale);
-    const bool upsample_given = get_option_int(argc, argv, "u", &upsample, upsample) == 1;
+    // A value that is not a whole number is refused before anything is
+    // logged or printed; a refused rate is not looked up.
+    tavo_cli::WholeNumberOptions numbers(argc, argv);
+    if (numbers.read("r", [&] { get_option_ulong(argc, argv, "r", &rate, rate); }))
+        rate = map_rate(rate);
+    numbers.read("z", [&] { get_option_int(argc, argv, "z", &global_scale, global_scale); });
+    bool upsample_given = false;
+    numbers.read("u", [&] {
+        upsample_given = get_option_int(argc, argv, "u", &upsample, upsample) == 1;
+    });
+    numbers.exit_if_refused();
     if (error.empty())
         error = check_speedup_alone(sound, upsample_given);
     return error;
 }
 
-void collect_files(int argc, char **argv)
+// Most render threads --threads accepts: far more than any machine needs,
+// few enough that a typing slip cannot start thousands.
+constexpr long MAX_THREADS = 256;
+
+// Reads --threads N (0 or absent: one per core). Returns false, after
+// saying why, for a value that is not a whole number from 0 to MAX_THREADS.
+bool read_threads(int argc, char **argv)
 {
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        tavo_files.push_back(argv[i]);
+    char *text = nullptr;
+    if (!get_option_string(argc, argv, "threads", &text))
+        return true;
+    char *end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (*text != '\0' && *end == '\0' && errno == 0 && n >= 0 && n <= MAX_THREADS) {
+        render_threads = static_cast<unsigned>(n);
+        return true;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: --threads needs a whole number from 0 to %ld, not \"%s\"\n",
+                 MAX_THREADS, text);
+    return false;
 }
 
 }  // namespace
@@ -118,20 +147,17 @@ void Usage(const char *path)
     std::printf("%s\n", Bugs);
 }
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     global_scale = 0;
-    int help = get_option(argc, argv, "help", 1, 0);
-    help = get_option(argc, argv, "h", help + 1, help);
-    help = get_option(argc, argv, "?", help + 1, help);
-    if (help != 0 || argc == 1) {
+    if (tavo_cli::wants_help(argc, argv)) {
         Usage(argv[0]);
         std::exit(0);
     }
-    if (get_option(argc, argv, "version", 1, 0)) {
-        print_versions("tavo2wav", TAVO2WAV_VERSION);
+    if (tavo_cli::answered_version(argc, argv, "tavo2wav", TAVO2WAV_VERSION))
         return 0;
-    }
     if (get_option(argc, argv, "where", 1, 0))
         return print_where();
 
@@ -141,6 +167,8 @@ int main(int argc, char **argv)
         std::fputs(refused.c_str(), stderr);
         return 1;
     }
+    if (!read_threads(argc, argv))
+        return 1;
     logfile(argc, argv);
     clength = 512;
 
@@ -149,7 +177,7 @@ int main(int argc, char **argv)
         std::printf("Combining\n");
     std::printf("Rate: %lu\n", rate);
 
-    collect_files(argc, argv);
+    tavo_files = tavo_cli::file_arguments(argc, argv);
     if (tavo_files.empty()) {
         std::fflush(stdout);
         std::fprintf(stderr, "Error: No files given\n\n");
@@ -163,4 +191,11 @@ int main(int argc, char **argv)
     }
     tavo2wav(tavo_files);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

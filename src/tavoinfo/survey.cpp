@@ -2,135 +2,80 @@
 #include "survey.h"
 
 #include <cmath>
-
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <streambuf>
+#include <sstream>
 
-#include "zeltra.h"
+#include <zeltra/zeltra.h>
 
 namespace tavoinfo {
 
 namespace {
 
-// Thrown by the fatal-exit handler so that a damaged file ends only its own
-// survey; the reader library releases its handles on the way out.
-struct ReaderFailure {
-    int status;
-};
-
-void throw_reader_failure(int status)
+// The last non-empty line of a fatal message: what the report repeats.
+std::string last_line(const std::string& message)
 {
-    throw ReaderFailure{status};
+    std::istringstream in(message);
+    std::string line, last;
+    while (std::getline(in, line))
+        if (!line.empty())
+            last = line;
+    return last;
 }
 
-// Installs the throwing handler for one survey and restores the default.
-class FatalExitCatcher {
+// A text record the reader could not parse, on one line: "Failed to read
+// value <n> of line:", a blank and the start of the line it printed.
+std::string record_failure(const std::string& text)
+{
+    const std::size_t shown = 60;
+    std::istringstream in(text);
+    std::string head, next;
+    std::getline(in, head);
+    if (!std::getline(in, next))
+        return head;
+    return head + " " + next.substr(0, shown) + (next.size() > shown ? "..." : "");
+}
+
+// Sends everything written to std::cerr nowhere while it lives.
+class MutedErrors {
 public:
-    FatalExitCatcher() { Zeltra::set_fatal_exit_handler(throw_reader_failure); }
-    ~FatalExitCatcher() { Zeltra::set_fatal_exit_handler(nullptr); }
-    FatalExitCatcher(const FatalExitCatcher&) = delete;
-    FatalExitCatcher& operator=(const FatalExitCatcher&) = delete;
-};
-
-// Passes everything written to std::cerr on unchanged and keeps the lines
-// written since the last clear(), so the message of a fatal exit can be
-// repeated in the report.
-class ErrorTap : public std::streambuf {
-public:
-    ErrorTap() : out_(std::cerr.rdbuf(this)) {}
-    ~ErrorTap() override { std::cerr.rdbuf(out_); }
-    ErrorTap(const ErrorTap&) = delete;
-    ErrorTap& operator=(const ErrorTap&) = delete;
-
-    void clear()
-    {
-        lines_.clear();
-        partial_.clear();
-    }
-    // Last non-empty line written since clear(), a pending partial line included.
-    std::string last_line() const
-    {
-        if (!partial_.empty())
-            return partial_;
-        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
-            if (!it->empty())
-                return *it;
-        return std::string();
-    }
-    // First line since clear() that begins with prefix, followed by the
-    // start of the line after it (the reader prints a failed text line on
-    // the next line).
-    std::string find(const char* prefix) const
-    {
-        const std::size_t shown = 60;
-        for (std::size_t i = 0; i < lines_.size(); ++i) {
-            if (lines_[i].compare(0, std::strlen(prefix), prefix) != 0)
-                continue;
-            if (i + 1 == lines_.size())
-                return lines_[i];
-            const std::string& next = lines_[i + 1];
-            return lines_[i] + " " + next.substr(0, shown) + (next.size() > shown ? "..." : "");
-        }
-        return std::string();
-    }
-
-protected:
-    int overflow(int c) override
-    {
-        if (c == traits_type::eof())
-            return traits_type::not_eof(c);
-        keep(static_cast<char>(c));
-        return out_->sputc(static_cast<char>(c));
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override
-    {
-        for (std::streamsize i = 0; i < n; ++i)
-            keep(s[i]);
-        return out_->sputn(s, n);
-    }
-    int sync() override { return out_->pubsync(); }
+    MutedErrors() : out_(std::cerr.rdbuf(nullptr)) {}
+    ~MutedErrors() { std::cerr.rdbuf(out_); std::cerr.clear(); }
+    MutedErrors(const MutedErrors&) = delete;
+    MutedErrors& operator=(const MutedErrors&) = delete;
 
 private:
-    void keep(char c)
-    {
-        if (c == '\n') {
-            lines_.push_back(partial_);
-            partial_.clear();
-        } else {
-            partial_.push_back(c);
-        }
-    }
-
     std::streambuf* out_;
-    std::vector<std::string> lines_;
-    std::string partial_;
 };
 
-// Read access to reader state that has no public accessor: the gap counter,
-// the time-word convention and the look-ahead flag are protected members.  A pointer to member
-// formed inside a derived class reads them from any reader object; the class
-// itself is never instantiated.
-struct ReaderState : Zeltra::ZELTRA {
-    static int gaps(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::timegaps); }
-    static bool unix_time(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::unixtime); }
-    static bool holds_next(const Zeltra::ZELTRA& z) { return z.*(&ReaderState::is_next); }
-};
-
-// Midnight of the recording day that the reader took from the path (0 when
-// the path gave none), recovered through the public time-word conversion: a
-// minute word above 60 counts from midnight, so (61, 0) is midnight + 3660 s.
-long long start_of_day(Zeltra::ZELTRA& z)
+// True when the reader's header line has one of the forms the reader
+// recognises, or when the file is an old-style one (its line starts with 'T'
+// and carries no fields).  The recognisers echo a line they accept; the
+// reader has printed that echo already, so the second one is muted.
+bool has_known_header(const Zeltra::ZELTRA& z)
 {
-    const int saved[2] = {z.time[0], z.time[1]};
-    z.time[0] = 61;
-    z.time[1] = 0;
-    const long long midnight = static_cast<long long>(z.get_tavotime(0)) - 61 * 60;
-    z.time[0] = saved[0];
-    z.time[1] = saved[1];
-    return midnight;
+    if (!z.is_newfile())
+        return true;
+    double frequency = -1;
+    int gain = -1, len = 0;
+    char station = 0, c = 0;
+    bool unixtime = false;
+    std::vector<char> date(Zeltra::ZELTRA::LINELEN), time(Zeltra::ZELTRA::LINELEN);
+    Zeltra::arguments fields(frequency, gain, station, c, len, unixtime, date, time);
+    const char* line = z.firstline.c_str();
+    const MutedErrors muted;
+    return Zeltra::valid_comment_type1(line, fields) || Zeltra::valid_comment_type2(line, fields) ||
+           Zeltra::valid_comment_type3(line, fields);
+}
+
+// The reader's message without its own "Error: " label, which the report
+// adds in its own form.
+std::string relayed(const std::string& message)
+{
+    const std::string label = "Error: ";
+    return message.compare(0, label.size(), label) == 0 ? message.substr(label.size()) : message;
 }
 
 bool is_gzip(const std::string& path)
@@ -162,13 +107,13 @@ void describe_reader(Zeltra::ZELTRA& z, FileReport& r, long long& date_offset)
     date_offset = 0;
     if (!z.is_newfile()) {
         r.time_words = TimeWords::None;
-    } else if (ReaderState::unix_time(z)) {
+    } else if (z.is_unixtime()) {
         r.time_words = TimeWords::UnixTime;
         r.has_date = true;
     } else {
         r.time_words = TimeWords::MinutesSeconds;
         long long midnight = 0;
-        if (start_of_day(z) != 0) {
+        if (z.get_start_of_day() != 0) {
             r.has_date = true;
         } else if (header_date(r.header, midnight)) {
             r.has_date = true;
@@ -221,28 +166,27 @@ private:
     bool gap_pending_ = false;
 };
 
-void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset, ErrorTap& tap)
+void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset)
 {
     StampTrack track(r, date_offset);
     for (;;) {
-        tap.clear();
-        const int gaps_before = ReaderState::gaps(z);
-        const bool held = ReaderState::holds_next(z);
+        const int gaps_before = z.get_timegaps();
+        const bool held = z.holds_next();
         int got;
         try {
             got = z.getdata();
-        } catch (const ReaderFailure&) {
+        } catch (const Zeltra::Error&) {
             // A held look-ahead record has moved to `current` before the
             // read that failed: it was read whole, so it counts.
             if (held)
                 track.take(z, false);
             throw;
         }
-        if (r.error.empty())
-            r.error = tap.find("Failed to read value");
+        if (r.error.empty() && !z.get_record_failure().empty())
+            r.error = record_failure(z.get_record_failure());
         if (got == -1)
             break;
-        r.time_gaps = ReaderState::gaps(z);
+        r.time_gaps = z.get_timegaps();
         track.take(z, r.time_gaps > gaps_before);
     }
 }
@@ -280,17 +224,24 @@ FileReport survey_file(const std::string& path)
     FileReport r;
     r.path = path;
     r.gzip = is_gzip(path);
-    ErrorTap tap;
-    FatalExitCatcher catcher;
+    // The reader outlives the handler, so that its gap summary follows the
+    // fatal message on standard error.
+    std::unique_ptr<Zeltra::ZELTRA> reader;
     try {
-        std::unique_ptr<Zeltra::ZELTRA> reader(
-            Zeltra::detect(path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+        reader.reset(Zeltra::detect(path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+        if (!has_known_header(*reader)) {
+            r.error = "not a TAVO data file (no header line of a known form)";
+            return r;
+        }
         r.opened = true;
         long long date_offset = 0;
         describe_reader(*reader, r, date_offset);
-        read_records(*reader, r, date_offset, tap);
-    } catch (const ReaderFailure&) {
-        r.error = tap.last_line();
+        read_records(*reader, r, date_offset);
+    } catch (const Zeltra::Error& e) {
+        std::cerr << e.message();
+        // The report names what ended the survey; the reader's gap summary,
+        // printed as it closes, is no part of it.
+        r.error = relayed(last_line(e.message()));
         if (r.error.empty())
             r.error = "the reader library refused the file";
     }

@@ -30,7 +30,10 @@ struct Gap {
 /// read keep their start values; `error` says why reading stopped.
 struct FileReport {
     std::string path;
-    bool opened = false;       ///< the reader library accepted the file
+    /// The reader library accepted the file and its header line has a known
+    /// form (or the file is old-style); otherwise every field but gzip stays
+    /// unknown.
+    bool opened = false;
     bool gzip = false;         ///< the file is gzip-compressed
     std::string kind;          ///< "binary" or "text" (empty when not opened)
     std::string header;        ///< header line as the reader took it
@@ -49,7 +52,10 @@ struct FileReport {
     double last = 0;           ///< stamp of the last record, past a midnight wrap
     int time_gaps = 0;         ///< the reader's own gap count
     std::vector<Gap> gaps;     ///< one entry per counted gap, in file order
-    std::string error;         ///< empty when the file was read to its end
+    /// Empty when the file was read to its end; otherwise the reader's last
+    /// message (without its "Error: " label), or "not a TAVO data file (no
+    /// header line of a known form)".
+    std::string error;
 
     std::size_t samples_per_channel() const { return records * length; }
     /// Nominal duration records x length / frequency in seconds; negative when
@@ -59,11 +65,14 @@ struct FileReport {
 
 /// Reads the file at path with the reader library's record stream (look-ahead
 /// on, new-style records, no date required in the path) and returns its
-/// report.  Never ends the process: the library's fatal exits are caught for
-/// the duration of the call and their last message becomes `error`; a text
+/// report.  A file whose header line matches no form (and that is not an
+/// old-style file) is not read past its header.  Never ends the process: a
+/// fatal error of the library ends only this survey, its message is written
+/// to standard error (where the library used to print it) and its last line
+/// becomes `error`; the first text
 /// record the reader could not parse also sets `error` (and reading goes on
-/// as far as the reader goes).  The library's own messages still appear on
-/// standard error.
+/// as far as the reader goes).  The library's own lines appear on standard
+/// error as it prints them.
 FileReport survey_file(const std::string& path);
 
 /// Midnight UTC (seconds since the epoch) of the date token of a form-3

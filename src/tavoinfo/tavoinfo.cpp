@@ -1,55 +1,90 @@
 // tavoinfo: reports what TAVO data files hold: kind, header fields, record
 // count, first and last record times, duration and time gaps.
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <iostream>
 #include <vector>
 
-#include "survey.h"
-#include "libkemra.h"
+#include <kemra/libkemra.h>
+
+#include "cli.h"
+#include "command_line.h"
+#include "plot.h"
 #include "report.h"
-#include "versions.h"
-#include "zeltra.h"
+#include "survey.h"
 
 namespace {
 
 void usage()
 {
-    std::printf("Usage: tavoinfo [--json] <file>...\n"
+    std::printf("Usage: tavoinfo [--json] [--plot OUT.png [--plot-size WxH] [--audio \"OPTIONS\"]] <file>...\n"
                 "Reports what each TAVO data file holds: kind, header line, station,\n"
                 "sampling frequency, gain, record length, time words, records, samples,\n"
                 "first and last record times, nominal duration and time gaps.\n"
                 "\t--json      one JSON document for all files\n"
+                "\t--plot OUT.png  also draw the files, one after the other, as one picture:\n"
+                "\t            waveform and spectrogram per channel on a station-time axis\n"
+                "\t--plot-size WxH  picture size in pixels (default 1600x900)\n"
+                "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
+                "\t            would make with these options\n"
                 "\t--version   program and library versions\n"
                 "\t--help      this text\n"
                 "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-std::vector<std::string> file_arguments(int argc, char** argv)
+// Reads --plot, --plot-size and --audio.  Returns false after printing the
+// error when one is malformed or comes without --plot.
+bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& options)
 {
-    std::vector<std::string> files;
-    for (int i = get_first_unused(argc, argv, 1); i != 0; i = get_first_unused(argc, argv, i + 1))
-        files.push_back(argv[i]);
-    return files;
+    char* output = nullptr;
+    char* size = nullptr;
+    char* audio = nullptr;
+    wanted = get_option_string(argc, argv, "plot", &output) != 0;
+    const bool sized = get_option_string(argc, argv, "plot-size", &size) != 0;
+    options.sound_axis = get_option_string(argc, argv, "audio", &audio) != 0;
+    std::string why;
+    for (const char* bare : {"plot", "plot-size", "audio"})
+        if (get_option(argc, argv, bare, 1, 0) != 0)
+            why = std::string("--") + bare + " needs a value";
+    if (why.empty() && (sized || options.sound_axis) && !wanted)
+        why = "--plot-size and --audio go with --plot";
+    if (why.empty() && wanted && *output == '\0')
+        why = "--plot needs a file name";
+    if (why.empty() && sized)
+        tavoinfo::parse_plot_size(size, options.width, options.height, why);
+    if (why.empty() && options.sound_axis && !tavoinfo::parse_sound_options(audio, options.sound, why))
+        why = "--audio: " + why;
+    if (!why.empty()) {
+        std::fprintf(stderr, "Error: %s\n", why.c_str());
+        return false;
+    }
+    if (wanted)
+        options.output = output;
+    if (options.sound_axis)
+        options.sound_text = audio;
+    return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
-    int help = get_option(argc, argv, "help", 1, 0);
-    help = get_option(argc, argv, "h", help + 1, help);
-    help = get_option(argc, argv, "?", help + 1, help);
-    if (help != 0 || argc == 1) {
+    // Every time is shown in UTC; setting it here keeps the reader library
+    // from switching (and announcing the switch) itself.
+    setenv("TZ", "UTC", 1);
+    tzset();
+    if (tavo_cli::wants_help(argc, argv)) {
         usage();
         return 0;
     }
-    if (get_option(argc, argv, "version", 1, 0)) {
-        print_versions("tavoinfo", TAVO2WAV_VERSION);
+    if (tavo_cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
-    }
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
-    const std::vector<std::string> files = file_arguments(argc, argv);
+    bool plot = false;
+    tavoinfo::PlotOptions plot_with;
+    if (!plot_options(argc, argv, plot, plot_with))
+        return 1;
+    const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
     if (files.empty()) {
         std::fprintf(stderr, "Error: No files given\n\n");
         usage();
@@ -72,5 +107,20 @@ int main(int argc, char** argv)
     if (json)
         tavoinfo::print_json(std::cout, reports);
     std::cout.flush();
-    return std::cout.good() ? status : 1;
+    if (!std::cout.good())
+        return 1;
+    // A picture only of files that were read to their end.
+    std::string why;
+    if (plot && status == 0 && !tavoinfo::draw_plot(reports, plot_with, why)) {
+        std::fprintf(stderr, "Error: %s\n", why.c_str());
+        return 1;
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

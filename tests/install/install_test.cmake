@@ -26,7 +26,7 @@ run_checked("cmake --install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix
 
 foreach(f
     ${BINDIR}/tavo2wav ${BINDIR}/tavoinfo
-    ${INCLUDEDIR}/zeltra.h ${INCLUDEDIR}/libkemra.h
+    ${INCLUDEDIR}/zeltra/zeltra.h ${INCLUDEDIR}/kemra/libkemra.h
     ${LIBDIR}/cmake/tavo2wav/tavo2wavConfig.cmake
     ${LIBDIR}/cmake/tavo2wav/tavo2wavConfigVersion.cmake
     ${LIBDIR}/pkgconfig/libzeltra.pc ${LIBDIR}/pkgconfig/libkemra.pc

@@ -10,7 +10,7 @@
 #include <regex>
 #include <set>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 #include "run_process.h"
 #include "stages.h"
 #include "tavo_writer.h"
@@ -225,8 +225,33 @@ std::vector<Case> command_lines() {
          three(768, {}, 22050, "def")},
         {"LogsTheQuotedCommandLine", {{"my file.dat", NO_RECORDS.second}},
          {"-u", "0", "my file.dat", "", "a,b", "--t=a \"b\""}, 0, M + SCALED + FILTERING,
-         opened("my file.dat"), three(0, {}, 4000, "abc", "y file"), true, BIN,
+         "Unknown option: --t=a \"b\"\n" + opened("my file.dat"), three(0, {}, 4000, "abc", "y file"), true, BIN,
          "T " + BIN + " -u 0 \"my file.dat\"  \"a,b\" --t=\"a \\\"b\\\"\"\n"},
+        // A long-form argument no option took is reported after the
+        // scanner's own unknown options and is never a file, even with -c.
+        {"UnconsumedLongOptionsReported", {x}, {"-c", "-q", "--upsample=50", X, "--u=2", "---x=1"}, 0,
+         C + SCALED + "Resampling 2 ...done\n" + FILTERING,
+         "Unknown option: -q\nUnknown option: --upsample=50\nUnknown option: ---x=1\n" + opened(X), three(256)},
+        {"UnconsumedLongOptionIsNoFile", {}, {"--upsample=50"}, 1, M + usage(),
+         "Unknown option: --upsample=50\n" + NO_FILES},
+        // Values of -u, -r and -z must be whole numbers: the first bad one in
+        // command-line order is refused before anything is logged or printed.
+        {"WordAsNumberRefused", {x}, {"-u", "abc", X}, 1, "", "Error: -u needs a whole number, not \"abc\"\n", {},
+         false},
+        {"FirstBadValueInLineOrder", {x}, {"-z=0x", "--r", "44.1k", "-u", "5x", X}, 1, "",
+         "Error: -z needs a whole number, not \"0x\"\n", {}, false},
+        {"EmptyValueRefused", {x}, {X, "-r="}, 1, "", "Error: -r needs a whole number, not \"\"\n", {}, false},
+        // --threads changes how the work is shared, never what is written.
+        {"ThreadsOneConverts", {x}, {"--threads", "1", X}, 0, M + DEFAULTS, opened(X), ABC},
+        {"ThreadsManyConvert", {x}, {"--threads=256", X}, 0, M + DEFAULTS, opened(X), ABC},
+        {"ThreadsWordRefused", {x}, {"--threads", "two", X}, 1, "",
+         "Error: --threads needs a whole number from 0 to 256, not \"two\"\n", {}, false},
+        {"ThreadsNegativeRefused", {x}, {"--threads=-1", X}, 1, "",
+         "Error: --threads needs a whole number from 0 to 256, not \"-1\"\n", {}, false},
+        {"ThreadsTooManyRefused", {x}, {"--threads", "257", X}, 1, "",
+         "Error: --threads needs a whole number from 0 to 256, not \"257\"\n", {}, false},
+        {"SignedOctalAndHexAccepted", {x}, {"-u", "+010", "-r=0X1", "-z", "-0", X}, 0,
+         start("mono", "44100") + SCALED + "Resampling 8 ...done\n" + FILTERING, opened(X), three(1024, {}, 44100)},
         {"NameAfterLastBackslash", {}, {"-h"}, 0, usage("t2w.exe"), "", {}, false, "C:\\b/x\\t2w.exe"},
         {"BareName", {}, {}, 0, usage("t2w"), "", {}, false, "t2w"},
         // -where is asked right after the help options.

@@ -2,6 +2,9 @@
 // against it sample for sample.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include <algorithm>
 #include <random>
 
@@ -56,24 +59,36 @@ Samples square(size_t period, int lo = 0, int hi = 0) {
     return s;
 }
 
-using StreamCase = std::tuple<Samples, size_t, FilterKernel>;
+struct Signal {
+    const char *name;
+    Samples samples;
+};
+
+using StreamCase = std::tuple<Signal, size_t, FilterKernel>;
 
 class FastStream : public testing::TestWithParam<StreamCase> {};
 
 TEST_P(FastStream, EqualsReferenceInAnyChunking) {
-    const auto &[in, chunk, kernel] = GetParam();
+    const auto &[signal, chunk, kernel] = GetParam();
     if (!filter_kernel_supported(kernel))
         GTEST_SKIP() << "processor lacks this kernel";
-    EXPECT_EQ(stream_run(in, chunk, kernel), reference_run(in));
+    EXPECT_EQ(stream_run(signal.samples, chunk, kernel), reference_run(signal.samples));
 }
 
 // Noise, full-scale squares that clip, a fast square and a constant.
 INSTANTIATE_TEST_SUITE_P(Signals, FastStream,
-                         testing::Combine(testing::Values(square(0), square(300, -32768, 32767),
-                                                          square(64, -32768, 32767),
-                                                          square(6, -32767, 32767), square(2, 1000, 1000)),
+                         testing::Combine(testing::Values(Signal{"Noise", square(0)},
+                                                          Signal{"ClippingSquare300", square(300, -32768, 32767)},
+                                                          Signal{"ClippingSquare64", square(64, -32768, 32767)},
+                                                          Signal{"FastSquare6", square(6, -32767, 32767)},
+                                                          Signal{"Constant", square(2, 1000, 1000)}),
                                           testing::Values<size_t>(1, 3, 1000, 2049, 1 << 20),
-                                          testing::ValuesIn(KERNELS)));
+                                          testing::ValuesIn(KERNELS)),
+                         [](const testing::TestParamInfo<StreamCase> &i) {
+                             return std::string(std::get<0>(i.param).name) + "InChunksOf" +
+                                    std::to_string(std::get<1>(i.param)) +
+                                    filter_kernel_name(std::get<2>(i.param));
+                         });
 
 // The impulse at the centre tap's input; whether the dropped taps' inputs
 // are filled to push the sum across; the output when the centre tap meets
@@ -111,6 +126,12 @@ INSTANTIATE_TEST_SUITE_P(
                                      Boundary(3, false, 2, 1), Boundary(-1, false, 0, 0),
                                      Boundary(-3, false, -1, 1), Boundary(1, true, 0, 1),
                                      Boundary(-3, true, 0, 1)),
-                     testing::ValuesIn(KERNELS)));
+                     testing::ValuesIn(KERNELS)),
+    [](const testing::TestParamInfo<std::tuple<Boundary, FilterKernel>> &i) {
+        const int amplitude = std::get<0>(std::get<0>(i.param));
+        const bool dropped_taps = std::get<1>(std::get<0>(i.param));
+        return "Impulse" + std::string(amplitude < 0 ? "Minus" : "") + std::to_string(std::abs(amplitude)) +
+               (dropped_taps ? "DroppedTapsFull" : "") + filter_kernel_name(std::get<1>(i.param));
+    });
 
 }  // namespace

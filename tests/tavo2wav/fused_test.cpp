@@ -63,9 +63,68 @@ TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
     EXPECT_TRUE(convert(fused_dir.path(), input, false) == ref);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryLayoutFactorAndStage, FusedConversion,
+// Inputs that span many chunks, so that chunks written in the wrong order
+// or rendered from the wrong place would show: record count, record
+// length, resampling factor, filter.
+struct Long {
+    const char *name;
+    int records;
+    std::size_t length;
+    int u;
+    bool filter;
+};
+
+class LongFusedConversion : public testing::TestWithParam<Long> {};
+
+// Records of `length` samples stepping by 1000 from record to record, with
+// a square wave on channel 0 so that every chunk differs from its
+// neighbours.
+tavo_test::Recording long_recording(int records, std::size_t length) {
+    tavo_test::Recording rec{tavo_test::form3_header('S', static_cast<int>(length), "18.0", 1, 'k'),
+                             true, length, {}};
+    for (int r = 0; r < records; r++) {
+        const long t = r * static_cast<long>(length) / 18;
+        rec.records.push_back(tavo_test::make_record(length, 480 + t / 60, t % 60, r % 30));
+        for (size_t j = 0; j < length; j++)
+            rec.records[r].channels[0][j] = (j / 37 + r) % 2 ? 3000 : -3000;
+    }
+    return rec;
+}
+
+TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
+    const Long p = GetParam();
+    stereo = MONO;
+    upsample = p.u;
+    remove_offset = 1;
+    need_filter = p.filter;
+    tavo_test::TempDir input_dir, ref_dir, fused_dir;
+    const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
+    tavo_test::write_binary(input, long_recording(p.records, p.length));
+    const auto ref = convert(ref_dir.path(), input, true);
+    EXPECT_EQ(ref.size(), 5u);
+    EXPECT_TRUE(convert(fused_dir.path(), input, false) == ref);
+}
+
+// 1500 x 512 samples at U = 7 make 5376000 frames (21 chunks); 128 samples
+// at U = 44100 make 5644800 (22 chunks).
+INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
+                         testing::Values(Long{"U7Filtered", 1500, 512, 7, true},
+                                         Long{"U7Unfiltered", 1500, 512, 7, false},
+                                         Long{"U44100Filtered", 1, 128, 44100, true},
+                                         Long{"U44100Unfiltered", 1, 128, 44100, false}),
+                         [](const testing::TestParamInfo<Long> &info) { return std::string(info.param.name); });
+
+// "StereoFactor4MeanRemovedUnfiltered" and so on.
+std::string row_name(const testing::TestParamInfo<std::tuple<wave_t, int, bool, bool>> &i) {
+    const char *layouts[] = {"Mono", "Stereo", "SixChannel"};
+    return layouts[std::get<0>(i.param)] + std::string("Factor") + std::to_string(std::get<1>(i.param)) +
+           (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") + (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, FusedConversion,
                          testing::Combine(testing::Values(MONO, STEREO, SIX_CHANNEL),
                                           testing::Values(0, 1, 4, 50), testing::Bool(),
-                                          testing::Bool()));
+                                          testing::Bool()),
+                         row_name);
 
 }  // namespace

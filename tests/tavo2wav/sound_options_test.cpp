@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "libkemra.h"
+#include <kemra/libkemra.h>
 
 #include <cmath>
 #include <string>

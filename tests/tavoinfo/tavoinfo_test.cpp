@@ -99,28 +99,48 @@ INSTANTIATE_TEST_SUITE_P(
         // record, read whole before the read that failed, counts.
         FileCase{"TruncatedRecord", -1, 'b', S512, {{0, 0}, {0, 28}, {0, 56}}, 512, 700,
                  "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:28Z, 0 gaps, "
-                 "Error: D/k4031516.dat: file ends inside a record"},
+                 "D/k4031516.dat: file ends inside a record"},
+        // Not TAVO data: no header line at all, and a line the length rule
+        // accepts but no form does.  Nothing is read past it.
+        FileCase{"NoHeaderLine", -1, 'b', "# notes", {{0, 0}}, 128, 0,
+                 " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
+        FileCase{"HeaderOfNoForm", -1, 'b', "!S 512 notes", {{0, 0}, {0, 28}}, 512, 0,
+                 " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
+        // A damaged record after a gap: the report names the damage, not the
+        // gap summary the reader prints after it.
+        FileCase{"TruncatedAfterGap", -1, 'b', S512, {{0, 0}, {5, 0}, {5, 28}}, 512, 700,
+                 "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:05:00Z, 1 gaps "
+                 "[2014-03-15T08:00:28.444Z 271.556], D/k4031516.dat: file ends inside a record"},
         FileCase{"TextValueMissing", -1, 't', form3_header('S', 128, "18", 2, 'k'), {{0, 0}, {0, 7}, {0, 14}}, 128, 100,
                  "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read value 110 of line: "
                  "0 14 2152 2153 2154 2155 2156 2157 2158 2159 2160 2161 2162 ..."}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
 // Date tokens of header lines: midnight UTC of the day, -1 when there is none.
-class HeaderDate : public ::testing::TestWithParam<std::pair<std::string, long long>> {};
+struct DateCase {
+    const char* name;
+    const char* header;
+    long long midnight;
+};
+
+class HeaderDate : public ::testing::TestWithParam<DateCase> {};
 
 TEST_P(HeaderDate, GivesMidnightOfTheDay)
 {
     long long midnight = 0;
-    const bool found = tavoinfo::header_date(GetParam().first, midnight);
-    EXPECT_EQ(found ? midnight : -1, GetParam().second);
+    const bool found = tavoinfo::header_date(GetParam().header, midnight);
+    EXPECT_EQ(found ? midnight : -1, GetParam().midnight);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Tokens, HeaderDate,
-    ::testing::Values(std::make_pair("! date: 2014/03/15 time: 08", 1394841600LL),
-                      std::make_pair("! date: 20140315", 1394841600LL), std::make_pair("! date: 1969-12-31", -86400LL),
-                      std::make_pair("! date: 2014-13-15", -1LL), std::make_pair("! date: 2014-03-15x", -1LL),
-                      std::make_pair("! date: 2014-03/15", -1LL)));
+    ::testing::Values(DateCase{"Slashes", "! date: 2014/03/15 time: 08", 1394841600LL},
+                      DateCase{"Compact", "! date: 20140315", 1394841600LL},
+                      DateCase{"BeforeTheEpoch", "! date: 1969-12-31", -86400LL},
+                      DateCase{"MonthThirteen", "! date: 2014-13-15", -1LL},
+                      DateCase{"TrailingLetter", "! date: 2014-03-15x", -1LL},
+                      DateCase{"MixedSeparators", "! date: 2014-03/15", -1LL}),
+    [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
 
 namespace {
 
@@ -160,9 +180,13 @@ TEST(TavoinfoCli, ReportsEachFileAndEndsWithStatusOneAfterADamagedOne)
 {
     const Workdir w;
     write_bytes(w.dir.file("short.dat"), "!Tidserier 18 2\r");
-    const Outcome r = w.run({TAVOINFO_PATH, "-x", "short.dat", "none.dat", GOOD});
+    // A text of 2000 bytes, whose first line reads as a binary file with no header line.
+    write_bytes(w.dir.file("notes.txt"), "# Notes\n" + std::string(1991, '-') + "\n");
+    // Under another time zone every time still reads in UTC, and nothing announces a switch.
+    const Outcome r = w.run({"env", "TZ=XYZ-3", TAVOINFO_PATH, "-x", "short.dat", "notes.txt", "none.dat", GOOD});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "file: short.dat\nerror: Error: short.dat: file too short to be a data file\n\n"
+    EXPECT_EQ(r.out, "file: short.dat\nerror: short.dat: file too short to be a data file\n\n"
+                     "file: notes.txt\nerror: not a TAVO data file (no header line of a known form)\n\n"
                      "file: none.dat\nerror: Can't open none.dat\n\n"
                      "file: 2014/03/20140315/k4031516.dat.gz\nkind: binary, gzip\n"
                      "header: !S512Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 time: 08:00:00\n"
@@ -173,6 +197,11 @@ TEST(TavoinfoCli, ReportsEachFileAndEndsWithStatusOneAfterADamagedOne)
     // The unknown option is reported; the reader library's own lines stay on standard error.
     EXPECT_EQ(r.err.substr(0, 19), "Unknown option: -x\n");
     EXPECT_NE(r.err.find("File: " + GOOD + " Type:binary\n"), std::string::npos);
+    EXPECT_EQ(r.err.find("WARNING: setting TZ=UTC"), std::string::npos);
+    // Only GOOD's one gap is announced; notes.txt is not read as records.
+    const std::size_t gap = r.err.find("TIMEGAP in data\n");
+    EXPECT_GT(gap, r.err.find("File: " + GOOD));
+    EXPECT_EQ(r.err.rfind("TIMEGAP"), gap);
 }
 
 TEST(TavoinfoCli, JsonReadsBackWithPython)
@@ -237,5 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"AmongOptions", {TAVO2WAV_PATH, "-s", GOOD, "-version", "-r", "1"}, {0, "tavo2wav" + LIBRARIES, ""}},
         RunCase{"HelpFirst", {TAVO2WAV_PATH, "--version", "-h"}, {0, "libkemra Version 0.52 ", ""}},
         RunCase{"Tavoinfo", {TAVOINFO_PATH, GOOD, "--version"}, {0, "tavoinfo" + LIBRARIES, ""}},
-        RunCase{"NoFiles", {TAVOINFO_PATH, "--json"}, {1, "Usage: tavoinfo ", "Error: No files given\n\n"}}),
+        RunCase{"NoFiles", {TAVOINFO_PATH, "--json"}, {1, "Usage: tavoinfo ", "Error: No files given\n\n"}},
+        // A mistyped long option is reported, not dropped, and is no file.
+        RunCase{"MistypedLongOption", {TAVOINFO_PATH, "-q", "--jsn"}, {1, "Usage: tavoinfo ",
+                "Unknown option: -q\nUnknown option: --jsn\nError: No files given\n\n"}}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });

@@ -4,17 +4,19 @@
 #include <cstdio>
 #include <memory>
 
-#include <libkemra.h>
-#include <zeltra.h>
+#include <kemra/libkemra.h>
+#include <zeltra/zeltra.h>
 
 int main(int argc, char** argv)
 {
     char drive[256], dir[256], name[256], ext[256];
     if (argc != 2 || explode_path(argv[1], drive, dir, name, ext) != 0)
         return 2;
-    std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::detect(argv[1], true, Zeltra::ZELTRA::FT_NEW, false));
+    // A damaged or missing file ends the program with the library's message.
+    std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::exit_on_error(
+        [&] { return Zeltra::detect(argv[1], true, Zeltra::ZELTRA::FT_NEW, false); }));
     unsigned long records = 0;
-    while (reader->getdata() != -1)
+    while (Zeltra::exit_on_error([&] { return reader->getdata(); }) != -1)
         ++records;
     std::printf("%s %s records=%lu length=%zu station=%c\n", name, reader->type(), records,
                 reader->get_length(), reader->get_station());

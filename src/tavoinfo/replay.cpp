@@ -1,0 +1,110 @@
+// tavoinfo --plot: the drawing pass over the record stream.
+#include "replay.h"
+
+#include <cmath>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include <zeltra/zeltra.h>
+
+namespace tavoinfo {
+
+namespace {
+
+// For the lifetime of the object what the reader writes to std::cerr (the
+// lines the survey has shown already) is kept out of sight.
+class MutedReader {
+public:
+    MutedReader() : saved_(std::cerr.rdbuf(kept_.rdbuf())) {}
+    ~MutedReader() { std::cerr.rdbuf(saved_); }
+    MutedReader(const MutedReader&) = delete;
+    MutedReader& operator=(const MutedReader&) = delete;
+
+private:
+    std::ostringstream kept_;
+    std::streambuf* saved_;
+};
+
+// The last non-empty line of a message.
+std::string last_line(const std::string& text)
+{
+    std::istringstream in(text);
+    std::string line, last;
+    while (std::getline(in, line))
+        if (!line.empty())
+            last = line;
+    return last;
+}
+
+// The reader's gap rule between the stamps of consecutive records.
+bool is_gap(std::time_t before, std::time_t after, std::size_t length, double frequency)
+{
+    std::time_t diff = after - before;
+    if (diff < -86000)
+        diff += Zeltra::ZELTRA::SECS_PER_DAY;
+    return std::fabs(static_cast<double>(diff)) > static_cast<double>(length) / frequency + 2.0;
+}
+
+// Replays one file; returns false when it no longer matches its survey.
+bool replay_file(std::size_t index, const FileReport& report, const FileRuns& runs, bool split_at_gaps,
+                 RecordSink& sink)
+{
+    std::unique_ptr<Zeltra::ZELTRA> reader(
+        Zeltra::detect(report.path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+    const std::size_t length = reader->get_length();
+    const double frequency = reader->get_frequency();
+    if (length != report.length || frequency != report.frequency)
+        return false;
+    unsigned long records = 0;
+    std::size_t run = 0;
+    std::time_t previous = 0;
+    while (reader->getdata() != -1) {
+        if (++records > report.records)
+            return false;
+        const std::time_t stamp = reader->get_tavotime(0);
+        if (records == 1) {
+            sink.run_begins(index, runs.run_starts.at(0), runs.run_ends.at(0));
+        } else if (split_at_gaps && is_gap(previous, stamp, length, frequency)) {
+            if (++run >= runs.run_starts.size())
+                return false;
+            sink.run_ends();
+            sink.run_begins(index, runs.run_starts[run], runs.run_ends[run]);
+        }
+        previous = stamp;
+        const double* samples[3] = {reader->current[0].data(), reader->current[1].data(),
+                                    reader->current[2].data()};
+        sink.record(samples, length);
+    }
+    if (records > 0)
+        sink.run_ends();
+    return records == report.records && (!split_at_gaps || run + 1 == runs.run_starts.size());
+}
+
+}  // namespace
+
+bool replay(const std::vector<FileReport>& reports, const Timeline& timeline, RecordSink& sink,
+            std::string& why)
+{
+    const bool split_at_gaps = timeline.clock != AxisClock::Elapsed;
+    for (std::size_t i = 0; i < reports.size() && i < timeline.files.size(); ++i) {
+        if (reports[i].records == 0)
+            continue;
+        const MutedReader muted;
+        bool same = false;
+        try {
+            same = replay_file(i, reports[i], timeline.files[i], split_at_gaps, sink);
+        } catch (const Zeltra::Error& e) {
+            why = reports[i].path + ": " + last_line(e.message());
+            return false;
+        }
+        if (!same) {
+            why = reports[i].path + ": the file changed while it was being drawn";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tavoinfo

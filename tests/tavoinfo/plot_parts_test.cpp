@@ -1,0 +1,322 @@
+// The pieces of tavoinfo --plot on data made in code: tick choice and labels
+// of both axes, the layout of files and gaps on one axis, the column
+// reduction (envelope and spectra), and the option readers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "columns.h"
+#include "plot.h"
+#include "sound_axis.h"
+#include "time_ticks.h"
+#include "timeline.h"
+
+using namespace tavoinfo;
+
+namespace {
+
+// 2014-03-15T00:00:00Z
+const double MARCH_15 = 1394841600;
+
+// Ticks as "label[day]" words.
+std::string tick_text(const std::vector<Tick>& ticks)
+{
+    std::string s;
+    for (const Tick& t : ticks)
+        s += (s.empty() ? "" : " ") + t.label + (t.day.empty() ? "" : "[" + t.day + "]");
+    return s;
+}
+
+struct TickCase {
+    const char* name;
+    double from, to, pixels_per_second, spacing;
+    AxisClock clock;  // Elapsed stands for the sound axis here
+    const char* want;
+};
+
+void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
+
+class AxisTicks : public ::testing::TestWithParam<TickCase> {};
+
+}  // namespace
+
+TEST_P(AxisTicks, StandAtRoundTimesFarEnoughApart)
+{
+    const TickCase& c = GetParam();
+    const std::vector<Tick> ticks = c.clock == AxisClock::Elapsed
+                                        ? sound_ticks(c.from, c.to, c.pixels_per_second, c.spacing)
+                                        : time_ticks(c.from, c.to, c.pixels_per_second, c.spacing, c.clock);
+    EXPECT_EQ(tick_text(ticks), c.want);
+    for (std::size_t i = 1; i < ticks.size(); ++i)
+        EXPECT_GE((ticks[i].at - ticks[i - 1].at) * c.pixels_per_second, c.spacing);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Axes, AxisTicks,
+    ::testing::Values(
+        // Three hours over 1429 pixels: 10 min would be 79 px, 15 min is 119 px.
+        TickCase{"QuarterHours", MARCH_15 + 8 * 3600, MARCH_15 + 11 * 3600 + 8, 1429.0 / 10808, 100, AxisClock::Utc,
+                 "08:00[2014-03-15] 08:15 08:30 08:45 09:00 09:15 09:30 09:45 10:00 10:15 10:30 10:45 11:00"},
+        TickCase{"MidnightNamesTheNewDay", MARCH_15 + 22 * 3600 - 1, MARCH_15 + 26 * 3600, 0.03, 100, AxisClock::Utc,
+                 "22:00[2014-03-15] 23:00 00:00[2014-03-16] 01:00 02:00"},
+        TickCase{"DayStepsAcrossFebruary", MARCH_15 - 16 * 86400, MARCH_15 - 14 * 86400, 100.0 / 86400, 90,
+                 AxisClock::Utc, "2014-02-27 2014-02-28 2014-03-01"},
+        TickCase{"BeforeTheEpoch", -90, 30, 1, 50, AxisClock::Utc, "23:59[1969-12-31] 00:00[1970-01-01]"},
+        TickCase{"TenthsOfASecond", 0.95, 1.6, 200, 50, AxisClock::DayTime, "00:00:01.0 00:00:01.5"},
+        TickCase{"RecordingDayHasNoName", 23 * 3600, 25 * 3600, 0.05, 100, AxisClock::DayTime,
+                 "23:00 00:00[day 1] 01:00"},
+        TickCase{"EmptyRange", 10, 5, 1, 10, AxisClock::Utc, ""},
+        TickCase{"SoundMinutes", 0, 1200, 1.0, 100, AxisClock::Elapsed, "0:00 2:00 4:00 6:00 8:00 10:00 12:00 14:00 "
+                                                                         "16:00 18:00 20:00"},
+        TickCase{"SoundHours", 0, 7200, 0.05, 100, AxisClock::Elapsed, "0:00:00 1:00:00 2:00:00"},
+        TickCase{"SoundHundredths", 0, 0.05, 2000, 30, AxisClock::Elapsed, "0:00.00 0:00.02 0:00.04"}),
+    [](const ::testing::TestParamInfo<TickCase>& info) { return std::string(info.param.name); });
+
+TEST(DayName, GivesTheUtcDateOrTheDayNumber)
+{
+    EXPECT_EQ(day_name(16144, AxisClock::Utc), "2014-03-15");
+    EXPECT_EQ(day_name(16145, AxisClock::Utc), "2014-03-16");  // an odd day, too
+    EXPECT_EQ(day_name(-1, AxisClock::Utc), "1969-12-31");
+    EXPECT_EQ(day_name(11016, AxisClock::Utc), "2000-02-29");
+    EXPECT_EQ(day_name(2, AxisClock::DayTime), "day 2");
+}
+
+TEST(ShortDuration, PicksTheUnitByLength)
+{
+    EXPECT_EQ(short_duration(0.85), "850 ms");
+    EXPECT_EQ(short_duration(33.556), "33.6 s");
+    EXPECT_EQ(short_duration(-146.444), "-2.4 min");
+    EXPECT_EQ(short_duration(7200), "2.0 h");
+    EXPECT_EQ(short_duration(3 * 86400), "3.0 d");
+}
+
+namespace {
+
+// A surveyed file made by hand: records of 512 at 16 Hz (32 s each).
+FileReport report(const char* path, double first, unsigned long records, std::vector<Gap> gaps,
+                  TimeWords words = TimeWords::MinutesSeconds, double frequency = 16)
+{
+    FileReport r;
+    r.path = path;
+    r.opened = true;
+    r.frequency = frequency;
+    r.length = 512;
+    r.time_words = words;
+    r.has_date = true;
+    r.records = records;
+    r.first = first;
+    r.gaps = gaps;
+    r.time_gaps = static_cast<int>(gaps.size());
+    // Records after the gaps follow at 32 s; the last stamp follows from them.
+    double t = first + 32.0 * static_cast<double>(records - 1);
+    for (const Gap& g : gaps)
+        t += g.seconds;
+    r.last = t;
+    return r;
+}
+
+// The timeline on one line: clock, span, run starts per file, gaps (with
+// "f" for between files) and steps back, times relative to 0.
+std::string digest(const Timeline& t)
+{
+    std::ostringstream o;
+    o << static_cast<int>(t.clock) << " " << t.start << ".." << t.end << " runs";
+    for (const FileRuns& f : t.files) {
+        o << " [";
+        for (double s : f.run_starts)
+            o << " " << s;
+        o << " ]";
+    }
+    for (const ShadedGap& g : t.gaps)
+        o << " gap " << g.start << "+" << g.seconds << (g.between_files ? "f" : "");
+    for (const StepBack& s : t.steps)
+        o << " back " << s.at << "-" << s.seconds;
+    return o.str();
+}
+
+struct LayoutCase {
+    const char* name;
+    std::vector<FileReport> reports;
+    const char* want;  // digest, or "refused: <why>"
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+
+class Layout : public ::testing::TestWithParam<LayoutCase> {};
+
+}  // namespace
+
+TEST_P(Layout, PlacesRunsAndGapsAsTheSurveysSay)
+{
+    Timeline t;
+    std::string why;
+    const bool ok = lay_out(GetParam().reports, t, why);
+    EXPECT_EQ(ok ? digest(t) : "refused: " + why, GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Layout,
+    ::testing::Values(
+        // Three records, a gap of 100 s after the second: run two starts at 64 + 100.
+        LayoutCase{"GapInsideAFile", {report("a", 0, 3, {{64, 100}})}, "0 0..196 runs [ 0 164 ] gap 64+100"},
+        LayoutCase{"HoleBetweenFiles", {report("a", 0, 2, {}), report("b", 1000, 1, {})},
+                   "0 0..1032 runs [ 0 ] [ 1000 ] gap 64+936f"},
+        // A hole within the 2 s allowance is clock jitter: no gap.
+        LayoutCase{"JitterBetweenFiles", {report("a", 0, 2, {}), report("b", 65.5, 1, {})},
+                   "0 0..97.5 runs [ 0 ] [ 65.5 ]"},
+        LayoutCase{"LaterFileStartsEarlier", {report("a", 1000, 2, {}), report("b", 0, 1, {})},
+                   "0 1000..1096 runs [ 1000 ] [ 1064 ] back 1064-1064"},
+        // Stamps step back by 200 s inside a file: the run after it follows
+        // the data before it, and later stamps move by the same amount.
+        LayoutCase{"StampsStepBack", {report("a", 0, 4, {{64, -200}, {-104, 100}})},
+                   "0 0..228 runs [ 0 64 196 ] gap 96+100 back 64-200"},
+        LayoutCase{"OldStyleFilesFollowEachOther",
+                   {report("a", 0, 2, {}, TimeWords::None), report("b", 500, 1, {})}, "2 0..96 runs [ 0 ] [ 64 ]"},
+        LayoutCase{"EmptyFileIsSkipped", {report("a", 0, 0, {}), report("b", 500, 1, {})},
+                   "0 500..532 runs [ ] [ 500 ]"},
+        LayoutCase{"NothingToDraw", {report("a", 0, 0, {})}, "refused: no file holds a record"},
+        LayoutCase{"FrequenciesDiffer", {report("a", 0, 1, {}), report("b", 500, 1, {}, TimeWords::UnixTime, 18)},
+                   "refused: b: sampling frequency 18 Hz differs from the 16 Hz of the files before it"},
+        LayoutCase{"FrequencyOutOfRange", {report("a", 0, 1, {}, TimeWords::UnixTime, 1e9)},
+                   "refused: a: sampling frequency 1e+09 Hz is outside 0.001 to 100000 Hz"}),
+    [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Runs of a 2 Hz sine of amplitude 1000 at 16 Hz (exactly bin 32 of the
+// 256-sample window) pushed in pieces of `piece` samples.
+struct ToneCase {
+    const char* name;
+    std::size_t samples, piece, hop;
+    int columns;
+};
+
+void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.name; }
+
+class ToneColumns : public ::testing::TestWithParam<ToneCase> {};
+
+}  // namespace
+
+TEST_P(ToneColumns, PeakAtTheToneInEveryColumnAndEnvelopeAtItsAmplitude)
+{
+    const ToneCase& c = GetParam();
+    const double seconds = static_cast<double>(c.samples) / 16;
+    ChannelColumns cols(ColumnGrid{c.columns, 100, 100 + seconds}, 16, c.hop);
+    std::vector<double> x(c.samples);
+    for (std::size_t i = 0; i < c.samples; ++i)
+        x[i] = 1000 * std::sin(2 * 3.14159265358979 * 2 * static_cast<double>(i) / 16 + 0.3);
+    cols.begin_run(100, 100 + seconds);
+    for (std::size_t i = 0; i < c.samples; i += c.piece)
+        cols.push(&x[i], std::min(c.piece, c.samples - i));
+    cols.end_run();
+    for (int col = 0; col < c.columns; ++col) {
+        ASSERT_TRUE(cols.filled(col)) << col;
+        const std::vector<double> p = cols.power(col);
+        ASSERT_EQ(p.size(), ChannelColumns::bins());
+        EXPECT_EQ(std::max_element(p.begin(), p.end()) - p.begin(), 32) << col;
+        // A column that holds a whole period reaches both peaks.
+        if (c.samples / static_cast<std::size_t>(c.columns) >= 8) {
+            EXPECT_GT(cols.high(col), 900) << col;
+            EXPECT_LT(cols.low(col), -900) << col;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ToneColumns,
+    ::testing::Values(ToneCase{"ManyWindowsPerColumn", 16000, 512, 128, 10},
+                      ToneCase{"ManyColumnsPerWindow", 2048, 512, 1, 600},
+                      ToneCase{"OddPiecesAndHop", 5000, 37, 97, 50},
+                      // Fewer samples than a window: one zero-padded window.
+                      ToneCase{"RunShorterThanAWindow", 200, 64, 64, 5}),
+    [](const ::testing::TestParamInfo<ToneCase>& info) { return std::string(info.param.name); });
+
+TEST(ChannelColumnsTest, ConstantRunHasNoPowerAndUntouchedColumnsStayEmpty)
+{
+    ChannelColumns cols(ColumnGrid{4, 0, 100}, 16, 64);
+    const std::vector<double> constant(800, 1234.0);  // 50 s at 16 Hz: columns 0 and 1
+    cols.begin_run(0, 50);
+    cols.push(constant.data(), constant.size());
+    cols.end_run();
+    EXPECT_TRUE(cols.filled(1));
+    EXPECT_EQ(cols.low(0), 1234.0);
+    EXPECT_EQ(cols.high(1), 1234.0);
+    for (double p : cols.power(1))
+        EXPECT_LT(p, 1e-20);
+    EXPECT_FALSE(cols.filled(2));
+    EXPECT_EQ(cols.power(3), std::vector<double>(ChannelColumns::bins(), 0.0));
+}
+
+namespace {
+
+struct SoundCase {
+    const char* name;
+    const char* text;
+    const char* want;  // "u r c" or the refusal
+};
+
+void PrintTo(const SoundCase& c, std::ostream* os) { *os << c.name; }
+
+class SoundOptions : public ::testing::TestWithParam<SoundCase> {};
+
+}  // namespace
+
+TEST_P(SoundOptions, ReadLikeTavo2wav)
+{
+    SoundTiming t;
+    std::string why;
+    const bool ok = parse_sound_options(GetParam().text, t, why);
+    EXPECT_EQ(ok ? std::to_string(t.upsample) + " " + std::to_string(t.rate) + " " + std::to_string(t.combine) : why,
+              GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SoundOptions,
+    ::testing::Values(SoundCase{"Listening", "-u 50 -r 1", "50 44100 0"},
+                      SoundCase{"AttachedAndCombined", "--u=0x10 -c ---r=22050", "16 22050 1"},
+                      SoundCase{"LayoutOptionsIgnored", " -s -6 -z 4 -o -f ", "4 4000 0"},
+                      SoundCase{"RateEighteen", "-r 18", "4 18 0"},
+                      SoundCase{"UnknownWord", "-u 50 fast", "'fast' is not a tavo2wav option"},
+                      SoundCase{"MissingValue", "-r", "-r needs a number"},
+                      SoundCase{"TextValue", "-u fifty", "-u needs a number"},
+                      SoundCase{"NegativeFactor", "-u -3", "-u needs a factor of 0 or more"},
+                      SoundCase{"FlagWithValue", "-c=1", "'-c=1' takes no value"}),
+    [](const ::testing::TestParamInfo<SoundCase>& info) { return std::string(info.param.name); });
+
+TEST(SoundTimingTest, SecondsPerSampleCountNoResamplingAsOne)
+{
+    EXPECT_DOUBLE_EQ((SoundTiming{50, 44100, false}.seconds_per_sample()), 50.0 / 44100);
+    EXPECT_DOUBLE_EQ((SoundTiming{0, 18, false}.seconds_per_sample()), 1.0 / 18);
+}
+
+namespace {
+
+class PlotSize : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+}  // namespace
+
+TEST_P(PlotSize, AcceptsOnlyWidthByHeightInRange)
+{
+    int w = 0, h = 0;
+    std::string why;
+    const bool ok = parse_plot_size(GetParam().first, w, h, why);
+    EXPECT_EQ(ok ? std::to_string(w) + "x" + std::to_string(h) : "refused", GetParam().second);
+}
+
+std::string plot_size_row(const ::testing::TestParamInfo<std::pair<const char*, const char*>>& info)
+{
+    static const char* const names[] = {"Default",    "CapitalX",    "Largest",     "TooNarrow", "TooWide",
+                                        "TrailingText", "InnerBlank", "SignedWidth", "Empty"};
+    return names[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PlotSize,
+                         ::testing::Values(std::make_pair("1600x900", "1600x900"), std::make_pair("480X360", "480x360"),
+                                           std::make_pair("8192x8192", "8192x8192"),
+                                           std::make_pair("479x360", "refused"), std::make_pair("8193x900", "refused"),
+                                           std::make_pair("1600x900x", "refused"), std::make_pair("1600 x900", "refused"),
+                                           std::make_pair("+1600x900", "refused"), std::make_pair("", "refused")),
+                         plot_size_row);

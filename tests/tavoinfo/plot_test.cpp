@@ -1,0 +1,287 @@
+// tavoinfo --plot from the command line: the picture of a generated
+// recording read back with Python's PIL (size, tone, silence, gap, sound
+// axis), and runs that must draw nothing: damaged files, bad options, an
+// output that cannot be written.
+#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "plot.h"
+#include "survey.h"
+#include "tavo_writer.h"
+#include "timeline.h"
+
+using namespace tavo_test;
+
+namespace {
+
+const double RATE = 18;
+const std::size_t LENGTH = 512;
+
+// 24 records of 512 samples at 18 Hz (28.44 s each) from 08:00:00, with a
+// gap of 600 s more than the clock step before record 12.  Channel 0: a
+// 2 Hz sine of amplitude 3000; channel 1: uniform noise of +-3000 from a
+// fixed linear congruential generator; channel 2: silence.
+Recording tone_noise_silence()
+{
+    Recording rec{form3_header('S', 512, "18", 1, 'k'), true, LENGTH, {}};
+    unsigned long seed = 12345;
+    for (std::size_t k = 0; k < 24; ++k) {
+        const long stamp = static_cast<long>(std::floor(k * LENGTH / RATE)) + (k >= 12 ? 600 : 0);
+        Record r;
+        r.time = {stamp / 60, stamp % 60};
+        for (std::size_t j = 0; j < LENGTH; ++j) {
+            const double n = static_cast<double>(k * LENGTH + j);
+            r.channels[0].push_back(std::lround(3000 * std::sin(2 * M_PI * 2 * n / RATE)));
+            seed = (seed * 1103515245 + 12345) % 2147483648UL;
+            r.channels[1].push_back(static_cast<double>(seed % 6001) - 3000);
+            r.channels[2].push_back(0);
+        }
+        rec.records.push_back(r);
+    }
+    return rec;
+}
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+bool operator==(const Outcome& a, const Outcome& b) { return a.status == b.status && a.out == b.out && a.err == b.err; }
+
+std::ostream& operator<<(std::ostream& os, const Outcome& o)
+{
+    return os << "status " << o.status << "\nout:\n" << o.out << "err:\n" << o.err;
+}
+
+// A directory for one test; programs run in it.
+struct Workdir {
+    TempDir dir;
+
+    Outcome run(const std::vector<std::string>& args) const
+    {
+        std::string command = "cd '" + dir.path() + "' &&";
+        for (const std::string& a : args)
+            command += " '" + a + "'";
+        const int status = std::system((command + " >.stdout 2>.stderr").c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_bytes(dir.file(".stdout")),
+                read_bytes(dir.file(".stderr"))};
+    }
+    // Names in the directory apart from the captured streams, sorted.
+    std::string listing() const
+    {
+        std::set<std::string> names;
+        DIR* d = opendir(dir.path().c_str());
+        for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
+            names.insert(e->d_name);
+        if (d)
+            closedir(d);
+        std::string s;
+        for (const std::string& n : names)
+            if (n != "." && n != ".." && n != ".stdout" && n != ".stderr")
+                s += n + " ";
+        return s;
+    }
+};
+
+std::string box(const tavoinfo::PixelBox& b)
+{
+    return std::to_string(b.x) + "," + std::to_string(b.y) + "," + std::to_string(b.width) + "," +
+           std::to_string(b.height);
+}
+
+// key=value lines of plot_check.py.
+std::map<std::string, std::string> check_picture(const Workdir& w, const std::string& png,
+                                                 const tavoinfo::PlotLayout& l, int sound_row)
+{
+    std::vector<std::string> args = {PIL_PYTHON_PATH, PLOT_CHECK_PATH, png, "9", box(l.waveform[0]),
+                                     box(l.spectrogram[0]), box(l.spectrogram[1]), box(l.spectrogram[2]),
+                                     box(l.colour_bar[2])};
+    if (sound_row >= 0)
+        args.push_back(std::to_string(sound_row));
+    const Outcome py = w.run(args);
+    EXPECT_EQ(py.status, 0) << py.err;
+    std::map<std::string, std::string> values;
+    std::istringstream in(py.out);
+    for (std::string line; std::getline(in, line);)
+        values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    return values;
+}
+
+}  // namespace
+
+TEST(PlotPicture, ShowsToneNoiseSilenceAndTheGapWhereTheyAre)
+{
+    const Workdir w;
+    const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
+    write_binary(path, tone_noise_silence());
+    const std::string file = "2014/03/20140315/k4031516.dat";
+    const Outcome plain = w.run({TAVOINFO_PATH, file});
+    const Outcome drawn = w.run({TAVOINFO_PATH, "--plot", "out.png", "--plot-size", "1300x760", file});
+    ASSERT_EQ(drawn, plain);  // the report is the same, and nothing else is said
+    EXPECT_EQ(w.listing(), "2014 out.png ");
+
+    // Where the gap should be: the survey's gap on the layout's columns.
+    const tavoinfo::FileReport report = tavoinfo::survey_file(path);
+    ASSERT_EQ(report.gaps.size(), 1u);
+    tavoinfo::Timeline t;
+    std::string why;
+    ASSERT_TRUE(tavoinfo::lay_out({report}, t, why)) << why;
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
+    const int left = l.waveform[0].x, columns = l.waveform[0].width;
+    const tavoinfo::Gap g = report.gaps[0];
+    const int from = left + tavoinfo::plot_column(g.start, t.start, t.end, columns);
+    const int to = left + tavoinfo::plot_column(g.start + g.seconds, t.start, t.end, columns);
+
+    std::map<std::string, std::string> v = check_picture(w, "out.png", l, -1);
+    EXPECT_EQ(v["size"], "1300x760");
+    for (const char* panel : {"wave0_shaded", "spec2_shaded"}) {
+        int a = 0, b = 0;
+        ASSERT_EQ(std::sscanf(v[panel].c_str(), "%d-%d", &a, &b), 2) << panel << "=" << v[panel];
+        EXPECT_NEAR(a, from, 1) << panel;
+        EXPECT_NEAR(b, to, 1) << panel;
+    }
+    // One spectrogram row spans 9 Hz / height; the tone falls between bins.
+    const double row_hz = 9.0 / l.spectrogram[0].height;
+    EXPECT_NEAR(std::stod(v["peak0_hz"]), 2.0, 1.5 * row_hz + 9.0 / 256);
+    EXPECT_EQ(v["off_floor2"], "0.000");
+    EXPECT_GT(std::stod(v["off_floor1"]), 0.9);
+}
+
+// A second file an hour later: without -c the sound is the first file's
+// alone, with -c it runs to the end of the second.
+TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
+{
+    const Workdir w;
+    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
+    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 18), tone_noise_silence());
+    const std::string a = "2014/03/20140315/k4031516.dat", b = "2014/03/20140315/k4031518.dat";
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
+    std::vector<tavoinfo::FileReport> reports = {tavoinfo::survey_file(w.dir.file(a)),
+                                                 tavoinfo::survey_file(w.dir.file(b))};
+    tavoinfo::Timeline t;
+    std::string why;
+    ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
+    const int left = l.waveform[0].x, columns = l.waveform[0].width;
+    const int first_end = left + tavoinfo::plot_column(reports[0].last + LENGTH / RATE, t.start, t.end, columns);
+    for (const bool combine : {false, true}) {
+        const Outcome r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600", "--audio",
+                                 combine ? "-u 50 -r 1 -c" : "-u 50 -r 1", a, b});
+        ASSERT_EQ(r.status, 0) << r;
+        int x0 = 0, x1 = 0;
+        const std::string ink = check_picture(w, "s.png", l, l.sound_axis_y)["sound_ink"];
+        ASSERT_EQ(std::sscanf(ink.c_str(), "%d-%d", &x0, &x1), 2) << ink;
+        EXPECT_NEAR(x0, left, 1);
+        EXPECT_NEAR(x1, combine ? left + columns - 1 : first_end, 1) << "combine " << combine;
+    }
+}
+
+// Cairo refuses text that is not UTF-8; names and header bytes may be anything.
+TEST(PlotPicture, DrawsFilesWithStrayBytesInNameAndHeader)
+{
+    const Workdir w;
+    Recording rec = tone_noise_silence();
+    rec.header = form3_header('S', 512, "18", 1, '\xe5');
+    write_binary(w.dir.file("\xff\x01\xed\xa0\x80.dat"), rec);
+    const Outcome r = w.run({TAVOINFO_PATH, "--plot", "odd.png", "\xff\x01\xed\xa0\x80.dat"});
+    EXPECT_EQ(r.status, 0) << r;
+    EXPECT_EQ(w.listing(), "odd.png \xff\x01\xed\xa0\x80.dat ");
+}
+
+namespace {
+
+// Inputs tavoinfo reports as unreadable, in a directory that also holds a
+// good file; `files` are the arguments after the options.
+struct DamageCase {
+    const char* name;
+    std::vector<std::string> files;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+
+class PlotRefusal : public ::testing::TestWithParam<DamageCase> {};
+
+}  // namespace
+
+TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
+{
+    const Workdir w;
+    Recording rec = tone_noise_silence();
+    write_binary(w.dir.file("good.dat"), rec);
+    const std::string bytes = binary_bytes(rec);
+    write_bytes(w.dir.file("cut.dat"), bytes.substr(0, bytes.size() - 700));
+    write_bytes(w.dir.file("short.dat"), "!Tidserier 18 2\r");
+    write_bytes(w.dir.file("notext.dat"), text_bytes(rec).substr(0, 20000));
+    write_bytes(w.dir.file("old.png"), "an older picture");
+
+    std::vector<std::string> args = {TAVOINFO_PATH};
+    args.insert(args.end(), GetParam().files.begin(), GetParam().files.end());
+    const Outcome plain = w.run(args);
+    args.insert(args.begin() + 1, {"--plot", "old.png", "--audio", "-u 50"});
+    const Outcome drawn = w.run(args);
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(drawn, plain);
+    EXPECT_EQ(read_bytes(w.dir.file("old.png")), "an older picture");
+    EXPECT_EQ(w.listing(), "cut.dat good.dat notext.dat old.png short.dat ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, PlotRefusal,
+    ::testing::Values(DamageCase{"FileEndsInsideARecord", {"good.dat", "cut.dat"}},
+                      DamageCase{"TooShortToBeADataFile", {"short.dat"}},
+                      DamageCase{"TextValueMissing", {"notext.dat", "good.dat"}},
+                      DamageCase{"NoSuchFile", {"good.dat", "none.dat"}}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Command lines that draw nothing, with their exact standard error (or its
+// end, for runs that read the file first) and status 1.
+struct OptionCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::string err_end;
+};
+
+void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
+
+class PlotOptionError : public ::testing::TestWithParam<OptionCase> {};
+
+}  // namespace
+
+TEST_P(PlotOptionError, EndsWithStatusOneAndNoPicture)
+{
+    const Workdir w;
+    write_binary(w.dir.file("good.dat"), tone_noise_silence());
+    std::vector<std::string> args = {TAVOINFO_PATH};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const Outcome r = w.run(args);
+    EXPECT_EQ(r.status, 1);
+    const std::string& want = GetParam().err_end;
+    EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), want.size())), want) << r.err;
+    EXPECT_EQ(w.listing(), "good.dat ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, PlotOptionError,
+    ::testing::Values(
+        OptionCase{"SizeTooSmall",
+                   {"--plot", "p.png", "--plot-size", "100x100", "good.dat"},
+                   "Error: --plot-size wants WIDTHxHEIGHT from 480x360 to 8192x8192 pixels\n"},
+        OptionCase{"AudioWithoutPlot", {"--audio", "-u 50", "good.dat"}, "Error: --plot-size and --audio go with --plot\n"},
+        OptionCase{"AudioNotAnOption",
+                   {"--plot", "p.png", "--audio", "-u 50 -q", "good.dat"},
+                   "Error: --audio: '-q' is not a tavo2wav option\n"},
+        OptionCase{"PlotWithoutName", {"good.dat", "--plot"}, "Error: --plot needs a value\n"},
+        OptionCase{"NoSuchDirectory", {"--plot", "nodir/p.png", "good.dat"}, "Error: nodir/p.png: No such file or directory\n"}),
+    [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
