@@ -294,7 +294,7 @@ bool open_file(const char *base, int i, unsigned long long frames, std::unique_p
 // The sinc resampler renders all files in step: the writers are opened in
 // order up to the first that cannot be, and those are rendered together.
 int render_sinc(const char *base, std::vector<std::unique_ptr<WaveWriter>> *writers,
-                ClipCount *clips, Progress *progress, int *err, const char **soxr_error)
+                ClipCount *clips, Progress *progress, int *err, std::string *soxr_error)
 {
     const unsigned long long frames = output_frames();
     std::vector<WaveWriter *> open;
@@ -323,7 +323,7 @@ int render_sinc(const char *base, std::vector<std::unique_ptr<WaveWriter>> *writ
 // count when none did) and its errno in *err (*soxr_error is set instead
 // when the sinc resampler failed).
 int render_files(const char *base, std::vector<std::unique_ptr<WaveWriter>> *writers,
-                 ClipCount *clips, int *err, const char **soxr_error)
+                 ClipCount *clips, int *err, std::string *soxr_error)
 {
     const unsigned long long frames = output_frames();
     const int files = output_files(stereo);
@@ -395,11 +395,11 @@ int write_fused(const char *base)
     std::vector<std::unique_ptr<WaveWriter>> writers;
     ClipCount clips;
     int err = 0;
-    const char *soxr_error = nullptr;
+    std::string soxr_error;
     const int failed = render_files(base, &writers, &clips, &err, &soxr_error);
-    if (soxr_error != nullptr) {
+    if (!soxr_error.empty()) {
         flush_stdout();
-        std::fprintf(stderr, "Error: resampler: %s\n", soxr_error);
+        std::fprintf(stderr, "Error: resampler: %s\n", soxr_error.c_str());
         return 1;
     }
     end_stage_lines(&clips);

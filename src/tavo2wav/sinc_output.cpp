@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -88,42 +89,56 @@ private:
     long clipped_ = 0;
 };
 
-// A channel's chunks, made ahead by a thread of its own (or on demand by the
-// caller when `threaded` is false) into a ring of RING pieces. Chunk i lives
-// in slot i % RING; the consumer takes the chunks strictly in order.
-class ChannelFeed {
+// The chunks of the input channels in use, made ahead by `threads` producer
+// threads (none: on demand by the caller) into a ring of RING pieces per
+// channel. A SincStream is sequential, so one channel is only ever produced
+// by one thread: producer t takes the used channels t, t + threads, ...
+// and makes chunk i of each of them before chunk i + 1 of any. Chunk i of
+// channel c lives in ring_[c][i % RING]; the caller takes the chunks of all
+// channels strictly in order and releases chunk i of all of them at once,
+// which frees its cells for chunk i + RING. The order of the calls into
+// each stream is the same whatever the thread count or timing.
+class ChannelFeeds {
 public:
-    ChannelFeed(const int16_t *in, long n, const SincJob &job, bool threaded)
-        : source_(in, n, job), chunks_((source_.total() + CHUNK - 1) / CHUNK)
+    ChannelFeeds(const int16_t *const data[3], long n, const SincJob &job, const bool used[3])
+        : chunks_((sinc_frames(job, n) + CHUNK - 1) / CHUNK)
     {
-        if (threaded)
-            thread_ = std::thread(&ChannelFeed::run, this);
-    }
-
-    ~ChannelFeed()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopped_ = true;
+        std::vector<int> channels;
+        for (int c = 0; c < 3; c++) {
+            if (used[c]) {
+                sources_[c].reset(new ChannelSource(data[c], n, job));
+                channels.push_back(c);
+            }
         }
-        changed_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
+        const std::size_t threads = job.threads > 1 ? std::min<std::size_t>(job.threads, channels.size()) : 0;
+        std::vector<std::vector<int>> groups(threads);
+        for (std::size_t k = 0; k < channels.size() && threads > 0; k++)
+            groups[k % threads].push_back(channels[k]);
+        for (std::vector<int> &group : groups)
+            threads_.emplace_back(&ChannelFeeds::run, this, std::move(group));
     }
 
-    // The piece of chunk i, which must be the one after the last released;
-    // null when the resampler failed.
-    const Piece *take(unsigned long long i)
+    ~ChannelFeeds() { finish(); }
+    ChannelFeeds(const ChannelFeeds &) = delete;
+    ChannelFeeds &operator=(const ChannelFeeds &) = delete;
+
+    // The piece of chunk i of channel c (a used one), i being the chunk
+    // after the last released; null when a resampler failed.
+    const Piece *take(int c, unsigned long long i)
     {
-        Piece &piece = ring_[i % RING];
-        if (!thread_.joinable())
-            return source_.produce(&piece) ? &piece : nullptr;
+        Piece &piece = ring_[c][i % RING];
+        if (threads_.empty()) {
+            if (sources_[c]->produce(&piece))
+                return &piece;
+            error_ = sources_[c]->error();
+            return nullptr;
+        }
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return made_ > i || failed_; });
-        return made_ > i ? &piece : nullptr;
+        changed_.wait(lock, [&] { return made_[c] > i || failed_; });
+        return failed_ ? nullptr : &piece;
     }
 
-    // Frees chunk i's slot for chunk i + RING.
+    // Frees the cells of chunk i of every channel for chunk i + RING.
     void release(unsigned long long i)
     {
         {
@@ -133,43 +148,78 @@ public:
         changed_.notify_all();
     }
 
-    long clipped() const { return source_.clipped(); }
-    const char *error() const { return source_.error(); }
+    // Stops the producers and waits for them; after it the sources are the
+    // caller's alone.
+    void finish()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopped_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread &t : threads_)
+            t.join();
+        threads_.clear();
+    }
+
+    // Samples channel c had to saturate; call after finish().
+    long clipped(int c) const { return sources_[c]->clipped(); }
+
+    // Soxr's description of the failure that made take() return null.
+    const char *error()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return error_;
+    }
 
 private:
-    void run()
+    void run(const std::vector<int> &group)
     {
         for (unsigned long long i = 0; i < chunks_; i++) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stopped_ || i < released_ + RING; });
-                if (stopped_)
+            for (int c : group) {
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait(lock, [&] { return stopped_ || i < released_ + RING; });
+                    if (stopped_)
+                        return;
+                }
+                const bool ok = produce(c, i);
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    if (ok) {
+                        made_[c] = i + 1;
+                    } else {
+                        failed_ = true;
+                        error_ = sources_[c]->error();
+                    }
+                }
+                changed_.notify_all();
+                if (!ok)
                     return;
             }
-            const bool ok = source_.produce(&ring_[i % RING]);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (ok)
-                    made_ = i + 1;
-                else
-                    failed_ = true;
-            }
-            changed_.notify_all();
-            if (!ok)
-                return;
         }
     }
 
-    ChannelSource source_;
+    bool produce(int c, unsigned long long i)
+    {
+        try {
+            return sources_[c]->produce(&ring_[c][i % RING]);
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+    }
+
     const unsigned long long chunks_;
-    Piece ring_[RING];
-    std::thread thread_;
+    std::unique_ptr<ChannelSource> sources_[3];
+    Piece ring_[3][RING];
+    std::vector<std::thread> threads_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    unsigned long long made_ = 0;      // chunks made
-    unsigned long long released_ = 0;  // chunks the consumer is done with
+    unsigned long long made_[3] = {0, 0, 0};  // chunks made per channel
+    unsigned long long released_ = 0;         // chunks the consumer is done with
     bool failed_ = false;
     bool stopped_ = false;
+    const char *error_ = nullptr;
 };
 
 template <typename T>
@@ -234,16 +284,14 @@ unsigned long long sinc_frames(const SincJob &job, long n)
 std::size_t render_sinc_files(const std::vector<WaveWriter *> &writers,
                               const std::vector<FileLayout> &layouts, const int16_t *const data[3],
                               long n, const SincJob &job, ClipCount *clips, Progress *progress,
-                              int *err, const char **error)
+                              int *err, std::string *error)
 {
-    std::unique_ptr<ChannelFeed> feeds[3];
-    for (const FileLayout &l : layouts) {
-        for (unsigned w = 0; w < l.channels; w++) {
-            const int c = l.source[w];
-            if (c >= 0 && !feeds[c])
-                feeds[c].reset(new ChannelFeed(data[c], n, job, job.threads > 1));
-        }
-    }
+    bool used[3] = {false, false, false};
+    for (const FileLayout &l : layouts)
+        for (unsigned w = 0; w < l.channels; w++)
+            if (l.source[w] >= 0)
+                used[l.source[w]] = true;
+    ChannelFeeds feeds(data, n, job, used);
     std::vector<std::unique_ptr<ChunkWriter>> out;
     for (std::size_t f = 0; f < writers.size(); f++)
         out.emplace_back(new ChunkWriter(*writers[f], layouts[f], job.format));
@@ -252,8 +300,8 @@ std::size_t render_sinc_files(const std::vector<WaveWriter *> &writers,
     for (unsigned long long i = 0, start = 0; start < total && failed > 0; i++, start += CHUNK) {
         const Piece *pieces[3] = {nullptr, nullptr, nullptr};
         for (int c = 0; c < 3; c++) {
-            if (feeds[c] && (pieces[c] = feeds[c]->take(i)) == nullptr) {
-                *error = feeds[c]->error();
+            if (used[c] && (pieces[c] = feeds.take(c, i)) == nullptr) {
+                *error = feeds.error() ? feeds.error() : "out of memory";
                 return 0;
             }
         }
@@ -264,14 +312,13 @@ std::size_t render_sinc_files(const std::vector<WaveWriter *> &writers,
                 failed = f;
             }
         }
-        for (const std::unique_ptr<ChannelFeed> &feed : feeds)
-            if (feed)
-                feed->release(i);
+        feeds.release(i);
         progress->update((start + count) * failed);
     }
+    feeds.finish();
     for (int c = 0; c < 3; c++) {
-        if (feeds[c]) {
-            clips->per_channel[c] = feeds[c]->clipped();
+        if (used[c]) {
+            clips->per_channel[c] = feeds.clipped(c);
             clips->counted[c] = true;
         }
     }
