@@ -5,7 +5,9 @@
 # binary TAVO file and the same samples as raw 16-bit frames for sox), runs
 # tavo2wav and sox alternately RUNS times (default 3) and prints the median
 # wall time and peak resident memory of each, their ratio, and the filter
-# kernel's throughput against the per-sample reference loop.
+# kernel's throughput against the per-sample reference loop. Then the same
+# for the band-limited resamplers: tavo2wav --resampler sinc against sox's
+# `rate -v`.
 #
 #   sh bench/run.sh [RUNS]
 set -eu
@@ -37,6 +39,10 @@ while [ "$i" -lt "$runs" ]; do
     (cd "$work/tavo" && measure tavo "$tavo2wav" -u 50 -r 1 "$input")
     rm -f "$work"/tavo/*.wav
     (cd "$work/sox" && measure sox sox -r 18 -c 3 -e signed -b 16 -t raw "$work/in.raw" -r 900 out.wav)
+    rm -f "$work"/sox/*.wav
+    (cd "$work/tavo" && measure sinc "$tavo2wav" --resampler sinc -u 50 -r 1 "$input")
+    rm -f "$work"/tavo/*.wav
+    (cd "$work/sox" && measure soxv sox -r 18 -c 3 -e signed -b 16 -t raw "$work/in.raw" out.wav rate -v 900)
     i=$((i + 1))
 done
 rm -f "$work"/tavo/*.wav "$work"/sox/*.wav
@@ -57,6 +63,15 @@ print(f"{'':24}{'tavo2wav -u 50 -r 1':>22}{'sox 18 Hz -> 900 Hz':>22}")
 print(f"{'median wall time (s)':24}{t:>22.2f}{s:>22.2f}")
 print(f"{'peak RSS (MB)':24}{max(tm) / 1024:>22.1f}{max(sm) / 1024:>22.1f}")
 print(f"{'wall time ratio':24}{t / s:>22.2f}   (target <= 0.50)")
+print()
+cw, cm = runs("sinc")
+vw, vm = runs("soxv")
+c, v = statistics.median(cw), statistics.median(vw)
+print(f"{'':24}{'--resampler sinc':>22}{'sox rate -v 900':>22}")
+print(f"{'median wall time (s)':24}{c:>22.2f}{v:>22.2f}")
+print(f"{'peak RSS (MB)':24}{max(cm) / 1024:>22.1f}{max(vm) / 1024:>22.1f}")
+print(f"{'wall time ratio':24}{c / v:>22.2f}   (target <= 0.60)")
+print()
 bench = json.load(open(f"{work}/kernel.json"))["benchmarks"]
 speed = {b["run_name"]: b["items_per_second"] for b in bench
          if b.get("aggregate_name") == "median" and "items_per_second" in b}

@@ -12,18 +12,21 @@
 # always come first.
 set -eu
 
-# libcairo2-dev and libfftw3-dev draw tavoinfo's pictures (--plot).
-tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev"
+# libcairo2-dev and libfftw3-dev draw tavoinfo's pictures (--plot);
+# libsoxr-dev is the sinc resampler (--resampler sinc).
+tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev libsoxr-dev"
 # GoogleTest with its matchers; Python runs the file checks (python3-pil
-# reads the pictures back); sox runs the README's spectrogram example; ffmpeg
-# (ffprobe), sndfile-programs (sndfile-info) and sox (soxi) read the
-# timeline's WAV chunks back.
-test="libgtest-dev libgmock-dev python3 python3-pil sox ffmpeg sndfile-programs"
+# reads the pictures back, python3-soundfile the s24 and f32 WAV files); sox
+# runs the README's spectrogram example; ffmpeg (ffprobe), sndfile-programs
+# (sndfile-info) and sox (soxi) read the WAV formats and the timeline's
+# chunks back.
+test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox ffmpeg sndfile-programs"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.
 fuzz="clang libclang-rt-14-dev"
-# GNU time measures the peak memory; sox is the benchmark's reference.
-bench="libbenchmark-dev sox time"
+# GNU time measures the peak memory; sox is the benchmark's reference;
+# python3-pil draws bench/spectrogram.sh's picture.
+bench="libbenchmark-dev sox time python3-pil"
 
 list=0
 if [ "${1:-}" = "--list" ]; then

@@ -1,5 +1,6 @@
 #include "pipeline.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,8 @@
 #include <kemra/libkemra.h>
 #include "output.h"
 #include "progress.h"
+#include "sinc_output.h"
+#include "sound_options.h"
 #include "stages.h"
 #include "station_clock.h"
 #include "timeline.h"
@@ -30,11 +33,10 @@ typedef std::unique_ptr<int16_t[]> Buffer;
 Buffer data[3];
 long ii = 0;
 
-// Largest data chunk a WAV file can describe: its RIFF length (36 + data
-// bytes) must fit 32 bits.
-constexpr unsigned long long WAV_MAX_DATA = 4294967295ULL - 36;
-
-const unsigned FRAME_BYTES[] = {2, 4, 12};  // by wave_t
+// The sinc resampler's job: from -u, or from --speedup once the first file
+// has told the sampling frequency.
+SincJob sinc_job;
+bool settled = false;  // sinc_job and upsample are final
 
 void flush_stdout()
 {
@@ -64,6 +66,52 @@ bool allocate(Buffer (&b)[3], long n)
     return false;
 }
 
+// Ends the conversion with `status` (0 returns), standard output flushed.
+void finish(int status)
+{
+    std::fflush(stdout);
+    if (status != 0)
+        std::exit(status);
+}
+
+// The render threads --threads asks for; 0 means one per core.
+unsigned render_workers()
+{
+    return render_threads != 0 ? render_threads : default_render_threads();
+}
+
+// Sets the resampling from the settings, given the sampling frequency of the
+// first file: with --speedup the ratio is rate / (frequency x speed-up),
+// which the linear resampler needs whole (it becomes `upsample`). Returns
+// false after printing the reason when it cannot be done.
+bool settle_speedup(double frequency)
+{
+    settled = true;
+    sinc_job = {upsample > 0, 1.0, static_cast<double>(upsample), sound.format, render_workers()};
+    if (!(sound.speedup > 0))
+        return true;
+    const double ratio = speedup_ratio(rate, frequency, sound.speedup);
+    std::string error;
+    if (!(ratio > 0) || !std::isfinite(ratio)) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "Error: --speedup needs a positive sampling frequency (the data's is %g Hz)\n",
+                      frequency);
+        error = line;
+    } else if (sound.resampler == Resampler::LINEAR) {
+        upsample = whole_upsampling(ratio);
+        if (upsample == 0)
+            error = whole_upsampling_error(sound.speedup, ratio);
+    } else {
+        sinc_job = {true, frequency * sound.speedup, static_cast<double>(rate), sound.format, render_workers()};
+    }
+    if (error.empty())
+        return true;
+    flush_stdout();
+    std::fputs(error.c_str(), stderr);
+    return false;
+}
+
 // Appends every record of one file to the buffers, each after the silence
 // the clock asks for when there is a clock. Returns false when the
 // buffers filled up before the file ended; *clipped counts the values
@@ -74,6 +122,8 @@ bool read_file(const std::string &name, long *clipped, Progress *progress, Stati
 {
     std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::exit_on_error(
         [&] { return Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false); }));
+    if (!settled && !settle_speedup(reader->get_frequency()))
+        finish(1);
     if (clock)
         clock->begin_file(*reader, name);
     while (Zeltra::exit_on_error([&] { return reader->getdata(); }) != -1) {
@@ -235,29 +285,87 @@ int write_stagewise(const char *base)
     return 0;
 }
 
+// Output frames per input sample.
+double frames_per_sample()
+{
+    if (sound.resampler == Resampler::SINC)
+        return sinc_job.resample ? sinc_job.out_rate / sinc_job.in_rate : 1.0;
+    return upsample > 0 ? upsample : 1;
+}
+
+// Frames per channel of the output.
+unsigned long long output_frames()
+{
+    if (sound.resampler == Resampler::SINC)
+        return sinc_frames(sinc_job, ii);
+    return static_cast<unsigned long long>(ii) * (upsample > 0 ? upsample : 1);
+}
+
+// Opens the writer of file i. Returns false with errno set when it cannot.
+bool open_file(const char *base, int i, unsigned long long frames,
+               const std::vector<unsigned char> *chunks, std::unique_ptr<WaveWriter> *w)
+{
+    bool fits;
+    const std::string path = output_name(stereo, i, base, &fits);
+    if (!fits) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    const FileLayout l = file_layout(stereo, i);
+    w->reset(new WaveWriter);
+    return (*w)->open(path.c_str(), l.channels, static_cast<unsigned long>(frames), rate,
+                      sound.format, chunks);
+}
+
+// The sinc resampler renders all files in step: the writers are opened in
+// order up to the first that cannot be, and those are rendered together.
+int render_sinc(const char *base, const std::vector<unsigned char> *chunks,
+                std::vector<std::unique_ptr<WaveWriter>> *writers,
+                ClipCount *clips, Progress *progress, int *err, std::string *soxr_error)
+{
+    const unsigned long long frames = output_frames();
+    std::vector<WaveWriter *> open;
+    std::vector<FileLayout> layouts;
+    int opened = 0;
+    for (std::unique_ptr<WaveWriter> w; opened < output_files(stereo); opened++) {
+        if (!open_file(base, opened, frames, chunks, &w)) {
+            *err = errno;
+            break;
+        }
+        open.push_back(w.get());
+        layouts.push_back(file_layout(stereo, opened));
+        writers->push_back(std::move(w));
+    }
+    const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
+    int write_err = 0;
+    const int failed = static_cast<int>(
+        render_sinc_files(open, layouts, ch, ii, sinc_job, clips, progress, &write_err, soxr_error));
+    if (failed < opened)
+        *err = write_err;
+    return std::min(failed, opened);
+}
+
 // Renders every output file into its temporary file, in file order, up to
 // the first failure. Returns the index of the file that failed (the file
-// count when none did) and its errno in *err.
+// count when none did) and its errno in *err (*soxr_error is set instead
+// when the sinc resampler failed). `chunks`, when given, go into every file
+// before its audio.
 int render_files(const char *base, const std::vector<unsigned char> *chunks,
-                 std::vector<std::unique_ptr<WaveWriter>> *writers, ClipCount *clips, int *err)
+                 std::vector<std::unique_ptr<WaveWriter>> *writers, ClipCount *clips, int *err,
+                 std::string *soxr_error)
 {
-    const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
-    const unsigned long frames = static_cast<unsigned long>(ii) * (upsample > 0 ? upsample : 1);
+    const unsigned long long frames = output_frames();
     const int files = output_files(stereo);
-    const unsigned workers = render_threads != 0 ? render_threads : default_render_threads();
-    Progress progress("converting", static_cast<unsigned long long>(frames) * files);
+    const unsigned workers = render_workers();
+    Progress progress("converting", frames * files);
+    if (sound.resampler == Resampler::SINC)
+        return render_sinc(base, chunks, writers, clips, &progress, err, soxr_error);
+    const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
     for (int i = 0; i < files; i++) {
-        bool fits;
-        const std::string path = output_name(stereo, i, base, &fits);
-        if (!fits) {
-            *err = ENAMETOOLONG;
-            return i;
-        }
-        const FileLayout l = file_layout(stereo, i);
-        std::unique_ptr<WaveWriter> w(new WaveWriter);
-        if (!w->open(path.c_str(), l.channels, frames, rate, chunks) ||
-            !render_file(*w, l, ch, ii, upsample, need_filter != 0, workers, clips,
-                         &progress, static_cast<unsigned long long>(frames) * i)) {
+        std::unique_ptr<WaveWriter> w;
+        if (!open_file(base, i, frames, chunks, &w) ||
+            !render_file(*w, file_layout(stereo, i), ch, ii, upsample, need_filter != 0, workers,
+                         clips, &progress, frames * i)) {
             *err = errno;
             return i;
         }
@@ -266,6 +374,48 @@ int render_files(const char *base, const std::vector<unsigned char> *chunks,
     return files;
 }
 
+// The stage lines of the fused ending, printed once the files are rendered:
+// today's "Resampling U ..." and "Filtering..." for the linear resampler;
+// "Resampling R (sinc) ..." with the ratio R for sinc, which has no filter
+// stage (its band limit is the filter). The clip warning follows.
+void start_stage_line()
+{
+    if (sound.resampler == Resampler::SINC) {
+        if (sinc_job.resample)
+            std::printf("Resampling %g (sinc) ...", sinc_job.out_rate / sinc_job.in_rate);
+    } else if (upsample != 0) {
+        std::printf("Resampling %d ...", upsample);
+    }
+    flush_stdout();  // the stage's name stands beside its progress on a terminal
+}
+
+void end_stage_lines(ClipCount *clips)
+{
+    if (sound.resampler == Resampler::SINC) {
+        if (sinc_job.resample)
+            std::printf("done\n");
+        warn_clipped(clips->total());
+        return;
+    }
+    if (need_filter) {
+        const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
+        count_remaining_clips(ch, ii, upsample, true, clips);
+    }
+    if (upsample != 0)
+        std::printf("done\n");
+    if (need_filter) {
+        std::printf("Filtering...done.\n");
+        warn_clipped(clips->total());
+    }
+}
+
+// The fused ending: every file is resampled, filtered and written to a
+// temporary file chunk by chunk; the stage lines follow once that work is
+// done, and each "writing:" line puts its file in place. A file that could
+// not be written is reported at its own "writing:" line, after the files
+// before it have been put in place, as the stage-by-stage ending would.
+// A failure of the sinc resampler ends the conversion before any file is
+// put in place.
 // The fused ending: every file is resampled, filtered and written to a
 // temporary file chunk by chunk; the stage lines follow once that work is
 // done, and each "writing:" line puts its file in place. A file that could
@@ -275,23 +425,18 @@ int write_fused(const char *base, const std::vector<unsigned char> *chunks)
 {
     if (!known_layout())
         return 1;
-    if (upsample != 0)
-        std::printf("Resampling %d ...", upsample);
-    flush_stdout();  // the stage's name stands beside its progress on a terminal
+    start_stage_line();
     std::vector<std::unique_ptr<WaveWriter>> writers;
     ClipCount clips;
     int err = 0;
-    const int failed = render_files(base, chunks, &writers, &clips, &err);
-    if (need_filter) {
-        const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
-        count_remaining_clips(ch, ii, upsample, true, &clips);
+    std::string soxr_error;
+    const int failed = render_files(base, chunks, &writers, &clips, &err, &soxr_error);
+    if (!soxr_error.empty()) {
+        flush_stdout();
+        std::fprintf(stderr, "Error: resampler: %s\n", soxr_error.c_str());
+        return 1;
     }
-    if (upsample != 0)
-        std::printf("done\n");
-    if (need_filter) {
-        std::printf("Filtering...done.\n");
-        warn_clipped(clips.total());
-    }
+    end_stage_lines(&clips);
     for (int i = 0; i < output_files(stereo); i++) {
         bool fits;
         const std::string path = output_name(stereo, i, base, &fits);
@@ -321,10 +466,9 @@ int write_labels(const char *base, const Timeline &timeline)
 
 bool fits_wav(unsigned long long extra)
 {
-    const unsigned long long u = upsample > 0 ? upsample : 1;
-    const unsigned long long frames = static_cast<unsigned long long>(ii) * u;
-    if (extra <= WAV_MAX_DATA &&
-        frames * FRAME_BYTES[stereo == MONO ? 0 : stereo == STEREO ? 1 : 2] <= WAV_MAX_DATA - extra)
+    const unsigned long long frames = output_frames();
+    const unsigned channels = stereo == MONO ? 1 : stereo == STEREO ? 2 : 6;
+    if (wave_fits(sound.format, channels, frames, extra))
         return true;
     flush_stdout();
     std::fprintf(stderr, "Error: output too large for a WAV file (%llu frames)\n", frames);
@@ -333,6 +477,7 @@ bool fits_wav(unsigned long long extra)
 
 int convert(const string_vector &files, bool stagewise)
 {
+    settled = false;
     if (!allocate(data, MAXSIZE))
         return 9;
     char drive[256], dir[256], base[256], ext[256];
@@ -342,10 +487,12 @@ int convert(const string_vector &files, bool stagewise)
     if (gap_policy == GAPS_SILENCE || write_timeline)
         clock.reset(new StationClock(gap_policy == GAPS_SILENCE));
     read_files(files, clock.get());
+    if (!settled && !settle_speedup(0))
+        return 1;
     std::vector<unsigned char> chunks;
     Timeline timeline;
     if (write_timeline) {
-        timeline = make_timeline(*clock, ii, upsample, rate);
+        timeline = make_timeline(*clock, ii, frames_per_sample(), rate);
         chunks = timeline_chunks(timeline, std::string("tavo2wav ") + TAVO2WAV_VERSION);
     }
     if (!fits_wav(chunks.size()))
@@ -385,17 +532,6 @@ int16_t double2short(double d)
         return INT16_MIN;
     return static_cast<int16_t>(d);
 }
-
-namespace {
-
-void finish(int status)
-{
-    std::fflush(stdout);
-    if (status != 0)
-        std::exit(status);
-}
-
-}  // namespace
 
 void tavo2wav(const string_vector &files)
 {

@@ -12,3 +12,4 @@ unsigned render_threads = 0;
 string_vector tavo_files;
 gap_t gap_policy = GAPS_JOIN;
 int write_timeline = 0;
+SoundOptions sound;

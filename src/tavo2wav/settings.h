@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sound_options.h"
+
 typedef std::vector<std::string> string_vector;
 
 // Output channel layout.
@@ -21,6 +23,7 @@ extern int upsample;         // resampling factor, 0 = none
 extern int clength;          // samples per channel taken from a record
 extern unsigned render_threads;  // threads rendering output chunks, 0 = one per core
 extern string_vector tavo_files;  // input names in command-line order
+extern SoundOptions sound;   // --resampler, --speedup, --format
 
 // What happens at a time gap between records: joined (as if there were
 // none) or filled with silence, so that audio time follows station time.

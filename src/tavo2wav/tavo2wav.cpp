@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <kemra/libkemra.h>
 
@@ -55,8 +56,14 @@ int print_where()
     return 0;
 }
 
-void read_settings(int argc, char **argv)
+// Reads the options into the settings. The long options of the sound come
+// first, so that their values are theirs even when they look like options
+// (--speedup -6). A -r, -z or -u value that is not a whole number ends the
+// process with its own line. Returns "" or the line that refuses the sound
+// options.
+std::string read_settings(int argc, char **argv)
 {
+    std::string error = read_sound_options(argc, argv, &sound);
     stereo = static_cast<wave_t>(get_option(argc, argv, "s", STEREO, stereo));
     stereo = static_cast<wave_t>(get_option(argc, argv, "m", MONO, stereo));
     stereo = static_cast<wave_t>(get_option(argc, argv, "6", SIX_CHANNEL, stereo));
@@ -69,8 +76,14 @@ void read_settings(int argc, char **argv)
     if (numbers.read("r", [&] { get_option_ulong(argc, argv, "r", &rate, rate); }))
         rate = map_rate(rate);
     numbers.read("z", [&] { get_option_int(argc, argv, "z", &global_scale, global_scale); });
-    numbers.read("u", [&] { get_option_int(argc, argv, "u", &upsample, upsample); });
+    bool upsample_given = false;
+    numbers.read("u", [&] {
+        upsample_given = get_option_int(argc, argv, "u", &upsample, upsample) == 1;
+    });
     numbers.exit_if_refused();
+    if (error.empty())
+        error = check_speedup_alone(sound, upsample_given);
+    return error;
 }
 
 // Most render threads --threads accepts: far more than any machine needs,
@@ -165,7 +178,12 @@ int run(int argc, char **argv)
     if (get_option(argc, argv, "where", 1, 0))
         return print_where();
 
-    read_settings(argc, argv);
+    const std::string refused = read_settings(argc, argv);
+    if (!refused.empty()) {
+        std::fflush(stdout);
+        std::fputs(refused.c_str(), stderr);
+        return 1;
+    }
     if (!read_threads(argc, argv) || !read_timeline_options(argc, argv))
         return 1;
     logfile(argc, argv);

@@ -35,7 +35,14 @@ std::string format_double(const char* format, double x)
 // output frame whose station time has reached it. An hour that falls into
 // a joined gap lands on the first frame after the gap; hours are never
 // repeated when time steps back.
-void add_hours(const std::vector<ClockAnchor>& anchors, long samples, unsigned long u,
+// The output frame of input sample `position` at u output frames per input
+// sample (exact for a whole u).
+unsigned long frame_of(long position, double u)
+{
+    return static_cast<unsigned long>(std::llround(static_cast<double>(position) * u));
+}
+
+void add_hours(const std::vector<ClockAnchor>& anchors, long samples, double u,
                std::vector<Marker>* out)
 {
     bool started = false;
@@ -50,8 +57,8 @@ void add_hours(const std::vector<ClockAnchor>& anchors, long samples, unsigned l
             started = true;
         }
         const double end_time = a.time + static_cast<double>(end - a.position) / a.frequency;
-        const unsigned long first = static_cast<unsigned long>(a.position) * u;
-        const unsigned long last = static_cast<unsigned long>(end) * u;
+        const unsigned long first = frame_of(a.position, u);
+        const unsigned long last = frame_of(end, u);
         for (; hour < end_time; hour += 3600) {
             // The tolerance keeps rounding noise from moving an hour that
             // falls on a frame to the frame after it.
@@ -64,11 +71,11 @@ void add_hours(const std::vector<ClockAnchor>& anchors, long samples, unsigned l
     }
 }
 
-void add_gaps(const std::vector<ClockGap>& gaps, unsigned long u, std::vector<Marker>* out)
+void add_gaps(const std::vector<ClockGap>& gaps, double u, std::vector<Marker>* out)
 {
     for (const ClockGap& g : gaps) {
-        const unsigned long frame = static_cast<unsigned long>(g.position) * u;
-        const unsigned long end = static_cast<unsigned long>(g.position + g.filled) * u;
+        const unsigned long frame = frame_of(g.position, u);
+        const unsigned long end = frame_of(g.position + g.filled, u);
         out->push_back(Marker{frame, end, "gap " + format_double("%.0f", g.missing) + " s " +
                                               (g.filled > 0 ? "silence" : "joined")});
     }
@@ -76,14 +83,13 @@ void add_gaps(const std::vector<ClockGap>& gaps, unsigned long u, std::vector<Ma
 
 }  // namespace
 
-Timeline make_timeline(const StationClock& clock, long samples, int u, unsigned long rate)
+Timeline make_timeline(const StationClock& clock, long samples, double up, unsigned long rate)
 {
-    const unsigned long up = u > 0 ? static_cast<unsigned long>(u) : 1;
     Timeline t;
     t.station = clock.station();
     t.frequency = clock.frequency();
     t.sources = clock.files();
-    t.speedup = static_cast<double>(rate) / (t.frequency * static_cast<double>(up));
+    t.speedup = static_cast<double>(rate) / (t.frequency * up);
     const std::vector<ClockAnchor>& anchors = clock.anchors();
     if (!anchors.empty() && anchors.front().stamped && anchors.front().position == 0) {
         t.dated = true;
@@ -91,7 +97,7 @@ Timeline make_timeline(const StationClock& clock, long samples, int u, unsigned 
         const long long of_day = ((static_cast<long long>(t.start) % 86400) + 86400) % 86400;
         if (has_clock(t.frequency))
             t.time_reference = static_cast<uint64_t>(
-                std::llround(static_cast<double>(of_day) * t.frequency * static_cast<double>(up)));
+                std::llround(static_cast<double>(of_day) * t.frequency * up));
     }
     add_hours(anchors, samples, up, &t.markers);
     add_gaps(clock.gaps(), up, &t.markers);

@@ -32,9 +32,10 @@ struct Timeline {
     std::vector<Marker> markers;  // in frame order, hours before gaps at one frame
 };
 
-// The time map of `samples` input samples read under `clock`, resampled by
-// u (0: none) and written at `rate` Hz.
-Timeline make_timeline(const StationClock& clock, long samples, int u, unsigned long rate);
+// The time map of `samples` input samples read under `clock`, resampled to
+// `up` output frames per input sample (1: none; any positive ratio) and
+// written at `rate` Hz.
+Timeline make_timeline(const StationClock& clock, long samples, double up, unsigned long rate);
 
 // "Timeline: 1 s of audio = 49 s of station time, from 2014-03-15T08:00:00Z\n"
 // ("..., start unknown\n" without a station time).

@@ -19,9 +19,9 @@
 
 namespace {
 
-// The RIFF length field counts the 36 header bytes after it plus the data,
-// so the data may take at most this many bytes.
-constexpr uint64_t MAX_DATA_BYTES = UINT32_MAX - 36;
+// WAVE format codes.
+constexpr uint16_t FORMAT_PCM = 1;
+constexpr uint16_t FORMAT_FLOAT = 3;
 
 // Output is collected in blocks of this size before each write() call.
 constexpr std::size_t WRITE_BUFFER_BYTES = std::size_t{1} << 18;
@@ -48,45 +48,81 @@ void put32(unsigned char* out, uint32_t v)
     put16(out + 2, static_cast<uint16_t>(v >> 16));
 }
 
+// The low 24 bits of v, little-endian.
+void put24(unsigned char* out, int32_t v)
+{
+    const uint32_t u = static_cast<uint32_t>(v);
+    out[0] = static_cast<unsigned char>(u & 0xFF);
+    out[1] = static_cast<unsigned char>(u >> 8 & 0xFF);
+    out[2] = static_cast<unsigned char>(u >> 16 & 0xFF);
+}
+
+// The IEEE single-precision bits of v, little-endian.
+void put_float(unsigned char* out, float v)
+{
+    static_assert(sizeof(float) == 4, "float must be IEEE single precision");
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    put32(out, bits);
+}
+
 // Record encoders: each returns the position after the bytes it stored.
 unsigned char* store(unsigned char* out, const WaveHeader& h)
 {
     put32(out + 0, h.magic);   // WaveHeader.magic: "RIFF"
-    put32(out + 4, h.length);  // WaveHeader.length: 36 + data bytes
+    put32(out + 4, h.length);  // WaveHeader.length: header - 8 + data + pad
     put32(out + 8, h.type);    // WaveHeader.type: "WAVE"
     return out + 12;
 }
 
 unsigned char* store(unsigned char* out, const WaveChunkHeader& c)
 {
-    put32(out + 0, c.type);    // WaveChunkHeader.type: "fmt " or "data"
+    put32(out + 0, c.type);    // WaveChunkHeader.type: "fmt ", "fact", "data"
     put32(out + 4, c.length);  // WaveChunkHeader.length: body bytes
     return out + 8;
 }
 
 unsigned char* store(unsigned char* out, const WaveFmtBody& f)
 {
-    put16(out + 0, f.format);       // WaveFmtBody.format: 1, PCM
+    put16(out + 0, f.format);       // WaveFmtBody.format: 1 PCM, 3 float
     put16(out + 2, f.channels);     // WaveFmtBody.channels
     put32(out + 4, f.sample_fq);    // WaveFmtBody.sample_fq: rate in Hz
     put32(out + 8, f.byte_p_sec);   // WaveFmtBody.byte_p_sec: rate x frame
     put16(out + 12, f.byte_p_spl);  // WaveFmtBody.byte_p_spl: frame bytes
-    put16(out + 14, f.bit_p_spl);   // WaveFmtBody.bit_p_spl: 16
+    put16(out + 14, f.bit_p_spl);   // WaveFmtBody.bit_p_spl: 16, 24, 32
     return out + 16;
 }
 
-// Fills the header bytes: RIFF header, "fmt " chunk, the `extra` chunks,
-// "data" chunk header (44 bytes plus the extra ones).
-void encode_header(unsigned char* out, uint16_t channels, uint32_t rate,
-                   uint32_t data_bytes, const std::vector<unsigned char>& extra)
+// Data bytes of `frames` frames and the pad byte that follows an odd count.
+uint64_t padded_data_bytes(uint64_t frames, uint64_t frame_bytes)
 {
-    const uint16_t bytes_per_sample = static_cast<uint16_t>(2 * channels);
-    const uint32_t bytes_per_second = rate * bytes_per_sample;
-    const uint32_t extra_bytes = static_cast<uint32_t>(extra.size());
-    out = store(out, WaveHeader{fourcc("RIFF"), 36 + extra_bytes + data_bytes, fourcc("WAVE")});
-    out = store(out, WaveChunkHeader{fourcc("fmt "), 16});
-    out = store(out, WaveFmtBody{1, channels, rate, bytes_per_second,
-                                 bytes_per_sample, 16});
+    const uint64_t bytes = frames * frame_bytes;
+    return bytes + (bytes & 1);
+}
+
+// Fills the header bytes (wave_header_bytes(format) plus the `extra` chunks):
+// RIFF header, "fmt " chunk, for float a "fact" chunk, the `extra` chunks,
+// and the "data" chunk header.
+void encode_header(unsigned char* out, SampleFormat format, uint16_t channels, uint32_t rate,
+                   uint32_t frames, const std::vector<unsigned char>& extra)
+{
+    const bool pcm = format != SampleFormat::F32;
+    const uint16_t sample = static_cast<uint16_t>(sample_bytes(format));
+    const uint16_t bytes_per_frame = static_cast<uint16_t>(sample * channels);
+    const uint32_t data_bytes = frames * bytes_per_frame;
+    const uint32_t riff_length = static_cast<uint32_t>(
+        wave_header_bytes(format) - 8 + extra.size() + padded_data_bytes(frames, bytes_per_frame));
+    out = store(out, WaveHeader{fourcc("RIFF"), riff_length, fourcc("WAVE")});
+    out = store(out, WaveChunkHeader{fourcc("fmt "), pcm ? 16u : 18u});
+    out = store(out, WaveFmtBody{pcm ? FORMAT_PCM : FORMAT_FLOAT, channels, rate,
+                                 rate * bytes_per_frame, bytes_per_frame,
+                                 static_cast<uint16_t>(8 * sample)});
+    if (!pcm) {
+        put16(out, 0);  // "fmt " extension size: no extension
+        out = store(out + 2, WaveChunkHeader{fourcc("fact"), 4});
+        put32(out, frames);  // "fact" body: frames per channel
+        out += 4;
+    }
     out = std::copy(extra.begin(), extra.end(), out);
     store(out, WaveChunkHeader{fourcc("data"), data_bytes});
 }
@@ -155,7 +191,7 @@ int write_planar(const char* Name, const int16_t* const* sources,
 }  // namespace
 
 WaveWriter::WaveWriter()
-    : fd_(-1), error_(0), channels_(0), frames_expected_(0),
+    : fd_(-1), error_(0), format_(SampleFormat::S16), channels_(0), frames_expected_(0),
       frames_written_(0), buffered_(0)
 {
 }
@@ -186,25 +222,25 @@ void WaveWriter::discard()
 }
 
 bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
-                      unsigned long rate, const std::vector<unsigned char>* chunks)
+                      unsigned long rate, SampleFormat format,
+                      const std::vector<unsigned char>* chunks)
 {
     static const std::vector<unsigned char> none;
     const std::vector<unsigned char>& extra = chunks ? *chunks : none;
+    const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
     if (fd_ >= 0 || error_ != 0 || path == nullptr || channels == 0 ||
-        channels > UINT16_MAX / 2)
+        frame_bytes > UINT16_MAX)
         return fail(EINVAL);
     if (*path == '\0')
         return fail(ENOENT);
-    const uint64_t frame_bytes = 2 * uint64_t{channels};
     if (extra.size() % 2 != 0)
         return fail(EINVAL);
-    if (extra.size() > MAX_DATA_BYTES ||
-        frames > (MAX_DATA_BYTES - extra.size()) / frame_bytes)
+    if (!wave_fits(format, channels, frames, extra.size()))
         return fail(EFBIG);
     if (rate > UINT32_MAX / frame_bytes)
         return fail(EINVAL);
     try {
-        buffer_.resize(std::max(WRITE_BUFFER_BYTES, WAVE_HEADER_BYTES + extra.size()));
+        buffer_.resize(std::max(WRITE_BUFFER_BYTES, wave_header_bytes(format) + extra.size()));
     } catch (const std::bad_alloc&) {
         return fail(ENOMEM);
     }
@@ -214,13 +250,13 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
     if (fd_ < 0)
         return fail(errno);
     temp_path_ = name;
+    format_ = format;
     channels_ = channels;
     frames_expected_ = frames;
     frames_written_ = 0;
-    encode_header(buffer_.data(), static_cast<uint16_t>(channels),
-                  static_cast<uint32_t>(rate),
-                  static_cast<uint32_t>(frames * frame_bytes), extra);
-    buffered_ = WAVE_HEADER_BYTES + extra.size();
+    encode_header(buffer_.data(), format, static_cast<uint16_t>(channels),
+                  static_cast<uint32_t>(rate), static_cast<uint32_t>(frames), extra);
+    buffered_ = wave_header_bytes(format) + extra.size();
     return true;
 }
 
@@ -232,26 +268,72 @@ bool WaveWriter::flush_buffer()
     return true;
 }
 
-bool WaveWriter::write(const int16_t* interleaved, std::size_t frames)
+// Checks that the writer may take `frames` more frames of samples whose type
+// fits its format.
+bool WaveWriter::accept(std::size_t frames, bool format_fits)
 {
     if (error_ != 0 || fd_ < 0)
         return fail(error_ != 0 ? error_ : EINVAL);
-    if (frames > frames_expected_ - frames_written_)
+    if (!format_fits || frames > frames_expected_ - frames_written_)
         return fail(EINVAL);
+    return true;
+}
+
+// Stores the samples through put(out, sample), sample_bytes(format_) bytes
+// each, flushing the buffer whenever it is full.
+template <typename T, typename Encode>
+bool WaveWriter::encode(const T* interleaved, std::size_t frames, Encode put)
+{
+    const std::size_t size = sample_bytes(format_);
     std::size_t samples = frames * channels_;
     while (samples > 0) {
-        if (buffered_ == buffer_.size() && !flush_buffer())
+        if (buffer_.size() - buffered_ < size && !flush_buffer())
             return false;
-        const std::size_t n = std::min(samples, (buffer_.size() - buffered_) / 2);
+        const std::size_t n = std::min(samples, (buffer_.size() - buffered_) / size);
         unsigned char* out = buffer_.data() + buffered_;
         for (std::size_t i = 0; i < n; ++i)
-            put16(out + 2 * i, static_cast<uint16_t>(interleaved[i]));
-        buffered_ += 2 * n;
+            put(out + size * i, interleaved[i]);
+        buffered_ += size * n;
         interleaved += n;
         samples -= n;
     }
     frames_written_ += frames;
     return true;
+}
+
+bool WaveWriter::write(const int16_t* interleaved, std::size_t frames)
+{
+    if (!accept(frames, true))
+        return false;
+    switch (format_) {
+    case SampleFormat::S24:
+        return encode(interleaved, frames, [](unsigned char* out, int16_t s) {
+            put24(out, widen_s24(s));
+        });
+    case SampleFormat::F32:
+        return encode(interleaved, frames, [](unsigned char* out, int16_t s) {
+            put_float(out, widen_f32(s));
+        });
+    case SampleFormat::S16:
+        break;
+    }
+    return encode(interleaved, frames, [](unsigned char* out, int16_t s) {
+        put16(out, static_cast<uint16_t>(s));
+    });
+}
+
+bool WaveWriter::write(const int32_t* interleaved, std::size_t frames)
+{
+    if (!accept(frames, format_ == SampleFormat::S24))
+        return false;
+    return encode(interleaved, frames, [](unsigned char* out, int32_t s) { put24(out, s); });
+}
+
+bool WaveWriter::write(const float* interleaved, std::size_t frames)
+{
+    if (!accept(frames, format_ == SampleFormat::F32))
+        return false;
+    return encode(interleaved, frames, [](unsigned char* out, float s) { put_float(out, s); });
 }
 
 bool WaveWriter::commit()
@@ -260,6 +342,13 @@ bool WaveWriter::commit()
         return fail(error_ != 0 ? error_ : EINVAL);
     if (frames_written_ != frames_expected_)
         return fail(EINVAL);
+    const uint64_t data_bytes = uint64_t{frames_written_} * sample_bytes(format_) * channels_;
+    if (data_bytes % 2 != 0) {
+        // The pad byte after an odd-sized data chunk; open() left room.
+        if (buffered_ == buffer_.size() && !flush_buffer())
+            return false;
+        buffer_[buffered_++] = 0;
+    }
     if (!flush_buffer())
         return false;
     if (fchmod(fd_, created_file_mode()) != 0)
@@ -272,6 +361,25 @@ bool WaveWriter::commit()
         return fail(errno);
     temp_path_.clear();
     return true;
+}
+
+std::size_t wave_header_bytes(SampleFormat format)
+{
+    return format == SampleFormat::F32 ? 58 : WAVE_HEADER_BYTES;
+}
+
+bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames,
+               std::size_t extra_bytes)
+{
+    // The RIFF length counts the header bytes after it, the other chunks,
+    // the data and its pad byte.
+    const uint64_t header = wave_header_bytes(format) - 8;
+    if (extra_bytes > UINT32_MAX - header)
+        return false;
+    const uint64_t max_data = UINT32_MAX - header - extra_bytes;
+    const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
+    return frame_bytes > 0 && frames <= max_data / frame_bytes &&
+           padded_data_bytes(frames, frame_bytes) <= max_data;
 }
 
 int put_wav_data_mono16(const int16_t* mono, unsigned long nrdata,

@@ -1,5 +1,7 @@
-// 16-bit PCM WAV output (RIFF/WAVE with the canonical 44-byte header) and a
-// small reader for such files.
+// WAV output in three sample formats (sample_format.h): 16- and 24-bit PCM
+// with the canonical 44-byte header, and 32-bit IEEE float with the 58-byte
+// header that non-PCM data calls for (an 18-byte "fmt " chunk and a "fact"
+// chunk); and a small reader for 16-bit PCM files.
 //
 // Every writer builds the file under a temporary name in the target's
 // directory and renames it over the target only once it is complete, so a
@@ -15,35 +17,52 @@
 #include <string>
 #include <vector>
 
+#include "sample_format.h"
+
 // The header records, in file order. Four-character codes are held so that
 // their characters appear in the file in reading order when the field is
 // stored little-endian. The records are never written by casting: every
 // field is stored byte by byte, little-endian.
+//
+// PCM:   WaveHeader, "fmt " chunk (16-byte WaveFmtBody), "data" chunk.
+// Float: WaveHeader, "fmt " chunk (WaveFmtBody and a 2-byte extension size
+//        of 0), "fact" chunk (4 bytes: frames per channel), "data" chunk.
+// A data chunk of an odd number of bytes (24-bit mono, odd frame count) is
+// followed by one zero pad byte, which the RIFF length counts.
 struct WaveHeader {
     uint32_t magic;   // "RIFF"
-    uint32_t length;  // bytes after this field: 36 + other chunks + data
+    uint32_t length;  // bytes after this field: header bytes - 8 + other chunks + data + pad
     uint32_t type;    // "WAVE"
 };
 
 struct WaveChunkHeader {
-    uint32_t type;    // "fmt " or "data"
-    uint32_t length;  // bytes of the chunk body
+    uint32_t type;    // "fmt ", "fact" or "data"
+    uint32_t length;  // bytes of the chunk body, without a pad byte
 };
 
 struct WaveFmtBody {
-    uint16_t format;      // 1: PCM
+    uint16_t format;      // 1: PCM, 3: IEEE float
     uint16_t channels;
     uint32_t sample_fq;   // frames per second
     uint32_t byte_p_sec;  // sample_fq * byte_p_spl
     uint16_t byte_p_spl;  // bytes per frame
-    uint16_t bit_p_spl;   // 16
+    uint16_t bit_p_spl;   // 16, 24 or 32
 };
 
-// Size of the header that precedes the frames.
+// Size of the header that precedes the frames of a 16-bit file.
 constexpr std::size_t WAVE_HEADER_BYTES = 44;
 
-// Streaming writer of one 16-bit PCM WAV file whose frame count is known in
-// advance. open() creates the temporary file and writes the header; write()
+// Size of the header that precedes the frames in `format`: 44, or 58 for
+// f32.
+std::size_t wave_header_bytes(SampleFormat format);
+
+// True when `frames` frames of `channels` channels in `format` (with the pad
+// byte of an odd-sized data chunk) and `extra_bytes` of other chunks fit the
+// 32-bit RIFF sizes.
+bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames,
+               std::size_t extra_bytes = 0);
+
+// Streaming writer of one WAV file whose frame count is known in advance. open() creates the temporary file and writes the header; write()
 // takes interleaved frames in chunks of any size; commit() finishes the file
 // and puts it in place. A writer destroyed without a successful commit()
 // removes its temporary file and leaves the target untouched.
@@ -59,9 +78,10 @@ public:
     WaveWriter& operator=(const WaveWriter&) = delete;
 
     // Creates the temporary file next to `path` and writes the header for
-    // `channels` channels (1 to 65535), `frames` frames at `rate` Hz.
-    // Fails with EFBIG, before creating anything, when frames x bytes per
-    // frame would not fit the 32-bit RIFF sizes; with EINVAL when the
+    // `channels` channels (1 to 65535), `frames` frames at `rate` Hz in
+    // `format`. Fails with EFBIG, before creating anything, when the data
+    // (frames x bytes per frame, and its pad byte) would not fit the 32-bit
+    // RIFF sizes; with EINVAL when the
     // writer is already open, `channels` is 0 or too large, or `rate` or
     // rate x bytes per frame does not fit 32 bits; with ENOENT for an empty
     // path; otherwise with the errno of the failed system call (ENOENT for
@@ -71,14 +91,19 @@ public:
     // the RIFF length and in the size check (EFBIG), and an odd total fails
     // with EINVAL.
     bool open(const char* path, unsigned channels, unsigned long frames,
-              unsigned long rate,
+              unsigned long rate, SampleFormat format = SampleFormat::S16,
               const std::vector<unsigned char>* chunks = nullptr);
 
     // Appends `frames` frames of `channels` interleaved samples each.
-    // Fails with EINVAL when the writer is not open or more frames than
-    // announced would be written, otherwise with the errno of the failed
-    // write.
+    // 16-bit samples may be written in every format: they keep their value
+    // (widen_s24, widen_f32). 24-bit samples (S24_MIN to S24_MAX; the low
+    // 24 bits of each are stored) need an s24 file, floats an f32 file.
+    // Fails with EINVAL when the writer is not open, the samples do not fit
+    // its format, or more frames than announced would be written, otherwise
+    // with the errno of the failed write.
     bool write(const int16_t* interleaved, std::size_t frames);
+    bool write(const int32_t* interleaved, std::size_t frames);
+    bool write(const float* interleaved, std::size_t frames);
 
     // Checks that exactly the announced number of frames arrived (EINVAL
     // otherwise), writes out the buffer, sets the file mode, closes the file
@@ -90,9 +115,13 @@ private:
     bool fail(int err);
     bool flush_buffer();
     void discard();
+    bool accept(std::size_t frames, bool format_fits);
+    template <typename T, typename Encode>
+    bool encode(const T* interleaved, std::size_t frames, Encode put);
 
     int fd_;
     int error_;
+    SampleFormat format_;
     unsigned channels_;
     unsigned long frames_expected_;
     unsigned long frames_written_;

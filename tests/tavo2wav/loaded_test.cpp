@@ -1,7 +1,10 @@
 // The built tavo2wav on a busy machine: a recording long enough for more
 // than forty output chunks is converted while child processes spin on every
 // core, several times and with several --threads values, and every WAV
-// byte must equal the stage-by-stage conversion done in this process.
+// byte must equal the stage-by-stage conversion done in this process. The
+// sinc resampler, which has no stage-by-stage twin, must write the bytes of
+// its run without extra threads for every --threads value while the cores
+// are busy.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -138,6 +141,50 @@ TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
 INSTANTIATE_TEST_SUITE_P(Layouts, LoadedConversion, testing::Values(MONO, SIX_CHANNEL),
                          [](const testing::TestParamInfo<wave_t> &info) {
                              return std::string(info.param == MONO ? "Mono" : "SixChannels");
+                         });
+
+// The sinc conversion at -u 4 (13 output chunks per channel, all three
+// channels used), in one sample format.
+struct SincRun {
+    const char *name;
+    const char *format;
+};
+
+class LoadedSinc : public testing::TestWithParam<SincRun> {};
+
+TEST_P(LoadedSinc, WritesTheBytesOfTheCallingThreadForEveryThreadCount)
+{
+    tavo_test::TempDir input_dir;
+    const std::string input = write_recording(input_dir.path());
+    auto convert = [&](const std::vector<std::string> &threads, Files *files) {
+        tavo_test::TempDir out;
+        std::vector<std::string> argv = {BIN, "--resampler", "sinc", "-u", "4", "--format",
+                                         GetParam().format, input};
+        argv.insert(argv.end(), threads.begin(), threads.end());
+        const RunResult r = run_process(argv, out.path(), 300);
+        *files = wav_files(out.path());
+        return r;
+    };
+    Files ref;
+    const RunResult first = convert({"--threads", "1"}, &ref);
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_EQ(ref.size(), 3u);
+    BusyCores busy;
+    for (const std::vector<std::string> &threads :
+         std::vector<std::vector<std::string>>{{"--threads", "2"}, {"--threads=8"}, {}, {"--threads", "1"}}) {
+        Files files;
+        const RunResult r = convert(threads, &files);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(files == ref) << "differs with" << testing::PrintToString(threads);
+        EXPECT_EQ(r.out, first.out);
+        EXPECT_EQ(r.err, first.err);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LoadedSinc,
+                         testing::Values(SincRun{"S16", "s16"}, SincRun{"F32", "f32"}),
+                         [](const testing::TestParamInfo<SincRun> &info) {
+                             return std::string(info.param.name);
                          });
 
 }  // namespace

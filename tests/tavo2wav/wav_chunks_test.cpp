@@ -110,7 +110,7 @@ TEST_P(WaveWriterExtra, ChecksSizeAndEvenness)
     std::vector<unsigned char> extra(r.extra, 0);
     WaveWriter w;
     errno = 0;
-    const bool ok = w.open(dir.file("x.wav").c_str(), r.channels, r.frames, 4000, &extra);
+    const bool ok = w.open(dir.file("x.wav").c_str(), r.channels, r.frames, 4000, SampleFormat::S16, &extra);
     EXPECT_EQ(ok, r.err == 0);
     if (r.err != 0) {
         EXPECT_EQ(errno, r.err);
@@ -132,7 +132,7 @@ TEST(WaveWriterExtra, ChunksStandBetweenFmtAndDataAndCountInTheRiffLength)
     const std::vector<unsigned char> extra = {'j', 'u', 'n', 'k', 2, 0, 0, 0, 7, 9};
     const int16_t frames[] = {1, -1, 256};
     WaveWriter w;
-    ASSERT_TRUE(w.open(dir.file("x.wav").c_str(), 1, 3, 4000, &extra));
+    ASSERT_TRUE(w.open(dir.file("x.wav").c_str(), 1, 3, 4000, SampleFormat::S16, &extra));
     ASSERT_TRUE(w.write(frames, 3));
     ASSERT_TRUE(w.commit());
     const std::string b = tavo_test::read_bytes(dir.file("x.wav"));

@@ -1,0 +1,80 @@
+// Conversion of samples (counts of the 16-bit scale) into the output
+// formats: rounding, saturation and its count, and the names the command
+// line accepts.
+#include "sample_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+struct Rounding {
+    const char *name;
+    double counts;
+    int16_t s16;
+    int32_t s24;
+    long clipped16, clipped24;  // 1 when the format had to saturate
+};
+
+class Quantise : public testing::TestWithParam<Rounding> {};
+
+TEST_P(Quantise, RoundsToNearestStepHalvesToEvenAndSaturates) {
+    const Rounding &p = GetParam();
+    long c16 = 0, c24 = 0;
+    EXPECT_EQ(quantise_s16(p.counts, &c16), p.s16);
+    EXPECT_EQ(quantise_s24(p.counts, &c24), p.s24);
+    EXPECT_EQ(c16, p.clipped16);
+    EXPECT_EQ(c24, p.clipped24);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, Quantise,
+    testing::Values(Rounding{"Zero", 0.0, 0, 0, 0, 0},
+                    Rounding{"HalfToEvenDown", 0.5, 0, 128, 0, 0},
+                    Rounding{"HalfToEvenUp", 1.5, 2, 384, 0, 0},
+                    Rounding{"MinusHalfToEven", -2.5, -2, -640, 0, 0},
+                    Rounding{"S24HalfStepToEven", 3.0 / 512, 0, 2, 0, 0},
+                    Rounding{"BelowHalf", 1.49, 1, 381, 0, 0},
+                    Rounding{"NegativeFraction", -2.7, -3, -691, 0, 0},
+                    Rounding{"S24Step", 1.0 / 256, 0, 1, 0, 0},
+                    Rounding{"LargestS16", 32767.0, 32767, 8388352, 0, 0},
+                    Rounding{"OverS16WithinS24", 32767.5, 32767, 8388480, 1, 0},
+                    Rounding{"TopOfS24", 32767.996, 32767, 8388607, 1, 0},
+                    Rounding{"OverBoth", 32768.0, 32767, 8388607, 1, 1},
+                    Rounding{"Smallest", -32768.0, -32768, -8388608, 0, 0},
+                    Rounding{"HalfBelowSmallestIsEven", -32768.5, -32768, -8388608, 0, 1},
+                    Rounding{"UnderBoth", -32768.6, -32768, -8388608, 1, 1},
+                    Rounding{"FarOver", 1e9, 32767, 8388607, 1, 1},
+                    Rounding{"NotANumber", NAN, 0, 0, 1, 1}),
+    [](const testing::TestParamInfo<Rounding> &i) { return std::string(i.param.name); });
+
+TEST(SampleFormat, WideningKeepsTheValue) {
+    for (int v : {-32768, -1, 0, 1, 12345, 32767}) {
+        const int16_t s = static_cast<int16_t>(v);
+        EXPECT_EQ(widen_s24(s), v * 256);
+        EXPECT_EQ(static_cast<double>(widen_f32(s)) * 32768, v);
+        long clipped = 0;
+        EXPECT_EQ(quantise_s16(widen_f32(s) * 32768.0, &clipped), s);
+    }
+    EXPECT_EQ(to_f32(65536.0), 2.0f);  // floats never clip
+}
+
+TEST(SampleFormat, ParsesTheThreeNames) {
+    SampleFormat f = SampleFormat::S16;
+    EXPECT_TRUE(parse_sample_format("s24", &f));
+    EXPECT_EQ(f, SampleFormat::S24);
+    EXPECT_TRUE(parse_sample_format("f32", &f));
+    EXPECT_EQ(f, SampleFormat::F32);
+    EXPECT_TRUE(parse_sample_format("s16", &f));
+    EXPECT_EQ(f, SampleFormat::S16);
+    for (const char *bad : {"s8", "S16", "f64", "s16 ", "", static_cast<const char *>(nullptr)}) {
+        EXPECT_FALSE(parse_sample_format(bad, &f));
+        EXPECT_EQ(f, SampleFormat::S16);
+    }
+    EXPECT_EQ(sample_bytes(SampleFormat::S16), 2u);
+    EXPECT_EQ(sample_bytes(SampleFormat::S24), 3u);
+    EXPECT_EQ(sample_bytes(SampleFormat::F32), 4u);
+}
+
+}  // namespace

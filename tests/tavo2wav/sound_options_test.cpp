@@ -1,0 +1,136 @@
+// The options of the sound (--resampler, --speedup, --format): the values
+// they accept, the lines that refuse the others, and the speed-up
+// arithmetic. What the program prints and writes with them is checked in
+// cli_test.
+#include "sound_options.h"
+
+#include <gtest/gtest.h>
+
+#include <kemra/libkemra.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+// argv for the scanner: "tavo2wav" and the words given, with no argument
+// marked yet (the scanner keeps its marks per argument count, so a query
+// with another count drops those of an earlier test).
+class Args {
+public:
+    explicit Args(std::vector<std::string> words) : words_(std::move(words))
+    {
+        words_.insert(words_.begin(), "tavo2wav");
+        for (std::string &w : words_)
+            argv_.push_back(w.data());
+        std::vector<char *> other(argv_.size() + 1, argv_[0]);
+        get_first_unused(static_cast<int>(other.size()), other.data(), 1);
+    }
+    int argc() const { return static_cast<int>(argv_.size()); }
+    char **argv() { return argv_.data(); }
+
+private:
+    std::vector<std::string> words_;
+    std::vector<char *> argv_;
+};
+
+struct Reading {
+    const char *name;
+    std::vector<std::string> words;
+    std::string error;
+    Resampler resampler = Resampler::LINEAR;
+    double speedup = 0;
+    SampleFormat format = SampleFormat::S16;
+};
+
+class SoundOptionValues : public testing::TestWithParam<Reading> {};
+
+TEST_P(SoundOptionValues, ReadsOrRefuses)
+{
+    const Reading &p = GetParam();
+    Args args(p.words);
+    SoundOptions o;
+    EXPECT_EQ(read_sound_options(args.argc(), args.argv(), &o), p.error);
+    if (p.error.empty()) {
+        EXPECT_EQ(o.resampler, p.resampler);
+        EXPECT_EQ(o.speedup, p.speedup);
+        EXPECT_EQ(o.format, p.format);
+    }
+}
+
+const Resampler LIN = Resampler::LINEAR, SINC = Resampler::SINC;
+const SampleFormat S16 = SampleFormat::S16, S24 = SampleFormat::S24, F32 = SampleFormat::F32;
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, SoundOptionValues,
+    testing::Values(
+        Reading{"NoneGiven", {"x.dat", "-u", "50"}, "", LIN, 0, S16},
+        Reading{"AllThree", {"--resampler", "sinc", "--speedup", "49", "--format", "f32", "x.dat"}, "", SINC, 49, F32},
+        Reading{"AttachedValues", {"--resampler=linear", "--speedup=2.5", "--format=s24"}, "", LIN, 2.5, S24},
+        Reading{"OneDash", {"-format", "s24"}, "", LIN, 0, S24},
+        Reading{"UnknownFormat", {"--format", "s8"}, "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
+        Reading{"FormatIsCaseSensitive", {"--format", "F32"}, "Error: unknown sample format 'F32' (s16, s24 or f32)\n"},
+        Reading{"UnknownResampler", {"--resampler", "cubic"}, "Error: unknown resampler 'cubic' (linear or sinc)\n"},
+        Reading{"SpeedupNotANumber", {"--speedup", "abc"}, "Error: speed-up must be a positive number (--speedup abc)\n"},
+        Reading{"SpeedupNegative", {"--speedup", "-2"}, "Error: speed-up must be a positive number (--speedup -2)\n"},
+        Reading{"SpeedupZero", {"--speedup=0"}, "Error: speed-up must be a positive number (--speedup 0)\n"},
+        Reading{"SpeedupTrailingText", {"--speedup", "49x"}, "Error: speed-up must be a positive number (--speedup 49x)\n"},
+        Reading{"SpeedupInfinite", {"--speedup", "1e999"}, "Error: speed-up must be a positive number (--speedup 1e999)\n"},
+        Reading{"SpeedupNan", {"--speedup", "nan"}, "Error: speed-up must be a positive number (--speedup nan)\n"},
+        Reading{"FormatLast", {"x.dat", "--format"}, "Error: --format needs a value\n"},
+        Reading{"SpeedupLast", {"--speedup"}, "Error: --speedup needs a value\n"}),
+    [](const testing::TestParamInfo<Reading> &i) { return std::string(i.param.name); });
+
+TEST(SoundOptions, SpeedupAndUpsamplingExcludeEachOther)
+{
+    SoundOptions o;
+    EXPECT_EQ(check_speedup_alone(o, true), "");
+    o.speedup = 49;
+    EXPECT_EQ(check_speedup_alone(o, false), "");
+    EXPECT_EQ(check_speedup_alone(o, true), "Error: give -u or --speedup, not both\n");
+}
+
+struct Speedup {
+    const char *name;
+    unsigned long rate;
+    double frequency, speedup;
+    double ratio;
+    int whole;  // the linear resampler's U, 0 when refused
+    std::string error = "";
+};
+
+class SpeedupArithmetic : public testing::TestWithParam<Speedup> {};
+
+TEST_P(SpeedupArithmetic, GivesRatioAndWholeFactor)
+{
+    const Speedup &p = GetParam();
+    const double ratio = speedup_ratio(p.rate, p.frequency, p.speedup);
+    EXPECT_NEAR(ratio, p.ratio, 1e-9 * p.ratio);
+    EXPECT_EQ(whole_upsampling(ratio), p.whole);
+    if (p.whole == 0) {
+        EXPECT_EQ(whole_upsampling_error(p.speedup, ratio), p.error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Speedups, SpeedupArithmetic,
+    testing::Values(
+        Speedup{"Listening49", 44100, 18, 49, 50, 50},
+        Speedup{"InexactSpeedupNearWhole", 4000, 18, 4000.0 / 162, 9, 9},
+        Speedup{"SlowerGivesMore", 48000, 18, 16, 48000.0 / 288, 0,
+                "Error: speed-up 16 needs a whole upsampling factor with the linear resampler "
+                "(U = 166.667); use --resampler sinc\n"},
+        Speedup{"FractionalSpeedup", 44100, 18, 48.5, 44100 / (18 * 48.5), 0,
+                "Error: speed-up 48.5 needs a whole upsampling factor with the linear resampler "
+                "(U = 50.515); use --resampler sinc\n"},
+        Speedup{"OneIsWhole", 18, 18, 1, 1, 1},
+        Speedup{"BelowOneRefused", 4000, 18, 1000, 4000 / 18000.0, 0,
+                "Error: speed-up 1000 needs a whole upsampling factor with the linear resampler "
+                "(U = 0.222); use --resampler sinc\n"},
+        Speedup{"NearlyWholeRefused", 44100, 18, 49.001, 44100 / (18 * 49.001), 0,
+                "Error: speed-up 49.001 needs a whole upsampling factor with the linear resampler "
+                "(U = 49.999); use --resampler sinc\n"}),
+    [](const testing::TestParamInfo<Speedup> &i) { return std::string(i.param.name); });
+
+}  // namespace
