@@ -7,7 +7,7 @@
 # order of the bytes, not races, and run in the normal suite.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/deps.sh
+sh scripts/deps.sh test
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_TSAN=ON -DTAVO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$(nproc)" --target ordered_chunks_test fused_test sinc_output_test
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
