@@ -33,7 +33,7 @@
 
 #include "render.h"
 #include "sinc_stream.h"
-#include "spectrum.h"
+#include "tone_analysis.h"
 #include "wave.h"
 
 namespace {

@@ -25,7 +25,7 @@ test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox ffmpeg
 # normal build uses g++.
 fuzz="clang libclang-rt-14-dev"
 # GNU time measures the peak memory; sox is the benchmark's reference;
-# python3-pil draws bench/spectrogram.sh's picture.
+# python3-pil draws bench/sweep_picture.sh's picture.
 bench="libbenchmark-dev sox time python3-pil"
 
 list=0

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-#include "spectrum.h"
+#include "tone_analysis.h"
 
 namespace {
 

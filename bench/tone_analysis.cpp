@@ -1,4 +1,4 @@
-#include "spectrum.h"
+#include "tone_analysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,8 +7,8 @@
 // two ends stay out, through a 7-term Blackman-Harris window: its side lobes
 // lie about 180 dB below its main lobe, which is 14 bins wide, so components
 // down to some -170 dB show through the tone's leakage.
-#ifndef TAVO_BENCH_SPECTRUM_H
-#define TAVO_BENCH_SPECTRUM_H
+#ifndef TAVO_BENCH_TONE_ANALYSIS_H
+#define TAVO_BENCH_TONE_ANALYSIS_H
 
 #include <cstddef>
 

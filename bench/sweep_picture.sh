@@ -1,12 +1,12 @@
 #!/bin/sh
-# Draws doc/sweep_spectrogram.png: a slow sweep of 18 Hz data from 0 to 9 Hz
+# Draws doc/sweep_linear_vs_sinc.png: a slow sweep of 18 Hz data from 0 to 9 Hz
 # (2000 s, 16 bits) resampled by 50 with the linear resampler (left) and with
 # sinc (right), played at 44100 Hz (49 times real time), as sox's
 # spectrogram shows them down to -150 dBFS. The sweep itself is the thin
 # line at the bottom; everything above it in the left picture is images of
 # it that the linear resampler adds.
 #
-#   sh bench/spectrogram.sh
+#   sh bench/sweep_picture.sh
 set -eu
 cd "$(dirname "$0")/.."
 build=build-bench
@@ -21,7 +21,7 @@ draw() {  # channel, title, picture
 }
 draw 1 "linear -u 50 (the default resampler)" "$work/linear.png"
 draw 2 "sinc -u 50" "$work/sinc.png"
-/usr/bin/python3 - "$work/linear.png" "$work/sinc.png" doc/sweep_spectrogram.png <<'PY'
+/usr/bin/python3 - "$work/linear.png" "$work/sinc.png" doc/sweep_linear_vs_sinc.png <<'PY'
 import sys
 from PIL import Image
 a, b = (Image.open(p) for p in sys.argv[1:3])
@@ -30,4 +30,4 @@ both.paste(a, (0, 0))
 both.paste(b, (a.width, 0))
 both.save(sys.argv[3], optimize=True)
 PY
-echo "wrote doc/sweep_spectrogram.png"
+echo "wrote doc/sweep_linear_vs_sinc.png"
