@@ -30,14 +30,13 @@ void flush_stdout()
 // the three addresses (null for those that failed) and returns false.
 bool allocate(Buffer (&b)[3], long n)
 {
-    for (Buffer &one : b)
+    for (Buffer& one : b)
         one.reset(new (std::nothrow) int16_t[n]);
     if (b[0] && b[1] && b[2])
         return true;
     flush_stdout();
-    std::cerr << "Error allocating memory: " << static_cast<void *>(b[0].get()) << " "
-              << static_cast<void *>(b[1].get()) << " " << static_cast<void *>(b[2].get())
-              << "\n";
+    std::cerr << "Error allocating memory: " << static_cast<void*>(b[0].get()) << " "
+              << static_cast<void*>(b[1].get()) << " " << static_cast<void*>(b[2].get()) << "\n";
     return false;
 }
 
@@ -59,7 +58,7 @@ void warn_clipped(long clipped)
     std::fprintf(stderr, "Warning: %ld samples clipped\n", clipped);
 }
 
-void report_write_error(const std::string &path, int err)
+void report_write_error(const std::string& path, int err)
 {
     flush_stdout();
     std::fprintf(stderr, "Error: can't write %s: %s\n", path.c_str(), std::strerror(err));
@@ -74,7 +73,7 @@ bool known_layout(wave_t layout)
     return false;
 }
 
-Conversion::Conversion(const Settings &settings)
+Conversion::Conversion(const Settings& settings)
     : settings_(settings), upsample_(settings.upsample), scale_(settings.global_scale)
 {
 }
@@ -90,7 +89,7 @@ unsigned Conversion::render_workers() const
 // Returns false after printing the reason when it cannot be done.
 bool Conversion::settle_speedup(double frequency)
 {
-    const SoundOptions &sound = settings_.sound;
+    const SoundOptions& sound = settings_.sound;
     settled_ = true;
     sinc_job_ = {upsample_ > 0, 1.0, static_cast<double>(upsample_), sound.format,
                  render_workers()};
@@ -100,9 +99,10 @@ bool Conversion::settle_speedup(double frequency)
     std::string error;
     if (!(ratio > 0) || !std::isfinite(ratio)) {
         char line[160];
-        std::snprintf(line, sizeof line,
-                      "Error: --speedup needs a positive sampling frequency (the data's is %g Hz)\n",
-                      frequency);
+        std::snprintf(
+            line, sizeof line,
+            "Error: --speedup needs a positive sampling frequency (the data's is %g Hz)\n",
+            frequency);
         error = line;
     } else if (sound.resampler == Resampler::LINEAR) {
         upsample_ = whole_upsampling(ratio);
@@ -126,13 +126,13 @@ bool Conversion::settle_speedup(double frequency)
 // A fatal condition of the reader ends the process with its message and
 // status where it happens, the reader still open; so does a --speedup the
 // first file cannot satisfy.
-bool Conversion::read_file(const std::string &name, long *clipped, Progress *progress)
+bool Conversion::read_file(const std::string& name, long* clipped, Progress* progress)
 {
     std::unique_ptr<Zeltra::ZELTRA> reader(Zeltra::exit_on_error(
         [&] { return Zeltra::detect(name.c_str(), true, Zeltra::ZELTRA::FT_NEW, false); }));
     if (!settled_ && !settle_speedup(reader->get_frequency()))
         finish(1);
-    StationClock *clock = clock_.get();
+    StationClock* clock = clock_.get();
     if (clock)
         clock->begin_file(*reader, name);
     while (Zeltra::exit_on_error([&] { return reader->getdata(); }) != -1) {
@@ -146,14 +146,14 @@ bool Conversion::read_file(const std::string &name, long *clipped, Progress *pro
             return false;
         }
         if (clock) {
-            for (Buffer &b : data_)
+            for (Buffer& b : data_)
                 std::fill(b.get() + ii_, b.get() + ii_ + step.fill, int16_t{0});
             clock->place(step, ii_);
             ii_ += step.fill;
         }
         const long n = static_cast<long>(reader->get_length());
         for (int c = 0; c < 3; c++) {
-            const std::vector<double> &src = reader->current[c];
+            const std::vector<double>& src = reader->current[c];
             for (long j = 0; j < n; j++) {
                 const double d = src[j];
                 if (!(d > -32769.0 && d < 32768.0))
@@ -169,11 +169,11 @@ bool Conversion::read_file(const std::string &name, long *clipped, Progress *pro
 
 // Reads the first file, or all of them when combining; combining stops
 // once the buffers are full.
-void Conversion::read_files(const string_vector &files)
+void Conversion::read_files(const string_vector& files)
 {
     long clipped = 0;
     Progress progress("reading", 0);
-    for (const std::string &name : files)
+    for (const std::string& name : files)
         if (!read_file(name, &clipped, &progress) || !settings_.combine)
             break;
     progress.finish();
@@ -184,7 +184,7 @@ void Conversion::remove_offsets()
 {
     std::printf("Removing offset ");
     long clipped = 0;
-    for (Buffer &b : data_)
+    for (Buffer& b : data_)
         clipped += clock_ && !clock_->filled().empty()
                        ? remove_channel_offset_around(b.get(), ii_, clock_->filled())
                        : remove_channel_offset(b.get(), ii_);
@@ -196,7 +196,7 @@ void Conversion::scale()
 {
     if (scale_ == 0) {
         int peak = 0;
-        for (const Buffer &b : data_)
+        for (const Buffer& b : data_)
             peak = std::max(peak, peak_abs(b.get(), ii_));
         scale_ = autoscale(peak);
     }
@@ -204,20 +204,20 @@ void Conversion::scale()
         return;
     std::printf("Scaling %d...", scale_);
     long clipped = 0;
-    for (Buffer &b : data_)
+    for (Buffer& b : data_)
         clipped += scale_channel(b.get(), ii_, scale_);
     std::printf("done\n");
     warn_clipped(clipped);
 }
 
-int Conversion::run(const string_vector &files)
+int Conversion::run(const string_vector& files)
 {
-    return run(files, [](Conversion &c, const char *base) {
+    return run(files, [](Conversion& c, const char* base) {
         return c.write_fused(base, c.settings_.write_timeline ? &c.chunks_ : nullptr);
     });
 }
 
-int Conversion::run(const string_vector &files, const Ending &ending)
+int Conversion::run(const string_vector& files, const Ending& ending)
 {
     if (!allocate(data_, MAXSIZE))
         return 9;
@@ -243,7 +243,7 @@ int Conversion::run(const string_vector &files, const Ending &ending)
     int status = ending(*this, base);
     if (status == 0 && settings_.write_timeline)
         status = write_labels(base);
-    for (Buffer &b : data_)
+    for (Buffer& b : data_)
         b.reset();
     return status;
 }
@@ -267,7 +267,7 @@ int16_t double2short(double d)
     return static_cast<int16_t>(d);
 }
 
-void tavo2wav(const string_vector &files)
+void tavo2wav(const string_vector& files)
 {
     finish(Conversion(settings_from_globals()).run(files));
 }

@@ -47,9 +47,9 @@ bool Conversion::fits_wav(unsigned long long extra) const
 }
 
 // Opens the writer of file i. Returns false with errno set when it cannot.
-bool Conversion::open_file(const char *base, int i, unsigned long long frames,
-                           const std::vector<unsigned char> *chunks,
-                           std::unique_ptr<WaveWriter> *w) const
+bool Conversion::open_file(const char* base, int i, unsigned long long frames,
+                           const std::vector<unsigned char>* chunks,
+                           std::unique_ptr<WaveWriter>* w) const
 {
     bool fits;
     const std::string path = output_name(settings_.stereo, i, base, &fits);
@@ -59,18 +59,18 @@ bool Conversion::open_file(const char *base, int i, unsigned long long frames,
     }
     const FileLayout l = file_layout(settings_.stereo, i);
     w->reset(new WaveWriter);
-    return (*w)->open(path.c_str(), l.channels, static_cast<unsigned long>(frames),
-                      settings_.rate, settings_.sound.format, chunks);
+    return (*w)->open(path.c_str(), l.channels, static_cast<unsigned long>(frames), settings_.rate,
+                      settings_.sound.format, chunks);
 }
 
 // The sinc resampler renders all files in step: the writers are opened in
 // order up to the first that cannot be, and those are rendered together.
-int Conversion::render_sinc(const char *base, const std::vector<unsigned char> *chunks,
-                            std::vector<std::unique_ptr<WaveWriter>> *writers, ClipCount *clips,
-                            Progress *progress, int *err, std::string *soxr_error)
+int Conversion::render_sinc(const char* base, const std::vector<unsigned char>* chunks,
+                            std::vector<std::unique_ptr<WaveWriter>>* writers, ClipCount* clips,
+                            Progress* progress, int* err, std::string* soxr_error)
 {
     const unsigned long long frames = output_frames();
-    std::vector<WaveWriter *> open;
+    std::vector<WaveWriter*> open;
     std::vector<FileLayout> layouts;
     int opened = 0;
     for (std::unique_ptr<WaveWriter> w; opened < output_files(settings_.stereo); opened++) {
@@ -82,7 +82,7 @@ int Conversion::render_sinc(const char *base, const std::vector<unsigned char> *
         layouts.push_back(file_layout(settings_.stereo, opened));
         writers->push_back(std::move(w));
     }
-    const int16_t *const ch[3] = {data_[0].get(), data_[1].get(), data_[2].get()};
+    const int16_t* const ch[3] = {data_[0].get(), data_[1].get(), data_[2].get()};
     int write_err = 0;
     const int failed = static_cast<int>(render_sinc_files(open, layouts, ch, ii_, sinc_job_, clips,
                                                           progress, &write_err, soxr_error));
@@ -96,16 +96,16 @@ int Conversion::render_sinc(const char *base, const std::vector<unsigned char> *
 // count when none did) and its errno in *err (*soxr_error is set instead
 // when the sinc resampler failed). `chunks`, when given, go into every file
 // before its audio.
-int Conversion::render_files(const char *base, const std::vector<unsigned char> *chunks,
-                             std::vector<std::unique_ptr<WaveWriter>> *writers, ClipCount *clips,
-                             int *err, std::string *soxr_error)
+int Conversion::render_files(const char* base, const std::vector<unsigned char>* chunks,
+                             std::vector<std::unique_ptr<WaveWriter>>* writers, ClipCount* clips,
+                             int* err, std::string* soxr_error)
 {
     const unsigned long long frames = output_frames();
     const int files = output_files(settings_.stereo);
     Progress progress("converting", frames * files);
     if (settings_.sound.resampler == Resampler::SINC)
         return render_sinc(base, chunks, writers, clips, &progress, err, soxr_error);
-    const int16_t *const ch[3] = {data_[0].get(), data_[1].get(), data_[2].get()};
+    const int16_t* const ch[3] = {data_[0].get(), data_[1].get(), data_[2].get()};
     for (int i = 0; i < files; i++) {
         std::unique_ptr<WaveWriter> w;
         if (!open_file(base, i, frames, chunks, &w) ||
@@ -134,7 +134,7 @@ void Conversion::start_stage_line() const
     flush_stdout();  // the stage's name stands beside its progress on a terminal
 }
 
-void Conversion::end_stage_lines(ClipCount *clips) const
+void Conversion::end_stage_lines(ClipCount* clips) const
 {
     if (settings_.sound.resampler == Resampler::SINC) {
         if (sinc_job_.resample)
@@ -143,7 +143,7 @@ void Conversion::end_stage_lines(ClipCount *clips) const
         return;
     }
     if (settings_.need_filter) {
-        const int16_t *const ch[3] = {data_[0].get(), data_[1].get(), data_[2].get()};
+        const int16_t* const ch[3] = {data_[0].get(), data_[1].get(), data_[2].get()};
         count_remaining_clips(ch, ii_, upsample_, true, clips);
     }
     if (upsample_ != 0)
@@ -161,7 +161,7 @@ void Conversion::end_stage_lines(ClipCount *clips) const
 // before it have been put in place, as the stage-by-stage ending would.
 // A failure of the sinc resampler ends the conversion before any file is
 // put in place.
-int Conversion::write_fused(const char *base, const std::vector<unsigned char> *chunks)
+int Conversion::write_fused(const char* base, const std::vector<unsigned char>* chunks)
 {
     if (!known_layout(settings_.stereo))
         return 1;
@@ -191,7 +191,7 @@ int Conversion::write_fused(const char *base, const std::vector<unsigned char> *
 }
 
 // Writes <base>.labels.txt beside the WAV files, with its "writing:" line.
-int Conversion::write_labels(const char *base) const
+int Conversion::write_labels(const char* base) const
 {
     const std::string path = std::string(base) + ".labels.txt";
     std::printf("writing: %s ", path.c_str());

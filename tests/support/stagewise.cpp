@@ -20,21 +20,20 @@ typedef std::unique_ptr<int16_t[]> Buffer;
 // the three addresses (null for those that failed) and returns false.
 bool allocate(Buffer (&b)[3], long n)
 {
-    for (Buffer &one : b)
+    for (Buffer& one : b)
         one.reset(new (std::nothrow) int16_t[n]);
     if (b[0] && b[1] && b[2])
         return true;
     std::fflush(stdout);
-    std::cerr << "Error allocating memory: " << static_cast<void *>(b[0].get()) << " "
-              << static_cast<void *>(b[1].get()) << " " << static_cast<void *>(b[2].get())
-              << "\n";
+    std::cerr << "Error allocating memory: " << static_cast<void*>(b[0].get()) << " "
+              << static_cast<void*>(b[1].get()) << " " << static_cast<void*>(b[2].get()) << "\n";
     return false;
 }
 
 // The prepared channels, resampled u times when u is not 0 (copied
 // otherwise, as the filter works in place). False after the allocation
 // error when there is no room.
-bool resample(const Conversion &c, int u, Buffer (&out)[3], long *n)
+bool resample(const Conversion& c, int u, Buffer (&out)[3], long* n)
 {
     *n = c.samples();
     if (u != 0)
@@ -58,15 +57,15 @@ void filter(Buffer (&data)[3], long n)
 {
     std::printf("Filtering...");
     long clipped = 0;
-    for (Buffer &b : data)
+    for (Buffer& b : data)
         clipped += filter_channel_reference(b.get(), n);
     std::printf("done.\n");
     warn_clipped(clipped);
 }
 
 // Writes file i of the layout with its put_wav_data_* writer.
-bool write_file(const Settings &s, int i, const int16_t *const ch[3], unsigned long frames,
-                const std::string &path, bool fits)
+bool write_file(const Settings& s, int i, const int16_t* const ch[3], unsigned long frames,
+                const std::string& path, bool fits)
 {
     errno = ENAMETOOLONG;
     if (!fits)
@@ -80,9 +79,9 @@ bool write_file(const Settings &s, int i, const int16_t *const ch[3], unsigned l
     return put_wav_data_6ch(ch[0], ch[1], ch[2], frames, s.rate, path.c_str()) != 0;
 }
 
-int write_stagewise(const Conversion &c, const char *base)
+int write_stagewise(const Conversion& c, const char* base)
 {
-    const Settings &s = c.settings();
+    const Settings& s = c.settings();
     Buffer data[3];
     long n = 0;
     if (!resample(c, c.upsample(), data, &n))
@@ -91,7 +90,7 @@ int write_stagewise(const Conversion &c, const char *base)
         filter(data, n);
     if (!known_layout(s.stereo))
         return 1;
-    const int16_t *const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
+    const int16_t* const ch[3] = {data[0].get(), data[1].get(), data[2].get()};
     for (int i = 0; i < output_files(s.stereo); i++) {
         bool fits;
         const std::string path = output_name(s.stereo, i, base, &fits);
@@ -107,7 +106,7 @@ int write_stagewise(const Conversion &c, const char *base)
 
 }  // namespace
 
-int convert_stagewise(const Settings &settings, const string_vector &files)
+int convert_stagewise(const Settings& settings, const string_vector& files)
 {
     Conversion c(settings);
     const int status = c.run(files, write_stagewise);

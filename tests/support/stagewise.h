@@ -15,7 +15,7 @@ namespace tavo_test {
 // Converts `files` with `settings` stage by stage. Returns what
 // Conversion::run() returns: 0, 9 when a buffer cannot be allocated, 1 for
 // any other failure, the reason printed on standard error.
-int convert_stagewise(const Settings &settings, const string_vector &files);
+int convert_stagewise(const Settings& settings, const string_vector& files);
 
 }  // namespace tavo_test
 

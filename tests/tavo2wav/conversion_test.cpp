@@ -19,13 +19,13 @@ using Outputs = std::map<std::string, std::string>;
 // Four records of 128 samples at 18 Hz, the make_record() pattern times
 // `gain`: at gain 1 the peak after offset removal is below 256 (automatic
 // scale 128), at gain 100 it is in the thousands (scale 4).
-std::string write_input(const std::string &dir, int hour, double gain)
+std::string write_input(const std::string& dir, int hour, double gain)
 {
     tavo_test::Recording rec{tavo_test::form3_header('S', 128, "18.0", 1, 'k'), true, 128, {}};
     for (int r = 0; r < 4; r++) {
         rec.records.push_back(tavo_test::make_record(128, 480, r * 7, 0));
-        for (std::vector<double> &channel : rec.records[r].channels)
-            for (double &v : channel)
+        for (std::vector<double>& channel : rec.records[r].channels)
+            for (double& v : channel)
                 v *= gain;
     }
     const std::string path = tavo_test::dated_path(dir, 'k', 2014, 3, 15, hour);
@@ -49,7 +49,7 @@ Outputs run_in_dir(F convert)
     Outputs out = {{"", testing::internal::GetCapturedStdout()}};
     testing::internal::GetCapturedStderr();
     fs::current_path(cwd);
-    for (const fs::directory_entry &e : fs::directory_iterator(dir.path()))
+    for (const fs::directory_entry& e : fs::directory_iterator(dir.path()))
         out[e.path().filename()] = tavo_test::read_bytes(e.path());
     return out;
 }
@@ -74,10 +74,10 @@ TEST(Conversion, ChoosesItsOwnAutomaticScaleAfterAnotherConversion)
 // they were, whatever the conversion derived: the row's settings, what they
 // make the conversion print, and the global that must stay unchanged.
 struct GlobalRow {
-    const char *name;
+    const char* name;
     unsigned long rate;
     double speedup;
-    const char *printed;
+    const char* printed;
 };
 
 class ProcessWideSettings : public testing::TestWithParam<GlobalRow> {};
@@ -101,11 +101,10 @@ TEST_P(ProcessWideSettings, StayAsMainFilledThem)
 }
 
 // 44100 Hz / (18 Hz x 49) = 50, the factor --speedup 49 sets.
-INSTANTIATE_TEST_SUITE_P(Derived, ProcessWideSettings,
-                         testing::Values(GlobalRow{"AutomaticScale", 4000, 0, "Scaling 4..."},
-                                         GlobalRow{"SpeedupFactor", 44100, 49, "Resampling 50 ..."}),
-                         [](const testing::TestParamInfo<GlobalRow> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Derived, ProcessWideSettings,
+    testing::Values(GlobalRow{"AutomaticScale", 4000, 0, "Scaling 4..."},
+                    GlobalRow{"SpeedupFactor", 44100, 49, "Resampling 50 ..."}),
+    [](const testing::TestParamInfo<GlobalRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
