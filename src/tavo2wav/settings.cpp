@@ -13,3 +13,21 @@ string_vector tavo_files;
 gap_t gap_policy = GAPS_JOIN;
 int write_timeline = 0;
 SoundOptions sound;
+
+Settings settings_from_globals()
+{
+    Settings s;
+    s.stereo = stereo;
+    s.combine = combine != 0;
+    s.need_filter = need_filter != 0;
+    s.remove_offset = remove_offset != 0;
+    s.rate = rate;
+    s.global_scale = global_scale;
+    s.upsample = upsample;
+    s.clength = clength;
+    s.render_threads = render_threads;
+    s.gap_policy = gap_policy;
+    s.write_timeline = write_timeline != 0;
+    s.sound = sound;
+    return s;
+}

@@ -12,7 +12,7 @@
 
 #include "cli.h"
 #include "command_line.h"
-#include "pipeline.h"
+#include "conversion.h"
 #include "settings.h"
 
 namespace {

@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "pipeline.h"
+#include "conversion.h"
+#include "stagewise.h"
 #include "tavo_writer.h"
 
 namespace {
@@ -28,23 +29,23 @@ tavo_test::Recording recording() {
     return rec;
 }
 
-// Converts `input` in dir with automatic scaling; returns what was printed
+// Converts `input` in dir with `settings` (automatic scaling); returns what was printed
 // on standard output and error (under "" and "2") and each file written
 // (under its name).
 std::map<std::string, std::string> convert(const std::string &dir, const std::string &input,
-                                           bool stagewise) {
-    global_scale = 0;
-    clength = 512;
+                                           const Settings &settings, bool stagewise) {
     setenv("TZ", "UTC", 1);  // so that no reader announces switching to it
     tzset();
     const fs::path cwd = fs::current_path();
     fs::current_path(dir);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    stagewise ? tavo2wav_stagewise({input}) : tavo2wav({input});
+    const int status = stagewise ? tavo_test::convert_stagewise(settings, {input})
+                                 : Conversion(settings).run({input});
     std::map<std::string, std::string> out = {{"2", testing::internal::GetCapturedStderr()},
                                               {"", testing::internal::GetCapturedStdout()}};
     fs::current_path(cwd);
+    EXPECT_EQ(status, 0);
     for (const fs::directory_entry &e : fs::directory_iterator(dir))
         out[e.path().filename()] = tavo_test::read_bytes(e.path());
     return out;
@@ -54,13 +55,14 @@ std::map<std::string, std::string> convert(const std::string &dir, const std::st
 class FusedConversion : public testing::TestWithParam<std::tuple<wave_t, int, bool, bool>> {};
 
 TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
-    std::tie(stereo, upsample, remove_offset, need_filter) = GetParam();
+    Settings s;
+    std::tie(s.stereo, s.upsample, s.remove_offset, s.need_filter) = GetParam();
     tavo_test::TempDir input_dir, ref_dir, fused_dir;
     const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(input, recording());
-    const auto ref = convert(ref_dir.path(), input, true);
-    EXPECT_EQ(ref.size(), stereo == SIX_CHANNEL ? 3u : 5u);
-    EXPECT_TRUE(convert(fused_dir.path(), input, false) == ref);
+    const auto ref = convert(ref_dir.path(), input, s, true);
+    EXPECT_EQ(ref.size(), s.stereo == SIX_CHANNEL ? 3u : 5u);
+    EXPECT_TRUE(convert(fused_dir.path(), input, s, false) == ref);
 }
 
 // Inputs that span many chunks, so that chunks written in the wrong order
@@ -93,16 +95,15 @@ tavo_test::Recording long_recording(int records, std::size_t length) {
 
 TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
     const Long p = GetParam();
-    stereo = MONO;
-    upsample = p.u;
-    remove_offset = 1;
-    need_filter = p.filter;
+    Settings s;
+    s.upsample = p.u;
+    s.need_filter = p.filter;
     tavo_test::TempDir input_dir, ref_dir, fused_dir;
     const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(input, long_recording(p.records, p.length));
-    const auto ref = convert(ref_dir.path(), input, true);
+    const auto ref = convert(ref_dir.path(), input, s, true);
     EXPECT_EQ(ref.size(), 5u);
-    EXPECT_TRUE(convert(fused_dir.path(), input, false) == ref);
+    EXPECT_TRUE(convert(fused_dir.path(), input, s, false) == ref);
 }
 
 // 1500 x 512 samples at U = 7 make 5376000 frames (21 chunks); 128 samples

@@ -17,7 +17,7 @@
 #include <map>
 #include <thread>
 
-#include "pipeline.h"
+#include "stagewise.h"
 #include "run_process.h"
 #include "tavo_writer.h"
 
@@ -92,20 +92,20 @@ Files wav_files(const std::string &dir)
 Files reference(const std::string &input, wave_t layout)
 {
     tavo_test::TempDir dir;
-    stereo = layout;
-    upsample = 50;
-    global_scale = 0;
-    clength = 512;
+    Settings s;
+    s.stereo = layout;
+    s.upsample = 50;
     setenv("TZ", "UTC", 1);
     tzset();
     const fs::path cwd = fs::current_path();
     fs::current_path(dir.path());
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    tavo2wav_stagewise({input});
+    const int status = tavo_test::convert_stagewise(s, {input});
     testing::internal::GetCapturedStderr();
     testing::internal::GetCapturedStdout();
     fs::current_path(cwd);
+    EXPECT_EQ(status, 0);
     return wav_files(dir.path());
 }
 
