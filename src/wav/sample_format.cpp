@@ -5,17 +5,18 @@
 namespace {
 
 struct Name {
-    const char *text;
+    const char* text;
     SampleFormat format;
 };
 
-const Name NAMES[] = {{"s16", SampleFormat::S16}, {"s24", SampleFormat::S24}, {"f32", SampleFormat::F32}};
+const Name NAMES[] = {
+    {"s16", SampleFormat::S16}, {"s24", SampleFormat::S24}, {"f32", SampleFormat::F32}};
 
 }  // namespace
 
-bool parse_sample_format(const char *text, SampleFormat *format)
+bool parse_sample_format(const char* text, SampleFormat* format)
 {
-    for (const Name &n : NAMES) {
+    for (const Name& n : NAMES) {
         if (text != nullptr && std::strcmp(text, n.text) == 0) {
             *format = n.format;
             return true;
@@ -27,12 +28,12 @@ bool parse_sample_format(const char *text, SampleFormat *format)
 unsigned sample_bytes(SampleFormat format)
 {
     switch (format) {
-    case SampleFormat::S24:
-        return 3;
-    case SampleFormat::F32:
-        return 4;
-    case SampleFormat::S16:
-        break;
+        case SampleFormat::S24:
+            return 3;
+        case SampleFormat::F32:
+            return 4;
+        case SampleFormat::S16:
+            break;
     }
     return 2;
 }

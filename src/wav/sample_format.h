@@ -16,7 +16,7 @@ enum class SampleFormat { S16 = 0, S24 = 1, F32 = 2 };
 
 // Parses "s16", "s24" or "f32" into *format. Returns false, leaving *format
 // unchanged, for any other text (also null).
-bool parse_sample_format(const char *text, SampleFormat *format);
+bool parse_sample_format(const char* text, SampleFormat* format);
 
 // Bytes one sample takes in the file: 2, 3 or 4.
 unsigned sample_bytes(SampleFormat format);
@@ -29,7 +29,7 @@ constexpr int32_t S24_MIN = -8388608;
 // rounding, through the sum with 1.5 x 2^52, exact for |x| < 2^51), and
 // saturated to [lo, hi] (lo even); ++*clipped when it had to be saturated.
 // NaN gives 0 and counts as clipped.
-inline double round_saturate(double x, double lo, double hi, long *clipped)
+inline double round_saturate(double x, double lo, double hi, long* clipped)
 {
     if (x >= lo - 0.5 && x < hi + 0.5) {
         constexpr double SHIFT = 6755399441055744.0;  // 1.5 x 2^52
@@ -40,12 +40,12 @@ inline double round_saturate(double x, double lo, double hi, long *clipped)
 }
 
 // v (counts) in the integer formats, rounded to the format's step.
-inline int16_t quantise_s16(double v, long *clipped)
+inline int16_t quantise_s16(double v, long* clipped)
 {
     return static_cast<int16_t>(round_saturate(v, INT16_MIN, INT16_MAX, clipped));
 }
 
-inline int32_t quantise_s24(double v, long *clipped)
+inline int32_t quantise_s24(double v, long* clipped)
 {
     return static_cast<int32_t>(round_saturate(v * 256.0, S24_MIN, S24_MAX, clipped));
 }

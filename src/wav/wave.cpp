@@ -3,7 +3,6 @@
 #include "write_fully.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -25,10 +24,6 @@ constexpr uint16_t FORMAT_FLOAT = 3;
 
 // Output is collected in blocks of this size before each write() call.
 constexpr std::size_t WRITE_BUFFER_BYTES = std::size_t{1} << 18;
-
-// Frames interleaved per step by the planar writers.
-constexpr std::size_t INTERLEAVE_FRAMES = 2048;
-constexpr unsigned MAX_PLANAR_CHANNELS = 6;
 
 constexpr uint32_t fourcc(const char (&code)[5])
 {
@@ -114,9 +109,9 @@ void encode_header(unsigned char* out, SampleFormat format, uint16_t channels, u
         wave_header_bytes(format) - 8 + extra.size() + padded_data_bytes(frames, bytes_per_frame));
     out = store(out, WaveHeader{fourcc("RIFF"), riff_length, fourcc("WAVE")});
     out = store(out, WaveChunkHeader{fourcc("fmt "), pcm ? 16u : 18u});
-    out = store(out, WaveFmtBody{pcm ? FORMAT_PCM : FORMAT_FLOAT, channels, rate,
-                                 rate * bytes_per_frame, bytes_per_frame,
-                                 static_cast<uint16_t>(8 * sample)});
+    out = store(out,
+                WaveFmtBody{pcm ? FORMAT_PCM : FORMAT_FLOAT, channels, rate, rate * bytes_per_frame,
+                            bytes_per_frame, static_cast<uint16_t>(8 * sample)});
     if (!pcm) {
         put16(out, 0);  // "fmt " extension size: no extension
         out = store(out + 2, WaveChunkHeader{fourcc("fact"), 4});
@@ -165,34 +160,16 @@ std::string temp_template(const std::string& target)
     return target.substr(0, base_at) + "." + base + ".XXXXXX";
 }
 
-// Writes nrdata frames whose channel k comes from sources[k]; a null source
-// is a silent channel.
-int write_planar(const char* Name, const int16_t* const* sources,
-                 unsigned channels, unsigned long nrdata, unsigned long rate)
-{
-    WaveWriter writer;
-    if (!writer.open(Name, channels, nrdata, rate))
-        return 0;
-    std::array<int16_t, INTERLEAVE_FRAMES * MAX_PLANAR_CHANNELS> frames;
-    for (unsigned long done = 0; done < nrdata;) {
-        const std::size_t n = std::min<unsigned long>(INTERLEAVE_FRAMES, nrdata - done);
-        for (unsigned k = 0; k < channels; ++k) {
-            const int16_t* src = sources[k] ? sources[k] + done : nullptr;
-            for (std::size_t i = 0; i < n; ++i)
-                frames[i * channels + k] = src ? src[i] : 0;
-        }
-        if (!writer.write(frames.data(), n))
-            return 0;
-        done += n;
-    }
-    return writer.commit() ? 1 : 0;
-}
-
 }  // namespace
 
 WaveWriter::WaveWriter()
-    : fd_(-1), error_(0), format_(SampleFormat::S16), channels_(0), frames_expected_(0),
-      frames_written_(0), buffered_(0)
+    : fd_(-1),
+      error_(0),
+      format_(SampleFormat::S16),
+      channels_(0),
+      frames_expected_(0),
+      frames_written_(0),
+      buffered_(0)
 {
 }
 
@@ -221,15 +198,13 @@ void WaveWriter::discard()
     temp_path_.clear();
 }
 
-bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
-                      unsigned long rate, SampleFormat format,
-                      const std::vector<unsigned char>* chunks)
+bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames, unsigned long rate,
+                      SampleFormat format, const std::vector<unsigned char>* chunks)
 {
     static const std::vector<unsigned char> none;
     const std::vector<unsigned char>& extra = chunks ? *chunks : none;
     const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
-    if (fd_ >= 0 || error_ != 0 || path == nullptr || channels == 0 ||
-        frame_bytes > UINT16_MAX)
+    if (fd_ >= 0 || error_ != 0 || path == nullptr || channels == 0 || frame_bytes > UINT16_MAX)
         return fail(EINVAL);
     if (*path == '\0')
         return fail(ENOENT);
@@ -306,20 +281,17 @@ bool WaveWriter::write(const int16_t* interleaved, std::size_t frames)
     if (!accept(frames, true))
         return false;
     switch (format_) {
-    case SampleFormat::S24:
-        return encode(interleaved, frames, [](unsigned char* out, int16_t s) {
-            put24(out, widen_s24(s));
-        });
-    case SampleFormat::F32:
-        return encode(interleaved, frames, [](unsigned char* out, int16_t s) {
-            put_float(out, widen_f32(s));
-        });
-    case SampleFormat::S16:
-        break;
+        case SampleFormat::S24:
+            return encode(interleaved, frames,
+                          [](unsigned char* out, int16_t s) { put24(out, widen_s24(s)); });
+        case SampleFormat::F32:
+            return encode(interleaved, frames,
+                          [](unsigned char* out, int16_t s) { put_float(out, widen_f32(s)); });
+        case SampleFormat::S16:
+            break;
     }
-    return encode(interleaved, frames, [](unsigned char* out, int16_t s) {
-        put16(out, static_cast<uint16_t>(s));
-    });
+    return encode(interleaved, frames,
+                  [](unsigned char* out, int16_t s) { put16(out, static_cast<uint16_t>(s)); });
 }
 
 bool WaveWriter::write(const int32_t* interleaved, std::size_t frames)
@@ -380,27 +352,4 @@ bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames
     const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
     return frame_bytes > 0 && frames <= max_data / frame_bytes &&
            padded_data_bytes(frames, frame_bytes) <= max_data;
-}
-
-int put_wav_data_mono16(const int16_t* mono, unsigned long nrdata,
-                        unsigned long samples, const char* Name)
-{
-    const int16_t* sources[] = {mono};
-    return write_planar(Name, sources, 1, nrdata, samples);
-}
-
-int put_wav_data_stereo16(const int16_t* left, const int16_t* right,
-                          unsigned long nrdata, unsigned long samples,
-                          const char* Name)
-{
-    const int16_t* sources[] = {left, right};
-    return write_planar(Name, sources, 2, nrdata, samples);
-}
-
-int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2,
-                     const int16_t* mic3, unsigned long nrdata,
-                     unsigned long samples, const char* Name)
-{
-    const int16_t* sources[] = {mic2, nullptr, mic1, nullptr, mic3, nullptr};
-    return write_planar(Name, sources, 6, nrdata, samples);
 }

@@ -41,7 +41,7 @@ struct WaveChunkHeader {
 };
 
 struct WaveFmtBody {
-    uint16_t format;      // 1: PCM, 3: IEEE float
+    uint16_t format;  // 1: PCM, 3: IEEE float
     uint16_t channels;
     uint32_t sample_fq;   // frames per second
     uint32_t byte_p_sec;  // sample_fq * byte_p_spl
@@ -62,9 +62,9 @@ std::size_t wave_header_bytes(SampleFormat format);
 bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames,
                std::size_t extra_bytes = 0);
 
-// Streaming writer of one WAV file whose frame count is known in advance. open() creates the temporary file and writes the header; write()
-// takes interleaved frames in chunks of any size; commit() finishes the file
-// and puts it in place. A writer destroyed without a successful commit()
+// Streaming writer of one WAV file whose frame count is known in advance. open() creates the
+// temporary file and writes the header; write() takes interleaved frames in chunks of any size;
+// commit() finishes the file and puts it in place. A writer destroyed without a successful commit()
 // removes its temporary file and leaves the target untouched.
 //
 // Every operation returns true on success. On failure it returns false with
@@ -90,8 +90,8 @@ public:
     // padded to even sizes) placed between "fmt " and "data"; they count in
     // the RIFF length and in the size check (EFBIG), and an odd total fails
     // with EINVAL.
-    bool open(const char* path, unsigned channels, unsigned long frames,
-              unsigned long rate, SampleFormat format = SampleFormat::S16,
+    bool open(const char* path, unsigned channels, unsigned long frames, unsigned long rate,
+              SampleFormat format = SampleFormat::S16,
               const std::vector<unsigned char>* chunks = nullptr);
 
     // Appends `frames` frames of `channels` interleaved samples each.
@@ -140,18 +140,16 @@ private:
 // nrdata x bytes per frame does not fit the 32-bit RIFF sizes.
 
 // One channel, 2 bytes per frame: mono[i].
-int put_wav_data_mono16(const int16_t* mono, unsigned long nrdata,
-                        unsigned long samples, const char* Name);
+int put_wav_data_mono16(const int16_t* mono, unsigned long nrdata, unsigned long samples,
+                        const char* Name);
 
 // Two channels, 4 bytes per frame: left[i], right[i].
-int put_wav_data_stereo16(const int16_t* left, const int16_t* right,
-                          unsigned long nrdata, unsigned long samples,
-                          const char* Name);
+int put_wav_data_stereo16(const int16_t* left, const int16_t* right, unsigned long nrdata,
+                          unsigned long samples, const char* Name);
 
 // Six channels, 12 bytes per frame: mic2[i], 0, mic1[i], 0, mic3[i], 0.
 // Only WAV channels 1, 3 and 5 carry data; 2, 4 and 6 are silent.
-int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2,
-                     const int16_t* mic3, unsigned long nrdata,
-                     unsigned long samples, const char* Name);
+int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2, const int16_t* mic3,
+                     unsigned long nrdata, unsigned long samples, const char* Name);
 
 #endif
