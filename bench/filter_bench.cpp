@@ -18,7 +18,7 @@ constexpr std::size_t SAMPLES = 1 << 20;
 
 // What the filter sees in a conversion: a random walk at the data rate
 // (bounded to the 16-bit range), linearly interpolated by 50 and truncated.
-const std::vector<int16_t> &channel()
+const std::vector<int16_t>& channel()
 {
     static const std::vector<int16_t> samples = [] {
         std::mt19937 rng(2024);
@@ -39,9 +39,9 @@ const std::vector<int16_t> &channel()
     return samples;
 }
 
-void ReferenceLoop(benchmark::State &state)
+void ReferenceLoop(benchmark::State& state)
 {
-    const std::vector<int16_t> &in = channel();
+    const std::vector<int16_t>& in = channel();
     std::vector<int16_t> out(in.size());
     for (auto _ : state) {
         Initialize(0.0);
@@ -56,13 +56,13 @@ void ReferenceLoop(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * in.size());
 }
 
-void StreamProcess(benchmark::State &state, FilterKernel kernel)
+void StreamProcess(benchmark::State& state, FilterKernel kernel)
 {
     if (!filter_kernel_supported(kernel)) {
         state.SkipWithError("processor lacks this kernel");
         return;
     }
-    const std::vector<int16_t> &in = channel();
+    const std::vector<int16_t>& in = channel();
     std::vector<int16_t> out(in.size());
     long recomputed = 0;
     for (auto _ : state) {
@@ -80,9 +80,11 @@ BENCHMARK(ReferenceLoop)->Unit(benchmark::kMillisecond);
 // One benchmark per kernel, named after it: "Kernel/Generic", "Kernel/AVX2",
 // "Kernel/AVX512".
 const bool kernels_registered = [] {
-    for (const FilterKernel kernel : {FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512}) {
+    for (const FilterKernel kernel :
+         {FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512}) {
         const std::string name = std::string("Kernel/") + filter_kernel_name(kernel);
-        benchmark::RegisterBenchmark(name.c_str(), StreamProcess, kernel)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(name.c_str(), StreamProcess, kernel)
+            ->Unit(benchmark::kMillisecond);
     }
     return true;
 }();

@@ -54,7 +54,7 @@ std::vector<double> tone(double hz, long n)
 }
 
 // x rounded to 16 bits with triangular dither.
-std::vector<int16_t> to16(const std::vector<double> &x, std::mt19937 &rng)
+std::vector<int16_t> to16(const std::vector<double>& x, std::mt19937& rng)
 {
     std::uniform_real_distribution<double> dither(-0.5, 0.5);
     std::vector<int16_t> y(x.size());
@@ -63,7 +63,7 @@ std::vector<int16_t> to16(const std::vector<double> &x, std::mt19937 &rng)
     return y;
 }
 
-std::vector<double> linear(const std::vector<int16_t> &in, int u)
+std::vector<double> linear(const std::vector<int16_t>& in, int u)
 {
     ChannelStream s(in.data(), static_cast<long>(in.size()), u, true);
     std::vector<int16_t> out(s.frames());
@@ -72,7 +72,7 @@ std::vector<double> linear(const std::vector<int16_t> &in, int u)
 }
 
 template <typename T>
-std::vector<double> sinc(const std::vector<T> &in, double ratio)
+std::vector<double> sinc(const std::vector<T>& in, double ratio)
 {
     SincStream s(in.data(), static_cast<long>(in.size()), 1, ratio);
     std::vector<double> out(s.frames());
@@ -87,17 +87,18 @@ bool have_sox()
 
 // sox -r 18 -> 18 x u with `rate -v`, raw 64-bit floats in and out
 // (full scale 1.0 = 32768 counts).
-std::vector<double> sox(const std::vector<double> &x, int u)
+std::vector<double> sox(const std::vector<double>& x, int u)
 {
     char dir[] = "/tmp/quality_bench.XXXXXX";
     if (!mkdtemp(dir))
         return {};
     const std::string raw = std::string(dir) + "/in.raw", out = std::string(dir) + "/out.raw";
     std::vector<double> in(x);
-    for (double &v : in)
+    for (double& v : in)
         v /= 32768;
     std::ofstream(raw, std::ios::binary)
-        .write(reinterpret_cast<const char *>(in.data()), static_cast<std::streamsize>(in.size() * 8));
+        .write(reinterpret_cast<const char*>(in.data()),
+               static_cast<std::streamsize>(in.size() * 8));
     const std::string cmd = "sox -t raw -r 18 -e floating-point -b 64 -c 1 " + raw +
                             " -t raw -e floating-point -b 64 " + out + " rate -v " +
                             std::to_string(18 * u) + " 2>/dev/null";
@@ -106,8 +107,8 @@ std::vector<double> sox(const std::vector<double> &x, int u)
         std::ifstream f(out, std::ios::binary | std::ios::ate);
         y.resize(static_cast<std::size_t>(f.tellg()) / 8);
         f.seekg(0);
-        f.read(reinterpret_cast<char *>(y.data()), static_cast<std::streamsize>(y.size() * 8));
-        for (double &v : y)
+        f.read(reinterpret_cast<char*>(y.data()), static_cast<std::streamsize>(y.size() * 8));
+        for (double& v : y)
             v *= 32768;
     }
     std::remove(raw.c_str());
@@ -128,14 +129,19 @@ void print_tables(bool with_sox)
     std::vector<Column> columns;
     for (int u : FACTORS)
         for (int m = 0; m < (with_sox ? 3 : 2); m++)
-            columns.push_back({std::string(m == 0 ? "linear" : m == 1 ? "sinc" : "sox -v") +
-                                   " U=" + std::to_string(u), u, m, {}});
+            columns.push_back({std::string(m == 0   ? "linear"
+                                           : m == 1 ? "sinc"
+                                                    : "sox -v") +
+                                   " U=" + std::to_string(u),
+                               u,
+                               m,
+                               {}});
     std::mt19937 rng(14);
     for (double hz : TONES) {
-        for (Column &c : columns) {
+        for (Column& c : columns) {
             const long n = static_cast<long>((1 << 20) / c.u) + 4000;
             const std::vector<double> in = tone(hz, n);
-            const std::vector<double> out = c.method == 0 ? linear(to16(in, rng), c.u)
+            const std::vector<double> out = c.method == 0   ? linear(to16(in, rng), c.u)
                                             : c.method == 1 ? sinc(in, c.u)
                                                             : sox(in, c.u);
             c.levels.push_back(measure_tone(out.data(), out.size(), hz / (FS * c.u), AMPLITUDE));
@@ -143,7 +149,7 @@ void print_tables(bool with_sox)
     }
     std::printf("Strongest spurious component relative to the tone (dB), 18 Hz data:\n\n");
     std::printf("| tone (Hz) |");
-    for (const Column &c : columns)
+    for (const Column& c : columns)
         std::printf(" %s |", c.name.c_str());
     std::printf("\n|---|");
     for (std::size_t i = 0; i < columns.size(); i++)
@@ -151,12 +157,12 @@ void print_tables(bool with_sox)
     std::printf("\n");
     for (std::size_t t = 0; t < sizeof TONES / sizeof TONES[0]; t++) {
         std::printf("| %g |", TONES[t]);
-        for (const Column &c : columns)
+        for (const Column& c : columns)
             std::printf(" %.1f |", c.levels[t].spurious_db);
         std::printf("\n");
     }
     std::printf("| passband ripple to 7.2 Hz (dB) |");
-    for (const Column &c : columns) {
+    for (const Column& c : columns) {
         double lo = 1e9, hi = -1e9;
         for (std::size_t t = 0; t < c.levels.size(); t++) {
             if (TONES[t] <= 0.4 * FS) {
@@ -171,7 +177,7 @@ void print_tables(bool with_sox)
 
 // A sweep from 0 to 9 Hz over `seconds` of 18 Hz data, in 16 bits as the
 // converter holds it.
-std::vector<int16_t> sweep(double seconds, std::mt19937 &rng)
+std::vector<int16_t> sweep(double seconds, std::mt19937& rng)
 {
     const long n = static_cast<long>(seconds * FS);
     std::vector<double> x(n);
@@ -182,7 +188,7 @@ std::vector<int16_t> sweep(double seconds, std::mt19937 &rng)
     return to16(x, rng);
 }
 
-int write_sweep(const char *path)
+int write_sweep(const char* path)
 {
     std::mt19937 rng(14);
     const std::vector<int16_t> in = sweep(2000, rng);
@@ -203,7 +209,7 @@ int write_sweep(const char *path)
 
 }  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "--sweep") == 0)
         return write_sweep(argv[2]);

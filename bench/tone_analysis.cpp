@@ -36,7 +36,7 @@ struct PlanDeleter {
     void operator()(fftw_plan p) const { fftw_destroy_plan(p); }
 };
 struct FftwFree {
-    void operator()(void *p) const { fftw_free(p); }
+    void operator()(void* p) const { fftw_free(p); }
 };
 
 double db(double ratio)
@@ -46,14 +46,14 @@ double db(double ratio)
 
 }  // namespace
 
-ToneLevels measure_tone(const double *x, std::size_t length, double frequency, double amplitude)
+ToneLevels measure_tone(const double* x, std::size_t length, double frequency, double amplitude)
 {
     std::size_t n = 1;
     while (n * 2 <= std::min(length, SPECTRUM_MAX_SPAN))
         n *= 2;
     if (n < 1024)
         return {};
-    const double *seg = x + (length - n) / 2;
+    const double* seg = x + (length - n) / 2;
     const std::vector<double> w = window(n);
     double wsum = 0;
     std::complex<double> tone = 0;

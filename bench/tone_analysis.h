@@ -27,6 +27,6 @@ struct ToneLevels {
 // the windowed Fourier sum at exactly `frequency`, so it suffers no
 // scalloping; the other components are read from the FFT's bins. Prints
 // nothing; returns all zeros for a signal too short.
-ToneLevels measure_tone(const double *x, std::size_t length, double frequency, double amplitude);
+ToneLevels measure_tone(const double* x, std::size_t length, double frequency, double amplitude);
 
 #endif

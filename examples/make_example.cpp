@@ -34,10 +34,10 @@
 namespace {
 
 constexpr double RATE = 18.0;
-constexpr int BLOCK = 512;        // samples per channel and record
-constexpr int RECORDS = 380;      // 380 x 512 / 18 Hz = 3 h 0 min 9 s
+constexpr int BLOCK = 512;    // samples per channel and record
+constexpr int RECORDS = 380;  // 380 x 512 / 18 Hz = 3 h 0 min 9 s
 constexpr int MAX_RECORDS = 100000;
-constexpr int START = 8 * 3600;   // 08:00:00 UTC, time slot 16 of the file name
+constexpr int START = 8 * 3600;  // 08:00:00 UTC, time slot 16 of the file name
 constexpr double PI = 3.14159265358979323846;
 
 const char HEADER[] =
@@ -67,7 +67,7 @@ double transient(double t)
     return n_wave + coda;
 }
 
-std::vector<double> channel(int c, int n, Noise &own)
+std::vector<double> channel(int c, int n, Noise& own)
 {
     const double offset[3] = {1200.0, -800.0, 300.0};
     const double delay[3] = {0.0, 0.6, 1.3};
@@ -86,15 +86,14 @@ std::vector<double> channel(int c, int n, Noise &own)
     return x;
 }
 
-void put_word(std::string &out, int v)
+void put_word(std::string& out, int v)
 {
     const uint16_t w = static_cast<uint16_t>(static_cast<int16_t>(v));
     out.push_back(static_cast<char>(w & 0xff));
     out.push_back(static_cast<char>(w >> 8));
 }
 
-
-bool write_file(const char *path, const std::string &bytes, bool compress)
+bool write_file(const char* path, const std::string& bytes, bool compress)
 {
     gzFile gz = gzopen(path, compress ? "wb9" : "wbT");
     if (!gz) {
@@ -110,14 +109,14 @@ bool write_file(const char *path, const std::string &bytes, bool compress)
     return true;
 }
 
-bool ends_with(const std::string &s, const std::string &tail)
+bool ends_with(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 }  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     const int records = argc >= 3 ? std::atoi(argv[2]) : RECORDS;
     if (argc < 2 || argc > 4 || records < 1 || records > MAX_RECORDS) {

@@ -61,7 +61,8 @@ void run_checked(bool fatal_allowed, const std::function<void()>& body)
     } catch (const Kemra::Error& e) {
         fatal(e.status());
     }
-    check(lowest_free_fd() == lowest_free, "descriptor " + std::to_string(lowest_free) + " left open");
+    check(lowest_free_fd() == lowest_free,
+          "descriptor " + std::to_string(lowest_free) + " left open");
 }
 
 }  // namespace tavo_fuzz

@@ -16,8 +16,8 @@
 
 namespace {
 
-using Zeltra::ZELTRA;
 using tavo_fuzz::check;
+using Zeltra::ZELTRA;
 
 // The record-length rule written out by hand: '!', a run of '!', 'S', 'U',
 // 's', 'u', optional white space and an unsigned number (with strtoul's
@@ -60,12 +60,15 @@ void read_header(const std::string& input, char eol)
     tavo_fuzz::run_checked(line.size() > ZELTRA::FBUFSIZE, [&] {
         Reader reader(tavo_fuzz::data_path().c_str(), true, ZELTRA::FT_NEW, false);
         const bool has_header = bytes[0] == '!' || bytes[0] == 'T';
-        check(reader.firstline == (has_header ? line : std::string()), "header line read differently from the file");
+        check(reader.firstline == (has_header ? line : std::string()),
+              "header line read differently from the file");
         const char* first = reader.firstline.c_str();
         check(reader.get_length() == expected_length(first), "record length differs from the rule");
-        check(reader.is_newfile() != (has_header && bytes[0] == 'T'), "old-style switch does not follow the first byte");
+        check(reader.is_newfile() != (has_header && bytes[0] == 'T'),
+              "old-style switch does not follow the first byte");
         Fields want(ZELTRA::LINELEN);
-        if (!Zeltra::valid_comment_type1(first, want.arg) && !Zeltra::valid_comment_type2(first, want.arg) &&
+        if (!Zeltra::valid_comment_type1(first, want.arg) &&
+            !Zeltra::valid_comment_type2(first, want.arg) &&
             !Zeltra::valid_comment_type3(first, want.arg))
             want.frequency = 18.0;
         const double f = reader.get_frequency();  // NaN bits compare equal
@@ -81,12 +84,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
     // Token buffers of every small size must stay terminated and in bounds.
-    for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, size % 300}) {
+    for (std::size_t n :
+         {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, size % 300}) {
         Fields f(n);
         Zeltra::valid_comment_type3(input.c_str(), f.arg);  // up to the first NUL
-        check(!Zeltra::valid_comment_type4(input.c_str(), f.arg) && !Zeltra::valid_comment_type5(input.c_str(), f.arg),
+        check(!Zeltra::valid_comment_type4(input.c_str(), f.arg) &&
+                  !Zeltra::valid_comment_type5(input.c_str(), f.arg),
               "forms 4 and 5 accepted a line");
-        check(n == 0 || (strnlen(f.date.data(), n) < n && strnlen(f.time.data(), n) < n), "token left unterminated");
+        check(n == 0 || (strnlen(f.date.data(), n) < n && strnlen(f.time.data(), n) < n),
+              "token left unterminated");
     }
     read_header<Zeltra::BinaryZELTRA>(input, '\r');
     read_header<Zeltra::AsciiZELTRA>(input, '\n');

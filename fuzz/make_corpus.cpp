@@ -68,10 +68,13 @@ void stream_seeds(const fs::path& dir)
     crlf.eol = "\r\n";
     crlf.extra_lines[1] = {"! a comment", "A line of words", ""};
 
-    seed(dir, "binary128", std::string(1, '\0') + tavo_test::binary_bytes(recording(s128, 128, 3, 7)));
-    seed(dir, "binary128-gap", std::string(1, '\2') + tavo_test::binary_bytes(recording(s128, 128, 3, 70)));
+    seed(dir, "binary128",
+         std::string(1, '\0') + tavo_test::binary_bytes(recording(s128, 128, 3, 7)));
+    seed(dir, "binary128-gap",
+         std::string(1, '\2') + tavo_test::binary_bytes(recording(s128, 128, 3, 70)));
     seed(dir, "binary-unixtime", std::string(1, '\0') + tavo_test::binary_bytes(unix_times));
-    seed(dir, "binary-form1", std::string(1, '\1') + tavo_test::binary_bytes(recording(form1, 128, 2, 7)));
+    seed(dir, "binary-form1",
+         std::string(1, '\1') + tavo_test::binary_bytes(recording(form1, 128, 2, 7)));
     seed(dir, "binary-oldstyle", std::string(1, '\4') + tavo_test::binary_bytes(old_style));
     seed(dir, "binary-noheader", std::string(1, '\0') + tavo_test::binary_bytes(no_header));
     seed(dir, "text128", std::string(1, '\0') + text128);
@@ -90,7 +93,8 @@ void header_seeds(const fs::path& dir)
     seed(dir, "form3-U128", tavo_test::form3_header('U', 128, "18", 1, 'q'));
     seed(dir, "form3-s-rejected", tavo_test::form3_header('s', 512, "18", 1, 'k'));
     seed(dir, "form3-nonstandard", tavo_test::form3_header('S', 256, "18", 1, 'k'));
-    seed(dir, "form3-long-date", tavo_test::form3_header('S', 128, "18", 1, 'k', std::string(300, 'd')));
+    seed(dir, "form3-long-date",
+         tavo_test::form3_header('S', 128, "18", 1, 'k', std::string(300, 'd')));
     seed(dir, "length-rule-only", "!S 512");
     seed(dir, "oldstyle", "Tidserie 18 Hz");
     seed(dir, "crlf", tavo_test::form1_header("18", "1") + "\r\n");
@@ -106,16 +110,19 @@ std::string argv_bytes(const std::vector<std::string>& args)
 
 void option_seeds(const fs::path& dir)
 {
-    seed(dir, "recommended", argv_bytes({"-u", "50", "-r", "1", "/data/2014/03/20140315/k4031516.dat.gz"}));
+    seed(dir, "recommended",
+         argv_bytes({"-u", "50", "-r", "1", "/data/2014/03/20140315/k4031516.dat.gz"}));
     seed(dir, "combine", argv_bytes({"-c", "-s", "a.dat", "b.dat", "-o", "-f"}));
     seed(dir, "attached", argv_bytes({"-r=8", "-z", "-5", "-u=0x10", "-r=1"}));
     seed(dir, "unknown", argv_bytes({"-q", "--c", "file", "-", "--", "-r8", "-c", "-c"}));
-    seed(dir, "log-quoting", argv_bytes({"--title=a b", "my file.dat", "a,b", "say \"hi\" now", "", "x*"}));
+    seed(dir, "log-quoting",
+         argv_bytes({"--title=a b", "my file.dat", "a,b", "say \"hi\" now", "", "x*"}));
     seed(dir, "range-and-list", argv_bytes({"-range", "1-10", "-ints", "1", "2", "3", "-name=n"}));
     seed(dir, "bad-range", argv_bytes({"-range", "7"}));
     seed(dir, "numbers", argv_bytes({"-r", "99999999999999999999", "-d", "1e999", "-g=0x1p3"}));
-    seed(dir, "paths", argv_bytes({"C:\\dir\\file.txt", "/a/b/c.tar.gz", "a.b/c", "file.", ".profile",
-                                   "dir/", "/", "C:file.txt", "x:y:z/f.e", ".."}));
+    seed(dir, "paths",
+         argv_bytes({"C:\\dir\\file.txt", "/a/b/c.tar.gz", "a.b/c", "file.", ".profile", "dir/",
+                     "/", "C:file.txt", "x:y:z/f.e", ".."}));
 }
 
 }  // namespace

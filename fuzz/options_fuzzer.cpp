@@ -34,7 +34,8 @@ void scan(int argc, char** argv)
     get_option_int(argc, argv, "u", &upsample, 4);
     get_option_int_range(argc, argv, "range", &start, &step, &stop);
     get_option_ints(argc, argv, "ints", values, 3);
-    for (int i = get_first_unused(argc, argv, 1), previous = 0; i != 0; i = get_first_unused(argc, argv, i + 1)) {
+    for (int i = get_first_unused(argc, argv, 1), previous = 0; i != 0;
+         i = get_first_unused(argc, argv, i + 1)) {
         check(i > previous && i < argc, "get_first_unused returned an index out of order");
         previous = i;
     }
@@ -46,7 +47,8 @@ void scan(int argc, char** argv)
 std::vector<std::vector<char>> split(const std::string& path, std::size_t size, int& result)
 {
     std::vector<std::vector<char>> b(4, std::vector<char>(size, 0));
-    result = explode_path_n(path.c_str(), b[0].data(), size, b[1].data(), size, b[2].data(), size, b[3].data(), size);
+    result = explode_path_n(path.c_str(), b[0].data(), size, b[1].data(), size, b[2].data(), size,
+                            b[3].data(), size);
     for (const std::vector<char>& part : b)
         check(strnlen(part.data(), size) < size, "part left without its terminating NUL");
     return b;
@@ -63,13 +65,14 @@ void check_path(const std::string& path)
     check(r == 0, "explode_path_n failed with room for every part");
     const std::size_t size = 1 + static_cast<unsigned char>(path.c_str()[0]) % 8;
     split(path, size, r);
-    const bool fits = std::all_of(p.begin(), p.end(), [&](const std::vector<char>& v) { return strlen(v.data()) < size; });
+    const bool fits = std::all_of(
+        p.begin(), p.end(), [&](const std::vector<char>& v) { return strlen(v.data()) < size; });
     check(r == (fits ? 0 : ENAMETOOLONG), "explode_path_n result does not match the part sizes");
     for (std::size_t len : {path.size() + 1, path.size(), path.size() / 2, std::size_t{1}}) {
         std::vector<char> out(len + 1, '#');
         r = combine_path_n(out.data(), len, p[0].data(), p[1].data(), p[2].data(), p[3].data());
-        check(len == 0 || (r == (path.size() < len ? 0 : ENAMETOOLONG) && path.compare(0, len - 1, out.data()) == 0 &&
-                           out[len] == '#'),
+        check(len == 0 || (r == (path.size() < len ? 0 : ENAMETOOLONG) &&
+                           path.compare(0, len - 1, out.data()) == 0 && out[len] == '#'),
               "combine_path_n does not rebuild the split path");
     }
 }
@@ -98,7 +101,8 @@ void check_log(const std::vector<char*>& argv, const std::vector<std::string>& a
         want += logged(a);
     // "%x %X" in the C locale, 12/05/26 07:25:33: 17 characters.
     const std::string line = tavo_test::read_bytes(path);
-    check(line.size() == 17 + want.size() + 1 && line.compare(17, std::string::npos, want + "\n") == 0,
+    check(line.size() == 17 + want.size() + 1 &&
+              line.compare(17, std::string::npos, want + "\n") == 0,
           "log line differs from the quoting rules");
 }
 
@@ -131,6 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     });
     const std::vector<char*> before = argv;
     ca_reorganize(argc, argv.data());
-    check(std::is_permutation(argv.begin(), argv.end(), before.begin()), "ca_reorganize lost or duplicated an argument");
+    check(std::is_permutation(argv.begin(), argv.end(), before.begin()),
+          "ca_reorganize lost or duplicated an argument");
     return 0;
 }

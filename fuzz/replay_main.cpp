@@ -21,7 +21,8 @@ int main(int argc, char** argv)
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
         if (fs::is_directory(argv[i]))
-            std::copy(fs::directory_iterator(argv[i]), fs::directory_iterator(), std::back_inserter(files));
+            std::copy(fs::directory_iterator(argv[i]), fs::directory_iterator(),
+                      std::back_inserter(files));
         else
             files.emplace_back(argv[i]);
     }

@@ -92,8 +92,7 @@ unsigned int get_option_uint(int argc, char** argv, const char* option, unsigned
                              unsigned int default_value);
 int get_option_double(int argc, char** argv, const char* option, double* value,
                       double default_value);
-int get_option_float(int argc, char** argv, const char* option, float* value,
-                     float default_value);
+int get_option_float(int argc, char** argv, const char* option, float* value, float default_value);
 
 /* String query. The first match of either form wins: *value points into argv
  * (just past the '=', or at the next argument) and 1 is returned. When nothing
@@ -189,8 +188,7 @@ int explode_path_n(const char* real_path, char* drive, size_t drive_len, char* d
                    size_t extension_len);
 
 /* explode_path_n with every buffer 256 bytes long. */
-int explode_path(const char* path, char* drive, char* directory, char* filename,
-                 char* extension);
+int explode_path(const char* path, char* drive, char* directory, char* filename, char* extension);
 
 /* Joins the parts into path (path_len bytes, terminating zero included);
  * null or empty parts are left out. Adds ':' after a drive, '/' after a
@@ -262,7 +260,7 @@ auto exit_on_error(F&& f) -> decltype(f())
     }
 }
 
-} // namespace Kemra
+}  // namespace Kemra
 #endif
 
 #endif /* LIBKEMRA_H */

@@ -73,7 +73,8 @@ private:
 /// ends the process right there, before anything the caller owns is
 /// released (a reader's gap summary, for one, is never printed after it).
 template <class F>
-auto exit_on_error(F&& f) -> decltype(f()) {
+auto exit_on_error(F&& f) -> decltype(f())
+{
     try {
         return f();
     } catch (const Error& e) {
@@ -84,9 +85,8 @@ auto exit_on_error(F&& f) -> decltype(f()) {
 /// Fields that a header-line recogniser stores through.  The record binds
 /// references only; the bound objects must outlive it.
 struct arguments {
-    arguments(double& frequency_, int& gain_, char& station_, char& c_, int& len_,
-              bool& unixtime_, std::vector<char>& date_from_comment_,
-              std::vector<char>& time_from_comment_);
+    arguments(double& frequency_, int& gain_, char& station_, char& c_, int& len_, bool& unixtime_,
+              std::vector<char>& date_from_comment_, std::vector<char>& time_from_comment_);
 
     double& frequency;                     ///< sampling frequency in Hz
     int& gain;                             ///< recording gain
@@ -262,15 +262,23 @@ protected:
         GzHandle(const GzHandle&) = delete;
         GzHandle& operator=(const GzHandle&) = delete;
         ~GzHandle() { close(); }
-        GzHandle& operator=(gzFile h) { close(); handle = h; return *this; }
+        GzHandle& operator=(gzFile h)
+        {
+            close();
+            handle = h;
+            return *this;
+        }
         operator gzFile() const { return handle; }
         /// Closes an open handle; returns whether one was open.
-        bool close() {
-            if (handle == nullptr) return false;
+        bool close()
+        {
+            if (handle == nullptr)
+                return false;
             gzclose(handle);
             handle = nullptr;
             return true;
         }
+
     private:
         gzFile handle = nullptr;
     };

@@ -87,7 +87,8 @@ bool WholeNumberOptions::check(const char* name, const std::vector<bool>& before
 {
     const std::vector<bool> after = marks();
     int at = 0;
-    while (at < argc_ && after[static_cast<std::size_t>(at)] == before[static_cast<std::size_t>(at)])
+    while (at < argc_ &&
+           after[static_cast<std::size_t>(at)] == before[static_cast<std::size_t>(at)])
         ++at;
     if (at == argc_)
         return true;

@@ -10,13 +10,13 @@
 #include <zeltra/zeltra.h>
 
 // The number in a "<name> Ver: <number>" string: the text after its last blank.
-inline const char *version_number(const char *s)
+inline const char* version_number(const char* s)
 {
-    const char *blank = std::strrchr(s, ' ');
+    const char* blank = std::strrchr(s, ' ');
     return blank ? blank + 1 : s;
 }
 
-inline void print_versions(const char *program, const char *version)
+inline void print_versions(const char* program, const char* version)
 {
     std::printf("%s %s\n", program, version);
     std::printf("libzeltra %s\n", version_number(Zeltra::shortVersion));

@@ -41,9 +41,9 @@
 
 namespace {
 
-constexpr int HISTORY = FILTER_TAPS - 1;  // inputs kept between blocks
-constexpr int CENTRE = FILTER_TAPS / 2;   // tap 64
-constexpr std::size_t BLOCK = 2048;       // outputs per block
+constexpr int HISTORY = FILTER_TAPS - 1;    // inputs kept between blocks
+constexpr int CENTRE = FILTER_TAPS / 2;     // tap 64
+constexpr std::size_t BLOCK = 2048;         // outputs per block
 constexpr int FAST_TERMS = CENTRE / 2 + 1;  // 32 pair products and the centre
 constexpr double MAX_INPUT = 32768.0;
 
@@ -70,9 +70,8 @@ double compute_fast_bound()
         else
             dropped += a;
     }
-    const double bound = MAX_INPUT * (gamma(FILTER_TAPS) * all
-                                      + gamma(FAST_TERMS) * kept
-                                      + dropped);
+    const double bound =
+        MAX_INPUT * (gamma(FILTER_TAPS) * all + gamma(FAST_TERMS) * kept + dropped);
     return 2.0 * bound;
 }
 
@@ -96,36 +95,33 @@ typedef int32_t V8I __attribute__((vector_size(32)));
 // per output, the rounded value at either end of the interval around the
 // fast sum.
 struct Block {
-    double *d;
-    int32_t *lo;
-    int32_t *hi;
+    double* d;
+    int32_t* lo;
+    int32_t* hi;
 };
 
 // acc += h * s, fused where the instruction set has it (one rounding instead
 // of two; the error bound holds either way).
-inline void madd(V2D &acc, double h, const V2D &s)
+inline void madd(V2D& acc, double h, const V2D& s)
 {
     acc += h * s;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx2,fma"))) inline void
-madd(V4D &acc, double h, const V4D &s)
+__attribute__((target("avx2,fma"))) inline void madd(V4D& acc, double h, const V4D& s)
 {
     acc = __builtin_ia32_vfmaddpd256(s, V4D{h, h, h, h}, acc);
 }
 
-__attribute__((target("avx512f"))) inline void
-madd(V8D &acc, double h, const V8D &s)
+__attribute__((target("avx512f"))) inline void madd(V8D& acc, double h, const V8D& s)
 {
-    acc = __builtin_ia32_vfmaddpd512_mask(s, V8D{h, h, h, h, h, h, h, h},
-                                          acc, -1, 4);
+    acc = __builtin_ia32_vfmaddpd512_mask(s, V8D{h, h, h, h, h, h, h, h}, acc, -1, 4);
 }
 #endif
 
 // acc = centre tap times the inputs at x.
 template <typename V>
-inline void centre(V &acc, const double *x)
+inline void centre(V& acc, const double* x)
 {
     std::memcpy(&acc, x, sizeof acc);
     acc *= H[CENTRE];
@@ -133,7 +129,7 @@ inline void centre(V &acc, const double *x)
 
 // acc += h times the sum of the inputs at x and y, which meet equal taps.
 template <typename V>
-inline void tap_pair(V &acc, double h, const double *x, const double *y)
+inline void tap_pair(V& acc, double h, const double* x, const double* y)
 {
     V a, b;
     std::memcpy(&a, x, sizeof a);
@@ -146,7 +142,7 @@ inline void tap_pair(V &acc, double h, const double *x, const double *y)
 // non-integer initial history can make it huge or NaN, and those outputs
 // are recomputed anyway).
 template <typename V, typename I>
-inline void round_ends(const V &sum, double bound, int32_t *lo, int32_t *hi)
+inline void round_ends(const V& sum, double bound, int32_t* lo, int32_t* hi)
 {
     V f = sum > 1e6 ? 1e6 : sum;
     f = f >= -1e6 ? f : -1e6;
@@ -165,11 +161,11 @@ inline void round_ends(const V &sum, double bound, int32_t *lo, int32_t *hi)
 // the buffers.
 // Tap k (k >= 1) meets d[j + 129 - k] and tap 0 meets d[j].
 template <typename V, typename I>
-inline void fast_sums(const Block &b, std::size_t n, double bound)
+inline void fast_sums(const Block& b, std::size_t n, double bound)
 {
     constexpr int W = sizeof(V) / sizeof(double);
     for (std::size_t j = 0; j < n; j += GROUP_VECTORS * W) {
-        const double *p = b.d + j + CENTRE + 1;
+        const double* p = b.d + j + CENTRE + 1;
         V a0, a1, a2, a3, a4, a5, a6, a7;
         centre(a0, p);
         centre(a1, p + W);
@@ -207,8 +203,8 @@ inline void fast_sums(const Block &b, std::size_t n, double bound)
 // outputs, writes them saturated and returns how many were clipped. Sets
 // `undecided` when some fast output lay too close to a boundary.
 template <typename V, typename I>
-inline long fast_block(const int16_t *in, int16_t *out, std::size_t n,
-                       const Block &b, bool &undecided)
+inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Block& b,
+                       bool& undecided)
 {
     for (std::size_t i = 0; i < n; i++)
         b.d[HISTORY + i] = in[i];
@@ -234,30 +230,28 @@ inline long fast_block(const int16_t *in, int16_t *out, std::size_t n,
 
 #if defined(__x86_64__) || defined(__i386__)
 #define TAVO_X86 1
-__attribute__((target("avx512f"), TAVO_BLOCK_ATTRS)) long
-fast_block_avx512(const int16_t *in, int16_t *out, std::size_t n,
-                  const Block &b, bool &undecided)
+__attribute__((target("avx512f"), TAVO_BLOCK_ATTRS)) long fast_block_avx512(
+    const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
     return fast_block<V8D, V8I>(in, out, n, b, undecided);
 }
 
-__attribute__((target("avx2,fma"), TAVO_BLOCK_ATTRS)) long
-fast_block_avx2(const int16_t *in, int16_t *out, std::size_t n,
-                const Block &b, bool &undecided)
+__attribute__((target("avx2,fma"), TAVO_BLOCK_ATTRS)) long fast_block_avx2(
+    const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
     return fast_block<V4D, V4I>(in, out, n, b, undecided);
 }
 #endif
 
-__attribute__((TAVO_BLOCK_ATTRS)) long
-fast_block_generic(const int16_t *in, int16_t *out, std::size_t n,
-                   const Block &b, bool &undecided)
+__attribute__((TAVO_BLOCK_ATTRS)) long fast_block_generic(const int16_t* in, int16_t* out,
+                                                          std::size_t n, const Block& b,
+                                                          bool& undecided)
 {
     return fast_block<V2D, V2I>(in, out, n, b, undecided);
 }
 
-long run_fast_block(FilterKernel kernel, const int16_t *in, int16_t *out,
-                    std::size_t n, const Block &b, bool &undecided)
+long run_fast_block(FilterKernel kernel, const int16_t* in, int16_t* out, std::size_t n,
+                    const Block& b, bool& undecided)
 {
 #ifdef TAVO_X86
     if (kernel == FilterKernel::AVX512)
@@ -273,7 +267,7 @@ long run_fast_block(FilterKernel kernel, const int16_t *in, int16_t *out,
 // trunc(value) as a 16-bit sample, saturated; counts saturated outputs.
 // Any double is accepted: huge values come only from the history's initial
 // value, and a NaN is written as 0.
-int16_t saturate(double truncated, long &clipped)
+int16_t saturate(double truncated, long& clipped)
 {
     if (truncated > 32767.0) {
         ++clipped;
@@ -291,7 +285,7 @@ int16_t saturate(double truncated, long &clipped)
 }
 
 // The reference rounding of one output: plus 0.5, truncated toward zero.
-int16_t round_reference(double sum, long &clipped)
+int16_t round_reference(double sum, long& clipped)
 {
     const double t = sum + 0.5;
     // Truncation toward zero without leaving the range of long.
@@ -302,15 +296,15 @@ int16_t round_reference(double sum, long &clipped)
 
 }  // namespace
 
-const char *filter_kernel_name(FilterKernel kernel)
+const char* filter_kernel_name(FilterKernel kernel)
 {
     switch (kernel) {
-    case FilterKernel::AVX2:
-        return "AVX2";
-    case FilterKernel::AVX512:
-        return "AVX512";
-    case FilterKernel::GENERIC:
-        break;
+        case FilterKernel::AVX2:
+            return "AVX2";
+        case FilterKernel::AVX512:
+            return "AVX512";
+        case FilterKernel::GENERIC:
+            break;
     }
     return "Generic";
 }
@@ -321,16 +315,16 @@ bool filter_kernel_supported(FilterKernel kernel)
     __builtin_cpu_init();  // in case this runs before static constructors
 #endif
     switch (kernel) {
-    case FilterKernel::GENERIC:
-        return true;
+        case FilterKernel::GENERIC:
+            return true;
 #ifdef TAVO_X86
-    case FilterKernel::AVX2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    case FilterKernel::AVX512:
-        return __builtin_cpu_supports("avx512f");
+        case FilterKernel::AVX2:
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        case FilterKernel::AVX512:
+            return __builtin_cpu_supports("avx512f");
 #endif
-    default:
-        return false;
+        default:
+            return false;
     }
 }
 
@@ -343,7 +337,7 @@ FilterKernel best_filter_kernel()
     return FilterKernel::GENERIC;
 }
 
-double filter_window(const double *window)
+double filter_window(const double* window)
 {
     // Same operations in the same order as Filter(): tap 0 meets the oldest
     // input, tap k >= 1 the input k - 1 steps before the newest.
@@ -363,7 +357,7 @@ FilterStream::FilterStream(double initial, FilterKernel kernel)
 {
 }
 
-long FilterStream::process(const int16_t *in, int16_t *out, std::size_t n)
+long FilterStream::process(const int16_t* in, int16_t* out, std::size_t n)
 {
     long clipped = 0;
     while (n > 0) {
@@ -376,8 +370,7 @@ long FilterStream::process(const int16_t *in, int16_t *out, std::size_t n)
     return clipped;
 }
 
-void FilterStream::process_block(const int16_t *in, int16_t *out,
-                                 std::size_t n, long &clipped)
+void FilterStream::process_block(const int16_t* in, int16_t* out, std::size_t n, long& clipped)
 {
     const Block b{window_.data(), lo_.data(), hi_.data()};
     bool undecided = false;

@@ -24,7 +24,7 @@ bool filter_kernel_supported(FilterKernel kernel);
 
 // Returns the kernel's name as benchmarks and tests print it: "Generic",
 // "AVX2" or "AVX512".
-const char *filter_kernel_name(FilterKernel kernel);
+const char* filter_kernel_name(FilterKernel kernel);
 
 // Returns the fastest kernel the running processor supports.
 FilterKernel best_filter_kernel();
@@ -32,15 +32,14 @@ FilterKernel best_filter_kernel();
 // Returns the filter output, bit for bit as Filter() computes it, for the
 // 129 inputs window[0] (oldest) to window[128] (newest). Reads exactly
 // FILTER_TAPS values; touches no shared state.
-double filter_window(const double *window);
+double filter_window(const double* window);
 
 class FilterStream {
 public:
     // A stream whose history holds `initial` in every slot, as after
     // Initialize(initial). An unsupported `kernel` falls back to the best
     // supported one. Allocates its working buffers here, once.
-    explicit FilterStream(double initial = 0.0,
-                          FilterKernel kernel = best_filter_kernel());
+    explicit FilterStream(double initial = 0.0, FilterKernel kernel = best_filter_kernel());
 
     // Filters the next n samples of the channel: in[0] follows the last
     // sample of the previous call. Writes n outputs to out, which may be the
@@ -48,7 +47,7 @@ public:
     // Returns the number of those n outputs that were saturated; an output
     // that is not a number (only possible from a non-finite `initial`) is
     // written as 0 and counted as saturated too. Never fails, prints nothing.
-    long process(const int16_t *in, int16_t *out, std::size_t n);
+    long process(const int16_t* in, int16_t* out, std::size_t n);
 
     // Number of outputs so far whose fast sum lay too close to a rounding
     // boundary and that were therefore recomputed in the reference order.
@@ -58,8 +57,7 @@ public:
     FilterKernel kernel() const { return kernel_; }
 
 private:
-    void process_block(const int16_t *in, int16_t *out, std::size_t n,
-                       long &clipped);
+    void process_block(const int16_t* in, int16_t* out, std::size_t n, long& clipped);
 
     FilterKernel kernel_;
     std::vector<double> window_;  // history of FILTER_TAPS - 1 inputs, then one block

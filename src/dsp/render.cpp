@@ -4,9 +4,11 @@
 
 #include "stages.h"
 
-ChannelStream::ChannelStream(const int16_t *in, long n, int u, bool filter,
+ChannelStream::ChannelStream(const int16_t* in, long n, int u, bool filter,
                              unsigned long long start)
-    : in_(in), n_(n > 0 ? n : 0), u_(u > 0 ? u : 0),
+    : in_(in),
+      n_(n > 0 ? n : 0),
+      u_(u > 0 ? u : 0),
       frames_(static_cast<unsigned long long>(n_) * (u_ > 0 ? u_ : 1))
 {
     for (int j = 0; j < u_; j++)
@@ -36,7 +38,7 @@ void ChannelStream::seek(unsigned long long frame)
     j_ = k < static_cast<unsigned long long>(n_) ? static_cast<int>(frame % u_) : 0;
 }
 
-std::size_t ChannelStream::next(int16_t *out, std::size_t count)
+std::size_t ChannelStream::next(int16_t* out, std::size_t count)
 {
     count = static_cast<std::size_t>(std::min<unsigned long long>(count, frames_ - done_));
     produce(out, count);
@@ -46,7 +48,7 @@ std::size_t ChannelStream::next(int16_t *out, std::size_t count)
 }
 
 // The next `count` samples before filtering.
-void ChannelStream::produce(int16_t *out, std::size_t count)
+void ChannelStream::produce(int16_t* out, std::size_t count)
 {
     if (u_ == 0)
         std::copy(in_ + done_, in_ + done_ + count, out);
@@ -58,14 +60,14 @@ void ChannelStream::produce(int16_t *out, std::size_t count)
 // Linear interpolation exactly as interpolate() computes it, with the
 // phases j / u taken from a table; past the last input sample the output
 // holds that sample.
-void ChannelStream::resample(int16_t *out, std::size_t count)
+void ChannelStream::resample(int16_t* out, std::size_t count)
 {
     std::size_t p = 0;
     while (p < count && k_ < n_) {
         const int a = in_[k_ - 1];
         const double d = in_[k_] - a;
         const std::size_t span = std::min<std::size_t>(u_ - j_, count - p);
-        const double *t = phase_.data() + j_;
+        const double* t = phase_.data() + j_;
         for (std::size_t i = 0; i < span; i++)
             out[p + i] = static_cast<int16_t>(a + d * t[i]);
         p += span;

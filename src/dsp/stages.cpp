@@ -5,7 +5,7 @@
 
 #include "filter.h"
 
-long remove_channel_offset(int16_t *x, long n)
+long remove_channel_offset(int16_t* x, long n)
 {
     if (n <= 0)
         return 0;
@@ -19,7 +19,7 @@ long remove_channel_offset(int16_t *x, long n)
     return clipped;
 }
 
-long remove_channel_offset_around(int16_t *x, long n, const std::vector<SampleRun> &silent)
+long remove_channel_offset_around(int16_t* x, long n, const std::vector<SampleRun>& silent)
 {
     double sum = 0.0;
     long counted = 0;
@@ -27,7 +27,7 @@ long remove_channel_offset_around(int16_t *x, long n, const std::vector<SampleRu
     // Visits the samples between the silent runs, then the tail.
     auto each_sounding = [&](auto f) {
         from = 0;
-        for (const SampleRun &run : silent) {
+        for (const SampleRun& run : silent) {
             for (long j = from; j < run.start && j < n; j++)
                 f(j);
             from = run.start + run.count;
@@ -44,13 +44,13 @@ long remove_channel_offset_around(int16_t *x, long n, const std::vector<SampleRu
         const long long mean = static_cast<long long>(sum / counted);
         each_sounding([&](long j) { x[j] = saturate16(x[j] - mean, &clipped); });
     }
-    for (const SampleRun &run : silent)
+    for (const SampleRun& run : silent)
         for (long j = run.start; j < run.start + run.count && j < n; j++)
             x[j] = 0;
     return clipped;
 }
 
-int peak_abs(const int16_t *x, long n)
+int peak_abs(const int16_t* x, long n)
 {
     int peak = 0;
     for (long j = 0; j < n; j++) {
@@ -61,7 +61,7 @@ int peak_abs(const int16_t *x, long n)
     return peak;
 }
 
-long scale_channel(int16_t *x, long n, int factor)
+long scale_channel(int16_t* x, long n, int factor)
 {
     long clipped = 0;
     for (long j = 0; j < n; j++)
@@ -69,7 +69,7 @@ long scale_channel(int16_t *x, long n, int factor)
     return clipped;
 }
 
-void resample_channel(const int16_t *in, long n, int u, int16_t *out)
+void resample_channel(const int16_t* in, long n, int u, int16_t* out)
 {
     if (n <= 0)
         return;
@@ -80,7 +80,7 @@ void resample_channel(const int16_t *in, long n, int u, int16_t *out)
         out[(n - 1) * u + j] = in[n - 1];
 }
 
-long filter_channel_reference(int16_t *x, long n)
+long filter_channel_reference(int16_t* x, long n)
 {
     Initialize(0.0);
     long clipped = 0;

@@ -8,7 +8,7 @@
 #include <vector>
 
 // v clamped to the 16-bit range; ++*clipped when it had to be clamped.
-inline int16_t saturate16(long long v, long *clipped)
+inline int16_t saturate16(long long v, long* clipped)
 {
     if (v > INT16_MAX) {
         ++*clipped;
@@ -23,7 +23,7 @@ inline int16_t saturate16(long long v, long *clipped)
 
 // Subtracts the channel's mean (the double sum over n, divided by n,
 // truncated toward zero). Does nothing for n == 0. Returns the clip count.
-long remove_channel_offset(int16_t *x, long n);
+long remove_channel_offset(int16_t* x, long n);
 
 // A run of samples [start, start + count) of a channel.
 struct SampleRun {
@@ -34,13 +34,13 @@ struct SampleRun {
 // As remove_channel_offset, but the samples of the `silent` runs (sorted,
 // disjoint, within n) take no part in the mean and are 0 afterwards.
 // Does nothing but the zeroing when every sample is silent.
-long remove_channel_offset_around(int16_t *x, long n, const std::vector<SampleRun> &silent);
+long remove_channel_offset_around(int16_t* x, long n, const std::vector<SampleRun>& silent);
 
 // Largest absolute sample value (-32768 counts as 32768); 0 for n == 0.
-int peak_abs(const int16_t *x, long n);
+int peak_abs(const int16_t* x, long n);
 
 // Multiplies every sample by factor. Returns the clip count.
-long scale_channel(int16_t *x, long n, int factor);
+long scale_channel(int16_t* x, long n, int factor);
 
 // One interpolated sample between a and b at phase j of u:
 // a + (b - a) * (j / u), truncated toward zero.
@@ -51,11 +51,11 @@ inline int16_t interpolate(int a, int b, int j, int u)
 
 // Linear interpolation by u >= 1 into out (room for n * u samples). The
 // last u samples, which follow the last input sample, repeat it.
-void resample_channel(const int16_t *in, long n, int u, int16_t *out);
+void resample_channel(const int16_t* in, long n, int u, int16_t* out);
 
 // The filter stage as the per-sample reference: Initialize(0.0), then each
 // sample replaced by Filter(sample) + 0.5 truncated toward zero, saturated.
 // Returns the clip count.
-long filter_channel_reference(int16_t *x, long n);
+long filter_channel_reference(int16_t* x, long n);
 
 #endif

@@ -16,7 +16,7 @@ std::string error_head(const char* file, int line)
     return std::string("Error: ") + (file ? file : "") + "(" + std::to_string(line) + ") ";
 }
 
-} // namespace
+}  // namespace
 
 namespace Kemra {
 
@@ -35,7 +35,7 @@ void raise_at(const char* file, int line, const char* text)
     raise(error_head(file, line) + text);
 }
 
-} // namespace detail
+}  // namespace detail
 
 void report_and_exit(const Error& e)
 {
@@ -46,7 +46,7 @@ void report_and_exit(const Error& e)
     std::exit(e.status());
 }
 
-} // namespace Kemra
+}  // namespace Kemra
 
 extern "C" void err__printf(const char* file, const int line, const char* fmt, ...)
 {

@@ -84,7 +84,7 @@ struct LoggedArgument {
     std::string_view plain;
     std::string_view quoted;
     bool is_quoted = false;
-    CString escaped; // owns the text quoted points to, when escaped
+    CString escaped;  // owns the text quoted points to, when escaped
 
     std::size_t size() const { return 1 + plain.size() + (is_quoted ? quoted.size() + 2 : 0); }
 
@@ -161,7 +161,7 @@ void write_line(int fd, const std::string& line)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
@@ -186,4 +186,4 @@ void logfile(int argc, char** argv)
     flogfile("logfile", argc, argv);
 }
 
-} // extern "C"
+}  // extern "C"

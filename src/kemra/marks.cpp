@@ -42,7 +42,7 @@ int find_mark(int argc, int from, bool used)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 namespace Kemra {
 namespace detail {
@@ -57,7 +57,7 @@ void mark_setup(int argc)
     argv_used.reset(new (std::nothrow) unsigned char[size]());
     if (!argv_used)
         Kemra::detail::raise_at(__FILE__, __LINE__, "kemra: Can't allocate memory\n");
-    argv_used[0] = 1; // the program name is never found
+    argv_used[0] = 1;  // the program name is never found
     argc_used = argc;
     if (not_at_exit) {
         if (std::atexit(cleanup) != 0)
@@ -93,8 +93,8 @@ bool is_used_multi(int argc, int first, int count)
     return false;
 }
 
-} // namespace detail
-} // namespace Kemra
+}  // namespace detail
+}  // namespace Kemra
 
 using Kemra::detail::mark_setup;
 
@@ -126,4 +126,4 @@ int ca_reorganize(int argc, char** argv)
     }
 }
 
-} // extern "C"
+}  // extern "C"

@@ -85,9 +85,8 @@ int scan_valued(int argc, char** argv, const char* option, T* value, T default_v
     int found_at = 0;
     for (int i = 1; i < argc; ++i) {
         const char* text = nullptr;
-        const Match match = is_candidate(argc, argv, i)
-                                ? match_valued(argv[i], name, len, &text)
-                                : Match::none;
+        const Match match =
+            is_candidate(argc, argv, i) ? match_valued(argv[i], name, len, &text) : Match::none;
         if (match == Match::attached) {
             if (convert_value(text, value, default_value, convert))
                 found_at = -i;
@@ -166,8 +165,7 @@ bool parse_range(const char* text, int* first, int* step, int* last)
     return std::sscanf(text, "%d:%d:%d", first, step, last) == 3;
 }
 
-
-} // namespace
+}  // namespace
 
 extern "C" {
 
@@ -218,8 +216,7 @@ int get_option_double(int argc, char** argv, const char* option, double* value,
     return scan_valued(argc, argv, option, value, default_value, to_double);
 }
 
-int get_option_float(int argc, char** argv, const char* option, float* value,
-                     float default_value)
+int get_option_float(int argc, char** argv, const char* option, float* value, float default_value)
 {
     double wide = default_value;
     const int found = get_option_double(argc, argv, option, &wide, default_value);
@@ -233,11 +230,10 @@ int get_option_string(int argc, char** argv, const char* option, char** value)
     const std::size_t len = std::strlen(name);
     for (int i = 1; i < argc; ++i) {
         const char* text = nullptr;
-        const Match match = is_candidate(argc, argv, i)
-                                ? match_valued(argv[i], name, len, &text)
-                                : Match::none;
+        const Match match =
+            is_candidate(argc, argv, i) ? match_valued(argv[i], name, len, &text) : Match::none;
         if (match == Match::attached) {
-            *value = const_cast<char*>(text); // points into argv[i]
+            *value = const_cast<char*>(text);  // points into argv[i]
             mark_as_used(argc, i);
             return 1;
         }
@@ -336,4 +332,4 @@ int get_first_unused_mark(int argc, char** argv, int start)
     return i;
 }
 
-} // extern "C"
+}  // extern "C"

@@ -88,8 +88,8 @@ char last_char(const char* s)
 
 // Drive with its ':', directory with its separator, file name, extension with
 // its dot; false as soon as something does not fit.
-bool put_parts(PathBuilder& out, const char* drive, const char* directory,
-               const char* filename, const char* extension)
+bool put_parts(PathBuilder& out, const char* drive, const char* directory, const char* filename,
+               const char* extension)
 {
     if (given(drive) && !(out.put(drive) && (last_char(drive) == ':' || out.put(':'))))
         return false;
@@ -103,7 +103,7 @@ bool put_parts(PathBuilder& out, const char* drive, const char* directory,
     return true;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
@@ -120,7 +120,7 @@ int explode_path_n(const char* real_path, char* drive, size_t drive_len, char* d
     const std::unique_ptr<char, Kemra::detail::FreeDeleter> scratch(strdup(real_path));
     if (!scratch)
         return ENOMEM;
-    char* const path = scratch.get(); // cut from its end as the parts are taken
+    char* const path = scratch.get();  // cut from its end as the parts are taken
 
     // Extension: from the last dot of the final component.
     const std::size_t dot = find_last_of(path, std::strlen(path), "./\\:");
@@ -149,8 +149,7 @@ int explode_path_n(const char* real_path, char* drive, size_t drive_len, char* d
     return store_part(drive, drive_len, path);
 }
 
-int explode_path(const char* path, char* drive, char* directory, char* filename,
-                 char* extension)
+int explode_path(const char* path, char* drive, char* directory, char* filename, char* extension)
 {
     return explode_path_n(path, drive, explode_part_size, directory, explode_part_size, filename,
                           explode_part_size, extension, explode_part_size);
@@ -176,4 +175,4 @@ int combine_path(char* path, const char* drive, const char* directory, const cha
     return combine_path_n(path, combine_path_size, drive, directory, filename, extension);
 }
 
-} // extern "C"
+}  // extern "C"

@@ -37,4 +37,4 @@ size_t strlcat(char* d, const char* s, size_t bufsize)
 }
 #endif
 
-} // extern "C"
+}  // extern "C"

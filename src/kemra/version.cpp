@@ -11,5 +11,4 @@ const char* Copyright =
     "Copyright (C) the tavo2wav developers.\n"
     "This library may be copied and used together with tavo2wav.";
 const char* Bugs = "Send bug reports and comments to the tavo2wav maintainers.";
-
 }

@@ -46,14 +46,14 @@ public:
     // renders and marks the cell ready. Returns when every chunk is
     // claimed or the run has stopped.
     template <class Render>
-    void work(Render &render)
+    void work(Render& render)
     {
         for (;;) {
             std::unique_lock<std::mutex> lock(mutex_);
             if (stopped_ || next_ == count_)
                 return;
             const std::size_t i = next_++;
-            Cell &cell = cells_[i % cells_.size()];
+            Cell& cell = cells_[i % cells_.size()];
             changed_.wait(lock, [&] { return stopped_ || cell.turn == i; });
             if (stopped_)
                 return;
@@ -73,10 +73,10 @@ public:
     // The consumer's loop, on the calling thread. Returns false after the
     // first consume() that returns false or when the run was stopped.
     template <class Consume>
-    bool consume_all(Consume &consume)
+    bool consume_all(Consume& consume)
     {
         for (std::size_t i = 0; i < count_; i++) {
-            Cell &cell = cells_[i % cells_.size()];
+            Cell& cell = cells_[i % cells_.size()];
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return stopped_ || (cell.turn == i && cell.ready); });
@@ -140,21 +140,24 @@ private:
 template <class Slot>
 class Workers {
 public:
-    explicit Workers(Ring<Slot> &ring) : ring_(ring) {}
+    explicit Workers(Ring<Slot>& ring) : ring_(ring) {}
     ~Workers()
     {
         ring_.stop();
-        for (std::thread &t : threads_)
+        for (std::thread& t : threads_)
             t.join();
     }
-    Workers(const Workers &) = delete;
-    Workers &operator=(const Workers &) = delete;
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
 
     template <class F>
-    void start(F f) { threads_.emplace_back(f); }
+    void start(F f)
+    {
+        threads_.emplace_back(f);
+    }
 
 private:
-    Ring<Slot> &ring_;
+    Ring<Slot>& ring_;
     std::vector<std::thread> threads_;
 };
 
@@ -167,7 +170,7 @@ private:
 // a render or consume ends the run and is thrown again here once the workers
 // have stopped.
 template <class Slot, class Render, class Consume>
-bool run_in_order(std::size_t count, unsigned workers, Render &&render, Consume &&consume)
+bool run_in_order(std::size_t count, unsigned workers, Render&& render, Consume&& consume)
 {
     if (workers <= 1) {
         Slot slot;

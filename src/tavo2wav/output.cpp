@@ -20,11 +20,11 @@ constexpr std::size_t CHUNK = 1 << 18;
 int output_files(wave_t layout)
 {
     switch (layout) {
-    case MONO:
-    case STEREO:
-        return 3;
-    case SIX_CHANNEL:
-        return 1;
+        case MONO:
+        case STEREO:
+            return 3;
+        case SIX_CHANNEL:
+            return 1;
     }
     return 0;
 }
@@ -32,17 +32,17 @@ int output_files(wave_t layout)
 FileLayout file_layout(wave_t layout, int index)
 {
     switch (layout) {
-    case MONO:
-        return {1, {index, -1, -1, -1, -1, -1}};
-    case STEREO:
-        return {2, {index, (index + 1) % 3, -1, -1, -1, -1}};
-    default:
-        // WAV channels 1, 3 and 5 carry the second, first and third input.
-        return {6, {1, -1, 0, -1, 2, -1}};
+        case MONO:
+            return {1, {index, -1, -1, -1, -1, -1}};
+        case STEREO:
+            return {2, {index, (index + 1) % 3, -1, -1, -1, -1}};
+        default:
+            // WAV channels 1, 3 and 5 carry the second, first and third input.
+            return {6, {1, -1, 0, -1, 2, -1}};
     }
 }
 
-std::string output_name(wave_t layout, int index, const char *base, bool *fits)
+std::string output_name(wave_t layout, int index, const char* base, bool* fits)
 {
     std::string name;
     if (layout == SIX_CHANNEL)
@@ -52,8 +52,7 @@ std::string output_name(wave_t layout, int index, const char *base, bool *fits)
     // The name is formed in a buffer of 256 bytes and joined with its
     // extension into one of 260.
     char path[260];
-    *fits = name.size() < 256 &&
-            combine_path(path, nullptr, nullptr, name.c_str(), "wav") == 0;
+    *fits = name.size() < 256 && combine_path(path, nullptr, nullptr, name.c_str(), "wav") == 0;
     return name + ".wav";
 }
 
@@ -69,17 +68,17 @@ struct Chunk {
 };
 
 struct Job {
-    const FileLayout &layout;
-    const int16_t *const *data;
+    const FileLayout& layout;
+    const int16_t* const* data;
     long n;
     int u;
     bool filter;
     bool used[3];
 };
 
-void render_chunk(const Job &job, Chunk *chunk)
+void render_chunk(const Job& job, Chunk* chunk)
 {
-    for (long &c : chunk->clipped)
+    for (long& c : chunk->clipped)
         c = 0;
     for (int c = 0; c < 3; c++) {
         if (!job.used[c] || chunk->count == 0)
@@ -92,13 +91,13 @@ void render_chunk(const Job &job, Chunk *chunk)
 }
 
 // Interleaves a chunk into frames of the file's layout.
-void interleave(const Job &job, const Chunk &chunk, std::vector<int16_t> *frames)
+void interleave(const Job& job, const Chunk& chunk, std::vector<int16_t>* frames)
 {
     const unsigned channels = job.layout.channels;
     frames->resize(chunk.count * channels);
     for (unsigned w = 0; w < channels; w++) {
         const int c = job.layout.source[w];
-        int16_t *f = frames->data() + w;
+        int16_t* f = frames->data() + w;
         for (std::size_t i = 0; i < chunk.count; i++, f += channels)
             *f = c >= 0 ? chunk.samples[c][i] : 0;
     }
@@ -112,9 +111,9 @@ unsigned default_render_threads()
     return std::max(1u, std::min(cores, 8u));
 }
 
-bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *const data[3],
-                 long n, int u, bool filter, unsigned workers, ClipCount *clips,
-                 Progress *progress, unsigned long long done_before)
+bool render_file(WaveWriter& writer, const FileLayout& layout, const int16_t* const data[3], long n,
+                 int u, bool filter, unsigned workers, ClipCount* clips, Progress* progress,
+                 unsigned long long done_before)
 {
     Job job{layout, data, n, u, filter, {false, false, false}};
     for (unsigned w = 0; w < layout.channels; w++)
@@ -124,12 +123,13 @@ bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *co
     const std::size_t chunks = static_cast<std::size_t>((total + CHUNK - 1) / CHUNK);
     long clipped[3] = {0, 0, 0};
     std::vector<int16_t> frames;
-    auto render = [&](std::size_t i, Chunk &chunk) {
+    auto render = [&](std::size_t i, Chunk& chunk) {
         chunk.start = static_cast<unsigned long long>(i) * CHUNK;
-        chunk.count = static_cast<std::size_t>(std::min<unsigned long long>(CHUNK, total - chunk.start));
+        chunk.count =
+            static_cast<std::size_t>(std::min<unsigned long long>(CHUNK, total - chunk.start));
         render_chunk(job, &chunk);
     };
-    auto write = [&](std::size_t, const Chunk &chunk) {
+    auto write = [&](std::size_t, const Chunk& chunk) {
         interleave(job, chunk, &frames);
         if (!writer.write(frames.data(), chunk.count))
             return false;
@@ -148,8 +148,8 @@ bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *co
     return ok;
 }
 
-void count_remaining_clips(const int16_t *const data[3], long n, int u, bool filter,
-                           ClipCount *clips)
+void count_remaining_clips(const int16_t* const data[3], long n, int u, bool filter,
+                           ClipCount* clips)
 {
     std::vector<int16_t> chunk(CHUNK);
     for (int c = 0; c < 3; c++) {

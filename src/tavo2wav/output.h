@@ -28,7 +28,7 @@ FileLayout file_layout(wave_t layout, int index);
 // whole base name, then ".wav". Sets *fits to false when the name does not
 // fit the tool's name buffers (255 characters for the name without ".wav",
 // 259 for the path); the full name is returned all the same.
-std::string output_name(wave_t layout, int index, const char *base, bool *fits);
+std::string output_name(wave_t layout, int index, const char* base, bool* fits);
 
 // Per input channel, how many samples the filter saturated, counted once
 // per channel however many files use it.
@@ -47,13 +47,13 @@ unsigned default_render_threads();
 // and written in order, so the bytes do not depend on `workers`. Reports
 // each chunk written to `progress` as `done_before` plus the frames written
 // so far. Returns false with errno set when a write fails.
-bool render_file(WaveWriter &writer, const FileLayout &layout, const int16_t *const data[3],
-                 long n, int u, bool filter, unsigned workers, ClipCount *clips,
-                 Progress *progress, unsigned long long done_before);
+bool render_file(WaveWriter& writer, const FileLayout& layout, const int16_t* const data[3], long n,
+                 int u, bool filter, unsigned workers, ClipCount* clips, Progress* progress,
+                 unsigned long long done_before);
 
 // Runs the filter over every channel not yet counted in *clips, writing
 // nothing, so the count covers all three channels.
-void count_remaining_clips(const int16_t *const data[3], long n, int u, bool filter,
-                           ClipCount *clips);
+void count_remaining_clips(const int16_t* const data[3], long n, int u, bool filter,
+                           ClipCount* clips);
 
 #endif

@@ -18,7 +18,7 @@ const char SAVE_CURSOR[] = "\0337";
 const char RESTORE_CURSOR[] = "\0338";
 const char ERASE_TO_EOL[] = "\033[K";
 
-const double REDRAW_INTERVAL = 0.1;          // seconds: at most ten drawings a second
+const double REDRAW_INTERVAL = 0.1;  // seconds: at most ten drawings a second
 const unsigned long long LOOKS_PER_STAGE = 1000;
 const unsigned long long STEP_UNKNOWN_TOTAL = 4096;
 
@@ -30,8 +30,7 @@ double monotonic_seconds()
 
 }  // namespace
 
-Progress::Progress(const char* label, unsigned long long total)
-    : Progress(label, total, 2, nullptr)
+Progress::Progress(const char* label, unsigned long long total) : Progress(label, total, 2, nullptr)
 {
 }
 
@@ -78,7 +77,8 @@ void Progress::draw(unsigned long long done, double now)
     if (n < 0)
         return;
     // A failing terminal is ignored.
-    write_fully(fd_, line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
+    write_fully(fd_, line,
+                static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
     last_draw_ = now;
     drawn_ = true;
     ++draws_;

@@ -37,7 +37,7 @@ struct SincJob {
 };
 
 // Frames per channel the job gives for n input samples.
-unsigned long long sinc_frames(const SincJob &job, long n);
+unsigned long long sinc_frames(const SincJob& job, long n);
 
 // Resamples and writes the files: writers[f] must be open with
 // layouts[f]'s channel count, sinc_frames(job, n) frames and job.format.
@@ -50,9 +50,9 @@ unsigned long long sinc_frames(const SincJob &job, long n);
 // memory) it stops at once and returns 0 with *error set to soxr's message
 // (or "out of memory"); otherwise *error is left alone.
 // Prints nothing.
-std::size_t render_sinc_files(const std::vector<WaveWriter *> &writers,
-                              const std::vector<FileLayout> &layouts, const int16_t *const data[3],
-                              long n, const SincJob &job, ClipCount *clips, Progress *progress,
-                              int *err, std::string *error);
+std::size_t render_sinc_files(const std::vector<WaveWriter*>& writers,
+                              const std::vector<FileLayout>& layouts, const int16_t* const data[3],
+                              long n, const SincJob& job, ClipCount* clips, Progress* progress,
+                              int* err, std::string* error);
 
 #endif

@@ -18,13 +18,13 @@ bool valid_rate(double r)
 
 }  // namespace
 
-SincStream::SincStream(const int16_t *in, long n, double in_rate, double out_rate)
+SincStream::SincStream(const int16_t* in, long n, double in_rate, double out_rate)
     : in16_(in), n_(n > 0 ? n : 0), frames_(output_frames(n, in_rate, out_rate))
 {
     start(in_rate, out_rate);
 }
 
-SincStream::SincStream(const double *in, long n, double in_rate, double out_rate)
+SincStream::SincStream(const double* in, long n, double in_rate, double out_rate)
     : in64_(in), n_(n > 0 ? n : 0), frames_(output_frames(n, in_rate, out_rate))
 {
     start(in_rate, out_rate);
@@ -66,8 +66,8 @@ void SincStream::start(double in_rate, double out_rate)
 // Converts the next input block into block_; returns its size.
 std::size_t SincStream::take_input()
 {
-    const std::size_t count = static_cast<std::size_t>(
-        std::min<long>(static_cast<long>(INPUT_BLOCK), n_ - fed_));
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<long>(static_cast<long>(INPUT_BLOCK), n_ - fed_));
     for (std::size_t i = 0; i < count; i++)
         block_[i] = in16_ ? in16_[fed_ + i] : in64_[fed_ + i];
     fed_ += static_cast<long>(count);
@@ -80,7 +80,7 @@ std::size_t SincStream::take_input()
 // input (or, once all is fed, telling it the input has ended) until some
 // come out. Returns their number: 0 when soxr has nothing more to give or
 // has failed.
-std::size_t SincStream::pull(double *out, std::size_t room)
+std::size_t SincStream::pull(double* out, std::size_t room)
 {
     std::size_t made = 0;
     while (made == 0 && !flushed_ && error_.empty()) {
@@ -100,7 +100,7 @@ std::size_t SincStream::pull(double *out, std::size_t room)
     return error_.empty() ? made : 0;
 }
 
-std::size_t SincStream::next(double *out, std::size_t count)
+std::size_t SincStream::next(double* out, std::size_t count)
 {
     if (!error_.empty())
         return 0;

@@ -34,11 +34,11 @@ public:
     // 16-bit scale, say) and come out on the same scale, unclipped. When
     // soxr cannot be set up, error() says why and the stream delivers
     // nothing.
-    SincStream(const int16_t *in, long n, double in_rate, double out_rate);
-    SincStream(const double *in, long n, double in_rate, double out_rate);
+    SincStream(const int16_t* in, long n, double in_rate, double out_rate);
+    SincStream(const double* in, long n, double in_rate, double out_rate);
     ~SincStream();
-    SincStream(const SincStream &) = delete;
-    SincStream &operator=(const SincStream &) = delete;
+    SincStream(const SincStream&) = delete;
+    SincStream& operator=(const SincStream&) = delete;
 
     // round(n x out_rate / in_rate), 0 for n <= 0.
     static unsigned long long output_frames(long n, double in_rate, double out_rate);
@@ -49,27 +49,27 @@ public:
     // Writes the next min(count, frames left) samples to out and returns
     // their number; 0 once every sample has been delivered or after an
     // error.
-    std::size_t next(double *out, std::size_t count);
+    std::size_t next(double* out, std::size_t count);
 
     // Null while all is well; otherwise soxr's description of the failure.
-    const char *error() const { return error_.empty() ? nullptr : error_.c_str(); }
+    const char* error() const { return error_.empty() ? nullptr : error_.c_str(); }
 
 private:
     void start(double in_rate, double out_rate);
-    std::size_t pull(double *out, std::size_t room);
+    std::size_t pull(double* out, std::size_t room);
     std::size_t take_input();
 
-    const int16_t *in16_ = nullptr;
-    const double *in64_ = nullptr;
+    const int16_t* in16_ = nullptr;
+    const double* in64_ = nullptr;
     long n_;
     unsigned long long frames_;
     unsigned long long done_ = 0;
-    soxr *soxr_ = nullptr;
-    long fed_ = 0;                 // input samples handed to soxr so far
-    std::vector<double> block_;    // the input block being fed
-    std::size_t block_at_ = 0;     // ... and how much of it soxr has taken
+    soxr* soxr_ = nullptr;
+    long fed_ = 0;               // input samples handed to soxr so far
+    std::vector<double> block_;  // the input block being fed
+    std::size_t block_at_ = 0;   // ... and how much of it soxr has taken
     std::size_t block_size_ = 0;
-    bool flushed_ = false;         // soxr has delivered its last sample
+    bool flushed_ = false;  // soxr has delivered its last sample
     std::string error_;
 };
 

@@ -15,9 +15,9 @@ constexpr int LARGEST_UPSAMPLING = 1000000;
 // The value of option `name`: true with *value set when it has one; false
 // with *error set when the option stands without a value; false and no
 // error when it is absent.
-bool value_of(int argc, char **argv, const char *name, const char **value, std::string *error)
+bool value_of(int argc, char** argv, const char* name, const char** value, std::string* error)
 {
-    char *text = nullptr;
+    char* text = nullptr;
     if (get_option_string(argc, argv, name, &text) == 1) {
         *value = text;
         return true;
@@ -28,9 +28,9 @@ bool value_of(int argc, char **argv, const char *name, const char **value, std::
 }
 
 // A positive finite number written in full (no trailing text).
-bool parse_positive(const char *text, double *value)
+bool parse_positive(const char* text, double* value)
 {
-    char *end = nullptr;
+    char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text, &end);
     if (end == text || *end != '\0' || errno != 0 || !std::isfinite(v) || !(v > 0))
@@ -39,9 +39,9 @@ bool parse_positive(const char *text, double *value)
     return true;
 }
 
-std::string read_resampler(int argc, char **argv, Resampler *resampler)
+std::string read_resampler(int argc, char** argv, Resampler* resampler)
 {
-    const char *text = nullptr;
+    const char* text = nullptr;
     std::string error;
     if (!value_of(argc, argv, "resampler", &text, &error))
         return error;
@@ -54,9 +54,9 @@ std::string read_resampler(int argc, char **argv, Resampler *resampler)
     return "";
 }
 
-std::string read_speedup(int argc, char **argv, double *speedup)
+std::string read_speedup(int argc, char** argv, double* speedup)
 {
-    const char *text = nullptr;
+    const char* text = nullptr;
     std::string error;
     if (!value_of(argc, argv, "speedup", &text, &error))
         return error;
@@ -65,9 +65,9 @@ std::string read_speedup(int argc, char **argv, double *speedup)
     return "";
 }
 
-std::string read_format(int argc, char **argv, SampleFormat *sample_format)
+std::string read_format(int argc, char** argv, SampleFormat* sample_format)
 {
-    const char *text = nullptr;
+    const char* text = nullptr;
     std::string error;
     if (!value_of(argc, argv, "format", &text, &error))
         return error;
@@ -78,7 +78,7 @@ std::string read_format(int argc, char **argv, SampleFormat *sample_format)
 
 }  // namespace
 
-std::string read_sound_options(int argc, char **argv, SoundOptions *options)
+std::string read_sound_options(int argc, char** argv, SoundOptions* options)
 {
     std::string error = read_resampler(argc, argv, &options->resampler);
     if (error.empty())
@@ -88,7 +88,7 @@ std::string read_sound_options(int argc, char **argv, SoundOptions *options)
     return error;
 }
 
-std::string check_speedup_alone(const SoundOptions &options, bool upsample_given)
+std::string check_speedup_alone(const SoundOptions& options, bool upsample_given)
 {
     return upsample_given && options.speedup > 0 ? "Error: give -u or --speedup, not both\n" : "";
 }

@@ -24,11 +24,11 @@ struct SoundOptions {
 // "Error: unknown sample format 's8' (s16, s24 or f32)\n" or
 // "Error: --format needs a value\n"; options after the faulty one are then
 // left unread. Prints nothing.
-std::string read_sound_options(int argc, char **argv, SoundOptions *options);
+std::string read_sound_options(int argc, char** argv, SoundOptions* options);
 
 // "Error: give -u or --speedup, not both\n" when a speed-up was given and
 // so was -u (`upsample_given`), otherwise "".
-std::string check_speedup_alone(const SoundOptions &options, bool upsample_given);
+std::string check_speedup_alone(const SoundOptions& options, bool upsample_given);
 
 // Output samples per input sample when data sampled at `frequency` Hz,
 // written at `rate` Hz, is to play `speedup` times faster than real time:

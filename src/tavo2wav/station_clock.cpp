@@ -22,11 +22,12 @@ time_t header_midnight(const char* token)
     int y = 0, m = 0, d = 0, used = 0;
     char s1 = 0, s2 = 0;
     const std::size_t n = std::strlen(token);
-    const bool separated = std::sscanf(token, "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 &&
-                           s1 == s2 && std::strchr("-/.", s1) != nullptr;
+    const bool separated =
+        std::sscanf(token, "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 && s1 == s2 &&
+        std::strchr("-/.", s1) != nullptr;
     const bool compact = n == 8 && std::sscanf(token, "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
-    if (!(separated || compact) || static_cast<std::size_t>(used) != n || m < 1 || m > 12 || d < 1 ||
-        d > 31)
+    if (!(separated || compact) || static_cast<std::size_t>(used) != n || m < 1 || m > 12 ||
+        d < 1 || d > 31)
         return 0;
     std::tm tm{};
     tm.tm_year = y - 1900;

@@ -27,8 +27,8 @@ struct ClockGap {
 // second up to the next anchor.
 struct ClockAnchor {
     long position;
-    bool stamped;      // false: old-style record, its time is unknown
-    double time;       // seconds since the epoch, days added past midnights
+    bool stamped;  // false: old-style record, its time is unknown
+    double time;   // seconds since the epoch, days added past midnights
     double frequency;
 };
 
@@ -38,9 +38,9 @@ public:
     explicit StationClock(bool fill) : fill_(fill) {}
 
     // A new file begins. Its stamps count from the day its path gives or,
-    // when the path gives none, from the date of its header line. When filling, an old-style file (no time words)
-    // gets "Warning: NAME has no time stamps; its gaps cannot be filled\n"
-    // on standard error.
+    // when the path gives none, from the date of its header line. When filling, an old-style file
+    // (no time words) gets "Warning: NAME has no time stamps; its gaps cannot be filled\n" on
+    // standard error.
     void begin_file(const Zeltra::ZELTRA& z, const std::string& name);
 
     // What the record now at the start of z.current means for the clock.
@@ -78,9 +78,9 @@ private:
     char station_ = 0;
     double frequency_ = 0;
     std::string file_;
-    unsigned long record_ = 0;      // records placed from the current file
+    unsigned long record_ = 0;  // records placed from the current file
     bool file_listed_ = false;
-    time_t date_offset_ = 0;        // added to the current file's stamps
+    time_t date_offset_ = 0;  // added to the current file's stamps
     // The record placed last.
     bool have_last_ = false;
     bool last_stamped_ = false;

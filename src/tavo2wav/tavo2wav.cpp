@@ -34,9 +34,9 @@ unsigned long map_rate(unsigned long r)
     return 4000;
 }
 
-const char *program_name(const char *path)
+const char* program_name(const char* path)
 {
-    const char *cut = std::strrchr(path, '\\');
+    const char* cut = std::strrchr(path, '\\');
     if (!cut)
         cut = std::strrchr(path, '/');
     return cut ? cut + 1 : path;
@@ -61,7 +61,7 @@ int print_where()
 // (--speedup -6). A -r, -z or -u value that is not a whole number ends the
 // process with its own line. Returns "" or the line that refuses the sound
 // options.
-std::string read_settings(int argc, char **argv)
+std::string read_settings(int argc, char** argv)
 {
     std::string error = read_sound_options(argc, argv, &sound);
     stereo = static_cast<wave_t>(get_option(argc, argv, "s", STEREO, stereo));
@@ -77,9 +77,8 @@ std::string read_settings(int argc, char **argv)
         rate = map_rate(rate);
     numbers.read("z", [&] { get_option_int(argc, argv, "z", &global_scale, global_scale); });
     bool upsample_given = false;
-    numbers.read("u", [&] {
-        upsample_given = get_option_int(argc, argv, "u", &upsample, upsample) == 1;
-    });
+    numbers.read(
+        "u", [&] { upsample_given = get_option_int(argc, argv, "u", &upsample, upsample) == 1; });
     numbers.exit_if_refused();
     if (error.empty())
         error = check_speedup_alone(sound, upsample_given);
@@ -92,12 +91,12 @@ constexpr long MAX_THREADS = 256;
 
 // Reads --threads N (0 or absent: one per core). Returns false, after
 // saying why, for a value that is not a whole number from 0 to MAX_THREADS.
-bool read_threads(int argc, char **argv)
+bool read_threads(int argc, char** argv)
 {
-    char *text = nullptr;
+    char* text = nullptr;
     if (!get_option_string(argc, argv, "threads", &text))
         return true;
-    char *end = nullptr;
+    char* end = nullptr;
     errno = 0;
     const long n = std::strtol(text, &end, 10);
     if (*text != '\0' && *end == '\0' && errno == 0 && n >= 0 && n <= MAX_THREADS) {
@@ -112,10 +111,10 @@ bool read_threads(int argc, char **argv)
 
 // Reads --gaps join|silence and --timeline. Returns false, after saying
 // why, for any other --gaps value.
-bool read_timeline_options(int argc, char **argv)
+bool read_timeline_options(int argc, char** argv)
 {
     write_timeline = get_option(argc, argv, "timeline", 1, write_timeline);
-    char *text = nullptr;
+    char* text = nullptr;
     if (!get_option_string(argc, argv, "gaps", &text))
         return true;
     if (std::strcmp(text, "join") == 0 || std::strcmp(text, "silence") == 0) {
@@ -129,44 +128,46 @@ bool read_timeline_options(int argc, char **argv)
 
 }  // namespace
 
-void Usage(const char *path)
+void Usage(const char* path)
 {
     std::printf("%s", Version);
     std::printf("\n\nUsage:%s", program_name(path));
-    std::printf(" <file.ext> [-c][-s][-r#]\n"
-                "\t-c         Combine files to one wav-file.\n"
-                "\t-m         Mono\n"
-                "\t-s         Stereo\n"
-                "\t-6         6 channel wav\n"
-                "\t-f         Filter off.\n"
-                "\t-o         No offsetreduction.\n"
-                "\t-u #       Upsampling, default=");
+    std::printf(
+        " <file.ext> [-c][-s][-r#]\n"
+        "\t-c         Combine files to one wav-file.\n"
+        "\t-m         Mono\n"
+        "\t-s         Stereo\n"
+        "\t-6         6 channel wav\n"
+        "\t-f         Filter off.\n"
+        "\t-o         No offsetreduction.\n"
+        "\t-u #       Upsampling, default=");
     std::printf("%d", upsample);
     std::printf(".\n\t-r #       Sample rate (");
     std::printf("%lu", rate);
-    std::printf(" Hz).\n"
-                "\t           0 = 48000 Hz\n"
-                "\t           1 = 44100 Hz\n"
-                "\t           2 = 22050 Hz\n"
-                "\t           3 = 11025 Hz\n"
-                "\t           4 =  8000 Hz\n"
-                "\t           5 =  7333 Hz\n"
-                "\t           6 =  6000 Hz\n"
-                "\t           7 =  5500 Hz\n"
-                "\t           8 =  4000 Hz\n"
-                "\t-z #       Scale amplitude (default: automatic scaling).\n"
-                "\t-where     show where the program is.\n"
-                "\n"
-                "\tGood defaults for -u & -r are '-u 50' & '-r 1' which will resample\n"
-                "\tand produce a WAV-file which will play at 49 times the original.\n"
-                "\n");
+    std::printf(
+        " Hz).\n"
+        "\t           0 = 48000 Hz\n"
+        "\t           1 = 44100 Hz\n"
+        "\t           2 = 22050 Hz\n"
+        "\t           3 = 11025 Hz\n"
+        "\t           4 =  8000 Hz\n"
+        "\t           5 =  7333 Hz\n"
+        "\t           6 =  6000 Hz\n"
+        "\t           7 =  5500 Hz\n"
+        "\t           8 =  4000 Hz\n"
+        "\t-z #       Scale amplitude (default: automatic scaling).\n"
+        "\t-where     show where the program is.\n"
+        "\n"
+        "\tGood defaults for -u & -r are '-u 50' & '-r 1' which will resample\n"
+        "\tand produce a WAV-file which will play at 49 times the original.\n"
+        "\n");
     std::printf("%s\n", Copyright);
     std::printf("%s\n", Bugs);
 }
 
 namespace {
 
-int run(int argc, char **argv)
+int run(int argc, char** argv)
 {
     global_scale = 0;
     if (tavo_cli::wants_help(argc, argv)) {
@@ -212,7 +213,7 @@ int run(int argc, char **argv)
 
 }  // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     return tavo_cli::run_guarded([&] { return run(argc, argv); });
 }

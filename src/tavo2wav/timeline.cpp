@@ -66,7 +66,8 @@ void add_hours(const std::vector<ClockAnchor>& anchors, long samples, double u,
             if (into >= static_cast<double>(last - first))
                 break;
             const unsigned long frame = first + static_cast<unsigned long>(into);
-            out->push_back(Marker{frame, frame, utc_text(static_cast<time_t>(hour), "%Y-%m-%d %H:%MZ")});
+            out->push_back(
+                Marker{frame, frame, utc_text(static_cast<time_t>(hour), "%Y-%m-%d %H:%MZ")});
         }
     }
 }
@@ -76,8 +77,9 @@ void add_gaps(const std::vector<ClockGap>& gaps, double u, std::vector<Marker>* 
     for (const ClockGap& g : gaps) {
         const unsigned long frame = frame_of(g.position, u);
         const unsigned long end = frame_of(g.position + g.filled, u);
-        out->push_back(Marker{frame, end, "gap " + format_double("%.0f", g.missing) + " s " +
-                                              (g.filled > 0 ? "silence" : "joined")});
+        out->push_back(Marker{frame, end,
+                              "gap " + format_double("%.0f", g.missing) + " s " +
+                                  (g.filled > 0 ? "silence" : "joined")});
     }
 }
 
@@ -96,8 +98,8 @@ Timeline make_timeline(const StationClock& clock, long samples, double up, unsig
         t.start = static_cast<time_t>(std::floor(anchors.front().time));
         const long long of_day = ((static_cast<long long>(t.start) % 86400) + 86400) % 86400;
         if (has_clock(t.frequency))
-            t.time_reference = static_cast<uint64_t>(
-                std::llround(static_cast<double>(of_day) * t.frequency * up));
+            t.time_reference =
+                static_cast<uint64_t>(std::llround(static_cast<double>(of_day) * t.frequency * up));
     }
     add_hours(anchors, samples, up, &t.markers);
     add_gaps(clock.gaps(), up, &t.markers);
@@ -121,7 +123,8 @@ std::string timeline_line(const Timeline& t)
 
 std::string timeline_comment(const Timeline& t)
 {
-    const std::string ratio = "1 s of audio = " + format_double("%g", t.speedup) + " s of station time";
+    const std::string ratio =
+        "1 s of audio = " + format_double("%g", t.speedup) + " s of station time";
     return t.dated ? "audio 0 s = " + iso_time(t.start) + "; " + ratio : ratio;
 }
 

@@ -20,11 +20,11 @@ struct Marker {
 };
 
 struct Timeline {
-    bool dated = false;    // the first sample has a station time
-    time_t start = 0;      // station time of audio 0 (when dated)
-    double speedup = 0;    // station seconds per audio second: rate / (frequency x U)
-    char station = 0;      // station letter, 0 when unknown
-    double frequency = 0;  // sampling frequency of the first file
+    bool dated = false;                // the first sample has a station time
+    time_t start = 0;                  // station time of audio 0 (when dated)
+    double speedup = 0;                // station seconds per audio second: rate / (frequency x U)
+    char station = 0;                  // station letter, 0 when unknown
+    double frequency = 0;              // sampling frequency of the first file
     std::vector<std::string> sources;  // input files, reading order
     // Output frames from the station's midnight UTC to the first sample:
     // its seconds since midnight x frequency x U.

@@ -65,17 +65,17 @@ std::string station_text(const Timeline& t)
 Bytes bext_body(const Timeline& t)
 {
     Bytes b;
-    put_fixed(b, bext_description(t), 256);                                   // Description
-    put_fixed(b, "tavo2wav", 32);                                             // Originator
-    put_fixed(b, "", 32);                                                     // OriginatorReference
-    put_fixed(b, t.dated ? iso_time(t.start).substr(0, 10) : "", 10);        // OriginationDate yyyy-mm-dd
-    put_fixed(b, t.dated ? iso_time(t.start).substr(11, 8) : "", 8);         // OriginationTime hh:mm:ss
-    put32(b, static_cast<uint32_t>(t.time_reference & 0xFFFFFFFFu));         // TimeReferenceLow
-    put32(b, static_cast<uint32_t>(t.time_reference >> 32));                  // TimeReferenceHigh
-    put16(b, 1);                                                              // Version
-    put_fixed(b, "", 64);                                                     // UMID: none
-    put_fixed(b, "", 190);                                                    // loudness (v2) and reserved
-    return b;                                                                 // CodingHistory: empty
+    put_fixed(b, bext_description(t), 256);                            // Description
+    put_fixed(b, "tavo2wav", 32);                                      // Originator
+    put_fixed(b, "", 32);                                              // OriginatorReference
+    put_fixed(b, t.dated ? iso_time(t.start).substr(0, 10) : "", 10);  // OriginationDate yyyy-mm-dd
+    put_fixed(b, t.dated ? iso_time(t.start).substr(11, 8) : "", 8);   // OriginationTime hh:mm:ss
+    put32(b, static_cast<uint32_t>(t.time_reference & 0xFFFFFFFFu));   // TimeReferenceLow
+    put32(b, static_cast<uint32_t>(t.time_reference >> 32));           // TimeReferenceHigh
+    put16(b, 1);                                                       // Version
+    put_fixed(b, "", 64);                                              // UMID: none
+    put_fixed(b, "", 190);                                             // loudness (v2) and reserved
+    return b;                                                          // CodingHistory: empty
 }
 
 Bytes info_body(const Timeline& t, const std::string& software)

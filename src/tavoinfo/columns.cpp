@@ -47,8 +47,9 @@ struct ChannelColumns::Fft {
     Fft()
         : in(fftw_alloc_real(SPECTRUM_WINDOW)),
           out(fftw_alloc_complex(SPECTRUM_WINDOW / 2 + 1)),
-          plan(in && out ? fftw_plan_dft_r2c_1d(static_cast<int>(SPECTRUM_WINDOW), in, out, FFTW_ESTIMATE)
-                         : nullptr)
+          plan(in && out
+                   ? fftw_plan_dft_r2c_1d(static_cast<int>(SPECTRUM_WINDOW), in, out, FFTW_ESTIMATE)
+                   : nullptr)
     {
         if (plan == nullptr) {
             release();
@@ -174,7 +175,8 @@ void ChannelColumns::end_run()
 
 int ChannelColumns::column_of_sample(std::size_t index) const
 {
-    return std::min(run_last_column_, grid_.column_of(run_start_ + static_cast<double>(index) / frequency_));
+    return std::min(run_last_column_,
+                    grid_.column_of(run_start_ + static_cast<double>(index) / frequency_));
 }
 
 // Adds a spectrum to every column that run samples [from, to) touch.

@@ -68,17 +68,17 @@ private:
     const std::size_t hop_;
     std::unique_ptr<Fft> fft_;
     std::vector<double> low_, high_;
-    std::vector<unsigned long> count_;      // samples per column
-    std::vector<double> power_sum_;         // count * bins(), summed spectra
-    std::vector<unsigned long> windows_;    // spectra summed per column
-    std::vector<double> window_;            // samples of the window being filled
+    std::vector<unsigned long> count_;    // samples per column
+    std::vector<double> power_sum_;       // count * bins(), summed spectra
+    std::vector<unsigned long> windows_;  // spectra summed per column
+    std::vector<double> window_;          // samples of the window being filled
     std::size_t filled_ = 0;
     double run_start_ = 0;
     int run_last_column_ = 0;
-    std::size_t run_samples_ = 0;           // samples of the run so far
-    std::size_t frames_ = 0;                // windows done in this run
-    std::vector<double> pending_;           // last window's spectrum, columns not yet known
-    std::size_t pending_from_ = 0;          // first run sample it stands for
+    std::size_t run_samples_ = 0;   // samples of the run so far
+    std::size_t frames_ = 0;        // windows done in this run
+    std::vector<double> pending_;   // last window's spectrum, columns not yet known
+    std::size_t pending_from_ = 0;  // first run sample it stands for
 };
 
 }  // namespace tavoinfo

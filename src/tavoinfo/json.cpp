@@ -69,18 +69,32 @@ std::string JsonWriter::quote(const std::string& s)
             continue;
         }
         switch (b) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        default:
-            if (b < 0x20)
-                append_escape(out, b);
-            else
-                out += static_cast<char>(b);
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            default:
+                if (b < 0x20)
+                    append_escape(out, b);
+                else
+                    out += static_cast<char>(b);
         }
         ++i;
     }
@@ -143,10 +157,22 @@ void JsonWriter::close(char bracket)
         out_ << '\n';
 }
 
-void JsonWriter::begin_object() { open('{'); }
-void JsonWriter::end_object() { close('}'); }
-void JsonWriter::begin_array() { open('['); }
-void JsonWriter::end_array() { close(']'); }
+void JsonWriter::begin_object()
+{
+    open('{');
+}
+void JsonWriter::end_object()
+{
+    close('}');
+}
+void JsonWriter::begin_array()
+{
+    open('[');
+}
+void JsonWriter::end_array()
+{
+    close(']');
+}
 
 void JsonWriter::key(const std::string& name)
 {

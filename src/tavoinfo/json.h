@@ -56,7 +56,7 @@ private:
     void newline();
 
     std::ostream& out_;
-    std::vector<bool> empty_;   // per open container: nothing written into it yet
+    std::vector<bool> empty_;  // per open container: nothing written into it yet
     bool after_key_ = false;
 };
 

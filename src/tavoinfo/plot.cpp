@@ -14,7 +14,10 @@ namespace tavoinfo {
 
 namespace {
 
-int round_px(double x) { return static_cast<int>(std::lround(x)); }
+int round_px(double x)
+{
+    return static_cast<int>(std::lround(x));
+}
 
 // Hands each channel's samples to its columns and notes where the sound
 // samples of each column lie.
@@ -67,10 +70,11 @@ private:
         const int last_col = std::min(last_column_, grid_.column_of(last));
         const double px = (grid_.end - grid_.start) / grid_.count;
         for (int c = first_col; c <= last_col; ++c) {
-            const double from = c == first_col ? 0 : std::ceil((grid_.start + c * px - at_) * frequency_);
-            const double to =
-                c == last_col ? static_cast<double>(length - 1)
-                              : std::ceil((grid_.start + (c + 1) * px - at_) * frequency_) - 1;
+            const double from =
+                c == first_col ? 0 : std::ceil((grid_.start + c * px - at_) * frequency_);
+            const double to = c == last_col
+                                  ? static_cast<double>(length - 1)
+                                  : std::ceil((grid_.start + (c + 1) * px - at_) * frequency_) - 1;
             SoundColumns& s = p_.sound_columns;
             const std::size_t i = static_cast<std::size_t>(c);
             s.low[i] = std::min(s.low[i], static_cast<double>(taken_) + std::max(0.0, from));
@@ -98,7 +102,8 @@ bool parse_plot_size(const std::string& text, int& width, int& height, std::stri
     const bool parsed = std::sscanf(text.c_str(), "%5d%c%5d%n", &w, &x, &h, &used) == 3 &&
                         (x == 'x' || x == 'X') && static_cast<std::size_t>(used) == text.size() &&
                         text.find_first_of(" +-") == std::string::npos;
-    if (!parsed || w < PLOT_MIN_WIDTH || h < PLOT_MIN_HEIGHT || w > PLOT_MAX_SIDE || h > PLOT_MAX_SIDE) {
+    if (!parsed || w < PLOT_MIN_WIDTH || h < PLOT_MIN_HEIGHT || w > PLOT_MAX_SIDE ||
+        h > PLOT_MAX_SIDE) {
         char buf[160];
         std::snprintf(buf, sizeof buf, "--plot-size wants WIDTHxHEIGHT from %dx%d to %dx%d pixels",
                       PLOT_MIN_WIDTH, PLOT_MIN_HEIGHT, PLOT_MAX_SIDE, PLOT_MAX_SIDE);
@@ -154,8 +159,8 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
     const Timeline& t = picture.timeline;
     const ColumnGrid grid{layout.waveform[0].width, t.start, t.end};
     const double samples_per_column = (t.end - t.start) * t.frequency / grid.count;
-    const std::size_t hop = static_cast<std::size_t>(std::clamp(std::floor(samples_per_column), 1.0,
-                                                                static_cast<double>(SPECTRUM_WINDOW / 2)));
+    const std::size_t hop = static_cast<std::size_t>(
+        std::clamp(std::floor(samples_per_column), 1.0, static_cast<double>(SPECTRUM_WINDOW / 2)));
     for (auto& c : picture.channels)
         c.reset(new ChannelColumns(grid, t.frequency, hop));
     picture.sound = options.sound_axis;

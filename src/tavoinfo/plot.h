@@ -14,11 +14,11 @@
 namespace tavoinfo {
 
 struct PlotOptions {
-    std::string output;        ///< PNG path
+    std::string output;  ///< PNG path
     int width = 1600, height = 900;
-    bool sound_axis = false;   ///< draw the axis of sound seconds
-    SoundTiming sound;         ///< conversion settings for that axis
-    std::string sound_text;    ///< those settings as the user wrote them
+    bool sound_axis = false;  ///< draw the axis of sound seconds
+    SoundTiming sound;        ///< conversion settings for that axis
+    std::string sound_text;   ///< those settings as the user wrote them
 };
 
 /// Sizes --plot-size accepts.
@@ -36,14 +36,14 @@ struct PixelBox {
 /// Where the parts of the picture go.  The data panels of all channels share
 /// their left edge and width: column i of the data is pixel x = left + i.
 struct PlotLayout {
-    int font = 12;              ///< text size in pixels
-    PixelBox waveform[3];       ///< channel c's envelope
-    PixelBox spectrogram[3];    ///< channel c's spectrogram: 0 Hz at the bottom row, half the
-                                ///< sampling frequency at the top row
+    int font = 12;            ///< text size in pixels
+    PixelBox waveform[3];     ///< channel c's envelope
+    PixelBox spectrogram[3];  ///< channel c's spectrogram: 0 Hz at the bottom row, half the
+                              ///< sampling frequency at the top row
     PixelBox colour_bar[3];
-    int gap_labels_y = 0;       ///< baseline of the gap labels
-    int time_axis_y = 0;        ///< the station-time axis line
-    int sound_axis_y = 0;       ///< the sound axis line (when drawn)
+    int gap_labels_y = 0;  ///< baseline of the gap labels
+    int time_axis_y = 0;   ///< the station-time axis line
+    int sound_axis_y = 0;  ///< the sound axis line (when drawn)
 };
 
 PlotLayout plot_layout(int width, int height, bool sound_axis);
@@ -57,7 +57,8 @@ int plot_column(double t, double start, double end, int columns);
 /// Returns false with `why` set ("<what>: <reason>", no "Error: " prefix)
 /// when the files cannot be drawn (see lay_out and replay) or the PNG cannot
 /// be written; no PNG file is then created or replaced.
-bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options, std::string& why);
+bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options,
+               std::string& why);
 
 }  // namespace tavoinfo
 

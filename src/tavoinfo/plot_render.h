@@ -19,7 +19,7 @@ namespace tavoinfo {
 struct SoundColumns {
     std::vector<double> low, high;
     double seconds_per_sample = 0;
-    double total_seconds = 0;  ///< length of the whole sound
+    double total_seconds = 0;      ///< length of the whole sound
     bool first_file_only = false;  ///< later files hold records the sound leaves out (no -c)
     bool cut = false;              ///< the converter's buffers fill before the data end
 };

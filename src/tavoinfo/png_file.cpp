@@ -71,7 +71,8 @@ public:
     {
         if (file_ == nullptr || error_ != 0)
             return false;
-        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0 || fchmod(fileno(file_), new_file_mode()) != 0)
+        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0 ||
+            fchmod(fileno(file_), new_file_mode()) != 0)
             fail(errno);
         FILE* f = file_;
         file_ = nullptr;

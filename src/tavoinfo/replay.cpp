@@ -48,8 +48,8 @@ bool is_gap(std::time_t before, std::time_t after, std::size_t length, double fr
 }
 
 // Replays one file; returns false when it no longer matches its survey.
-bool replay_file(std::size_t index, const FileReport& report, const FileRuns& runs, bool split_at_gaps,
-                 RecordSink& sink)
+bool replay_file(std::size_t index, const FileReport& report, const FileRuns& runs,
+                 bool split_at_gaps, RecordSink& sink)
 {
     std::unique_ptr<Zeltra::ZELTRA> reader(
         Zeltra::detect(report.path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));

@@ -14,9 +14,12 @@ namespace {
 const char* time_words_name(TimeWords w)
 {
     switch (w) {
-    case TimeWords::MinutesSeconds: return "minutes-seconds";
-    case TimeWords::UnixTime: return "unix";
-    case TimeWords::None: break;
+        case TimeWords::MinutesSeconds:
+            return "minutes-seconds";
+        case TimeWords::UnixTime:
+            return "unix";
+        case TimeWords::None:
+            break;
     }
     return "none";
 }
@@ -24,9 +27,12 @@ const char* time_words_name(TimeWords w)
 const char* time_words_text(TimeWords w)
 {
     switch (w) {
-    case TimeWords::MinutesSeconds: return "minutes and seconds";
-    case TimeWords::UnixTime: return "Unix time";
-    case TimeWords::None: break;
+        case TimeWords::MinutesSeconds:
+            return "minutes and seconds";
+        case TimeWords::UnixTime:
+            return "Unix time";
+        case TimeWords::None:
+            break;
     }
     return "none (old-style file)";
 }
@@ -75,7 +81,8 @@ void print_gaps(std::ostream& out, const FileReport& r)
         out << "  gap at " << format_time(g.start, r.has_date) << ", " << fixed3(g.seconds)
             << " s, at sample " << g.position;
         if (r.duration() >= 0)
-            out << " (" << fixed3(static_cast<double>(g.position) / r.frequency) << " s from the start)";
+            out << " (" << fixed3(static_cast<double>(g.position) / r.frequency)
+                << " s from the start)";
         out << "\n";
     }
 }
@@ -105,10 +112,10 @@ void json_header_fields(JsonWriter& w, const FileReport& r)
     w.key("header");
     r.opened ? w.value(r.header) : w.null();
     w.key("station");
-    r.opened && r.station != 0 ? w.value(std::string(1, r.station)) : w.null();
+    r.opened&& r.station != 0 ? w.value(std::string(1, r.station)) : w.null();
     json_optional_number(w, "frequency_hz", r.opened, r.frequency);
     w.key("gain");
-    r.opened && r.gain != -1 ? w.value(static_cast<long long>(r.gain)) : w.null();
+    r.opened&& r.gain != -1 ? w.value(static_cast<long long>(r.gain)) : w.null();
     w.key("record_length");
     r.opened ? w.value(static_cast<unsigned long long>(r.length)) : w.null();
     w.key("time_words");
@@ -214,7 +221,8 @@ void print_text(std::ostream& out, const FileReport& r)
         out << "records: " << r.records << "\n";
         out << "samples per channel: " << r.samples_per_channel() << "\n";
         print_times(out, r);
-        out << "nominal duration: " << (r.duration() >= 0 ? fixed3(r.duration()) + " s" : "unknown") << "\n";
+        out << "nominal duration: " << (r.duration() >= 0 ? fixed3(r.duration()) + " s" : "unknown")
+            << "\n";
         print_gaps(out, r);
     }
     if (!r.error.empty())

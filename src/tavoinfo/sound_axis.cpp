@@ -23,7 +23,8 @@ unsigned long map_rate(long r)
         if (r >= 0 && static_cast<unsigned long>(r) == known)
             return known;
     std::fflush(stdout);
-    std::fprintf(stderr, "Unknown rate: %lu. Using default: 4000.\n", static_cast<unsigned long>(r));
+    std::fprintf(stderr, "Unknown rate: %lu. Using default: 4000.\n",
+                 static_cast<unsigned long>(r));
     std::fflush(stderr);
     return 4000;
 }
@@ -68,7 +69,8 @@ bool parse_sound_options(const std::string& text, SoundTiming& timing, std::stri
         const std::size_t equals = w[i].find('=');
         const std::string name =
             dashes == 0 || dashes == std::string::npos ? "" : w[i].substr(dashes, equals - dashes);
-        if (name == "c" || name == "s" || name == "m" || name == "6" || name == "f" || name == "o") {
+        if (name == "c" || name == "s" || name == "m" || name == "6" || name == "f" ||
+            name == "o") {
             if (equals != std::string::npos)
                 return refuse(why, "'" + w[i] + "' takes no value");
             timing.combine = timing.combine || name == "c";

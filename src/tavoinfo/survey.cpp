@@ -44,7 +44,11 @@ std::string record_failure(const std::string& text)
 class MutedErrors {
 public:
     MutedErrors() : out_(std::cerr.rdbuf(nullptr)) {}
-    ~MutedErrors() { std::cerr.rdbuf(out_); std::cerr.clear(); }
+    ~MutedErrors()
+    {
+        std::cerr.rdbuf(out_);
+        std::cerr.clear();
+    }
     MutedErrors(const MutedErrors&) = delete;
     MutedErrors& operator=(const MutedErrors&) = delete;
 
@@ -216,9 +220,11 @@ bool header_date(const std::string& header, long long& midnight)
     const std::string token = header.substr(at + 7, header.find(' ', at + 7) - (at + 7));
     int y = 0, m = 0, d = 0, used = 0;
     char s1 = 0, s2 = 0;
-    const bool separated = std::sscanf(token.c_str(), "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 &&
-                           s1 == s2 && std::strchr("-/.", s1) != nullptr;
-    const bool compact = token.size() == 8 && std::sscanf(token.c_str(), "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
+    const bool separated =
+        std::sscanf(token.c_str(), "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 &&
+        s1 == s2 && std::strchr("-/.", s1) != nullptr;
+    const bool compact =
+        token.size() == 8 && std::sscanf(token.c_str(), "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
     if (!(separated || compact) || static_cast<std::size_t>(used) != token.size())
         return false;
     if (m < 1 || m > 12 || d < 1 || d > 31)

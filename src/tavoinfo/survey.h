@@ -37,13 +37,13 @@ struct FileReport {
     /// form (or the file is old-style); otherwise every field but gzip stays
     /// unknown.
     bool opened = false;
-    bool gzip = false;         ///< the file is gzip-compressed
-    std::string kind;          ///< "binary" or "text" (empty when not opened)
-    std::string header;        ///< header line as the reader took it
-    char station = 0;          ///< 0: none
-    double frequency = 0;      ///< sampling frequency in Hz
-    int gain = -1;             ///< -1: not given
-    std::size_t length = 0;    ///< samples per channel in one record
+    bool gzip = false;       ///< the file is gzip-compressed
+    std::string kind;        ///< "binary" or "text" (empty when not opened)
+    std::string header;      ///< header line as the reader took it
+    char station = 0;        ///< 0: none
+    double frequency = 0;    ///< sampling frequency in Hz
+    int gain = -1;           ///< -1: not given
+    std::size_t length = 0;  ///< samples per channel in one record
     TimeWords time_words = TimeWords::None;
     unsigned long records = 0;
     /// True when first, last and the gap starts are calendar times in
@@ -51,10 +51,10 @@ struct FileReport {
     /// the path or the header line gives the recording day.  Otherwise they
     /// count seconds from the recording day's midnight.
     bool has_date = false;
-    double first = 0;          ///< stamp of the first record (when records > 0)
-    double last = 0;           ///< stamp of the last record, past a midnight wrap
-    int time_gaps = 0;         ///< the reader's own gap count
-    std::vector<Gap> gaps;     ///< one entry per counted gap, in file order
+    double first = 0;       ///< stamp of the first record (when records > 0)
+    double last = 0;        ///< stamp of the last record, past a midnight wrap
+    int time_gaps = 0;      ///< the reader's own gap count
+    std::vector<Gap> gaps;  ///< one entry per counted gap, in file order
     /// Empty when the file was read to its end; otherwise the reader's last
     /// message (without its "Error: " label), or "not a TAVO data file (no
     /// header line of a known form)".

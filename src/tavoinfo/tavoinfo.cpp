@@ -19,19 +19,21 @@ namespace {
 
 void usage()
 {
-    std::printf("Usage: tavoinfo [--json] [--plot OUT.png [--plot-size WxH] [--audio \"OPTIONS\"]] <file>...\n"
-                "Reports what each TAVO data file holds: kind, header line, station,\n"
-                "sampling frequency, gain, record length, time words, records, samples,\n"
-                "first and last record times, nominal duration and time gaps.\n"
-                "\t--json      one JSON document for all files\n"
-                "\t--plot OUT.png  also draw the files, one after the other, as one picture:\n"
-                "\t            waveform and spectrogram per channel on a station-time axis\n"
-                "\t--plot-size WxH  picture size in pixels (default 1600x900)\n"
-                "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
-                "\t            would make with these options\n"
-                "\t--version   program and library versions\n"
-                "\t--help      this text\n"
-                "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
+    std::printf(
+        "Usage: tavoinfo [--json] [--plot OUT.png [--plot-size WxH] [--audio \"OPTIONS\"]] "
+        "<file>...\n"
+        "Reports what each TAVO data file holds: kind, header line, station,\n"
+        "sampling frequency, gain, record length, time words, records, samples,\n"
+        "first and last record times, nominal duration and time gaps.\n"
+        "\t--json      one JSON document for all files\n"
+        "\t--plot OUT.png  also draw the files, one after the other, as one picture:\n"
+        "\t            waveform and spectrogram per channel on a station-time axis\n"
+        "\t--plot-size WxH  picture size in pixels (default 1600x900)\n"
+        "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
+        "\t            would make with these options\n"
+        "\t--version   program and library versions\n"
+        "\t--help      this text\n"
+        "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
 // Reads --plot, --plot-size and --audio.  Returns false after printing the
@@ -54,7 +56,8 @@ bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& op
         why = "--plot needs a file name";
     if (why.empty() && sized)
         tavoinfo::parse_plot_size(size, options.width, options.height, why);
-    if (why.empty() && options.sound_axis && !tavoinfo::parse_sound_options(audio, options.sound, why))
+    if (why.empty() && options.sound_axis &&
+        !tavoinfo::parse_sound_options(audio, options.sound, why))
         why = "--audio: " + why;
     if (!why.empty()) {
         std::fprintf(stderr, "Error: %s\n", why.c_str());

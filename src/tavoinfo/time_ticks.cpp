@@ -16,9 +16,9 @@ const long long MAX_TICKS = 10000;
 // The n-th step of the station-time ladder, n >= 0.
 double time_step(int n)
 {
-    static const double below_a_day[] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1, 2,
-                                         5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200,
-                                         10800, 21600, 43200};
+    static const double below_a_day[] = {0.001, 0.002, 0.005, 0.01, 0.02, 0.05,  0.1,   0.2,  0.5,
+                                         1,     2,     5,     10,   15,   30,    60,    120,  300,
+                                         600,   900,   1800,  3600, 7200, 10800, 21600, 43200};
     const int count = sizeof below_a_day / sizeof below_a_day[0];
     if (n < count)
         return below_a_day[n];
@@ -29,8 +29,8 @@ double time_step(int n)
 // The n-th step of the sound ladder, n >= 0.
 double sound_step(int n)
 {
-    static const double below_an_hour[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,   2,   5,    10,
-                                           15,   30,   60,   120, 300, 600, 900, 1800};
+    static const double below_an_hour[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1,   2,   5,
+                                           10,   15,   30,   60,  120, 300, 600, 900, 1800};
     const int count = sizeof below_an_hour / sizeof below_an_hour[0];
     if (n < count)
         return below_an_hour[n];
@@ -91,7 +91,8 @@ namespace {
 
 // A time of day or a span as [H]H:MM[:SS[.f]] from a count of 10^-decimals
 // seconds; hours are padded to two digits when two_digit_hours.
-std::string clock_text(long long units, int decimals, bool seconds, bool two_digit_hours, bool hours)
+std::string clock_text(long long units, int decimals, bool seconds, bool two_digit_hours,
+                       bool hours)
 {
     long long scale = 1;
     for (int i = 0; i < decimals; ++i)
@@ -107,7 +108,8 @@ std::string clock_text(long long units, int decimals, bool seconds, bool two_dig
     if (seconds && n > 0)
         n += std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), ":%02lld", s);
     if (decimals > 0 && n > 0)
-        std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), ".%0*lld", decimals, units % scale);
+        std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), ".%0*lld", decimals,
+                      units % scale);
     return buf;
 }
 

@@ -30,7 +30,8 @@ struct Tick {
 /// choosing the smallest step whose ticks stand at least `min_spacing`
 /// pixels apart at `pixels_per_second`.  Labels are "HH:MM" (steps of whole
 /// minutes), "HH:MM:SS" (whole seconds), "HH:MM:SS.s" (finer) or, for steps
-/// of days, the day itself ("2014-03-15" or "day N").  Returns an empty list when the range is empty or not finite.
+/// of days, the day itself ("2014-03-15" or "day N").  Returns an empty list when the range is
+/// empty or not finite.
 std::vector<Tick> time_ticks(double from, double to, double pixels_per_second, double min_spacing,
                              AxisClock clock);
 

@@ -25,14 +25,15 @@ bool check_reports(const std::vector<FileReport>& reports, double& frequency, st
             continue;
         if (!(r.frequency >= LOWEST_FREQUENCY && r.frequency <= HIGHEST_FREQUENCY)) {
             std::ostringstream o;
-            o << r.path << ": sampling frequency " << r.frequency << " Hz is outside 0.001 to 100000 Hz";
+            o << r.path << ": sampling frequency " << r.frequency
+              << " Hz is outside 0.001 to 100000 Hz";
             why = o.str();
             return false;
         }
         if (frequency != 0 && r.frequency != frequency) {
             std::ostringstream o;
-            o << r.path << ": sampling frequency " << r.frequency << " Hz differs from the " << frequency
-              << " Hz of the files before it";
+            o << r.path << ": sampling frequency " << r.frequency << " Hz differs from the "
+              << frequency << " Hz of the files before it";
             why = o.str();
             return false;
         }

@@ -14,8 +14,8 @@ namespace tavoinfo {
 
 /// A stretch of the axis without data, shaded in the picture.
 struct ShadedGap {
-    double start = 0;      ///< axis seconds
-    double seconds = 0;    ///< length, > 0
+    double start = 0;            ///< axis seconds
+    double seconds = 0;          ///< length, > 0
     bool between_files = false;  ///< between two files rather than one of the reader's gaps
 };
 
@@ -31,8 +31,8 @@ struct StepBack {
 /// The runs of one file: records between two of the reader's gaps follow one
 /// another at the nominal record length.
 struct FileRuns {
-    double record_seconds = 0;        ///< length / frequency
-    std::vector<double> run_starts;   ///< axis seconds of each run's first record
+    double record_seconds = 0;       ///< length / frequency
+    std::vector<double> run_starts;  ///< axis seconds of each run's first record
     /// Axis seconds where each run ends: where the gap after it begins, or
     /// the last stamp plus one record.  Stamps are whole seconds, so records
     /// laid out at their nominal length may reach a little past it.
@@ -42,10 +42,10 @@ struct FileRuns {
 /// The whole axis.
 struct Timeline {
     AxisClock clock = AxisClock::Utc;
-    double start = 0, end = 0;       ///< axis seconds, end > start
-    double frequency = 0;            ///< sampling frequency shared by every file
-    std::vector<FileRuns> files;     ///< one per report, in order
-    std::vector<ShadedGap> gaps;     ///< in axis order
+    double start = 0, end = 0;    ///< axis seconds, end > start
+    double frequency = 0;         ///< sampling frequency shared by every file
+    std::vector<FileRuns> files;  ///< one per report, in order
+    std::vector<ShadedGap> gaps;  ///< in axis order
     std::vector<StepBack> steps;
 };
 

@@ -23,23 +23,30 @@ const ZELTRA::HeaderForm kBinaryHeader{"binary", CR, false};
 
 // A read that failed outright: zlib's message, or the system's when zlib
 // has none.
-[[noreturn]] void read_failed(gzFile gz) {
+[[noreturn]] void read_failed(gzFile gz)
+{
     int errnum = 0;
     const char* msg = gzerror(gz, &errnum);
-    if (errnum != 0) detail::raise(std::string(msg) + "\n");
+    if (errnum != 0)
+        detail::raise(std::string(msg) + "\n");
     detail::raise(std::string("gzread: ") + std::strerror(errno) + "\n");
 }
 
 }  // namespace
 
-BinaryZELTRA::BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path)
-    : ZELTRA(fname, concat_, filetype_, fail_parse_path, kBinaryHeader) {}
+BinaryZELTRA::BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_,
+                           bool fail_parse_path)
+    : ZELTRA(fname, concat_, filetype_, fail_parse_path, kBinaryHeader)
+{
+}
 
-int BinaryZELTRA::readcomment() {
+int BinaryZELTRA::readcomment()
+{
     return read_header_line(kBinaryHeader.terminator, kBinaryHeader.drop_cr);
 }
 
-int BinaryZELTRA::read(atype& nn, int* rtime) {
+int BinaryZELTRA::read(atype& nn, int* rtime)
+{
     const std::size_t t = filetype == FT_NEW ? 2 : 0;
     std::vector<unsigned char> buf;
     try {
@@ -53,10 +60,14 @@ int BinaryZELTRA::read(atype& nn, int* rtime) {
     for (int i = 0; i < 3; ++i) {
         errno = 0;
         const int got = gzread(gz, buf.data(), request);
-        if (got == -1) read_failed(gz);
-        if (static_cast<unsigned>(got) < request) detail::stop_on_stream_damage(gz);
-        if (got == 0) return -1;
-        if (static_cast<unsigned>(got) < request) fail("file ends inside a record");
+        if (got == -1)
+            read_failed(gz);
+        if (static_cast<unsigned>(got) < request)
+            detail::stop_on_stream_damage(gz);
+        if (got == 0)
+            return -1;
+        if (static_cast<unsigned>(got) < request)
+            fail("file ends inside a record");
         std::vector<double>& dst = nn[micorder[i]];
         for (std::size_t j = 0; j + t < words && j < dst.size(); ++j) {
             short w;

@@ -29,15 +29,16 @@ TEST_P(WholeNumber, AcceptsOnlyWhatTheScannerReadsEntirely)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, WholeNumber,
-    testing::Values(NumberText{"Zero", "0", true}, NumberText{"NegativeZero", "-0", true},
-                    NumberText{"PlusSign", "+50", true}, NumberText{"Hex", "0x1F", true},
-                    NumberText{"HexUpperPrefix", "0XaB", true}, NumberText{"Octal", "017", true},
-                    NumberText{"OctalWithEight", "08", false}, NumberText{"BarePrefix", "0x", false},
-                    NumberText{"SignAfterPrefix", "0x-1", false}, NumberText{"SignAlone", "+", false},
-                    NumberText{"Empty", "", false}, NumberText{"LeadingBlank", " 5", false},
-                    NumberText{"TrailingBlank", "5 ", false}, NumberText{"TrailingLetter", "5x", false},
-                    NumberText{"Decimal", "44.1k", false}, NumberText{"Exponent", "1e3", false},
-                    NumberText{"TwoSigns", "--5", false}, NumberText{"Word", "abc", false}),
+    testing::Values(
+        NumberText{"Zero", "0", true}, NumberText{"NegativeZero", "-0", true},
+        NumberText{"PlusSign", "+50", true}, NumberText{"Hex", "0x1F", true},
+        NumberText{"HexUpperPrefix", "0XaB", true}, NumberText{"Octal", "017", true},
+        NumberText{"OctalWithEight", "08", false}, NumberText{"BarePrefix", "0x", false},
+        NumberText{"SignAfterPrefix", "0x-1", false}, NumberText{"SignAlone", "+", false},
+        NumberText{"Empty", "", false}, NumberText{"LeadingBlank", " 5", false},
+        NumberText{"TrailingBlank", "5 ", false}, NumberText{"TrailingLetter", "5x", false},
+        NumberText{"Decimal", "44.1k", false}, NumberText{"Exponent", "1e3", false},
+        NumberText{"TwoSigns", "--5", false}, NumberText{"Word", "abc", false}),
     [](const testing::TestParamInfo<NumberText>& info) { return std::string(info.param.name); });
 
 // An argv as main receives it: "prog", then the arguments, then null.

@@ -23,8 +23,9 @@ TEST(CommandLog, StampThenEachArgumentInItsLoggedForm)
 {
     const std::string name = testing::TempDir() + "kemra-log-" + std::to_string(getpid());
     std::remove(name.c_str());
-    std::vector<std::string> args = {"prog", "-r", "8", "", "say\"hi", "my file", "a,b", "*.d",
-                                     "-t=a b", "--a b", "--s=x=y,z", "one \"two\" c\\d", ""};
+    std::vector<std::string> args = {
+        "prog", "-r",     "8",     "",          "say\"hi",          "my file", "a,b",
+        "*.d",  "-t=a b", "--a b", "--s=x=y,z", "one \"two\" c\\d", ""};
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -35,8 +36,9 @@ TEST(CommandLog, StampThenEachArgumentInItsLoggedForm)
     // The time stamp, as in 12/05/26 07:25:33, then the arguments on one line.
     ASSERT_TRUE(std::regex_match(line, std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\d(:\\d\\d){2} .*\n")))
         << line;
-    EXPECT_EQ(line.substr(17), " prog -r 8  say\"hi \"my file\" \"a,b\" \"*.d\" \"-t=a b\" "
-                              "\"--a b\" --s=\"x=y,z\" \"one \\\"two\\\" c\\\\d\" \n");
+    EXPECT_EQ(line.substr(17),
+              " prog -r 8  say\"hi \"my file\" \"a,b\" \"*.d\" \"-t=a b\" "
+              "\"--a b\" --s=\"x=y,z\" \"one \\\"two\\\" c\\\\d\" \n");
 }
 
-} // namespace
+}  // namespace

@@ -48,7 +48,7 @@ std::string valued(Args& a, const char* name, T fallback, Query query)
 std::string ask_all(Args& a)
 {
     Args other(std::vector<std::string>(a.argc() == 1 ? 1 : 0, "x"));
-    get_first_unused(other.argc(), other.argv(), 1); // another argc drops the marks
+    get_first_unused(other.argc(), other.argv(), 1);  // another argc drops the marks
     const int argc = a.argc();
     char** argv = a.argv();
     std::ostringstream out;
@@ -69,10 +69,10 @@ std::string ask_all(Args& a)
 
 struct ScanCase {
     const char* name;
-    std::vector<std::string> args; // after the program name
-    const char* found;             // ask_all's list
-    const char* files;             // the walk over non-option arguments afterwards
-    const char* errors;            // everything on standard error
+    std::vector<std::string> args;  // after the program name
+    const char* found;              // ask_all's list
+    const char* files;              // the walk over non-option arguments afterwards
+    const char* errors;             // everything on standard error
     friend void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -103,19 +103,34 @@ const ScanCase scan_cases[] = {
     {"EmptyOrDigitlessIsZero", {"-r=", "-z", "abc"}, " r=0 z=0", "", ""},
     {"BaseFromPrefixTailIgnored", {"-r", "0x10", "-z=010kHz"}, " r=16 z=8", "", ""},
     {"NegativeValues", {"-r", "-1", "-z", "-5"}, " r=18446744073709551615 z=-5", "", ""},
-    {"NamesMatchWhole", {"-r8", "-rate", "5", "-r"}, "", "5|",
+    {"NamesMatchWhole",
+     {"-r8", "-rate", "5", "-r"},
+     "",
+     "5|",
      UNKNOWN("-r8") UNKNOWN("-rate") UNKNOWN("-r")},
     {"UsedValueSkipped", {"-r", "-c"}, " c", "", UNKNOWN("-r")},
-    {"SeparateOverflow", {"-r", BIG, "-d=1e999"}, "", BIG "|",
+    {"SeparateOverflow",
+     {"-r", BIG, "-d=1e999"},
+     "",
+     BIG "|",
      RANGE_ERROR(BIG) RANGE_ERROR("1e999") UNKNOWN("-r") UNKNOWN("-d=1e999")},
-    {"OverflowAfterAttached", {"-r=5", "-r=" BIG}, " r=4000", "",
+    {"OverflowAfterAttached",
+     {"-r=5", "-r=" BIG},
+     " r=4000",
+     "",
      RANGE_ERROR(BIG) UNKNOWN("-r=" BIG)},
     {"LastAttachedWins", {"-r=1", "-r=2"}, " r=2", "", UNKNOWN("-r=1")},
     {"FirstSeparateWins", {"-r", "1", "-r", "2"}, " r=1", "2|", UNKNOWN("-r")},
-    {"SeparateEndsSearch", {"-r=9", "-r", "8", "-r=7"}, " r=8", "",
+    {"SeparateEndsSearch",
+     {"-r=9", "-r", "8", "-r=7"},
+     " r=8",
+     "",
      UNKNOWN("-r=9") UNKNOWN("-r=7")},
     {"FlagOnceWithoutValue", {"-c", "-c", "-c=1"}, " c", "", UNKNOWN("-c") UNKNOWN("-c=1")},
-    {"UnknownsReportedOnce", {"-q", "f", "-", "--"}, "", "f|",
+    {"UnknownsReportedOnce",
+     {"-q", "f", "-", "--"},
+     "",
+     "f|",
      UNKNOWN("-q") UNKNOWN("-") UNKNOWN("--")},
     {"LongFormEndsUnknownSearch", {"--c", "-q", "f"}, " c", "-q|f|", ""},
     {"LongFormNeverAFile", {"-q", "--long", "f"}, "", "f|", UNKNOWN("-q")},
@@ -125,15 +140,23 @@ const ScanCase scan_cases[] = {
     {"StringSkipsUsedValue", {"-o", "-c", "-o", "v"}, " c o=v", "", UNKNOWN("-o")},
     {"RangeWithDash", {"-range", "1-10"}, " range=1,1,10", "", ""},
     {"RangeWithStep", {"-range", "0:5:100"}, " range=0,5,100", "", ""},
-    {"RangeSeparateOnly", {"-range=1-2", "-range"}, "", "",
+    {"RangeSeparateOnly",
+     {"-range=1-2", "-range"},
+     "",
+     "",
      UNKNOWN("-range=1-2") UNKNOWN("-range")},
     {"IntsTwoValues", {"-p", "3", "-4"}, " p=3,-4", "", ""},
-    {"IntsNeedUnusedValues", {"-p", "3", "-c", "-p", "4"}, " c", "3|4|",
+    {"IntsNeedUnusedValues",
+     {"-p", "3", "-c", "-p", "4"},
+     " c",
+     "3|4|",
      UNKNOWN("-p") UNKNOWN("-p")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases),
-                         [](const testing::TestParamInfo<ScanCase>& i) { return std::string(i.param.name); });
+                         [](const testing::TestParamInfo<ScanCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 // The marks a program reads back: the queries' and the unknown-option
 // search's, never changed by reading them.
@@ -149,7 +172,8 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     };
     EXPECT_EQ(marks(), "1110001");
     EXPECT_EQ(marks(), "1110001");
-    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1), 4);  // the search ends at --long and marks it
+    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1),
+              4);  // the search ends at --long and marks it
     EXPECT_EQ(marks(), "1111001");
 }
 
@@ -188,7 +212,7 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
     GTEST_SKIP() << "the sanitizer's reserved address space defeats the cap";
 #endif
     Args a({"x"});
-    const rlimit cap{256u << 20, 256u << 20}; // marks for 2^30 arguments need 1 GiB
+    const rlimit cap{256u << 20, 256u << 20};  // marks for 2^30 arguments need 1 GiB
     EXPECT_EXIT(Kemra::exit_on_error([&] {
                     return (setrlimit(RLIMIT_AS, &cap), get_first_unused(1 << 30, a.argv(), 1));
                 }),
@@ -197,4 +221,4 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
                                       "kemra: Can't allocate memory\n"));
 }
 
-} // namespace
+}  // namespace

@@ -10,14 +10,14 @@
 
 namespace {
 
-using Parts = std::array<std::string, 4>; // drive, directory, file name, extension
+using Parts = std::array<std::string, 4>;  // drive, directory, file name, extension
 
 struct SplitCase {
     const char* name;
     const char* path;
     Parts parts;
     int result = 0;
-    std::array<size_t, 4> sizes = {256, 256, 256, 256}; // of the four part buffers
+    std::array<size_t, 4> sizes = {256, 256, 256, 256};  // of the four part buffers
     friend void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -54,7 +54,9 @@ const SplitCase split_cases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, SplitTable, testing::ValuesIn(split_cases),
-                         [](const testing::TestParamInfo<SplitCase>& i) { return std::string(i.param.name); });
+                         [](const testing::TestParamInfo<SplitCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 struct JoinCase {
     const char* name;
@@ -87,7 +89,9 @@ const JoinCase join_cases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, JoinTable, testing::ValuesIn(join_cases),
-                         [](const testing::TestParamInfo<JoinCase>& i) { return std::string(i.param.name); });
+                         [](const testing::TestParamInfo<JoinCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(PathFixedForms, PartsOfTwoHundredFiftyFivePathsOfTwoHundredFiftyNine)
 {
@@ -109,8 +113,8 @@ TEST(BoundedAppend, StaysWithinSizeAndReturnsFullLength)
     EXPECT_EQ(strlcat(d, "cdefghij", 6), 10u);
     EXPECT_EQ(std::string(d, 8), std::string("abcde\0#", 8));
     EXPECT_EQ(strlcat(d, "xy", 6), 7u);
-    EXPECT_EQ(strlcat(d, "xy", 0), 2u); // like the BSD original: size 0 reads none of d
+    EXPECT_EQ(strlcat(d, "xy", 0), 2u);  // like the BSD original: size 0 reads none of d
     EXPECT_EQ(std::string(d, 8), std::string("abcde\0#", 8));
 }
 
-} // namespace
+}  // namespace

@@ -32,7 +32,8 @@ TEST_P(NothingLost, FailedWriteKeepsTheOlderFile)
     tavo_test::write_bytes(dir.file("x4010100.dat"), binary(8));
     tavo_test::write_bytes(dir.file("a4010100.wav"), older);
     ASSERT_EQ(chmod(dir.path().c_str(), read_only ? 0555 : 0755), 0);
-    const RunResult r = run_tool({"-f", "x4010100.dat"}, dir.path(), {read_only ? 0ul : 4096ul, read_only});
+    const RunResult r =
+        run_tool({"-f", "x4010100.dat"}, dir.path(), {read_only ? 0ul : 4096ul, read_only});
     chmod(dir.path().c_str(), 0755);
     std::string err = reader_lines("x4010100.dat", "binary");
     std::set<std::string> left = {"a4010100.wav", "x4010100.dat"};
@@ -41,17 +42,20 @@ TEST_P(NothingLost, FailedWriteKeepsTheOlderFile)
     else
         left.insert("logfile");
     EXPECT_EQ(r.status, 1);  // -1 when a signal ended the run
-    EXPECT_EQ(r.err, err + "Error: can't write a4010100.wav: " + (read_only ? "Permission denied\n" : "File too large\n"));
+    EXPECT_EQ(r.err, err + "Error: can't write a4010100.wav: " +
+                         (read_only ? "Permission denied\n" : "File too large\n"));
     std::set<std::string> listing;
-    for (const std::filesystem::directory_entry& e : std::filesystem::directory_iterator(dir.path()))
+    for (const std::filesystem::directory_entry& e :
+         std::filesystem::directory_iterator(dir.path()))
         listing.insert(e.path().filename().string());
     EXPECT_EQ(listing, left);
     EXPECT_EQ(tavo_test::read_bytes(dir.file("a4010100.wav")), older);
 }
 
-INSTANTIATE_TEST_SUITE_P(Writes, NothingLost, testing::Bool(), [](const testing::TestParamInfo<bool>& i) {
-    return i.param ? "ReadOnlyDirectory" : "FileSizeLimit";
-});
+INSTANTIATE_TEST_SUITE_P(Writes, NothingLost, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& i) {
+                             return i.param ? "ReadOnlyDirectory" : "FileSizeLimit";
+                         });
 
 // Twenty runs started together in one directory each leave one whole log
 // line; each line is longer than a pipe buffer, so only a single write per
@@ -66,7 +70,9 @@ TEST(NothingLost, TwentyConcurrentRunsLogWholeLines)
         const std::string name = "s40101" + std::to_string(100 + i).substr(1) + " run.dat";
         tavo_test::write_bytes(dir.file(name), binary(2));
         want.insert(std::string(" ") + TAVO2WAV_BIN + " -u 0 -f \"" + name + "\" " + filler);
-        runs.emplace_back([&, name] { EXPECT_EQ(run_tool({"-u", "0", "-f", name, filler}, dir.path()).status, 0); });
+        runs.emplace_back([&, name] {
+            EXPECT_EQ(run_tool({"-u", "0", "-f", name, filler}, dir.path()).status, 0);
+        });
     }
     for (std::thread& t : runs)
         t.join();

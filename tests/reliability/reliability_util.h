@@ -47,7 +47,8 @@ struct Limits {
 };
 
 // Runs tavo2wav with `args` in directory `cwd` under `limits`, with TZ=UTC.
-inline RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd, const Limits& limits = {})
+inline RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd,
+                          const Limits& limits = {})
 {
     // The shell ignores SIGXFSZ, so that a write past the file-size limit
     // fails with EFBIG, and sets the limits (-f counts 512-byte blocks).
@@ -69,14 +70,17 @@ inline RunResult run_tool(const std::vector<std::string>& args, const std::strin
 // What detection and the reader's constructor print for a file `name` read
 // as `kind` ("binary" or "text") up to the point where the reader takes in
 // its header line, given the first line that detection sees (form 3).
-inline std::string opened(const std::string& name, const std::string& kind, const std::string& probe = HEADER)
+inline std::string opened(const std::string& name, const std::string& kind,
+                          const std::string& probe = HEADER)
 {
     const std::string echo = name + "\n" + name.substr(0, name.rfind('.')) + "\n";
-    return "valid_comment_type3: " + probe + "\n" + echo + echo + "File: " + name + " Type:" + kind + "\n";
+    return "valid_comment_type3: " + probe + "\n" + echo + echo + "File: " + name +
+           " Type:" + kind + "\n";
 }
 
 // opened(), then the reader's line for its header line `header` (form 3).
-inline std::string reader_lines(const std::string& name, const std::string& kind, const std::string& probe = HEADER,
+inline std::string reader_lines(const std::string& name, const std::string& kind,
+                                const std::string& probe = HEADER,
                                 const std::string& header = HEADER)
 {
     return opened(name, kind, probe) + "valid_comment_type3: " + header + "\n";

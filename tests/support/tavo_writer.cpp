@@ -18,7 +18,8 @@ namespace tavo_test {
 namespace {
 
 // One 16-bit word, least significant byte first.
-std::string word(long value) {
+std::string word(long value)
+{
     const auto w = static_cast<std::uint16_t>(value);
     return {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)};
 }
@@ -26,12 +27,15 @@ std::string word(long value) {
 }  // namespace
 
 std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
-                         const std::string& date, const std::string& time) {
+                         const std::string& date, const std::string& time)
+{
     return std::string("!") + letter + std::to_string(len) + "Tidserier sampfrek: " + frequency +
-           " gain: " + std::to_string(gain) + " station: " + station + " date: " + date + " time: " + time;
+           " gain: " + std::to_string(gain) + " station: " + station + " date: " + date +
+           " time: " + time;
 }
 
-Record make_record(std::size_t length, long time1, long time2, int seed) {
+Record make_record(std::size_t length, long time1, long time2, int seed)
+{
     Record r{{time1, time2}, {}};
     for (int c = 0; c < 3; ++c)
         for (std::size_t j = 0; j < length; ++j)
@@ -39,28 +43,34 @@ Record make_record(std::size_t length, long time1, long time2, int seed) {
     return r;
 }
 
-std::string binary_bytes(const Recording& rec) {
+std::string binary_bytes(const Recording& rec)
+{
     std::string out = rec.header.empty() ? "" : rec.header + "\r";
     for (const Record& r : rec.records)
         for (const std::vector<double>& samples : r.channels) {
-            if (rec.new_style) out += word(r.time[0]) + word(r.time[1]);
+            if (rec.new_style)
+                out += word(r.time[0]) + word(r.time[1]);
             for (std::size_t j = 0; j < rec.length; ++j)
                 out += word(j < samples.size() ? static_cast<long>(samples[j]) : 0);
         }
     return out;
 }
 
-std::string text_bytes(const Recording& rec, const TextStyle& style) {
+std::string text_bytes(const Recording& rec, const TextStyle& style)
+{
     std::ostringstream out;
     out.precision(17);
-    if (!rec.header.empty()) out << rec.header << style.eol;
+    if (!rec.header.empty())
+        out << rec.header << style.eol;
     std::size_t line = 0;  // data lines so far
     for (const Record& r : rec.records)
         for (const std::vector<double>& samples : r.channels) {
             const auto extra = style.extra_lines.find(line++);
             if (extra != style.extra_lines.end())
-                for (const std::string& l : extra->second) out << l << style.eol;
-            if (rec.new_style) out << r.time[0] << ' ' << r.time[1];
+                for (const std::string& l : extra->second)
+                    out << l << style.eol;
+            if (rec.new_style)
+                out << r.time[0] << ' ' << r.time[1];
             for (std::size_t j = 0; j < rec.length && j < samples.size(); ++j)
                 out << (j == 0 && !rec.new_style ? "" : " ") << samples[j];
             out << style.eol;
@@ -68,29 +78,37 @@ std::string text_bytes(const Recording& rec, const TextStyle& style) {
     return out.str();
 }
 
-void write_bytes(const std::string& path, const std::string& bytes) {
+void write_bytes(const std::string& path, const std::string& bytes)
+{
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!f) throw std::runtime_error("cannot write " + path);
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
 }
 
-std::string read_bytes(const std::string& path) {
+std::string read_bytes(const std::string& path)
+{
     std::ifstream f(path, std::ios::binary);
-    if (!f) throw std::runtime_error("cannot read " + path);
+    if (!f)
+        throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-void gzip_copy(const std::string& src, const std::string& dst) {
+void gzip_copy(const std::string& src, const std::string& dst)
+{
     const std::string bytes = read_bytes(src);
     std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), "wb"), gzclose);
-    if (!gz) throw std::runtime_error("cannot open " + dst);
-    const int wrote = bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (!gz)
+        throw std::runtime_error("cannot open " + dst);
+    const int wrote =
+        bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
     if (gzclose(gz.release()) != Z_OK || wrote != static_cast<int>(bytes.size()))
         throw std::runtime_error("cannot compress into " + dst);
 }
 
-std::string dated_path(const std::string& root, char station, int year, int month, int day, int slot,
-                       const std::string& extension) {
+std::string dated_path(const std::string& root, char station, int year, int month, int day,
+                       int slot, const std::string& extension)
+{
     char dirs[64], name[64];
     std::snprintf(dirs, sizeof dirs, "/%04d/%02d/%04d%02d%02d", year, month, year, month, day);
     std::snprintf(name, sizeof name, "/%c%1d%02d%02d%02d", station, year % 10, month, day, slot);
@@ -98,11 +116,14 @@ std::string dated_path(const std::string& root, char station, int year, int mont
     return root + dirs + name + extension;
 }
 
-TempDir::TempDir() : path_((std::filesystem::temp_directory_path() / "tavo-test-XXXXXX").string()) {
-    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
+TempDir::TempDir() : path_((std::filesystem::temp_directory_path() / "tavo-test-XXXXXX").string())
+{
+    if (mkdtemp(path_.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
 }
 
-TempDir::~TempDir() {
+TempDir::~TempDir()
+{
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }

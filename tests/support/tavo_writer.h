@@ -50,15 +50,18 @@ struct TextStyle {
 };
 
 /// Header lines of the three forms the reader recognises.
-inline std::string form1_header(const std::string& frequency, const std::string& gain) {
+inline std::string form1_header(const std::string& frequency, const std::string& gain)
+{
     return "!Tidserier " + frequency + " " + gain;
 }
-inline std::string form2_header(const std::string& frequency, const std::string& gain) {
+inline std::string form2_header(const std::string& frequency, const std::string& gain)
+{
     return "!Tidserier  sampfrek: " + frequency + " gain: " + gain;
 }
 /// Form 3: "!<letter><len>Tidserier sampfrek: <f> gain: <g> station: <s> date: <d> time: <t>".
 std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
-                         const std::string& date = "2014-03-15", const std::string& time = "08:00:00");
+                         const std::string& date = "2014-03-15",
+                         const std::string& time = "08:00:00");
 
 /// A record whose samples follow a simple pattern: channel c, sample j holds
 /// seed * 1000 + c * 100 + (j % 97) - 48, distinct per channel and record
@@ -74,8 +77,12 @@ std::string text_bytes(const Recording& rec, const TextStyle& style = {});
 
 /// Writes bytes to path, replacing the file; throws std::runtime_error on failure.
 void write_bytes(const std::string& path, const std::string& bytes);
-inline void write_binary(const std::string& path, const Recording& rec) { write_bytes(path, binary_bytes(rec)); }
-inline void write_text(const std::string& path, const Recording& rec, const TextStyle& style = {}) {
+inline void write_binary(const std::string& path, const Recording& rec)
+{
+    write_bytes(path, binary_bytes(rec));
+}
+inline void write_text(const std::string& path, const Recording& rec, const TextStyle& style = {})
+{
     write_bytes(path, text_bytes(rec, style));
 }
 /// Writes a gzip-compressed copy of src to dst; throws on failure.
@@ -85,8 +92,8 @@ std::string read_bytes(const std::string& path);
 
 /// Path root/yyyy/mm/yyyymmdd/<station><y%10><mm><dd><slot>.dat with its
 /// directories created, e.g. root/2014/03/20140315/k4031516.dat.
-std::string dated_path(const std::string& root, char station, int year, int month, int day, int slot,
-                       const std::string& extension = ".dat");
+std::string dated_path(const std::string& root, char station, int year, int month, int day,
+                       int slot, const std::string& extension = ".dat");
 
 /// A fresh directory under the system's temporary directory, removed with
 /// everything in it when the object goes out of scope.

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 // Eleven records of 512 samples: 281600 frames at U = 50, more than one
 // chunk. Channel 0 is a full-scale square wave whose filtered overshoot
 // clips; the others step by 1000 from record to record.
-tavo_test::Recording recording() {
+tavo_test::Recording recording()
+{
     tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18.0", 1, 'k'), true, 512, {}};
     for (int r = 0; r < 11; r++) {
         rec.records.push_back(tavo_test::make_record(512, 480 + r / 2, r % 2 * 28, r));
@@ -32,8 +33,9 @@ tavo_test::Recording recording() {
 // Converts `input` in dir with `settings` (automatic scaling); returns what was printed
 // on standard output and error (under "" and "2") and each file written
 // (under its name).
-std::map<std::string, std::string> convert(const std::string &dir, const std::string &input,
-                                           const Settings &settings, bool stagewise) {
+std::map<std::string, std::string> convert(const std::string& dir, const std::string& input,
+                                           const Settings& settings, bool stagewise)
+{
     setenv("TZ", "UTC", 1);  // so that no reader announces switching to it
     tzset();
     const fs::path cwd = fs::current_path();
@@ -46,7 +48,7 @@ std::map<std::string, std::string> convert(const std::string &dir, const std::st
                                               {"", testing::internal::GetCapturedStdout()}};
     fs::current_path(cwd);
     EXPECT_EQ(status, 0);
-    for (const fs::directory_entry &e : fs::directory_iterator(dir))
+    for (const fs::directory_entry& e : fs::directory_iterator(dir))
         out[e.path().filename()] = tavo_test::read_bytes(e.path());
     return out;
 }
@@ -54,7 +56,8 @@ std::map<std::string, std::string> convert(const std::string &dir, const std::st
 // Layout, resampling factor, offset removal, filter.
 class FusedConversion : public testing::TestWithParam<std::tuple<wave_t, int, bool, bool>> {};
 
-TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
+TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
+{
     Settings s;
     std::tie(s.stereo, s.upsample, s.remove_offset, s.need_filter) = GetParam();
     tavo_test::TempDir input_dir, ref_dir, fused_dir;
@@ -69,7 +72,7 @@ TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
 // or rendered from the wrong place would show: record count, record
 // length, resampling factor, filter.
 struct Long {
-    const char *name;
+    const char* name;
     int records;
     std::size_t length;
     int u;
@@ -81,9 +84,10 @@ class LongFusedConversion : public testing::TestWithParam<Long> {};
 // Records of `length` samples stepping by 1000 from record to record, with
 // a square wave on channel 0 so that every chunk differs from its
 // neighbours.
-tavo_test::Recording long_recording(int records, std::size_t length) {
-    tavo_test::Recording rec{tavo_test::form3_header('S', static_cast<int>(length), "18.0", 1, 'k'),
-                             true, length, {}};
+tavo_test::Recording long_recording(int records, std::size_t length)
+{
+    tavo_test::Recording rec{
+        tavo_test::form3_header('S', static_cast<int>(length), "18.0", 1, 'k'), true, length, {}};
     for (int r = 0; r < records; r++) {
         const long t = r * static_cast<long>(length) / 18;
         rec.records.push_back(tavo_test::make_record(length, 480 + t / 60, t % 60, r % 30));
@@ -93,7 +97,8 @@ tavo_test::Recording long_recording(int records, std::size_t length) {
     return rec;
 }
 
-TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion) {
+TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
+{
     const Long p = GetParam();
     Settings s;
     s.upsample = p.u;
@@ -113,13 +118,18 @@ INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
                                          Long{"U7Unfiltered", 1500, 512, 7, false},
                                          Long{"U44100Filtered", 1, 128, 44100, true},
                                          Long{"U44100Unfiltered", 1, 128, 44100, false}),
-                         [](const testing::TestParamInfo<Long> &info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Long>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // "StereoFactor4MeanRemovedUnfiltered" and so on.
-std::string row_name(const testing::TestParamInfo<std::tuple<wave_t, int, bool, bool>> &i) {
-    const char *layouts[] = {"Mono", "Stereo", "SixChannel"};
-    return layouts[std::get<0>(i.param)] + std::string("Factor") + std::to_string(std::get<1>(i.param)) +
-           (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") + (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
+std::string row_name(const testing::TestParamInfo<std::tuple<wave_t, int, bool, bool>>& i)
+{
+    const char* layouts[] = {"Mono", "Stereo", "SixChannel"};
+    return layouts[std::get<0>(i.param)] + std::string("Factor") +
+           std::to_string(std::get<1>(i.param)) +
+           (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") +
+           (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, FusedConversion,

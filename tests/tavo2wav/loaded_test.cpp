@@ -32,7 +32,7 @@ const std::string BIN = TAVO2WAV_BIN;
 // each record's duration, so the reader sees no gap. Channel 0 is a
 // full-scale square wave whose filtered overshoot clips, so the clip count
 // is summed over chunks rendered by different threads.
-std::string write_recording(const std::string &root)
+std::string write_recording(const std::string& root)
 {
     tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18.0", 1, 'k'), true, 512, {}};
     for (int r = 0; r < 410; r++) {
@@ -70,8 +70,8 @@ public:
         for (pid_t pid : pids_)
             waitpid(pid, nullptr, 0);
     }
-    BusyCores(const BusyCores &) = delete;
-    BusyCores &operator=(const BusyCores &) = delete;
+    BusyCores(const BusyCores&) = delete;
+    BusyCores& operator=(const BusyCores&) = delete;
 
 private:
     std::vector<pid_t> pids_;
@@ -79,17 +79,17 @@ private:
 
 using Files = std::map<std::string, std::string>;
 
-Files wav_files(const std::string &dir)
+Files wav_files(const std::string& dir)
 {
     Files out;
-    for (const fs::directory_entry &e : fs::directory_iterator(dir))
+    for (const fs::directory_entry& e : fs::directory_iterator(dir))
         if (e.path().extension() == ".wav")
             out[e.path().filename()] = tavo_test::read_bytes(e.path());
     return out;
 }
 
 // The stage-by-stage conversion with -u 50 in the given layout.
-Files reference(const std::string &input, wave_t layout)
+Files reference(const std::string& input, wave_t layout)
 {
     tavo_test::TempDir dir;
     Settings s;
@@ -122,13 +122,14 @@ TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
         {}, {}, {}, {"--threads", "1"}, {"--threads=8"}};
     BusyCores busy;
     RunResult first;
-    for (const std::vector<std::string> &extra : runs) {
+    for (const std::vector<std::string>& extra : runs) {
         tavo_test::TempDir out;
         std::vector<std::string> argv = {BIN, layout, "-u", "50", input};
         argv.insert(argv.end(), extra.begin(), extra.end());
         const RunResult r = run_process(argv, out.path(), 300);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(wav_files(out.path()) == ref) << "differs with" << testing::PrintToString(extra);
+        EXPECT_TRUE(wav_files(out.path()) == ref)
+            << "differs with" << testing::PrintToString(extra);
         // What the run prints, clip counts included, is the same every time.
         EXPECT_NE(r.err.find(" samples clipped\n"), std::string::npos);
         if (first.status == -1)
@@ -139,15 +140,15 @@ TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, LoadedConversion, testing::Values(MONO, SIX_CHANNEL),
-                         [](const testing::TestParamInfo<wave_t> &info) {
+                         [](const testing::TestParamInfo<wave_t>& info) {
                              return std::string(info.param == MONO ? "Mono" : "SixChannels");
                          });
 
 // The sinc conversion at -u 4 (13 output chunks per channel, all three
 // channels used), in one sample format.
 struct SincRun {
-    const char *name;
-    const char *format;
+    const char* name;
+    const char* format;
 };
 
 class LoadedSinc : public testing::TestWithParam<SincRun> {};
@@ -156,10 +157,10 @@ TEST_P(LoadedSinc, WritesTheBytesOfTheCallingThreadForEveryThreadCount)
 {
     tavo_test::TempDir input_dir;
     const std::string input = write_recording(input_dir.path());
-    auto convert = [&](const std::vector<std::string> &threads, Files *files) {
+    auto convert = [&](const std::vector<std::string>& threads, Files* files) {
         tavo_test::TempDir out;
-        std::vector<std::string> argv = {BIN, "--resampler", "sinc", "-u", "4", "--format",
-                                         GetParam().format, input};
+        std::vector<std::string> argv = {BIN,        "--resampler",     "sinc", "-u", "4",
+                                         "--format", GetParam().format, input};
         argv.insert(argv.end(), threads.begin(), threads.end());
         const RunResult r = run_process(argv, out.path(), 300);
         *files = wav_files(out.path());
@@ -170,8 +171,8 @@ TEST_P(LoadedSinc, WritesTheBytesOfTheCallingThreadForEveryThreadCount)
     ASSERT_EQ(first.status, 0) << first.err;
     ASSERT_EQ(ref.size(), 3u);
     BusyCores busy;
-    for (const std::vector<std::string> &threads :
-         std::vector<std::vector<std::string>>{{"--threads", "2"}, {"--threads=8"}, {}, {"--threads", "1"}}) {
+    for (const std::vector<std::string>& threads : std::vector<std::vector<std::string>>{
+             {"--threads", "2"}, {"--threads=8"}, {}, {"--threads", "1"}}) {
         Files files;
         const RunResult r = convert(threads, &files);
         ASSERT_EQ(r.status, 0) << r.err;
@@ -183,7 +184,7 @@ TEST_P(LoadedSinc, WritesTheBytesOfTheCallingThreadForEveryThreadCount)
 
 INSTANTIATE_TEST_SUITE_P(Formats, LoadedSinc,
                          testing::Values(SincRun{"S16", "s16"}, SincRun{"F32", "f32"}),
-                         [](const testing::TestParamInfo<SincRun> &info) {
+                         [](const testing::TestParamInfo<SincRun>& info) {
                              return std::string(info.param.name);
                          });
 

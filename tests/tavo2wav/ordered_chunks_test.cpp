@@ -36,16 +36,22 @@ struct Slot {
     std::vector<long> values;
 };
 
-long value(std::size_t index, std::size_t k) { return static_cast<long>(index * 7919 + k); }
+long value(std::size_t index, std::size_t k)
+{
+    return static_cast<long>(index * 7919 + k);
+}
 
-std::size_t length_of(std::size_t index) { return 1 + index % 13; }
+std::size_t length_of(std::size_t index)
+{
+    return 1 + index % 13;
+}
 
 // Sleeps a random 0 to max_us microseconds; one generator per thread,
 // seeded from the thread's identity so each run schedules differently.
 void random_sleep(int max_us)
 {
-    thread_local std::mt19937 gen(static_cast<unsigned>(
-        std::hash<std::thread::id>()(std::this_thread::get_id())));
+    thread_local std::mt19937 gen(
+        static_cast<unsigned>(std::hash<std::thread::id>()(std::this_thread::get_id())));
     const int us = std::uniform_int_distribution<int>(0, max_us)(gen);
     if (us > max_us / 2)
         std::this_thread::sleep_for(std::chrono::microseconds(us));
@@ -53,7 +59,7 @@ void random_sleep(int max_us)
         std::this_thread::yield();
 }
 
-void render(std::size_t i, Slot &slot)
+void render(std::size_t i, Slot& slot)
 {
     slot.index = i;
     slot.values.clear();
@@ -65,7 +71,7 @@ void render(std::size_t i, Slot &slot)
 }
 
 // Whether the slot holds exactly chunk i as render() made it.
-bool whole(std::size_t i, const Slot &slot)
+bool whole(std::size_t i, const Slot& slot)
 {
     if (slot.index != i || slot.values.size() != length_of(i))
         return false;
@@ -84,7 +90,7 @@ TEST_P(OrderedChunks, ConsumesEveryChunkWholeAndInOrderUnderRandomDelays)
     most_live_slots = 0;
     std::vector<std::size_t> seen;
     std::size_t broken = 0;
-    const bool ok = run_in_order<Slot>(count, workers, render, [&](std::size_t i, Slot &slot) {
+    const bool ok = run_in_order<Slot>(count, workers, render, [&](std::size_t i, Slot& slot) {
         random_sleep(100);
         seen.push_back(i);
         broken += !whole(i, slot);
@@ -103,7 +109,7 @@ TEST_P(OrderedChunks, StopsAtTheFirstFailedConsume)
 {
     const unsigned workers = GetParam();
     std::vector<std::size_t> seen;
-    const bool ok = run_in_order<Slot>(2000, workers, render, [&](std::size_t i, Slot &) {
+    const bool ok = run_in_order<Slot>(2000, workers, render, [&](std::size_t i, Slot&) {
         random_sleep(50);
         seen.push_back(i);
         return i != 700;
@@ -117,13 +123,13 @@ TEST_P(OrderedChunks, PassesARenderFailureToTheCaller)
 {
     const unsigned workers = GetParam();
     std::size_t consumed = 0;
-    auto failing = [](std::size_t i, Slot &slot) {
+    auto failing = [](std::size_t i, Slot& slot) {
         if (i == 321)
             throw std::runtime_error("render failed");
         render(i, slot);
     };
     EXPECT_THROW(run_in_order<Slot>(1000, workers, failing,
-                                    [&](std::size_t i, Slot &slot) {
+                                    [&](std::size_t i, Slot& slot) {
                                         consumed += whole(i, slot);
                                         return true;
                                     }),
@@ -136,13 +142,13 @@ TEST_P(OrderedChunks, DoesNothingForNoChunks)
 {
     int calls = 0;
     EXPECT_TRUE(run_in_order<Slot>(
-        0, GetParam(), [&](std::size_t, Slot &) { calls++; },
-        [&](std::size_t, Slot &) { return ++calls > 0; }));
+        0, GetParam(), [&](std::size_t, Slot&) { calls++; },
+        [&](std::size_t, Slot&) { return ++calls > 0; }));
     EXPECT_EQ(calls, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, OrderedChunks, testing::Values(1u, 2u, 3u, 8u),
-                         [](const testing::TestParamInfo<unsigned> &info) {
+                         [](const testing::TestParamInfo<unsigned>& info) {
                              return std::to_string(info.param) + "Workers";
                          });
 

@@ -10,14 +10,16 @@
 namespace {
 
 // A clock that advances by 1/16 s each time it is read (exact in binary).
-double stepping_clock() {
+double stepping_clock()
+{
     static double now = 0;
     return now += 0.0625;
 }
 
 // Everything the indicator writes, on a fresh pseudo-terminal or a pipe,
 // for a stage of `total` samples updated one by one.
-std::string indicator(unsigned long long total, bool terminal) {
+std::string indicator(unsigned long long total, bool terminal)
+{
     int fds[2] = {-1, -1};  // read end, write end
     EXPECT_EQ(terminal ? openpty(&fds[0], &fds[1], nullptr, nullptr, nullptr) : pipe(fds), 0);
     Progress p("reading", total, fds[1], stepping_clock);
@@ -38,7 +40,8 @@ const std::string SAVE = "\0337", RESTORE = "\0338", ERASE = "\033[K";
 // A drawing every second update (at most ten a second), all of one width,
 // from 1/8 s in with 2 samples done to 12.5 s in with all 200; then the
 // erase.
-TEST(Progress, DrawsAtMostTenTimesASecondAndErasesAtTheEnd) {
+TEST(Progress, DrawsAtMostTenTimesASecondAndErasesAtTheEnd)
+{
     const std::string t = indicator(200, true);
     const std::string first = SAVE + "reading    1%  16 samples/s" + ERASE + RESTORE;
     const std::string last = SAVE + "reading  100%  16 samples/s" + ERASE + RESTORE + ERASE;
@@ -46,7 +49,8 @@ TEST(Progress, DrawsAtMostTenTimesASecondAndErasesAtTheEnd) {
     EXPECT_EQ(t.substr(0, first.size()) + t.substr(t.size() - last.size()), first + last);
 }
 
-TEST(Progress, WritesNothingWhenNotATerminal) {
+TEST(Progress, WritesNothingWhenNotATerminal)
+{
     EXPECT_EQ(indicator(200, false), "");
 }
 

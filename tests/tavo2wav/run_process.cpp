@@ -9,17 +9,18 @@
 
 #include <ctime>
 
-extern char **environ;
+extern char** environ;
 
 namespace {
 
 // The parent's environment; each "NAME=value" of `extra` replaces any entry
 // of that name.
-std::vector<std::string> child_environment(const std::vector<std::string> &extra) {
+std::vector<std::string> child_environment(const std::vector<std::string>& extra)
+{
     std::vector<std::string> env;
-    for (char **e = environ; *e != nullptr; e++)
+    for (char** e = environ; *e != nullptr; e++)
         env.emplace_back(*e);
-    for (const std::string &x : extra) {
+    for (const std::string& x : extra) {
         const std::string name = x.substr(0, x.find('=')) + "=";
         for (auto e = env.begin(); e != env.end();)
             e = e->rfind(name, 0) == 0 ? env.erase(e) : e + 1;
@@ -29,29 +30,32 @@ std::vector<std::string> child_environment(const std::vector<std::string> &extra
 }
 
 // The strings' pointers and a null pointer, as execve takes them.
-std::vector<char *> pointers(std::vector<std::string> &strings) {
-    std::vector<char *> p;
-    for (std::string &s : strings)
+std::vector<char*> pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> p;
+    for (std::string& s : strings)
         p.push_back(s.data());
     p.push_back(nullptr);
     return p;
 }
 
 // Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void child(const char *program, char *const *args, char *const *env,
-                        const RunOptions &options, const char *cwd, int out, int err) {
+[[noreturn]] void child(const char* program, char* const* args, char* const* env,
+                        const RunOptions& options, const char* cwd, int out, int err)
+{
     const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const struct rlimit limit = {options.max_files, options.max_files};
-    if (in >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 &&
-        chdir(cwd) == 0 && (options.max_files == 0 || setrlimit(RLIMIT_NOFILE, &limit) == 0))
+    if (in >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 && chdir(cwd) == 0 &&
+        (options.max_files == 0 || setrlimit(RLIMIT_NOFILE, &limit) == 0))
         execve(program, args, env);
     _exit(127);
 }
 
 // Reads both pipes into r until they close or the deadline passes. Returns
 // false when the deadline passed first.
-bool drain(struct pollfd fds[2], RunResult *r, time_t deadline) {
-    std::string *texts[2] = {&r->out, &r->err};
+bool drain(struct pollfd fds[2], RunResult* r, time_t deadline)
+{
+    std::string* texts[2] = {&r->out, &r->err};
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {
         const long left = static_cast<long>(deadline - time(nullptr));
         if (left <= 0 || poll(fds, 2, static_cast<int>(left * 1000)) < 0)
@@ -72,17 +76,19 @@ bool drain(struct pollfd fds[2], RunResult *r, time_t deadline) {
 
 }  // namespace
 
-RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd, int timeout_s) {
+RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd, int timeout_s)
+{
     RunOptions options;
     options.timeout_s = timeout_s;
     return run_process(argv, cwd, options);
 }
 
-RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd,
-                      const RunOptions &options) {
+RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
+                      const RunOptions& options)
+{
     RunResult r;
     std::vector<std::string> args_text = argv, env_text = child_environment(options.env);
-    const std::vector<char *> args = pointers(args_text), env = pointers(env_text);
+    const std::vector<char*> args = pointers(args_text), env = pointers(env_text);
     int out[2] = {-1, -1}, err[2] = {-1, -1};
     // No child when there is nothing to run or the pipes cannot be made.
     const bool ready = !argv.empty() && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
@@ -95,7 +101,7 @@ RunResult run_process(const std::vector<std::string> &argv, const std::string &c
         close(fd);  // the child's ends; -1 when not made
     if (pid > 0 && !drain(fds, &r, time(nullptr) + options.timeout_s))
         kill(pid, SIGKILL);
-    for (const struct pollfd &p : fds)
+    for (const struct pollfd& p : fds)
         close(p.fd);  // those left open
     int wstatus = 0;
     if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))

@@ -7,10 +7,10 @@
 #include <vector>
 
 struct RunResult {
-    int status = -1;      // exit status, or -1 when ended by a signal or not started
-    int signal = 0;       // the signal that ended it, or 0
-    std::string out;      // everything written on standard output
-    std::string err;      // everything written on standard error
+    int status = -1;  // exit status, or -1 when ended by a signal or not started
+    int signal = 0;   // the signal that ended it, or 0
+    std::string out;  // everything written on standard output
+    std::string err;  // everything written on standard error
 };
 
 // How the child is started, beyond its arguments.
@@ -27,10 +27,11 @@ struct RunOptions {
 
 // Runs argv[0] with argv in directory cwd, standard input from /dev/null.
 // Kills it after timeout_s seconds (then signal is SIGKILL).
-RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd, int timeout_s = 60);
+RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
+                      int timeout_s = 60);
 
 // As above, with the start-up choices of `options`.
-RunResult run_process(const std::vector<std::string> &argv, const std::string &cwd,
-                      const RunOptions &options);
+RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
+                      const RunOptions& options);
 
 #endif

@@ -10,7 +10,7 @@
 namespace {
 
 struct Rounding {
-    const char *name;
+    const char* name;
     double counts;
     int16_t s16;
     int32_t s24;
@@ -19,8 +19,9 @@ struct Rounding {
 
 class Quantise : public testing::TestWithParam<Rounding> {};
 
-TEST_P(Quantise, RoundsToNearestStepHalvesToEvenAndSaturates) {
-    const Rounding &p = GetParam();
+TEST_P(Quantise, RoundsToNearestStepHalvesToEvenAndSaturates)
+{
+    const Rounding& p = GetParam();
     long c16 = 0, c24 = 0;
     EXPECT_EQ(quantise_s16(p.counts, &c16), p.s16);
     EXPECT_EQ(quantise_s24(p.counts, &c24), p.s24);
@@ -47,9 +48,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Rounding{"UnderBoth", -32768.6, -32768, -8388608, 1, 1},
                     Rounding{"FarOver", 1e9, 32767, 8388607, 1, 1},
                     Rounding{"NotANumber", NAN, 0, 0, 1, 1}),
-    [](const testing::TestParamInfo<Rounding> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Rounding>& i) { return std::string(i.param.name); });
 
-TEST(SampleFormat, WideningKeepsTheValue) {
+TEST(SampleFormat, WideningKeepsTheValue)
+{
     for (int v : {-32768, -1, 0, 1, 12345, 32767}) {
         const int16_t s = static_cast<int16_t>(v);
         EXPECT_EQ(widen_s24(s), v * 256);
@@ -60,7 +62,8 @@ TEST(SampleFormat, WideningKeepsTheValue) {
     EXPECT_EQ(to_f32(65536.0), 2.0f);  // floats never clip
 }
 
-TEST(SampleFormat, ParsesTheThreeNames) {
+TEST(SampleFormat, ParsesTheThreeNames)
+{
     SampleFormat f = SampleFormat::S16;
     EXPECT_TRUE(parse_sample_format("s24", &f));
     EXPECT_EQ(f, SampleFormat::S24);
@@ -68,7 +71,7 @@ TEST(SampleFormat, ParsesTheThreeNames) {
     EXPECT_EQ(f, SampleFormat::F32);
     EXPECT_TRUE(parse_sample_format("s16", &f));
     EXPECT_EQ(f, SampleFormat::S16);
-    for (const char *bad : {"s8", "S16", "f64", "s16 ", "", static_cast<const char *>(nullptr)}) {
+    for (const char* bad : {"s8", "S16", "f64", "s16 ", "", static_cast<const char*>(nullptr)}) {
         EXPECT_FALSE(parse_sample_format(bad, &f));
         EXPECT_EQ(f, SampleFormat::S16);
     }

@@ -18,23 +18,25 @@ namespace {
 // different chirp on each channel, loud enough to clip in s16 here and there.
 struct Channels {
     std::vector<int16_t> c[3];
-    const int16_t *ptr[3];
+    const int16_t* ptr[3];
     Channels()
     {
         for (int k = 0; k < 3; k++) {
             for (int i = 0; i < 6000; i++)
-                c[k].push_back(static_cast<int16_t>(32000 * std::sin(0.001 * (k + 1) * i * i / 50.0)));
+                c[k].push_back(
+                    static_cast<int16_t>(32000 * std::sin(0.001 * (k + 1) * i * i / 50.0)));
             ptr[k] = c[k].data();
         }
     }
 };
 
 // Writes the files of `layout` and returns their bytes.
-std::vector<std::string> render(const Channels &ch, wave_t layout, const SincJob &job, ClipCount *clips)
+std::vector<std::string> render(const Channels& ch, wave_t layout, const SincJob& job,
+                                ClipCount* clips)
 {
     tavo_test::TempDir dir;
     std::vector<std::unique_ptr<WaveWriter>> owners;
-    std::vector<WaveWriter *> writers;
+    std::vector<WaveWriter*> writers;
     std::vector<FileLayout> layouts;
     for (int f = 0; f < output_files(layout); f++) {
         layouts.push_back(file_layout(layout, f));
@@ -47,8 +49,9 @@ std::vector<std::string> render(const Channels &ch, wave_t layout, const SincJob
     Progress progress("test", 0, -1, nullptr);
     int err = 0;
     std::string error;
-    EXPECT_EQ(render_sinc_files(writers, layouts, ch.ptr, 6000, job, clips, &progress, &err, &error),
-              layouts.size());
+    EXPECT_EQ(
+        render_sinc_files(writers, layouts, ch.ptr, 6000, job, clips, &progress, &err, &error),
+        layouts.size());
     std::vector<std::string> bytes;
     for (int f = 0; f < output_files(layout); f++) {
         EXPECT_TRUE(writers[f]->commit());
@@ -58,7 +61,7 @@ std::vector<std::string> render(const Channels &ch, wave_t layout, const SincJob
 }
 
 struct Setup {
-    const char *name;
+    const char* name;
     wave_t layout;
     SampleFormat format;
 };
@@ -100,10 +103,11 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
     const std::size_t header = wave_header_bytes(job.format), size = sample_bytes(job.format);
     for (std::size_t f = 0; f < files.size(); f++) {
         const FileLayout l = file_layout(GetParam().layout, static_cast<int>(f));
-        ASSERT_EQ(files[f].size(), header + 300000 * l.channels * size + (300000 * l.channels * size) % 2);
+        ASSERT_EQ(files[f].size(),
+                  header + 300000 * l.channels * size + (300000 * l.channels * size) % 2);
         for (std::size_t i = 0; i < 300000; i += 997) {
             for (unsigned w = 0; w < l.channels; w++) {
-                const char *at = files[f].data() + header + (i * l.channels + w) * size;
+                const char* at = files[f].data() + header + (i * l.channels + w) * size;
                 const int c = l.source[w];
                 const double v = c < 0 ? 0.0 : expected[c][i];
                 long ignored = 0;
@@ -115,7 +119,8 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
                     int32_t got = 0;
                     std::memcpy(&got, at, 3);
                     EXPECT_EQ(static_cast<int32_t>(static_cast<uint32_t>(got) << 8) >> 8,
-                              quantise_s24(v, &ignored)) << f << " " << i << " " << w;
+                              quantise_s24(v, &ignored))
+                        << f << " " << i << " " << w;
                 } else {
                     int16_t got;
                     std::memcpy(&got, at, 2);
@@ -135,11 +140,13 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, SincOutput,
-    testing::Values(Setup{"MonoS16", MONO, SampleFormat::S16}, Setup{"StereoS24", STEREO, SampleFormat::S24},
-                    Setup{"SixChannelF32", SIX_CHANNEL, SampleFormat::F32},
-                    Setup{"MonoS24", MONO, SampleFormat::S24}),
-    [](const testing::TestParamInfo<Setup> &i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layouts, SincOutput,
+                         testing::Values(Setup{"MonoS16", MONO, SampleFormat::S16},
+                                         Setup{"StereoS24", STEREO, SampleFormat::S24},
+                                         Setup{"SixChannelF32", SIX_CHANNEL, SampleFormat::F32},
+                                         Setup{"MonoS24", MONO, SampleFormat::S24}),
+                         [](const testing::TestParamInfo<Setup>& i) {
+                             return std::string(i.param.name);
+                         });
 
 }  // namespace

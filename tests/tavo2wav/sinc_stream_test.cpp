@@ -17,7 +17,7 @@ constexpr double PI = 3.14159265358979323846;
 constexpr double FS = 18.0;  // sampling frequency of the recordings, Hz
 
 // Everything the stream delivers, taken `piece` samples at a time.
-std::vector<double> drain(SincStream &s, std::size_t piece)
+std::vector<double> drain(SincStream& s, std::size_t piece)
 {
     std::vector<double> out(s.frames() + 5, -1.0);
     std::size_t at = 0;
@@ -37,7 +37,7 @@ std::vector<double> tone(double hz, long n, double a)
 }
 
 struct Length {
-    const char *name;
+    const char* name;
     long n;
     double in_rate, out_rate;
     unsigned long long frames;
@@ -47,7 +47,7 @@ class SincLength : public testing::TestWithParam<Length> {};
 
 TEST_P(SincLength, DeliversRoundedProductExactly)
 {
-    const Length &p = GetParam();
+    const Length& p = GetParam();
     EXPECT_EQ(SincStream::output_frames(p.n, p.in_rate, p.out_rate), p.frames);
     const std::vector<double> in = tone(1.0, p.n > 0 ? p.n : 0, 1000);
     SincStream s(in.data(), p.n, p.in_rate, p.out_rate);
@@ -61,16 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
                     Length{"SpeedupGivesU50", 1001, 18 * 49, 44100, 50050},
                     Length{"FractionRoundsUp", 1001, 1, 2.7, 2703},
                     Length{"FractionRoundsDown", 1001, 10, 3, 300},
-                    Length{"HalfRoundsUp", 3, 2, 1, 2},
-                    Length{"OneSample", 1, 1, 50, 50},
-                    Length{"LongerThanBlocks", 20000, 1, 4, 80000},
-                    Length{"Empty", 0, 1, 50, 0},
+                    Length{"HalfRoundsUp", 3, 2, 1, 2}, Length{"OneSample", 1, 1, 50, 50},
+                    Length{"LongerThanBlocks", 20000, 1, 4, 80000}, Length{"Empty", 0, 1, 50, 0},
                     Length{"Negative", -5, 1, 50, 0}),
-    [](const testing::TestParamInfo<Length> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Length>& i) { return std::string(i.param.name); });
 
 // A lone pulse comes out centred at the same time: soxr's delay is taken out.
 struct Pulse {
-    const char *name;
+    const char* name;
     long at;
     double ratio;
 };
@@ -79,7 +77,7 @@ class SincAlignment : public testing::TestWithParam<Pulse> {};
 
 TEST_P(SincAlignment, PulseKeepsItsTime)
 {
-    const Pulse &p = GetParam();
+    const Pulse& p = GetParam();
     std::vector<double> in(3000, 0.0);
     in[p.at] = 10000;
     SincStream s(in.data(), static_cast<long>(in.size()), 1, p.ratio);
@@ -91,12 +89,14 @@ TEST_P(SincAlignment, PulseKeepsItsTime)
     EXPECT_NEAR(static_cast<double>(peak), p.at * p.ratio, 0.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pulses, SincAlignment,
-    testing::Values(Pulse{"MiddleU4", 1500, 4}, Pulse{"MiddleU50", 1500, 50},
-                    Pulse{"MiddleFraction", 1500, 2.5}, Pulse{"NearStartU50", 40, 50},
-                    Pulse{"NearEndU50", 2960, 50}),
-    [](const testing::TestParamInfo<Pulse> &i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pulses, SincAlignment,
+                         testing::Values(Pulse{"MiddleU4", 1500, 4}, Pulse{"MiddleU50", 1500, 50},
+                                         Pulse{"MiddleFraction", 1500, 2.5},
+                                         Pulse{"NearStartU50", 40, 50},
+                                         Pulse{"NearEndU50", 2960, 50}),
+                         [](const testing::TestParamInfo<Pulse>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(SincStream, SamplesDoNotDependOnHowTheyAreTaken)
 {
@@ -133,7 +133,7 @@ TEST(SincStream, RejectsRatesThatAreNotPositive)
 
 // Tones through the whole band, at integer and fractional ratios.
 struct Quality {
-    const char *name;
+    const char* name;
     double hz;     // tone frequency at 18 Hz
     double ratio;  // output rate / 18 Hz
 };
@@ -142,7 +142,7 @@ class SincQuality : public testing::TestWithParam<Quality> {};
 
 TEST_P(SincQuality, SpuriousComponentsAreHundredDecibelsDown)
 {
-    const Quality &p = GetParam();
+    const Quality& p = GetParam();
     const double amplitude = 16000;
     // Enough input for the analysis span (up to 2^20 output samples) and
     // the transients at both ends.
@@ -166,6 +166,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Quality{"PointFourFiveFsU50", 8.1, 50},
                     Quality{"OneHzSpeedup40", 1, 44100 / (18.0 * 40)},
                     Quality{"PointFourFsSpeedup37", 7.2, 44100 / (18.0 * 37)}),
-    [](const testing::TestParamInfo<Quality> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Quality>& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -20,11 +20,12 @@ constexpr double PI = 3.14159265358979323846;
 // records: on every channel a sine of 1/18 of the sampling frequency with
 // amplitude `amplitude`, or, when `square` is set, a square wave of the
 // same period, whose edges make a band-limited resampler overshoot.
-std::string data_file(int records, double amplitude = 1000, bool square = false, const char *hz = "18")
+std::string data_file(int records, double amplitude = 1000, bool square = false,
+                      const char* hz = "18")
 {
     tavo_test::Recording rec{tavo_test::form3_header('S', 512, hz, 1, 'k'), true, 512, {}};
     for (int r = 0; r < records; r++) {
-        tavo_test::Record &one = rec.records.emplace_back();
+        tavo_test::Record& one = rec.records.emplace_back();
         one.time = {r * 28 / 60, r * 28 % 60};
         for (int c = 0; c < 3; c++) {
             for (int j = 0; j < 512; j++) {
@@ -36,7 +37,7 @@ std::string data_file(int records, double amplitude = 1000, bool square = false,
     return tavo_test::binary_bytes(rec);
 }
 
-RunResult run_in(const std::string &dir, std::vector<std::string> args)
+RunResult run_in(const std::string& dir, std::vector<std::string> args)
 {
     args.insert(args.begin(), BIN);
     RunOptions options;
@@ -44,7 +45,7 @@ RunResult run_in(const std::string &dir, std::vector<std::string> args)
     return run_process(args, dir, options);
 }
 
-uint32_t u32(const std::string &b, size_t at)
+uint32_t u32(const std::string& b, size_t at)
 {
     uint32_t v = 0;
     for (int i = 3; i >= 0; i--)
@@ -60,7 +61,7 @@ struct Sound {
     std::vector<double> counts;
 };
 
-Sound read_sound(const std::string &path)
+Sound read_sound(const std::string& path)
 {
     const std::string b = tavo_test::read_bytes(path);
     Sound s;
@@ -92,7 +93,7 @@ struct Converted {
     Sound sound;
 };
 
-Converted convert(const std::vector<std::string> &args, const std::string &input = data_file(4))
+Converted convert(const std::vector<std::string>& args, const std::string& input = data_file(4))
 {
     tavo_test::TempDir dir;
     tavo_test::write_bytes(dir.file(NAME), input);
@@ -106,7 +107,7 @@ Converted convert(const std::vector<std::string> &args, const std::string &input
 
 // Command lines refused before anything is logged or written.
 struct Refusal {
-    const char *name;
+    const char* name;
     std::vector<std::string> args;
     std::string err;
 };
@@ -129,22 +130,35 @@ TEST_P(SoundRefusal, PrintsOneLineAndWritesNothing)
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, SoundRefusal,
     testing::Values(
-        Refusal{"UpsamplingAndSpeedup", {"-u", "50", "--speedup", "49"}, "Error: give -u or --speedup, not both\n"},
-        Refusal{"SpeedupBeforeUpsampling", {"--speedup=49", "-u=0"}, "Error: give -u or --speedup, not both\n"},
-        Refusal{"FormatS8", {"--format", "s8"}, "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
-        Refusal{"SpeedupAbc", {"--speedup", "abc"}, "Error: speed-up must be a positive number (--speedup abc)\n"},
-        Refusal{"SpeedupNegative", {"--speedup", "-2"}, "Error: speed-up must be a positive number (--speedup -2)\n"},
-        Refusal{"ResamplerUnknown", {"--resampler", "cubic"}, "Error: unknown resampler 'cubic' (linear or sinc)\n"},
+        Refusal{"UpsamplingAndSpeedup",
+                {"-u", "50", "--speedup", "49"},
+                "Error: give -u or --speedup, not both\n"},
+        Refusal{"SpeedupBeforeUpsampling",
+                {"--speedup=49", "-u=0"},
+                "Error: give -u or --speedup, not both\n"},
+        Refusal{"FormatS8",
+                {"--format", "s8"},
+                "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
+        Refusal{"SpeedupAbc",
+                {"--speedup", "abc"},
+                "Error: speed-up must be a positive number (--speedup abc)\n"},
+        Refusal{"SpeedupNegative",
+                {"--speedup", "-2"},
+                "Error: speed-up must be a positive number (--speedup -2)\n"},
+        Refusal{"ResamplerUnknown",
+                {"--resampler", "cubic"},
+                "Error: unknown resampler 'cubic' (linear or sinc)\n"},
         Refusal{"FormatWithoutValue", {"-s", "--format"}, "Error: --format needs a value\n"}),
-    [](const testing::TestParamInfo<Refusal> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Refusal>& i) { return std::string(i.param.name); });
 
 TEST(SoundCli, LinearRefusesSpeedupWithoutWholeFactor)
 {
     const Converted c = convert({"--speedup", "48", "-r", "1"});
     EXPECT_EQ(c.run.status, 1);
     EXPECT_EQ(c.run.out, "mode:mono\nRate: 44100\n");
-    const std::string line = "Error: speed-up 48 needs a whole upsampling factor with the linear "
-                             "resampler (U = 51.042); use --resampler sinc\n";
+    const std::string line =
+        "Error: speed-up 48 needs a whole upsampling factor with the linear "
+        "resampler (U = 51.042); use --resampler sinc\n";
     ASSERT_GE(c.run.err.size(), line.size());
     EXPECT_EQ(c.run.err.substr(c.run.err.size() - line.size()), line);
     EXPECT_EQ(c.sound.frames, 0u);  // no file
@@ -164,9 +178,10 @@ TEST(SoundCli, SincPrintsItsStageAndNoFilter)
 {
     const Converted c = convert({"--resampler", "sinc", "-u", "50", "-r", "1"});
     EXPECT_EQ(c.run.status, 0);
-    EXPECT_EQ(c.run.out, "mode:mono\nRate: 44100\nRemoving offset done\nScaling 32...done\n"
-                         "Resampling 50 (sinc) ...done\nwriting: a4010100.wav done\n"
-                         "writing: b4010100.wav done\nwriting: c4010100.wav done\n");
+    EXPECT_EQ(c.run.out,
+              "mode:mono\nRate: 44100\nRemoving offset done\nScaling 32...done\n"
+              "Resampling 50 (sinc) ...done\nwriting: a4010100.wav done\n"
+              "writing: b4010100.wav done\nwriting: c4010100.wav done\n");
     EXPECT_EQ(c.sound.frames, 2048u * 50);
 }
 
@@ -175,7 +190,8 @@ TEST(SoundCli, SincSpeedupTakesAnyRatio)
     // 44100 / (18 x 48) = 51.0417, so 2048 samples give 104533.3 frames.
     const Converted c = convert({"--resampler", "sinc", "--speedup", "48", "-r", "1"});
     EXPECT_EQ(c.run.status, 0);
-    EXPECT_NE(c.run.out.find("Resampling 51.0417 (sinc) ...done\n"), std::string::npos) << c.run.out;
+    EXPECT_NE(c.run.out.find("Resampling 51.0417 (sinc) ...done\n"), std::string::npos)
+        << c.run.out;
     EXPECT_EQ(c.sound.frames, 104533u);
 }
 
@@ -183,8 +199,9 @@ TEST(SoundCli, SincWithoutResamplingPassesScaledSamples)
 {
     const Converted sinc = convert({"--resampler", "sinc", "-u", "0", "-o", "-z", "1"});
     const Converted linear = convert({"-u", "0", "-o", "-z", "1", "-f"});
-    EXPECT_EQ(sinc.run.out, "mode:mono\nRate: 4000\nwriting: a4010100.wav done\n"
-                            "writing: b4010100.wav done\nwriting: c4010100.wav done\n");
+    EXPECT_EQ(sinc.run.out,
+              "mode:mono\nRate: 4000\nwriting: a4010100.wav done\n"
+              "writing: b4010100.wav done\nwriting: c4010100.wav done\n");
     EXPECT_EQ(sinc.sound.counts, linear.sound.counts);
 }
 
@@ -192,7 +209,7 @@ TEST(SoundCli, SincWithoutResamplingPassesScaledSamples)
 // samples up to their rounding (linear: exactly, as it computes 16-bit
 // samples).
 struct Formats {
-    const char *name;
+    const char* name;
     std::vector<std::string> args;
     double tolerance;  // |s24 or f32 - s16| in counts
 };
@@ -221,7 +238,8 @@ TEST_P(SoundFormats, AgreeUpToSixteenBitRounding)
             continue;  // saturated in s16 (the sinc resampler overshoots where the data end)
         worst24 = std::max(worst24, std::fabs(s24.sound.counts[i] - s16.sound.counts[i]));
         worst32 = std::max(worst32, std::fabs(f32.sound.counts[i] - s16.sound.counts[i]));
-        fraction = std::max(fraction, std::fabs(f32.sound.counts[i] - std::round(f32.sound.counts[i])));
+        fraction =
+            std::max(fraction, std::fabs(f32.sound.counts[i] - std::round(f32.sound.counts[i])));
     }
     EXPECT_LE(worst24, GetParam().tolerance);
     EXPECT_LE(worst32, GetParam().tolerance);
@@ -235,8 +253,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Formats{"Linear", {"-u", "50"}, 0.0},
                     Formats{"LinearNoFilter", {"-u", "4", "-f"}, 0.0},
                     Formats{"Sinc", {"--resampler", "sinc", "-u", "50"}, 0.5},
-                    Formats{"SincSpeedup", {"--resampler", "sinc", "--speedup", "30", "-r", "1"}, 0.5}),
-    [](const testing::TestParamInfo<Formats> &i) { return std::string(i.param.name); });
+                    Formats{
+                        "SincSpeedup", {"--resampler", "sinc", "--speedup", "30", "-r", "1"}, 0.5}),
+    [](const testing::TestParamInfo<Formats>& i) { return std::string(i.param.name); });
 
 TEST(SoundCli, SincClipsOnlyInIntegerFormats)
 {

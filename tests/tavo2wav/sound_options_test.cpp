@@ -22,21 +22,21 @@ public:
     explicit Args(std::vector<std::string> words) : words_(std::move(words))
     {
         words_.insert(words_.begin(), "tavo2wav");
-        for (std::string &w : words_)
+        for (std::string& w : words_)
             argv_.push_back(w.data());
-        std::vector<char *> other(argv_.size() + 1, argv_[0]);
+        std::vector<char*> other(argv_.size() + 1, argv_[0]);
         get_first_unused(static_cast<int>(other.size()), other.data(), 1);
     }
     int argc() const { return static_cast<int>(argv_.size()); }
-    char **argv() { return argv_.data(); }
+    char** argv() { return argv_.data(); }
 
 private:
     std::vector<std::string> words_;
-    std::vector<char *> argv_;
+    std::vector<char*> argv_;
 };
 
 struct Reading {
-    const char *name;
+    const char* name;
     std::vector<std::string> words;
     std::string error;
     Resampler resampler = Resampler::LINEAR;
@@ -48,7 +48,7 @@ class SoundOptionValues : public testing::TestWithParam<Reading> {};
 
 TEST_P(SoundOptionValues, ReadsOrRefuses)
 {
-    const Reading &p = GetParam();
+    const Reading& p = GetParam();
     Args args(p.words);
     SoundOptions o;
     EXPECT_EQ(read_sound_options(args.argc(), args.argv(), &o), p.error);
@@ -64,23 +64,50 @@ const SampleFormat S16 = SampleFormat::S16, S24 = SampleFormat::S24, F32 = Sampl
 
 INSTANTIATE_TEST_SUITE_P(
     Options, SoundOptionValues,
-    testing::Values(
-        Reading{"NoneGiven", {"x.dat", "-u", "50"}, "", LIN, 0, S16},
-        Reading{"AllThree", {"--resampler", "sinc", "--speedup", "49", "--format", "f32", "x.dat"}, "", SINC, 49, F32},
-        Reading{"AttachedValues", {"--resampler=linear", "--speedup=2.5", "--format=s24"}, "", LIN, 2.5, S24},
-        Reading{"OneDash", {"-format", "s24"}, "", LIN, 0, S24},
-        Reading{"UnknownFormat", {"--format", "s8"}, "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
-        Reading{"FormatIsCaseSensitive", {"--format", "F32"}, "Error: unknown sample format 'F32' (s16, s24 or f32)\n"},
-        Reading{"UnknownResampler", {"--resampler", "cubic"}, "Error: unknown resampler 'cubic' (linear or sinc)\n"},
-        Reading{"SpeedupNotANumber", {"--speedup", "abc"}, "Error: speed-up must be a positive number (--speedup abc)\n"},
-        Reading{"SpeedupNegative", {"--speedup", "-2"}, "Error: speed-up must be a positive number (--speedup -2)\n"},
-        Reading{"SpeedupZero", {"--speedup=0"}, "Error: speed-up must be a positive number (--speedup 0)\n"},
-        Reading{"SpeedupTrailingText", {"--speedup", "49x"}, "Error: speed-up must be a positive number (--speedup 49x)\n"},
-        Reading{"SpeedupInfinite", {"--speedup", "1e999"}, "Error: speed-up must be a positive number (--speedup 1e999)\n"},
-        Reading{"SpeedupNan", {"--speedup", "nan"}, "Error: speed-up must be a positive number (--speedup nan)\n"},
-        Reading{"FormatLast", {"x.dat", "--format"}, "Error: --format needs a value\n"},
-        Reading{"SpeedupLast", {"--speedup"}, "Error: --speedup needs a value\n"}),
-    [](const testing::TestParamInfo<Reading> &i) { return std::string(i.param.name); });
+    testing::Values(Reading{"NoneGiven", {"x.dat", "-u", "50"}, "", LIN, 0, S16},
+                    Reading{"AllThree",
+                            {"--resampler", "sinc", "--speedup", "49", "--format", "f32", "x.dat"},
+                            "",
+                            SINC,
+                            49,
+                            F32},
+                    Reading{"AttachedValues",
+                            {"--resampler=linear", "--speedup=2.5", "--format=s24"},
+                            "",
+                            LIN,
+                            2.5,
+                            S24},
+                    Reading{"OneDash", {"-format", "s24"}, "", LIN, 0, S24},
+                    Reading{"UnknownFormat",
+                            {"--format", "s8"},
+                            "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
+                    Reading{"FormatIsCaseSensitive",
+                            {"--format", "F32"},
+                            "Error: unknown sample format 'F32' (s16, s24 or f32)\n"},
+                    Reading{"UnknownResampler",
+                            {"--resampler", "cubic"},
+                            "Error: unknown resampler 'cubic' (linear or sinc)\n"},
+                    Reading{"SpeedupNotANumber",
+                            {"--speedup", "abc"},
+                            "Error: speed-up must be a positive number (--speedup abc)\n"},
+                    Reading{"SpeedupNegative",
+                            {"--speedup", "-2"},
+                            "Error: speed-up must be a positive number (--speedup -2)\n"},
+                    Reading{"SpeedupZero",
+                            {"--speedup=0"},
+                            "Error: speed-up must be a positive number (--speedup 0)\n"},
+                    Reading{"SpeedupTrailingText",
+                            {"--speedup", "49x"},
+                            "Error: speed-up must be a positive number (--speedup 49x)\n"},
+                    Reading{"SpeedupInfinite",
+                            {"--speedup", "1e999"},
+                            "Error: speed-up must be a positive number (--speedup 1e999)\n"},
+                    Reading{"SpeedupNan",
+                            {"--speedup", "nan"},
+                            "Error: speed-up must be a positive number (--speedup nan)\n"},
+                    Reading{"FormatLast", {"x.dat", "--format"}, "Error: --format needs a value\n"},
+                    Reading{"SpeedupLast", {"--speedup"}, "Error: --speedup needs a value\n"}),
+    [](const testing::TestParamInfo<Reading>& i) { return std::string(i.param.name); });
 
 TEST(SoundOptions, SpeedupAndUpsamplingExcludeEachOther)
 {
@@ -92,7 +119,7 @@ TEST(SoundOptions, SpeedupAndUpsamplingExcludeEachOther)
 }
 
 struct Speedup {
-    const char *name;
+    const char* name;
     unsigned long rate;
     double frequency, speedup;
     double ratio;
@@ -104,7 +131,7 @@ class SpeedupArithmetic : public testing::TestWithParam<Speedup> {};
 
 TEST_P(SpeedupArithmetic, GivesRatioAndWholeFactor)
 {
-    const Speedup &p = GetParam();
+    const Speedup& p = GetParam();
     const double ratio = speedup_ratio(p.rate, p.frequency, p.speedup);
     EXPECT_NEAR(ratio, p.ratio, 1e-9 * p.ratio);
     EXPECT_EQ(whole_upsampling(ratio), p.whole);
@@ -131,6 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
         Speedup{"NearlyWholeRefused", 44100, 18, 49.001, 44100 / (18 * 49.001), 0,
                 "Error: speed-up 49.001 needs a whole upsampling factor with the linear resampler "
                 "(U = 49.999); use --resampler sinc\n"}),
-    [](const testing::TestParamInfo<Speedup> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Speedup>& i) { return std::string(i.param.name); });
 
 }  // namespace

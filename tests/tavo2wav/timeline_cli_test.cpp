@@ -24,7 +24,7 @@ tavo_test::Record record(long minutes, long seconds)
 {
     tavo_test::Record r;
     r.time = {minutes, seconds};
-    for (auto &ch : r.channels)
+    for (auto& ch : r.channels)
         for (int j = 0; j < 128; j++)
             ch.push_back(j % 2 ? 600 : 400);
     return r;
@@ -39,19 +39,21 @@ struct File {
     bool old_style = false;
 };
 
-std::string make(const std::string &dir, const File &f)
+std::string make(const std::string& dir, const File& f)
 {
-    tavo_test::Recording rec{f.old_style ? "T 18 Hz old style"
-                                         : tavo_test::form3_header('S', 128, "18", 1, 'k'),
-                             !f.old_style, 128, {}};
-    for (const auto &s : f.stamps)
+    tavo_test::Recording rec{
+        f.old_style ? "T 18 Hz old style" : tavo_test::form3_header('S', 128, "18", 1, 'k'),
+        !f.old_style,
+        128,
+        {}};
+    for (const auto& s : f.stamps)
         rec.records.push_back(record(s[0], s[1]));
     const std::string path = tavo_test::dated_path(dir, 'k', 2014, 3, 15, f.slot);
     tavo_test::write_binary(path, rec);
     return path.substr(dir.size() + 1);
 }
 
-RunResult run_in(const std::string &dir, std::vector<std::string> argv)
+RunResult run_in(const std::string& dir, std::vector<std::string> argv)
 {
     argv.insert(argv.begin(), BIN);
     RunOptions options;
@@ -60,23 +62,25 @@ RunResult run_in(const std::string &dir, std::vector<std::string> argv)
     return run_process(argv, dir, options);
 }
 
-std::vector<int16_t> samples_of(const std::string &wav, std::size_t data_at)
+std::vector<int16_t> samples_of(const std::string& wav, std::size_t data_at)
 {
     const std::string b = tavo_test::read_bytes(wav);
     std::vector<int16_t> s;
     for (std::size_t at = data_at; at + 1 < b.size(); at += 2)
-        s.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8));
+        s.push_back(static_cast<int16_t>(static_cast<uint8_t>(b[at]) |
+                                         static_cast<uint8_t>(b[at + 1]) << 8));
     return s;
 }
 
 // Offset of the first data byte, found by walking the chunks.
-std::size_t data_offset(const std::string &bytes)
+std::size_t data_offset(const std::string& bytes)
 {
     std::size_t at = 12;
     while (at + 8 <= bytes.size()) {
-        const std::size_t size = static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8 |
-                                 static_cast<uint8_t>(bytes[at + 6]) << 16 |
-                                 static_cast<std::size_t>(static_cast<uint8_t>(bytes[at + 7])) << 24;
+        const std::size_t size =
+            static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8 |
+            static_cast<uint8_t>(bytes[at + 6]) << 16 |
+            static_cast<std::size_t>(static_cast<uint8_t>(bytes[at + 7])) << 24;
         if (bytes.compare(at, 4, "data") == 0)
             return at + 8;
         at += 8 + size + size % 2;
@@ -85,7 +89,7 @@ std::size_t data_offset(const std::string &bytes)
 }
 
 // The runs [start, end) of zero samples.
-std::vector<std::pair<std::size_t, std::size_t>> zero_runs(const std::vector<int16_t> &s)
+std::vector<std::pair<std::size_t, std::size_t>> zero_runs(const std::vector<int16_t>& s)
 {
     std::vector<std::pair<std::size_t, std::size_t>> runs;
     for (std::size_t i = 0; i < s.size(); i++) {
@@ -101,7 +105,7 @@ std::vector<std::pair<std::size_t, std::size_t>> zero_runs(const std::vector<int
 }
 
 struct GapCase {
-    const char *name;
+    const char* name;
     std::vector<File> files;
     std::vector<std::string> args;  // the file names follow
     std::string timeline;           // the "Timeline:" line
@@ -113,24 +117,25 @@ struct GapCase {
 
 class GapRun : public testing::TestWithParam<GapCase> {};
 
-std::string warning_lines(const std::string &err)
+std::string warning_lines(const std::string& err)
 {
     std::istringstream in(err);
     std::string line, out;
     while (std::getline(in, line))
         if (line.rfind("Warning: t", 0) == 0 || line.rfind("Warning: k", 0) == 0 ||
-            line.find("no time stamps") != std::string::npos || line.rfind("Warning: buffers", 0) == 0)
+            line.find("no time stamps") != std::string::npos ||
+            line.rfind("Warning: buffers", 0) == 0)
             out += line + "\n";
     return out;
 }
 
 TEST_P(GapRun, SilenceAndMarkersLieWhereTheGapsAre)
 {
-    const GapCase &c = GetParam();
+    const GapCase& c = GetParam();
     tavo_test::TempDir dir;
     std::vector<std::string> argv = c.args;
     std::string base;
-    for (const File &f : c.files) {
+    for (const File& f : c.files) {
         argv.push_back(make(dir.path(), f));
         if (base.empty())
             base = fs::path(argv.back()).stem().string();
@@ -155,10 +160,11 @@ TEST_P(GapRun, SilenceAndMarkersLieWhereTheGapsAre)
 // 18 Hz, 128-sample records (7.111 s); at 4000 Hz without resampling one
 // frame is one input sample. A gap of stamps 7 s -> 107 s misses
 // 100 - 7.111 s: 1800 - 128 = 1672 samples.
-const std::string T222 = "Timeline: 1 s of audio = 222.222 s of station time, from 2014-03-15T08:00:00Z\n";
+const std::string T222 =
+    "Timeline: 1 s of audio = 222.222 s of station time, from 2014-03-15T08:00:00Z\n";
 const std::vector<std::string> RAW = {"-u", "0", "-f", "--timeline"};
 
-std::vector<std::string> with(std::vector<std::string> v, const std::string &more)
+std::vector<std::string> with(std::vector<std::string> v, const std::string& more)
 {
     v.push_back("--gaps");
     v.push_back(more);
@@ -168,34 +174,65 @@ std::vector<std::string> with(std::vector<std::string> v, const std::string &mor
 INSTANTIATE_TEST_SUITE_P(
     Gaps, GapRun,
     testing::Values(
-        GapCase{"WithinFileSilence", {{16, {{0, 0}, {0, 7}, {1, 47}}}}, with(RAW, "silence"), T222, "",
-                128 * 3 + 1672, {{256, 1928}},
+        GapCase{"WithinFileSilence",
+                {{16, {{0, 0}, {0, 7}, {1, 47}}}},
+                with(RAW, "silence"),
+                T222,
+                "",
+                128 * 3 + 1672,
+                {{256, 1928}},
                 "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t0.482000\tgap 93 s silence\n"},
-        GapCase{"WithinFileJoined", {{16, {{0, 0}, {0, 7}, {1, 47}}}}, with(RAW, "join"), T222, "", 128 * 3, {},
+        GapCase{"WithinFileJoined",
+                {{16, {{0, 0}, {0, 7}, {1, 47}}}},
+                with(RAW, "join"),
+                T222,
+                "",
+                128 * 3,
+                {},
                 "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t0.064000\tgap 93 s joined\n"},
         // 08:00:07 + 7.111 s to 09:00:10: 3603 s x 18 - 128 samples of
         // silence, with 09:00 at 3585.889 s x 18 = 64546 samples into them.
-        GapCase{"HourInsideSilence", {{16, {{0, 0}, {0, 7}, {60, 10}}}}, with(RAW, "silence"), T222, "",
-                128 * 3 + 64726, {{256, 256 + 64726}},
+        GapCase{"HourInsideSilence",
+                {{16, {{0, 0}, {0, 7}, {60, 10}}}},
+                with(RAW, "silence"),
+                T222,
+                "",
+                128 * 3 + 64726,
+                {{256, 256 + 64726}},
                 "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t16.245500\tgap 3596 s silence\n"
                 "16.200500\t16.200500\t2014-03-15 09:00Z\n"},
         // Hourly files 08:00 and 10:00 with -c: the missing hour between
         // 08:00:07 + 7.111 s and 10:00:00 is 7193 x 18 - 128 samples.
-        GapCase{"BetweenHourlyFiles", {{16, {{0, 0}, {0, 7}}}, {20, {{0, 0}, {0, 7}}}},
-                with({"-c", "-u", "0", "-f", "--timeline"}, "silence"), T222, "", 128 * 4 + 129346,
-                {{256, 256 + 129346}},
-                "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t32.400500\tgap 7186 s silence\n"
-                "16.200500\t16.200500\t2014-03-15 09:00Z\n32.400500\t32.400500\t2014-03-15 10:00Z\n"},
+        GapCase{
+            "BetweenHourlyFiles",
+            {{16, {{0, 0}, {0, 7}}}, {20, {{0, 0}, {0, 7}}}},
+            with({"-c", "-u", "0", "-f", "--timeline"}, "silence"),
+            T222,
+            "",
+            128 * 4 + 129346,
+            {{256, 256 + 129346}},
+            "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t32.400500\tgap 7186 s silence\n"
+            "16.200500\t16.200500\t2014-03-15 09:00Z\n32.400500\t32.400500\t2014-03-15 10:00Z\n"},
         // 08:05:07 back to 08:01:00 is a step of -247 s: joined, told once.
-        GapCase{"BackwardsStampJoins", {{16, {{5, 0}, {5, 7}, {1, 0}, {1, 7}, {0, 0}}}}, with(RAW, "silence"),
+        GapCase{"BackwardsStampJoins",
+                {{16, {{5, 0}, {5, 7}, {1, 0}, {1, 7}, {0, 0}}}},
+                with(RAW, "silence"),
                 "Timeline: 1 s of audio = 222.222 s of station time, from 2014-03-15T08:05:00Z\n",
-                "Warning: time goes back 247 s before record 3 of 2014/03/20140315/k4031516.dat; joined\n",
-                128 * 5, {}, "0.064000\t0.064000\tgap -254 s joined\n0.128000\t0.128000\tgap -74 s joined\n"},
-        GapCase{"OldStyleFileJoins", {{16, {{0, 0}, {0, 0}}, true}}, with(RAW, "silence"),
+                "Warning: time goes back 247 s before record 3 of 2014/03/20140315/k4031516.dat; "
+                "joined\n",
+                128 * 5,
+                {},
+                "0.064000\t0.064000\tgap -254 s joined\n0.128000\t0.128000\tgap -74 s joined\n"},
+        GapCase{"OldStyleFileJoins",
+                {{16, {{0, 0}, {0, 0}}, true}},
+                with(RAW, "silence"),
                 "Timeline: 1 s of audio = 222.222 s of station time, start unknown\n",
-                "Warning: 2014/03/20140315/k4031516.dat has no time stamps; its gaps cannot be filled\n", 256, {},
+                "Warning: 2014/03/20140315/k4031516.dat has no time stamps; its gaps cannot be "
+                "filled\n",
+                256,
+                {},
                 ""}),
-    [](const testing::TestParamInfo<GapCase> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<GapCase>& i) { return std::string(i.param.name); });
 
 // With the filter and resampling on, the edges of a long gap are smeared
 // but its middle stays silent, and the frames still follow station time.
@@ -228,7 +265,7 @@ TEST(GapOption, RefusesAnUnknownPolicy)
 }
 
 // Output of a shell command run in dir, standard error included.
-std::string shell(const std::string &dir, const std::string &command)
+std::string shell(const std::string& dir, const std::string& command)
 {
     const RunResult r = run_process({"/bin/sh", "-c", command + " 2>&1"}, dir);
     EXPECT_EQ(r.status, 0) << command << "\n" << r.out;
@@ -244,39 +281,44 @@ protected:
         dir_ = new tavo_test::TempDir;
         const std::string first = make(dir_->path(), {16, {{0, 0}, {0, 7}}});
         const std::string second = make(dir_->path(), {20, {{0, 0}, {0, 7}}});
-        const RunResult r = run_in(dir_->path(), {"-c", "-s", "-u", "50", "-r", "1", "--gaps", "silence",
-                                                 "--timeline", first, second});
+        const RunResult r = run_in(dir_->path(), {"-c", "-s", "-u", "50", "-r", "1", "--gaps",
+                                                  "silence", "--timeline", first, second});
         ASSERT_EQ(r.status, 0) << r.err;
-        ASSERT_NE(r.out.find("Timeline: 1 s of audio = 49 s of station time, from 2014-03-15T08:00:00Z\n"),
+        ASSERT_NE(r.out.find(
+                      "Timeline: 1 s of audio = 49 s of station time, from 2014-03-15T08:00:00Z\n"),
                   std::string::npos);
     }
     static void TearDownTestSuite() { delete dir_; }
-    static tavo_test::TempDir *dir_;
+    static tavo_test::TempDir* dir_;
     // (128 x 4 + 129346) input samples x 50.
     static constexpr unsigned long FRAMES = (128ul * 4 + 129346) * 50;
 };
-tavo_test::TempDir *Clients::dir_ = nullptr;
+tavo_test::TempDir* Clients::dir_ = nullptr;
 
 TEST_F(Clients, FfprobeShowsTheBextFieldsAndInfoTags)
 {
-    const std::string out =
-        shell(dir_->path(), "ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 d4031516.wav");
-    for (const char *tag : {"TAG:encoded_by=tavo2wav", "TAG:date=2014-03-15", "TAG:creation_time=08:00:00",
-                            // 08:00:00 is 28800 s after midnight: x 18 Hz x 50.
-                            "TAG:time_reference=25920000", "TAG:title=Station k, 2014-03-15",
-                            "TAG:encoder=tavo2wav " PROJECT_VERSION_TEXT,
-                            "TAG:comment=audio 0 s = 2014-03-15T08:00:00Z; 1 s of audio = 49 s of station time"})
-        EXPECT_NE(out.find(std::string(tag) + "\n"), std::string::npos) << tag << " not in\n" << out;
+    const std::string out = shell(
+        dir_->path(),
+        "ffprobe -v error -show_entries format_tags -of default=noprint_wrappers=1 d4031516.wav");
+    for (const char* tag :
+         {"TAG:encoded_by=tavo2wav", "TAG:date=2014-03-15", "TAG:creation_time=08:00:00",
+          // 08:00:00 is 28800 s after midnight: x 18 Hz x 50.
+          "TAG:time_reference=25920000", "TAG:title=Station k, 2014-03-15",
+          "TAG:encoder=tavo2wav " PROJECT_VERSION_TEXT,
+          "TAG:comment=audio 0 s = 2014-03-15T08:00:00Z; 1 s of audio = 49 s of station time"})
+        EXPECT_NE(out.find(std::string(tag) + "\n"), std::string::npos) << tag << " not in\n"
+                                                                        << out;
 }
 
 TEST_F(Clients, SndfileInfoListsTheCuePointsAndLabels)
 {
     const std::string out = shell(dir_->path(), "sndfile-info e4031516.wav");
     EXPECT_NE(out.find("Count : 4"), std::string::npos) << out;
-    for (const char *pos : {"Offset :     0\n", "Offset : 12800\n", "Offset : 3240100\n", "Offset : 6480100\n"})
+    for (const char* pos :
+         {"Offset :     0\n", "Offset : 12800\n", "Offset : 3240100\n", "Offset : 6480100\n"})
         EXPECT_NE(out.find(pos), std::string::npos) << pos << " not in\n" << out;
-    for (const char *label : {"labl : 1 : 2014-03-15 08:00Z\n", "labl : 2 : gap 7186 s silence\n",
-                                     "labl : 3 : 2014-03-15 09:00Z\n", "labl : 4 : 2014-03-15 10:00Z\n"})
+    for (const char* label : {"labl : 1 : 2014-03-15 08:00Z\n", "labl : 2 : gap 7186 s silence\n",
+                              "labl : 3 : 2014-03-15 09:00Z\n", "labl : 4 : 2014-03-15 10:00Z\n"})
         EXPECT_NE(out.find(label), std::string::npos) << label << " not in\n" << out;
     // bext: 602 bytes, version 1 without coding history.
     EXPECT_NE(out.find("bext : 602\n"), std::string::npos) << out;
@@ -284,11 +326,13 @@ TEST_F(Clients, SndfileInfoListsTheCuePointsAndLabels)
 
 TEST_F(Clients, SoxiAndPythonWaveReadRateChannelsAndFrames)
 {
-    for (const char *name : {"d4031516.wav", "e4031516.wav", "f4031516.wav"}) {
-        EXPECT_EQ(shell(dir_->path(), std::string("soxi -r ") + name + "; soxi -c " + name + "; soxi -s " + name),
+    for (const char* name : {"d4031516.wav", "e4031516.wav", "f4031516.wav"}) {
+        EXPECT_EQ(shell(dir_->path(),
+                        std::string("soxi -r ") + name + "; soxi -c " + name + "; soxi -s " + name),
                   "44100\n2\n" + std::to_string(FRAMES) + "\n");
-        EXPECT_EQ(shell(dir_->path(), std::string("python3 -c \"import wave; w = wave.open('") + name +
-                                          "'); print(w.getframerate(), w.getnchannels(), w.getnframes())\""),
+        EXPECT_EQ(shell(dir_->path(),
+                        std::string("python3 -c \"import wave; w = wave.open('") + name +
+                            "'); print(w.getframerate(), w.getnchannels(), w.getnframes())\""),
                   "44100 2 " + std::to_string(FRAMES) + "\n");
     }
 }

@@ -12,10 +12,10 @@
 
 namespace {
 
-uint32_t le32(const std::string &b, std::size_t at)
+uint32_t le32(const std::string& b, std::size_t at)
 {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
+           uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
 }
 
 Timeline sample_timeline()
@@ -42,13 +42,13 @@ TEST(TimelineChunks, BextHasTheVersionOneLayout)
     EXPECT_EQ(std::string(b.c_str() + body),
               "Station k, 18 Hz sampling, 49 times faster, from k4031516.dat and 1 more");
     EXPECT_EQ(b.substr(body + 256, 9), std::string("tavo2wav\0", 9));  // Originator
-    EXPECT_EQ(b.substr(body + 288, 32), std::string(32, '\0'));      // OriginatorReference
-    EXPECT_EQ(b.substr(body + 320, 10), "2014-03-15");                // OriginationDate
-    EXPECT_EQ(b.substr(body + 330, 8), "08:00:00");                   // OriginationTime
-    EXPECT_EQ(le32(b, body + 338), 7u);                               // TimeReference low
-    EXPECT_EQ(le32(b, body + 342), 3u);                               // TimeReference high
-    EXPECT_EQ(b.substr(body + 346, 2), std::string("\x01\x00", 2));   // Version
-    EXPECT_EQ(b.substr(body + 348, 254), std::string(254, '\0'));     // UMID, reserved
+    EXPECT_EQ(b.substr(body + 288, 32), std::string(32, '\0'));        // OriginatorReference
+    EXPECT_EQ(b.substr(body + 320, 10), "2014-03-15");                 // OriginationDate
+    EXPECT_EQ(b.substr(body + 330, 8), "08:00:00");                    // OriginationTime
+    EXPECT_EQ(le32(b, body + 338), 7u);                                // TimeReference low
+    EXPECT_EQ(le32(b, body + 342), 3u);                                // TimeReference high
+    EXPECT_EQ(b.substr(body + 346, 2), std::string("\x01\x00", 2));    // Version
+    EXPECT_EQ(b.substr(body + 348, 254), std::string(254, '\0'));      // UMID, reserved
 }
 
 TEST(TimelineChunks, EveryChunkIsEvenAndTheyFollowOneAnother)
@@ -94,23 +94,24 @@ TEST(TimelineChunks, NoMarkersLeaveOutCueAndLabels)
 
 // WaveWriter::open with extra chunks: whether it accepts them, and errno.
 struct ExtraRow {
-    const char *name;
-    std::size_t extra;    // bytes of extra chunks
+    const char* name;
+    std::size_t extra;  // bytes of extra chunks
     unsigned channels;
     unsigned long frames;
-    int err;              // 0: accepted
+    int err;  // 0: accepted
 };
 
 class WaveWriterExtra : public testing::TestWithParam<ExtraRow> {};
 
 TEST_P(WaveWriterExtra, ChecksSizeAndEvenness)
 {
-    const ExtraRow &r = GetParam();
+    const ExtraRow& r = GetParam();
     tavo_test::TempDir dir;
     std::vector<unsigned char> extra(r.extra, 0);
     WaveWriter w;
     errno = 0;
-    const bool ok = w.open(dir.file("x.wav").c_str(), r.channels, r.frames, 4000, SampleFormat::S16, &extra);
+    const bool ok =
+        w.open(dir.file("x.wav").c_str(), r.channels, r.frames, 4000, SampleFormat::S16, &extra);
     EXPECT_EQ(ok, r.err == 0);
     if (r.err != 0) {
         EXPECT_EQ(errno, r.err);
@@ -124,7 +125,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, WaveWriterExtra,
                                          ExtraRow{"ChunksThatStillFit", 2, 6, 357913938, 0},
                                          ExtraRow{"ChunksPastTheRiffLimit", 4, 6, 357913938, EFBIG},
                                          ExtraRow{"OddChunkBytes", 3, 1, 10, EINVAL}),
-                         [](const testing::TestParamInfo<ExtraRow> &i) { return std::string(i.param.name); });
+                         [](const testing::TestParamInfo<ExtraRow>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST(WaveWriterExtra, ChunksStandBetweenFmtAndDataAndCountInTheRiffLength)
 {
@@ -145,7 +148,7 @@ TEST(WaveWriterExtra, ChunksStandBetweenFmtAndDataAndCountInTheRiffLength)
 
 // Offset removal around silent runs: the mean of the other samples only.
 struct OffsetRow {
-    const char *name;
+    const char* name;
     std::vector<int16_t> x;
     std::vector<SampleRun> silent;
     std::vector<int16_t> want;
@@ -171,6 +174,6 @@ INSTANTIATE_TEST_SUITE_P(
         OffsetRow{"AllSilent", {4, 4}, {{0, 2}}, {0, 0}},
         // The mean is truncated toward zero: -1.5 subtracts -1.
         OffsetRow{"TruncatedMean", {-1, -2, 0}, {{2, 1}}, {0, -1, 0}}),
-    [](const testing::TestParamInfo<OffsetRow> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<OffsetRow>& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -37,7 +37,10 @@ struct TickCase {
     const char* want;
 };
 
-void PrintTo(const TickCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TickCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class AxisTicks : public ::testing::TestWithParam<TickCase> {};
 
@@ -46,9 +49,10 @@ class AxisTicks : public ::testing::TestWithParam<TickCase> {};
 TEST_P(AxisTicks, StandAtRoundTimesFarEnoughApart)
 {
     const TickCase& c = GetParam();
-    const std::vector<Tick> ticks = c.clock == AxisClock::Elapsed
-                                        ? sound_ticks(c.from, c.to, c.pixels_per_second, c.spacing)
-                                        : time_ticks(c.from, c.to, c.pixels_per_second, c.spacing, c.clock);
+    const std::vector<Tick> ticks =
+        c.clock == AxisClock::Elapsed
+            ? sound_ticks(c.from, c.to, c.pixels_per_second, c.spacing)
+            : time_ticks(c.from, c.to, c.pixels_per_second, c.spacing, c.clock);
     EXPECT_EQ(tick_text(ticks), c.want);
     for (std::size_t i = 1; i < ticks.size(); ++i)
         EXPECT_GE((ticks[i].at - ticks[i - 1].at) * c.pixels_per_second, c.spacing);
@@ -58,21 +62,27 @@ INSTANTIATE_TEST_SUITE_P(
     Axes, AxisTicks,
     ::testing::Values(
         // Three hours over 1429 pixels: 10 min would be 79 px, 15 min is 119 px.
-        TickCase{"QuarterHours", MARCH_15 + 8 * 3600, MARCH_15 + 11 * 3600 + 8, 1429.0 / 10808, 100, AxisClock::Utc,
-                 "08:00[2014-03-15] 08:15 08:30 08:45 09:00 09:15 09:30 09:45 10:00 10:15 10:30 10:45 11:00"},
-        TickCase{"MidnightNamesTheNewDay", MARCH_15 + 22 * 3600 - 1, MARCH_15 + 26 * 3600, 0.03, 100, AxisClock::Utc,
-                 "22:00[2014-03-15] 23:00 00:00[2014-03-16] 01:00 02:00"},
-        TickCase{"DayStepsAcrossFebruary", MARCH_15 - 16 * 86400, MARCH_15 - 14 * 86400, 100.0 / 86400, 90,
-                 AxisClock::Utc, "2014-02-27 2014-02-28 2014-03-01"},
-        TickCase{"BeforeTheEpoch", -90, 30, 1, 50, AxisClock::Utc, "23:59[1969-12-31] 00:00[1970-01-01]"},
-        TickCase{"TenthsOfASecond", 0.95, 1.6, 200, 50, AxisClock::DayTime, "00:00:01.0 00:00:01.5"},
+        TickCase{"QuarterHours", MARCH_15 + 8 * 3600, MARCH_15 + 11 * 3600 + 8, 1429.0 / 10808, 100,
+                 AxisClock::Utc,
+                 "08:00[2014-03-15] 08:15 08:30 08:45 09:00 09:15 09:30 09:45 10:00 10:15 10:30 "
+                 "10:45 11:00"},
+        TickCase{"MidnightNamesTheNewDay", MARCH_15 + 22 * 3600 - 1, MARCH_15 + 26 * 3600, 0.03,
+                 100, AxisClock::Utc, "22:00[2014-03-15] 23:00 00:00[2014-03-16] 01:00 02:00"},
+        TickCase{"DayStepsAcrossFebruary", MARCH_15 - 16 * 86400, MARCH_15 - 14 * 86400,
+                 100.0 / 86400, 90, AxisClock::Utc, "2014-02-27 2014-02-28 2014-03-01"},
+        TickCase{"BeforeTheEpoch", -90, 30, 1, 50, AxisClock::Utc,
+                 "23:59[1969-12-31] 00:00[1970-01-01]"},
+        TickCase{"TenthsOfASecond", 0.95, 1.6, 200, 50, AxisClock::DayTime,
+                 "00:00:01.0 00:00:01.5"},
         TickCase{"RecordingDayHasNoName", 23 * 3600, 25 * 3600, 0.05, 100, AxisClock::DayTime,
                  "23:00 00:00[day 1] 01:00"},
         TickCase{"EmptyRange", 10, 5, 1, 10, AxisClock::Utc, ""},
-        TickCase{"SoundMinutes", 0, 1200, 1.0, 100, AxisClock::Elapsed, "0:00 2:00 4:00 6:00 8:00 10:00 12:00 14:00 "
-                                                                         "16:00 18:00 20:00"},
+        TickCase{"SoundMinutes", 0, 1200, 1.0, 100, AxisClock::Elapsed,
+                 "0:00 2:00 4:00 6:00 8:00 10:00 12:00 14:00 "
+                 "16:00 18:00 20:00"},
         TickCase{"SoundHours", 0, 7200, 0.05, 100, AxisClock::Elapsed, "0:00:00 1:00:00 2:00:00"},
-        TickCase{"SoundHundredths", 0, 0.05, 2000, 30, AxisClock::Elapsed, "0:00.00 0:00.02 0:00.04"}),
+        TickCase{"SoundHundredths", 0, 0.05, 2000, 30, AxisClock::Elapsed,
+                 "0:00.00 0:00.02 0:00.04"}),
     [](const ::testing::TestParamInfo<TickCase>& info) { return std::string(info.param.name); });
 
 TEST(DayName, GivesTheUtcDateOrTheDayNumber)
@@ -143,7 +153,10 @@ struct LayoutCase {
     const char* want;  // digest, or "refused: <why>"
 };
 
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Layout : public ::testing::TestWithParam<LayoutCase> {};
 
@@ -161,26 +174,37 @@ INSTANTIATE_TEST_SUITE_P(
     Files, Layout,
     ::testing::Values(
         // Three records, a gap of 100 s after the second: run two starts at 64 + 100.
-        LayoutCase{"GapInsideAFile", {report("a", 0, 3, {{64, 100}})}, "0 0..196 runs [ 0 164 ] gap 64+100"},
-        LayoutCase{"HoleBetweenFiles", {report("a", 0, 2, {}), report("b", 1000, 1, {})},
+        LayoutCase{"GapInsideAFile",
+                   {report("a", 0, 3, {{64, 100}})},
+                   "0 0..196 runs [ 0 164 ] gap 64+100"},
+        LayoutCase{"HoleBetweenFiles",
+                   {report("a", 0, 2, {}), report("b", 1000, 1, {})},
                    "0 0..1032 runs [ 0 ] [ 1000 ] gap 64+936f"},
         // A hole within the 2 s allowance is clock jitter: no gap.
-        LayoutCase{"JitterBetweenFiles", {report("a", 0, 2, {}), report("b", 65.5, 1, {})},
+        LayoutCase{"JitterBetweenFiles",
+                   {report("a", 0, 2, {}), report("b", 65.5, 1, {})},
                    "0 0..97.5 runs [ 0 ] [ 65.5 ]"},
-        LayoutCase{"LaterFileStartsEarlier", {report("a", 1000, 2, {}), report("b", 0, 1, {})},
+        LayoutCase{"LaterFileStartsEarlier",
+                   {report("a", 1000, 2, {}), report("b", 0, 1, {})},
                    "0 1000..1096 runs [ 1000 ] [ 1064 ] back 1064-1064"},
         // Stamps step back by 200 s inside a file: the run after it follows
         // the data before it, and later stamps move by the same amount.
-        LayoutCase{"StampsStepBack", {report("a", 0, 4, {{64, -200}, {-104, 100}})},
+        LayoutCase{"StampsStepBack",
+                   {report("a", 0, 4, {{64, -200}, {-104, 100}})},
                    "0 0..228 runs [ 0 64 196 ] gap 96+100 back 64-200"},
         LayoutCase{"OldStyleFilesFollowEachOther",
-                   {report("a", 0, 2, {}, TimeWords::None), report("b", 500, 1, {})}, "2 0..96 runs [ 0 ] [ 64 ]"},
-        LayoutCase{"EmptyFileIsSkipped", {report("a", 0, 0, {}), report("b", 500, 1, {})},
+                   {report("a", 0, 2, {}, TimeWords::None), report("b", 500, 1, {})},
+                   "2 0..96 runs [ 0 ] [ 64 ]"},
+        LayoutCase{"EmptyFileIsSkipped",
+                   {report("a", 0, 0, {}), report("b", 500, 1, {})},
                    "0 500..532 runs [ ] [ 500 ]"},
         LayoutCase{"NothingToDraw", {report("a", 0, 0, {})}, "refused: no file holds a record"},
-        LayoutCase{"FrequenciesDiffer", {report("a", 0, 1, {}), report("b", 500, 1, {}, TimeWords::UnixTime, 18)},
-                   "refused: b: sampling frequency 18 Hz differs from the 16 Hz of the files before it"},
-        LayoutCase{"FrequencyOutOfRange", {report("a", 0, 1, {}, TimeWords::UnixTime, 1e9)},
+        LayoutCase{
+            "FrequenciesDiffer",
+            {report("a", 0, 1, {}), report("b", 500, 1, {}, TimeWords::UnixTime, 18)},
+            "refused: b: sampling frequency 18 Hz differs from the 16 Hz of the files before it"},
+        LayoutCase{"FrequencyOutOfRange",
+                   {report("a", 0, 1, {}, TimeWords::UnixTime, 1e9)},
                    "refused: a: sampling frequency 1e+09 Hz is outside 0.001 to 100000 Hz"}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
@@ -194,7 +218,10 @@ struct ToneCase {
     int columns;
 };
 
-void PrintTo(const ToneCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ToneCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ToneColumns : public ::testing::TestWithParam<ToneCase> {};
 
@@ -225,14 +252,15 @@ TEST_P(ToneColumns, PeakAtTheToneInEveryColumnAndEnvelopeAtItsAmplitude)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, ToneColumns,
-    ::testing::Values(ToneCase{"ManyWindowsPerColumn", 16000, 512, 128, 10},
-                      ToneCase{"ManyColumnsPerWindow", 2048, 512, 1, 600},
-                      ToneCase{"OddPiecesAndHop", 5000, 37, 97, 50},
-                      // Fewer samples than a window: one zero-padded window.
-                      ToneCase{"RunShorterThanAWindow", 200, 64, 64, 5}),
-    [](const ::testing::TestParamInfo<ToneCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, ToneColumns,
+                         ::testing::Values(ToneCase{"ManyWindowsPerColumn", 16000, 512, 128, 10},
+                                           ToneCase{"ManyColumnsPerWindow", 2048, 512, 1, 600},
+                                           ToneCase{"OddPiecesAndHop", 5000, 37, 97, 50},
+                                           // Fewer samples than a window: one zero-padded window.
+                                           ToneCase{"RunShorterThanAWindow", 200, 64, 64, 5}),
+                         [](const ::testing::TestParamInfo<ToneCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(ChannelColumnsTest, ConstantRunHasNoPowerAndUntouchedColumnsStayEmpty)
 {
@@ -258,7 +286,10 @@ struct SoundCase {
     const char* want;  // "u r c" or the refusal
 };
 
-void PrintTo(const SoundCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SoundCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SoundOptions : public ::testing::TestWithParam<SoundCase> {};
 
@@ -269,7 +300,9 @@ TEST_P(SoundOptions, ReadLikeTavo2wav)
     SoundTiming t;
     std::string why;
     const bool ok = parse_sound_options(GetParam().text, t, why);
-    EXPECT_EQ(ok ? std::to_string(t.upsample) + " " + std::to_string(t.rate) + " " + std::to_string(t.combine) : why,
+    EXPECT_EQ(ok ? std::to_string(t.upsample) + " " + std::to_string(t.rate) + " " +
+                       std::to_string(t.combine)
+                 : why,
               GetParam().want);
 }
 
@@ -308,15 +341,18 @@ TEST_P(PlotSize, AcceptsOnlyWidthByHeightInRange)
 
 std::string plot_size_row(const ::testing::TestParamInfo<std::pair<const char*, const char*>>& info)
 {
-    static const char* const names[] = {"Default",    "CapitalX",    "Largest",     "TooNarrow", "TooWide",
-                                        "TrailingText", "InnerBlank", "SignedWidth", "Empty"};
+    static const char* const names[] = {"Default",    "CapitalX",    "Largest",
+                                        "TooNarrow",  "TooWide",     "TrailingText",
+                                        "InnerBlank", "SignedWidth", "Empty"};
     return names[info.index];
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, PlotSize,
-                         ::testing::Values(std::make_pair("1600x900", "1600x900"), std::make_pair("480X360", "480x360"),
-                                           std::make_pair("8192x8192", "8192x8192"),
-                                           std::make_pair("479x360", "refused"), std::make_pair("8193x900", "refused"),
-                                           std::make_pair("1600x900x", "refused"), std::make_pair("1600 x900", "refused"),
-                                           std::make_pair("+1600x900", "refused"), std::make_pair("", "refused")),
-                         plot_size_row);
+INSTANTIATE_TEST_SUITE_P(
+    Texts, PlotSize,
+    ::testing::Values(std::make_pair("1600x900", "1600x900"), std::make_pair("480X360", "480x360"),
+                      std::make_pair("8192x8192", "8192x8192"),
+                      std::make_pair("479x360", "refused"), std::make_pair("8193x900", "refused"),
+                      std::make_pair("1600x900x", "refused"),
+                      std::make_pair("1600 x900", "refused"),
+                      std::make_pair("+1600x900", "refused"), std::make_pair("", "refused")),
+    plot_size_row);

@@ -57,7 +57,10 @@ struct Outcome {
     std::string out, err;
 };
 
-bool operator==(const Outcome& a, const Outcome& b) { return a.status == b.status && a.out == b.out && a.err == b.err; }
+bool operator==(const Outcome& a, const Outcome& b)
+{
+    return a.status == b.status && a.out == b.out && a.err == b.err;
+}
 
 std::ostream& operator<<(std::ostream& os, const Outcome& o)
 {
@@ -104,8 +107,14 @@ std::string box(const tavoinfo::PixelBox& b)
 std::map<std::string, std::string> check_picture(const Workdir& w, const std::string& png,
                                                  const tavoinfo::PlotLayout& l, int sound_row)
 {
-    std::vector<std::string> args = {PIL_PYTHON_PATH, PLOT_CHECK_PATH, png, "9", box(l.waveform[0]),
-                                     box(l.spectrogram[0]), box(l.spectrogram[1]), box(l.spectrogram[2]),
+    std::vector<std::string> args = {PIL_PYTHON_PATH,
+                                     PLOT_CHECK_PATH,
+                                     png,
+                                     "9",
+                                     box(l.waveform[0]),
+                                     box(l.spectrogram[0]),
+                                     box(l.spectrogram[1]),
+                                     box(l.spectrogram[2]),
                                      box(l.colour_bar[2])};
     if (sound_row >= 0)
         args.push_back(std::to_string(sound_row));
@@ -127,7 +136,8 @@ TEST(PlotPicture, ShowsToneNoiseSilenceAndTheGapWhereTheyAre)
     write_binary(path, tone_noise_silence());
     const std::string file = "2014/03/20140315/k4031516.dat";
     const Outcome plain = w.run({TAVOINFO_PATH, file});
-    const Outcome drawn = w.run({TAVOINFO_PATH, "--plot", "out.png", "--plot-size", "1300x760", file});
+    const Outcome drawn =
+        w.run({TAVOINFO_PATH, "--plot", "out.png", "--plot-size", "1300x760", file});
     ASSERT_EQ(drawn, plain);  // the report is the same, and nothing else is said
     EXPECT_EQ(w.listing(), "2014 out.png ");
 
@@ -173,10 +183,11 @@ TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
     std::string why;
     ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
     const int left = l.waveform[0].x, columns = l.waveform[0].width;
-    const int first_end = left + tavoinfo::plot_column(reports[0].last + LENGTH / RATE, t.start, t.end, columns);
+    const int first_end =
+        left + tavoinfo::plot_column(reports[0].last + LENGTH / RATE, t.start, t.end, columns);
     for (const bool combine : {false, true}) {
-        const Outcome r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600", "--audio",
-                                 combine ? "-u 50 -r 1 -c" : "-u 50 -r 1", a, b});
+        const Outcome r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600",
+                                 "--audio", combine ? "-u 50 -r 1 -c" : "-u 50 -r 1", a, b});
         ASSERT_EQ(r.status, 0) << r;
         int x0 = 0, x1 = 0;
         const std::string ink = check_picture(w, "s.png", l, l.sound_axis_y)["sound_ink"];
@@ -207,7 +218,10 @@ struct DamageCase {
     std::vector<std::string> files;
 };
 
-void PrintTo(const DamageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DamageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PlotRefusal : public ::testing::TestWithParam<DamageCase> {};
 
@@ -253,7 +267,10 @@ struct OptionCase {
     std::string err_end;
 };
 
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OptionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PlotOptionError : public ::testing::TestWithParam<OptionCase> {};
 
@@ -278,10 +295,14 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"SizeTooSmall",
                    {"--plot", "p.png", "--plot-size", "100x100", "good.dat"},
                    "Error: --plot-size wants WIDTHxHEIGHT from 480x360 to 8192x8192 pixels\n"},
-        OptionCase{"AudioWithoutPlot", {"--audio", "-u 50", "good.dat"}, "Error: --plot-size and --audio go with --plot\n"},
+        OptionCase{"AudioWithoutPlot",
+                   {"--audio", "-u 50", "good.dat"},
+                   "Error: --plot-size and --audio go with --plot\n"},
         OptionCase{"AudioNotAnOption",
                    {"--plot", "p.png", "--audio", "-u 50 -q", "good.dat"},
                    "Error: --audio: '-q' is not a tavo2wav option\n"},
         OptionCase{"PlotWithoutName", {"good.dat", "--plot"}, "Error: --plot needs a value\n"},
-        OptionCase{"NoSuchDirectory", {"--plot", "nodir/p.png", "good.dat"}, "Error: nodir/p.png: No such file or directory\n"}),
+        OptionCase{"NoSuchDirectory",
+                   {"--plot", "nodir/p.png", "good.dat"},
+                   "Error: nodir/p.png: No such file or directory\n"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });

@@ -31,7 +31,7 @@ const std::string S512 = form3_header('S', 512, "18", 2, 'k');
 // high) pairs, and what the survey reports on it.
 struct FileCase {
     const char* name;
-    int slot;  // time slot of a dated path; -1: no date in the path
+    int slot;   // time slot of a dated path; -1: no date in the path
     char form;  // 'b' binary, 'o' old-style binary, 't' text
     std::string header;
     std::vector<std::array<long, 2>> times;
@@ -39,13 +39,17 @@ struct FileCase {
     const char* want;
 };
 
-void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 std::string file_bytes(const FileCase& c)
 {
     Recording rec{c.header, c.form != 'o', c.length, {}};
     for (const auto& t : c.times)
-        rec.records.push_back(make_record(c.length, t[0], t[1], static_cast<int>(rec.records.size())));
+        rec.records.push_back(
+            make_record(c.length, t[0], t[1], static_cast<int>(rec.records.size())));
     const std::string b = c.form == 't' ? text_bytes(rec) : binary_bytes(rec);
     return b.substr(0, b.size() - c.cut);
 }
@@ -63,7 +67,8 @@ std::string digest(const tavoinfo::FileReport& r, const std::string& dir)
     for (const tavoinfo::Gap& g : r.gaps)
         o << " [" << at(g.start) << " " << g.seconds << "]";
     const std::size_t d = r.error.find(dir);
-    const std::string error = d == std::string::npos ? r.error : std::string(r.error).replace(d, dir.size(), "D");
+    const std::string error =
+        d == std::string::npos ? r.error : std::string(r.error).replace(d, dir.size(), "D");
     return error.empty() ? o.str() : o.str() + ", " + error;
 }
 
@@ -75,7 +80,8 @@ TEST_P(Survey, ReportsWhatTheFileHolds)
 {
     TempDir dir;
     const FileCase& c = GetParam();
-    const std::string path = c.slot < 0 ? dir.file("k4031516.dat") : dated_path(dir.path(), 'k', 2014, 3, 15, c.slot);
+    const std::string path =
+        c.slot < 0 ? dir.file("k4031516.dat") : dated_path(dir.path(), 'k', 2014, 3, 15, c.slot);
     write_bytes(path, file_bytes(c));
     EXPECT_EQ(digest(tavoinfo::survey_file(path), dir.path()), c.want);
 }
@@ -84,37 +90,96 @@ INSTANTIATE_TEST_SUITE_P(
     Files, Survey,
     ::testing::Values(
         // Gap limit 512 / 18 + 2 = 30.44 s: 62 s ahead is a gap, and so is 118 s back.
-        FileCase{"GapsAheadAndBack", 16, 'b', S512, {{0, 0}, {0, 28}, {1, 30}, {1, 58}, {0, 0}}, 512, 0,
+        FileCase{"GapsAheadAndBack",
+                 16,
+                 'b',
+                 S512,
+                 {{0, 0}, {0, 28}, {1, 30}, {1, 58}, {0, 0}},
+                 512,
+                 0,
                  "binary w1: 5 2014-03-15T08:00:00Z..2014-03-15T08:00:00Z, 2 gaps "
                  "[2014-03-15T08:00:56.444Z 33.556] [2014-03-15T08:02:26.444Z -146.444]"},
         // Slot 00 has no base hour: minute words above 60 count from midnight.
-        FileCase{"PastMidnight", 0, 'b', S512, {{1439, 50}, {0, 18}, {5, 0}}, 512, 0,
-                 "binary w1: 3 2014-03-15T23:59:50Z..2014-03-16T00:05:00Z, 1 gaps [2014-03-16T00:00:46.444Z 253.556]"},
+        FileCase{"PastMidnight",
+                 0,
+                 'b',
+                 S512,
+                 {{1439, 50}, {0, 18}, {5, 0}},
+                 512,
+                 0,
+                 "binary w1: 3 2014-03-15T23:59:50Z..2014-03-16T00:05:00Z, 1 gaps "
+                 "[2014-03-16T00:00:46.444Z 253.556]"},
         // 1394870400 = 2014-03-15T08:00:00Z = 21284 * 65536 + 2176.
-        FileCase{"UnixTime", -1, 'b', form3_header('U', 512, "18", 2, 'k'), {{2176, 21284}, {2304, 21284}}, 512, 0,
-                 "binary w2: 2 2014-03-15T08:00:00Z..2014-03-15T08:02:08Z, 1 gaps [2014-03-15T08:00:28.444Z 99.556]"},
-        // Records of 128 / 16.0008 = 7.9996 s: the gap starts at 23:59:57.9996, shown rounded to 23:59:58.
-        FileCase{"NoDate", -1, 'b', "!Tidserier 16.0008 2", {{1439, 50}, {1440, 4}}, 128, 0,
+        FileCase{"UnixTime",
+                 -1,
+                 'b',
+                 form3_header('U', 512, "18", 2, 'k'),
+                 {{2176, 21284}, {2304, 21284}},
+                 512,
+                 0,
+                 "binary w2: 2 2014-03-15T08:00:00Z..2014-03-15T08:02:08Z, 1 gaps "
+                 "[2014-03-15T08:00:28.444Z 99.556]"},
+        // Records of 128 / 16.0008 = 7.9996 s: the gap starts at 23:59:57.9996, shown rounded to
+        // 23:59:58.
+        FileCase{"NoDate",
+                 -1,
+                 'b',
+                 "!Tidserier 16.0008 2",
+                 {{1439, 50}, {1440, 4}},
+                 128,
+                 0,
                  "binary w1: 2 23:59:50..day 1 00:00:04, 1 gaps [23:59:58 6.000]"},
-        FileCase{"OldStyle", -1, 'o', "Tidserier old", {{0, 0}, {0, 0}}, 128, 0, "binary w0: 2, 0 gaps"},
+        FileCase{
+            "OldStyle", -1, 'o', "Tidserier old", {{0, 0}, {0, 0}}, 128, 0, "binary w0: 2, 0 gaps"},
         // Damaged: what could be read, and the reader's message.  The look-ahead
         // record, read whole before the read that failed, counts.
-        FileCase{"TruncatedRecord", -1, 'b', S512, {{0, 0}, {0, 28}, {0, 56}}, 512, 700,
+        FileCase{"TruncatedRecord",
+                 -1,
+                 'b',
+                 S512,
+                 {{0, 0}, {0, 28}, {0, 56}},
+                 512,
+                 700,
                  "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:28Z, 0 gaps, "
                  "D/k4031516.dat: file ends inside a record"},
         // Not TAVO data: no header line at all, and a line the length rule
         // accepts but no form does.  Nothing is read past it.
-        FileCase{"NoHeaderLine", -1, 'b', "# notes", {{0, 0}}, 128, 0,
+        FileCase{"NoHeaderLine",
+                 -1,
+                 'b',
+                 "# notes",
+                 {{0, 0}},
+                 128,
+                 0,
                  " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
-        FileCase{"HeaderOfNoForm", -1, 'b', "!S 512 notes", {{0, 0}, {0, 28}}, 512, 0,
+        FileCase{"HeaderOfNoForm",
+                 -1,
+                 'b',
+                 "!S 512 notes",
+                 {{0, 0}, {0, 28}},
+                 512,
+                 0,
                  " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
         // A damaged record after a gap: the report names the damage, not the
         // gap summary the reader prints after it.
-        FileCase{"TruncatedAfterGap", -1, 'b', S512, {{0, 0}, {5, 0}, {5, 28}}, 512, 700,
+        FileCase{"TruncatedAfterGap",
+                 -1,
+                 'b',
+                 S512,
+                 {{0, 0}, {5, 0}, {5, 28}},
+                 512,
+                 700,
                  "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:05:00Z, 1 gaps "
                  "[2014-03-15T08:00:28.444Z 271.556], D/k4031516.dat: file ends inside a record"},
-        FileCase{"TextValueMissing", -1, 't', form3_header('S', 128, "18", 2, 'k'), {{0, 0}, {0, 7}, {0, 14}}, 128, 100,
-                 "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read value 110 of line: "
+        FileCase{"TextValueMissing",
+                 -1,
+                 't',
+                 form3_header('S', 128, "18", 2, 'k'),
+                 {{0, 0}, {0, 7}, {0, 14}},
+                 128,
+                 100,
+                 "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read "
+                 "value 110 of line: "
                  "0 14 2152 2153 2154 2155 2156 2157 2158 2159 2160 2161 2162 ..."}),
     [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
@@ -162,7 +227,9 @@ struct Workdir {
     Workdir()
     {
         const std::string plain = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-        write_bytes(plain, file_bytes({"", 16, 'b', S512, {{0, 0}, {0, 28}, {0, 56}, {0, 118}}, 512, 0, ""}));
+        write_bytes(
+            plain,
+            file_bytes({"", 16, 'b', S512, {{0, 0}, {0, 28}, {0, 56}, {0, 118}}, 512, 0, ""}));
         gzip_copy(plain, plain + ".gz");
     }
     Outcome run(const std::vector<std::string>& args) const
@@ -185,18 +252,21 @@ TEST(TavoinfoCli, ReportsEachFileAndEndsWithStatusOneAfterADamagedOne)
     // A text of 2000 bytes, whose first line reads as a binary file with no header line.
     write_bytes(w.dir.file("notes.txt"), "# Notes\n" + std::string(1991, '-') + "\n");
     // Under another time zone every time still reads in UTC, and nothing announces a switch.
-    const Outcome r = w.run({"env", "TZ=XYZ-3", TAVOINFO_PATH, "-x", "short.dat", "notes.txt", "none.dat", GOOD});
+    const Outcome r =
+        w.run({"env", "TZ=XYZ-3", TAVOINFO_PATH, "-x", "short.dat", "notes.txt", "none.dat", GOOD});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "file: short.dat\nerror: short.dat: file too short to be a data file\n\n"
-                     "file: notes.txt\nerror: not a TAVO data file (no header line of a known form)\n\n"
-                     "file: none.dat\nerror: Can't open none.dat\n\n"
-                     "file: 2014/03/20140315/k4031516.dat.gz\nkind: binary, gzip\n"
-                     "header: !S512Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 time: 08:00:00\n"
-                     "station: k\nsampling frequency: 18 Hz\ngain: 2\nrecord length: 512 samples per channel\n"
-                     "time words: minutes and seconds\nrecords: 4\nsamples per channel: 2048\n"
-                     "first record: 2014-03-15T08:00:00Z\nlast record: 2014-03-15T08:01:58Z\n"
-                     "nominal duration: 113.778 s\ntime gaps: 1\n"
-                     "  gap at 2014-03-15T08:01:24.444Z, 33.556 s, at sample 1536 (85.333 s from the start)\n");
+    EXPECT_EQ(
+        r.out,
+        "file: short.dat\nerror: short.dat: file too short to be a data file\n\n"
+        "file: notes.txt\nerror: not a TAVO data file (no header line of a known form)\n\n"
+        "file: none.dat\nerror: Can't open none.dat\n\n"
+        "file: 2014/03/20140315/k4031516.dat.gz\nkind: binary, gzip\n"
+        "header: !S512Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 time: 08:00:00\n"
+        "station: k\nsampling frequency: 18 Hz\ngain: 2\nrecord length: 512 samples per channel\n"
+        "time words: minutes and seconds\nrecords: 4\nsamples per channel: 2048\n"
+        "first record: 2014-03-15T08:00:00Z\nlast record: 2014-03-15T08:01:58Z\n"
+        "nominal duration: 113.778 s\ntime gaps: 1\n"
+        "  gap at 2014-03-15T08:01:24.444Z, 33.556 s, at sample 1536 (85.333 s from the start)\n");
     // The unknown option is reported; the reader library's own lines stay on standard error.
     EXPECT_EQ(r.err.substr(0, 19), "Unknown option: -x\n");
     EXPECT_NE(r.err.find("File: " + GOOD + " Type:binary\n"), std::string::npos);
@@ -220,15 +290,17 @@ TEST(TavoinfoCli, RefusesANamedPipeWithoutWaitingForAWriter)
 TEST(TavoinfoCli, JsonReadsBackWithPython)
 {
     const Workdir w;
-    // A frequency JSON cannot hold, and header bytes: Latin-1, tab, quote, backslash, a control byte, valid
-    // UTF-8 of two and four bytes, a stray continuation, an overlong '/', a surrogate, above U+10FFFF and a
-    // sequence cut short.
-    const std::string odd = "!Tidserier inf 2 \xe5\t\"\\\x01\xc3\xa5\xf0\x9f\x8e\xb5"
-                            "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
+    // A frequency JSON cannot hold, and header bytes: Latin-1, tab, quote, backslash, a control
+    // byte, valid UTF-8 of two and four bytes, a stray continuation, an overlong '/', a surrogate,
+    // above U+10FFFF and a sequence cut short.
+    const std::string odd =
+        "!Tidserier inf 2 \xe5\t\"\\\x01\xc3\xa5\xf0\x9f\x8e\xb5"
+        "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
     write_binary(w.dir.file("odd.dat"), Recording{odd, true, 128, {make_record(128, 0, 0, 0)}});
     const Outcome r = w.run({TAVOINFO_PATH, "--json", GOOD, "odd.dat", "none.dat"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\"seconds\": 33.55555555555556\n"), std::string::npos);  // the shortest exact form
+    EXPECT_NE(r.out.find("\"seconds\": 33.55555555555556\n"),
+              std::string::npos);  // the shortest exact form
     write_bytes(w.dir.file("report.json"), r.out);
     const Outcome py = w.run({PYTHON3_PATH, JSON_CHECK_PATH, "report.json"});
     ASSERT_EQ(py.status, 0) << py.err;
@@ -237,15 +309,19 @@ TEST(TavoinfoCli, JsonReadsBackWithPython)
           "files.0.gaps.0.position_seconds=85.33333333333333", "files.1.frequency_hz=null",
           "files.1.header=\"!Tidserier inf 2 \\u00e5\\t\\\"\\\\\\u0001\\u00e5\\ud83c\\udfb5"
           "\\u0080\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00f4\\u0090\\u0080\\u0080\\u00e2\\u0082\""})
-        EXPECT_NE(py.out.find("\n" + line + "\n"), std::string::npos) << line << " not in:\n" << py.out;
+        EXPECT_NE(py.out.find("\n" + line + "\n"), std::string::npos) << line << " not in:\n"
+                                                                      << py.out;
     // A file the reader refused: every value it could not know is null.
-    EXPECT_EQ(py.out.substr(py.out.find("files.2.")),
-              "files.2.file=\"none.dat\"\nfiles.2.gzip=false\nfiles.2.kind=null\nfiles.2.header=null\n"
-              "files.2.station=null\nfiles.2.frequency_hz=null\nfiles.2.gain=null\nfiles.2.record_length=null\n"
-              "files.2.time_words=null\nfiles.2.records=0\nfiles.2.samples_per_channel=0\nfiles.2.has_date=false\n"
-              "files.2.first_record=null\nfiles.2.last_record=null\nfiles.2.first_record_seconds=null\n"
-              "files.2.last_record_seconds=null\nfiles.2.duration_s=null\nfiles.2.time_gaps=0\n"
-              "files.2.error=\"Can't open none.dat\"\n");
+    EXPECT_EQ(
+        py.out.substr(py.out.find("files.2.")),
+        "files.2.file=\"none.dat\"\nfiles.2.gzip=false\nfiles.2.kind=null\nfiles.2.header=null\n"
+        "files.2.station=null\nfiles.2.frequency_hz=null\nfiles.2.gain=null\nfiles.2.record_length="
+        "null\n"
+        "files.2.time_words=null\nfiles.2.records=0\nfiles.2.samples_per_channel=0\nfiles.2.has_"
+        "date=false\n"
+        "files.2.first_record=null\nfiles.2.last_record=null\nfiles.2.first_record_seconds=null\n"
+        "files.2.last_record_seconds=null\nfiles.2.duration_s=null\nfiles.2.time_gaps=0\n"
+        "files.2.error=\"Can't open none.dat\"\n");
 }
 
 // Runs that read no file: --version, help before it, and no file given; the
@@ -257,7 +333,10 @@ struct RunCase {
     Outcome want;
 };
 
-void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RunCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class NoFileRun : public ::testing::TestWithParam<RunCase> {};
 
@@ -277,11 +356,17 @@ INSTANTIATE_TEST_SUITE_P(
     Programs, NoFileRun,
     ::testing::Values(
         RunCase{"Tavo2wav", {TAVO2WAV_PATH, "--version"}, {0, "tavo2wav" + LIBRARIES, ""}},
-        RunCase{"AmongOptions", {TAVO2WAV_PATH, "-s", GOOD, "-version", "-r", "1"}, {0, "tavo2wav" + LIBRARIES, ""}},
+        RunCase{"AmongOptions",
+                {TAVO2WAV_PATH, "-s", GOOD, "-version", "-r", "1"},
+                {0, "tavo2wav" + LIBRARIES, ""}},
         RunCase{"HelpFirst", {TAVO2WAV_PATH, "--version", "-h"}, {0, "libkemra Version 0.52 ", ""}},
         RunCase{"Tavoinfo", {TAVOINFO_PATH, GOOD, "--version"}, {0, "tavoinfo" + LIBRARIES, ""}},
-        RunCase{"NoFiles", {TAVOINFO_PATH, "--json"}, {1, "Usage: tavoinfo ", "Error: No files given\n\n"}},
+        RunCase{"NoFiles",
+                {TAVOINFO_PATH, "--json"},
+                {1, "Usage: tavoinfo ", "Error: No files given\n\n"}},
         // A mistyped long option is reported, not dropped, and is no file.
-        RunCase{"MistypedLongOption", {TAVOINFO_PATH, "-q", "--jsn"}, {1, "Usage: tavoinfo ",
-                "Unknown option: -q\nUnknown option: --jsn\nError: No files given\n\n"}}),
+        RunCase{"MistypedLongOption",
+                {TAVOINFO_PATH, "-q", "--jsn"},
+                {1, "Usage: tavoinfo ",
+                 "Unknown option: -q\nUnknown option: --jsn\nError: No files given\n\n"}}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });

@@ -19,7 +19,8 @@ namespace {
 
 using Dir = std::filesystem::directory_iterator;
 
-TEST(WaveWriter, ReplacesExistingFileOnlyWhenComplete) {
+TEST(WaveWriter, ReplacesExistingFileOnlyWhenComplete)
+{
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
     tavo_test::write_bytes(path, "old");
@@ -42,21 +43,23 @@ TEST(WaveWriter, ReplacesExistingFileOnlyWhenComplete) {
 }
 
 // The little-endian bytes of v, `size` of them.
-std::string le(uint64_t v, int size) {
+std::string le(uint64_t v, int size)
+{
     std::string out;
     for (int i = 0; i < size; i++)
         out += static_cast<char>(v >> (8 * i) & 0xFF);
     return out;
 }
 
-std::string float_bytes(float v) {
+std::string float_bytes(float v)
+{
     uint32_t bits;
     std::memcpy(&bits, &v, 4);
     return le(bits, 4);
 }
 
 struct Layout {
-    const char *name;
+    const char* name;
     SampleFormat format;
     unsigned channels;
     std::vector<int16_t> samples;  // interleaved, written as 16-bit samples
@@ -65,8 +68,9 @@ struct Layout {
 
 class WaveFormats : public testing::TestWithParam<Layout> {};
 
-TEST_P(WaveFormats, WritesHeaderAndSamples) {
-    const Layout &p = GetParam();
+TEST_P(WaveFormats, WritesHeaderAndSamples)
+{
+    const Layout& p = GetParam();
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
     WaveWriter w;
@@ -78,33 +82,32 @@ TEST_P(WaveFormats, WritesHeaderAndSamples) {
 }
 
 // 24-bit mono, three frames: 9 data bytes and a pad byte.
-const std::string S24_MONO = "RIFF" + le(36 + 9 + 1, 4) + "WAVE" +
-                             "fmt " + le(16, 4) + le(1, 2) + le(1, 2) +  // PCM, 1 channel
-                             le(44100, 4) + le(3 * 44100, 4) + le(3, 2) + le(24, 2) +
-                             "data" + le(9, 4) + le(0x000100, 3) + le(0xFFFF00, 3) +
-                             le(0x800000, 3) + std::string(1, '\0');
+const std::string S24_MONO = "RIFF" + le(36 + 9 + 1, 4) + "WAVE" + "fmt " + le(16, 4) + le(1, 2) +
+                             le(1, 2) +  // PCM, 1 channel
+                             le(44100, 4) + le(3 * 44100, 4) + le(3, 2) + le(24, 2) + "data" +
+                             le(9, 4) + le(0x000100, 3) + le(0xFFFF00, 3) + le(0x800000, 3) +
+                             std::string(1, '\0');
 // 24-bit stereo, one frame: 6 data bytes, no pad.
-const std::string S24_STEREO = "RIFF" + le(36 + 6, 4) + "WAVE" +
-                               "fmt " + le(16, 4) + le(1, 2) + le(2, 2) +
-                               le(44100, 4) + le(6 * 44100, 4) + le(6, 2) + le(24, 2) +
+const std::string S24_STEREO = "RIFF" + le(36 + 6, 4) + "WAVE" + "fmt " + le(16, 4) + le(1, 2) +
+                               le(2, 2) + le(44100, 4) + le(6 * 44100, 4) + le(6, 2) + le(24, 2) +
                                "data" + le(6, 4) + le(0x7FFF00, 3) + le(0, 3);
 // Float stereo, two frames: an 18-byte "fmt " chunk and a "fact" chunk.
-const std::string F32_STEREO = "RIFF" + le(50 + 16, 4) + "WAVE" +
-                               "fmt " + le(18, 4) + le(3, 2) + le(2, 2) +  // IEEE float
-                               le(44100, 4) + le(8 * 44100, 4) + le(8, 2) + le(32, 2) +
-                               le(0, 2) +                                  // no extension
-                               "fact" + le(4, 4) + le(2, 4) +              // 2 frames
-                               "data" + le(16, 4) + float_bytes(1.0f / 32768) +
-                               float_bytes(-1.0f) + float_bytes(32767.0f / 32768) + float_bytes(0);
+const std::string F32_STEREO =
+    "RIFF" + le(50 + 16, 4) + "WAVE" + "fmt " + le(18, 4) + le(3, 2) + le(2, 2) +  // IEEE float
+    le(44100, 4) + le(8 * 44100, 4) + le(8, 2) + le(32, 2) + le(0, 2) +            // no extension
+    "fact" + le(4, 4) + le(2, 4) +                                                 // 2 frames
+    "data" + le(16, 4) + float_bytes(1.0f / 32768) + float_bytes(-1.0f) +
+    float_bytes(32767.0f / 32768) + float_bytes(0);
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, WaveFormats,
     testing::Values(Layout{"S24MonoOddIsPadded", SampleFormat::S24, 1, {1, -1, -32768}, S24_MONO},
                     Layout{"S24Stereo", SampleFormat::S24, 2, {32767, 0}, S24_STEREO},
                     Layout{"F32Stereo", SampleFormat::F32, 2, {1, -32768, 32767, 0}, F32_STEREO}),
-    [](const testing::TestParamInfo<Layout> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Layout>& i) { return std::string(i.param.name); });
 
-TEST(WaveWriter, WritesSamplesOfItsOwnFormat) {
+TEST(WaveWriter, WritesSamplesOfItsOwnFormat)
+{
     tavo_test::TempDir dir;
     const std::string s24 = dir.file("a.wav"), f32 = dir.file("b.wav");
     const int32_t deep[] = {S24_MAX, S24_MIN, -1};
@@ -113,7 +116,8 @@ TEST(WaveWriter, WritesSamplesOfItsOwnFormat) {
     ASSERT_TRUE(a.open(s24.c_str(), 3, 1, 8000, SampleFormat::S24));
     ASSERT_TRUE(a.write(deep, 1));
     ASSERT_TRUE(a.commit());
-    EXPECT_EQ(tavo_test::read_bytes(s24).substr(44), le(0x7FFFFF, 3) + le(0x800000, 3) + le(0xFFFFFF, 3) + '\0');
+    EXPECT_EQ(tavo_test::read_bytes(s24).substr(44),
+              le(0x7FFFFF, 3) + le(0x800000, 3) + le(0xFFFFFF, 3) + '\0');
     ASSERT_TRUE(b.open(f32.c_str(), 1, 2, 8000, SampleFormat::F32));
     ASSERT_TRUE(b.write(wide, 2));
     ASSERT_TRUE(b.commit());
@@ -121,14 +125,15 @@ TEST(WaveWriter, WritesSamplesOfItsOwnFormat) {
 }
 
 struct Mismatch {
-    const char *name;
+    const char* name;
     SampleFormat format;
     int type;  // 0: int32_t samples, 1: float samples
 };
 
 class WaveMismatch : public testing::TestWithParam<Mismatch> {};
 
-TEST_P(WaveMismatch, RefusesSamplesOfAnotherFormat) {
+TEST_P(WaveMismatch, RefusesSamplesOfAnotherFormat)
+{
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
     WaveWriter w;
@@ -141,15 +146,18 @@ TEST_P(WaveMismatch, RefusesSamplesOfAnotherFormat) {
     EXPECT_EQ(std::distance(Dir(dir.path()), Dir()), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Mismatches, WaveMismatch,
-    testing::Values(Mismatch{"Int32ToS16", SampleFormat::S16, 0}, Mismatch{"Int32ToF32", SampleFormat::F32, 0},
-                    Mismatch{"FloatToS16", SampleFormat::S16, 1}, Mismatch{"FloatToS24", SampleFormat::S24, 1}),
-    [](const testing::TestParamInfo<Mismatch> &i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Mismatches, WaveMismatch,
+                         testing::Values(Mismatch{"Int32ToS16", SampleFormat::S16, 0},
+                                         Mismatch{"Int32ToF32", SampleFormat::F32, 0},
+                                         Mismatch{"FloatToS16", SampleFormat::S16, 1},
+                                         Mismatch{"FloatToS24", SampleFormat::S24, 1}),
+                         [](const testing::TestParamInfo<Mismatch>& i) {
+                             return std::string(i.param.name);
+                         });
 
 // The largest frame count whose RIFF sizes fit 32 bits, and one more.
 struct Limit {
-    const char *name;
+    const char* name;
     SampleFormat format;
     unsigned channels;
     unsigned long largest;
@@ -157,8 +165,9 @@ struct Limit {
 
 class WaveLimit : public testing::TestWithParam<Limit> {};
 
-TEST_P(WaveLimit, RefusesDataBeyondFourGigabytes) {
-    const Limit &p = GetParam();
+TEST_P(WaveLimit, RefusesDataBeyondFourGigabytes)
+{
+    const Limit& p = GetParam();
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
     {
@@ -180,6 +189,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Limit{"S24MonoNeedsRoomForPad", SampleFormat::S24, 1, 1431655752ul},
                     Limit{"S24SixChannels", SampleFormat::S24, 6, (4294967295ul - 36) / 18},
                     Limit{"F32Stereo", SampleFormat::F32, 2, (4294967295ul - 50) / 8}),
-    [](const testing::TestParamInfo<Limit> &i) { return std::string(i.param.name); });
+    [](const testing::TestParamInfo<Limit>& i) { return std::string(i.param.name); });
 
 }  // namespace
