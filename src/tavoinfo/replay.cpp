@@ -1,7 +1,8 @@
 // tavoinfo --plot: the drawing pass over the record stream.
 #include "replay.h"
 
-#include <cmath>
+#include "muted_errors.h"
+
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -13,20 +14,6 @@ namespace tavoinfo {
 
 namespace {
 
-// For the lifetime of the object what the reader writes to std::cerr (the
-// lines the survey has shown already) is kept out of sight.
-class MutedReader {
-public:
-    MutedReader() : saved_(std::cerr.rdbuf(kept_.rdbuf())) {}
-    ~MutedReader() { std::cerr.rdbuf(saved_); }
-    MutedReader(const MutedReader&) = delete;
-    MutedReader& operator=(const MutedReader&) = delete;
-
-private:
-    std::ostringstream kept_;
-    std::streambuf* saved_;
-};
-
 // The last non-empty line of a message.
 std::string last_line(const std::string& text)
 {
@@ -36,15 +23,6 @@ std::string last_line(const std::string& text)
         if (!line.empty())
             last = line;
     return last;
-}
-
-// The reader's gap rule between the stamps of consecutive records.
-bool is_gap(std::time_t before, std::time_t after, std::size_t length, double frequency)
-{
-    std::time_t diff = after - before;
-    if (diff < -86000)
-        diff += Zeltra::ZELTRA::SECS_PER_DAY;
-    return std::fabs(static_cast<double>(diff)) > static_cast<double>(length) / frequency + 2.0;
 }
 
 // Replays one file; returns false when it no longer matches its survey.
@@ -66,7 +44,8 @@ bool replay_file(std::size_t index, const FileReport& report, const FileRuns& ru
         const std::time_t stamp = reader->get_tavotime(0);
         if (records == 1) {
             sink.run_begins(index, runs.run_starts.at(0), runs.run_ends.at(0));
-        } else if (split_at_gaps && is_gap(previous, stamp, length, frequency)) {
+        } else if (split_at_gaps &&
+                   Zeltra::is_time_gap(Zeltra::stamp_step(previous, stamp), length, frequency)) {
             if (++run >= runs.run_starts.size())
                 return false;
             sink.run_ends();
@@ -91,7 +70,7 @@ bool replay(const std::vector<FileReport>& reports, const Timeline& timeline, Re
     for (std::size_t i = 0; i < reports.size() && i < timeline.files.size(); ++i) {
         if (reports[i].records == 0)
             continue;
-        const MutedReader muted;
+        const MutedErrors muted;  // its lines were shown by the survey
         bool same = false;
         try {
             same = replay_file(i, reports[i], timeline.files[i], split_at_gaps, sink);

@@ -1,6 +1,8 @@
 // tavoinfo: one file through the reader library's record stream.
 #include "survey.h"
 
+#include "muted_errors.h"
+
 #include <sys/stat.h>
 
 #include <cmath>
@@ -39,22 +41,6 @@ std::string record_failure(const std::string& text)
         return head;
     return head + " " + next.substr(0, shown) + (next.size() > shown ? "..." : "");
 }
-
-// Sends everything written to std::cerr nowhere while it lives.
-class MutedErrors {
-public:
-    MutedErrors() : out_(std::cerr.rdbuf(nullptr)) {}
-    ~MutedErrors()
-    {
-        std::cerr.rdbuf(out_);
-        std::cerr.clear();
-    }
-    MutedErrors(const MutedErrors&) = delete;
-    MutedErrors& operator=(const MutedErrors&) = delete;
-
-private:
-    std::streambuf* out_;
-};
 
 // True when the reader's header line has one of the forms the reader
 // recognises, or when the file is an old-style one (its line starts with 'T'
