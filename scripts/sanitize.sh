@@ -9,7 +9,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_SANITIZE=ON -D
 cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(pwd)/scripts/lsan.supp}
+LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(pwd)/scripts/lsan.supp:print_suppressions=0}
 export ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 # install_consumer links the installed static libraries into a program built
 # without sanitizers, which cannot resolve their ASan and UBSan references; the
