@@ -19,8 +19,9 @@ tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev libsoxr-de
 # reads the pictures back, python3-soundfile the s24 and f32 WAV files); sox
 # runs the README's spectrogram example; ffmpeg (ffprobe), sndfile-programs
 # (sndfile-info) and sox (soxi) read the WAV formats and the timeline's
-# chunks back.
-test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox ffmpeg sndfile-programs"
+# chunks back; poppler-utils (pdfinfo, pdftoppm) reads tavoinfo's PDF
+# pictures back.
+test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox ffmpeg sndfile-programs poppler-utils"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.
 fuzz="clang libclang-rt-14-dev"

@@ -1,5 +1,5 @@
-// tavoinfo --plot: one PNG picture of the recording that the surveyed files
-// make together: per channel the waveform envelope and its spectrogram, on
+// tavoinfo --plot: one picture (PNG, SVG or PDF) of the recording that the
+// surveyed files make together: per channel the waveform envelope and its spectrogram, on
 // one station-time axis with the gaps shaded and labelled, and optionally a
 // second axis in seconds of the sound tavo2wav would make.
 #ifndef TAVOINFO_PLOT_H
@@ -14,7 +14,7 @@
 namespace tavoinfo {
 
 struct PlotOptions {
-    std::string output;  ///< PNG path
+    std::string output;  ///< picture path: .png, .svg or .pdf
     int width = 1600, height = 900;
     bool sound_axis = false;  ///< draw the axis of sound seconds
     SoundTiming sound;        ///< conversion settings for that axis
@@ -55,8 +55,8 @@ int plot_column(double t, double start, double end, int columns);
 /// Draws the reports' files (surveyed without error) into options.output.
 /// Reads every file a second time; memory is bounded by the picture size.
 /// Returns false with `why` set ("<what>: <reason>", no "Error: " prefix)
-/// when the files cannot be drawn (see lay_out and replay) or the PNG cannot
-/// be written; no PNG file is then created or replaced.
+/// when the files cannot be drawn (see lay_out and replay) or the picture
+/// cannot be written; no file is then created or replaced.
 bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options,
                std::string& why);
 

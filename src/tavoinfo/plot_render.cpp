@@ -1,32 +1,28 @@
-// tavoinfo --plot: the picture painted on an image surface and written as PNG.
+// tavoinfo --plot: the picture painted on the surface of its file format.
 #include "plot_render.h"
 
 #include <cairo.h>
 
 #include <string>
 
+#include "picture_file.h"
 #include "plot_painter.h"
-#include "png_file.h"
 
 namespace tavoinfo {
 
 bool render_plot(const PlotPicture& picture, const PlotLayout& layout, const PlotOptions& options,
                  std::string& why)
 {
-    draw::SurfaceOwner surface{
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, options.width, options.height)};
-    draw::ContextOwner cr{cairo_create(surface.s)};
-    if (cairo_status(cr.cr) != CAIRO_STATUS_SUCCESS) {
-        why = options.output + ": " + cairo_status_to_string(cairo_status(cr.cr));
+    PictureFormat format;
+    if (!picture_format_of(options.output, format)) {
+        why = "--plot needs a .png, .svg or .pdf file name, not \"" + options.output + "\"";
         return false;
     }
-    draw::Painter(cr.cr, picture, layout, options).paint();
-    cairo_surface_flush(surface.s);
-    if (cairo_status(cr.cr) != CAIRO_STATUS_SUCCESS) {
-        why = options.output + ": " + cairo_status_to_string(cairo_status(cr.cr));
-        return false;
-    }
-    return write_png_file(surface.s, options.output, why);
+    const auto paint = [&](cairo_t* cr) {
+        draw::Painter(cr, picture, layout, options).paint();
+        return cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    };
+    return write_picture(format, options.output, options.width, options.height, paint, why);
 }
 
 }  // namespace tavoinfo

@@ -34,8 +34,9 @@ struct PlotPicture {
 };
 
 /// Draws the picture at options.width x options.height with `layout` and
-/// writes it with write_png_file; false with `why` set when cairo fails or
-/// the file cannot be written.
+/// writes it with write_picture in the format its name asks for (PNG, SVG
+/// or PDF); false with `why` set when cairo fails or the file cannot be
+/// written.
 bool render_plot(const PlotPicture& picture, const PlotLayout& layout, const PlotOptions& options,
                  std::string& why);
 

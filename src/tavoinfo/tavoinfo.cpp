@@ -11,6 +11,7 @@
 
 #include "cli.h"
 #include "command_line.h"
+#include "picture_file.h"
 #include "plot.h"
 #include "report.h"
 #include "survey.h"
@@ -20,14 +21,16 @@ namespace {
 void usage()
 {
     std::printf(
-        "Usage: tavoinfo [--json] [--plot OUT.png [--plot-size WxH] [--audio \"OPTIONS\"]] "
-        "<file>...\n"
+        "Usage: tavoinfo [--json] [--plot OUT.png|.svg|.pdf [--plot-size WxH] "
+        "[--audio \"OPTIONS\"]] <file>...\n"
         "Reports what each TAVO data file holds: kind, header line, station,\n"
         "sampling frequency, gain, record length, time words, records, samples,\n"
         "first and last record times, nominal duration and time gaps.\n"
         "\t--json      one JSON document for all files\n"
         "\t--plot OUT.png  also draw the files, one after the other, as one picture:\n"
-        "\t            waveform and spectrogram per channel on a station-time axis\n"
+        "\t            waveform and spectrogram per channel on a station-time axis;\n"
+        "\t            the name's extension chooses PNG, SVG or PDF, and only an\n"
+        "\t            older picture of that format is ever replaced\n"
         "\t--plot-size WxH  picture size in pixels (default 1600x900)\n"
         "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
         "\t            would make with these options\n"
@@ -88,6 +91,14 @@ int run(int argc, char** argv)
     if (!plot_options(argc, argv, plot, plot_with))
         return 1;
     const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
+    // The picture must not destroy an input or anything that is not an
+    // older picture: refused before any file is read.
+    const std::string refused =
+        plot ? tavoinfo::refuse_picture_target(plot_with.output, files) : "";
+    if (!refused.empty()) {
+        std::fprintf(stderr, "Error: %s\n", refused.c_str());
+        return 1;
+    }
     if (files.empty()) {
         std::fprintf(stderr, "Error: No files given\n\n");
         usage();

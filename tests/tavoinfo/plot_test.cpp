@@ -3,6 +3,7 @@
 // axis), and runs that must draw nothing: damaged files, bad options, an
 // output that cannot be written.
 #include <dirent.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -197,6 +198,115 @@ TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
     }
 }
 
+// The name's extension chooses the format; the vector pictures are read back
+// by Python's XML parser and by poppler (pdfinfo, and pdftoppm rendering the
+// page for the same checks as the PNG), and an older picture of the format
+// is replaced.
+TEST(PlotPicture, VectorFormatsHoldTheSamePicture)
+{
+    const Workdir w;
+    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
+    const std::string file = "2014/03/20140315/k4031516.dat";
+    const Outcome plain = w.run({TAVOINFO_PATH, file});
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
+    for (const std::string name : {"p.svg", "p.pdf", "P.PNG"}) {
+        write_bytes(w.dir.file(name), "");
+        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "480x360", file}).status, 1);
+        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, file}).status, 1) << "empty " << name;
+        std::remove(w.dir.file(name).c_str());
+        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "480x360", file}), plain);
+        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "1300x760", file}), plain);
+    }
+    EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg ");
+    EXPECT_EQ(check_picture(w, "P.PNG", l, -1)["size"], "1300x760");
+
+    const Outcome svg = w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.svg"});
+    EXPECT_EQ(svg.out, "size=1300x760\nimages=3\ntexts=" + svg.out.substr(svg.out.rfind('=') + 1));
+    EXPECT_GT(std::stoi(svg.out.substr(svg.out.rfind('=') + 1)), 20) << svg.out;
+
+    EXPECT_EQ(w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.pdf"}).out, "size=1300x760\npages=1\n");
+    ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-singlefile", "-png", "p.pdf", "page"}).status, 0);
+    std::map<std::string, std::string> v = check_picture(w, "page.png", l, -1);
+    EXPECT_EQ(v["size"], "1300x760");
+    const double row_hz = 9.0 / l.spectrogram[0].height;
+    EXPECT_NEAR(std::stod(v["peak0_hz"]), 2.0, 1.5 * row_hz + 9.0 / 256);
+    EXPECT_GT(std::stod(v["off_floor1"]), 0.9);
+}
+
+namespace {
+
+// --plot names that would destroy something. Each is refused before any file
+// is read: exactly one line on standard error, status 1, and every file in
+// the directory keeps its bytes.
+struct TargetCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::string err;
+};
+
+void PrintTo(const TargetCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PlotTarget : public ::testing::TestWithParam<TargetCase> {};
+
+}  // namespace
+
+TEST_P(PlotTarget, IsRefusedAndEveryFileKeepsItsBytes)
+{
+    const Workdir w;
+    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
+    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 20), tone_noise_silence());
+    const std::string a = w.dir.file("2014/03/20140315/k4031516.dat");
+    write_bytes(w.dir.file("notes.png"), "measurements of 15 March\n");
+    write_bytes(w.dir.file("pic.svg"), std::string("\x89PNG\r\n\x1a\n", 8) + "a PNG");
+    ASSERT_EQ(::link(a.c_str(), w.dir.file("link.png").c_str()), 0);
+    ASSERT_EQ(::mkdir(w.dir.file("dir.png").c_str(), 0755), 0);
+    const std::vector<std::string> names = {
+        "2014/03/20140315/k4031516.dat", "2014/03/20140315/k4031520.dat", "notes.png", "pic.svg"};
+    std::vector<std::string> before;
+    for (const std::string& n : names)
+        before.push_back(read_bytes(w.dir.file(n)));
+    const std::string listing = w.listing();
+
+    std::vector<std::string> args = {TAVOINFO_PATH};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    EXPECT_EQ(w.run(args), (Outcome{1, "", GetParam().err}));
+    EXPECT_EQ(w.listing(), listing);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(read_bytes(w.dir.file(names[i])), before[i]) << names[i];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PlotTarget,
+    ::testing::Values(
+        TargetCase{"ForgottenPictureName",
+                   {"--plot", "2014/03/20140315/k4031516.dat", "2014/03/20140315/k4031520.dat"},
+                   "Error: --plot needs a .png, .svg or .pdf file name, not "
+                   "\"2014/03/20140315/k4031516.dat\"\n"},
+        TargetCase{"JpegName",
+                   {"--plot", "out.jpg", "2014/03/20140315/k4031520.dat"},
+                   "Error: --plot needs a .png, .svg or .pdf file name, not \"out.jpg\"\n"},
+        TargetCase{
+            "InputSpeltOtherwise",
+            {"--plot", "./2014/03/../03/20140315/k4031516.dat", "2014/03/20140315/k4031516.dat"},
+            "Error: --plot would overwrite the input 2014/03/20140315/k4031516.dat\n"},
+        TargetCase{"InputThroughHardLink",
+                   {"--plot", "link.png", "2014/03/20140315/k4031520.dat",
+                    "2014/03/20140315/k4031516.dat"},
+                   "Error: --plot would overwrite the input 2014/03/20140315/k4031516.dat\n"},
+        TargetCase{"TextFileNamedPng",
+                   {"--plot", "notes.png", "2014/03/20140315/k4031516.dat"},
+                   "Error: notes.png exists and is not a picture; not overwritten\n"},
+        TargetCase{"PngNamedSvg",
+                   {"--plot", "pic.svg", "2014/03/20140315/k4031516.dat"},
+                   "Error: pic.svg exists and is not a picture; not overwritten\n"},
+        TargetCase{"DirectoryNamedPng",
+                   {"--plot", "dir.png", "2014/03/20140315/k4031516.dat"},
+                   "Error: dir.png exists and is not a picture; not overwritten\n"}),
+    [](const ::testing::TestParamInfo<TargetCase>& info) { return std::string(info.param.name); });
+
 // Cairo refuses text that is not UTF-8; names and header bytes may be anything.
 TEST(PlotPicture, DrawsFilesWithStrayBytesInNameAndHeader)
 {
@@ -236,7 +346,8 @@ TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
     write_bytes(w.dir.file("cut.dat"), bytes.substr(0, bytes.size() - 700));
     write_bytes(w.dir.file("short.dat"), "!Tidserier 18 2\r");
     write_bytes(w.dir.file("notext.dat"), text_bytes(rec).substr(0, 20000));
-    write_bytes(w.dir.file("old.png"), "an older picture");
+    const std::string older = std::string("\x89PNG\r\n\x1a\n", 8) + "an older picture";
+    write_bytes(w.dir.file("old.png"), older);
 
     std::vector<std::string> args = {TAVOINFO_PATH};
     args.insert(args.end(), GetParam().files.begin(), GetParam().files.end());
@@ -245,7 +356,7 @@ TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
     const Outcome drawn = w.run(args);
     EXPECT_EQ(plain.status, 1);
     EXPECT_EQ(drawn, plain);
-    EXPECT_EQ(read_bytes(w.dir.file("old.png")), "an older picture");
+    EXPECT_EQ(read_bytes(w.dir.file("old.png")), older);
     EXPECT_EQ(w.listing(), "cut.dat good.dat notext.dat old.png short.dat ");
 }
 
