@@ -8,7 +8,10 @@
 // matching kind; the caller pulls records with `getdata` and reads the
 // samples from `current`.
 //
-// Everything the library prints goes to standard error.  A fatal condition
+// Everything the library says (header echo, file kind, gaps, warnings, debug
+// traces) goes to a message sink: the caller's, or by default one that writes
+// to standard error, as the library always has; "prints" below means "sends
+// to the sink".  A fatal condition
 // prints nothing: it throws `Zeltra::Error`, which carries the exit status
 // (always 1) and the exact message.  A program that wants the classic
 // behaviour (print the message, end the process with the status) catches it
@@ -82,6 +85,44 @@ auto exit_on_error(F&& f) -> decltype(f())
     }
 }
 
+/// What a message of the library is about.
+enum class MessageKind {
+    INFO,     ///< what a file is: its path, kind and header line
+    WARNING,  ///< something about the data: gaps, an unknown header form, a bad text record
+    DEBUG     ///< a debug trace (only while zeltra_debug is non-zero)
+};
+
+/// Receives, in order, every text the library would print.  A reader keeps a
+/// reference to the sink it was given, so the sink must outlive the reader.
+/// A sink used by readers on several threads must be safe for that itself.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    /// One message, its line ends included (some messages hold several lines;
+    /// a debug trace is one message).
+    virtual void message(MessageKind kind, const std::string& text) = 0;
+    /// Called before each record is read (getdata): the moment the library
+    /// has always flushed its output.
+    virtual void flush() {}
+};
+
+/// The default sink: writes every message to std::cerr (flushing C++ and C
+/// standard output first, through std::cerr's tie) and flushes std::cerr in
+/// flush().
+MessageSink& stderr_sink();
+
+/// A sink that drops every message (for reading a file a second time).
+MessageSink& null_sink();
+
+/// Switches the whole process to UTC (TZ=UTC through putenv, then tzset),
+/// once per process: the first call looks at tzname[0] and, when it is not
+/// "UTC", sends "WARNING: setting TZ=UTC\n" to `sink` and switches; every
+/// later call, from any thread, does nothing.  The environment and the time
+/// zone are process-wide, so a program that reads files on several threads
+/// calls this before it starts them; every reader's constructor calls it
+/// with its own sink, and no reader touches the environment afterwards.
+void use_utc(MessageSink& sink);
+
 /// Fields that a header-line recogniser stores through.  The record binds
 /// references only; the bound objects must outlive it.
 struct arguments {
@@ -115,11 +156,12 @@ struct arguments {
 ///    holds (always NUL-terminated when the buffer is not empty).
 ///  - type4 and type5 accept nothing and print nothing.
 /// A line that ends before the first conversion is rejected silently.
-bool valid_comment_type1(const char* comment, arguments& arg);
-bool valid_comment_type2(const char* comment, arguments& arg);
-bool valid_comment_type3(const char* comment, arguments& arg);
-bool valid_comment_type4(const char* comment, arguments& arg);
-bool valid_comment_type5(const char* comment, arguments& arg);
+/// The lines go to `sink` (INFO; the nonstandard length is a WARNING).
+bool valid_comment_type1(const char* comment, arguments& arg, MessageSink& sink = stderr_sink());
+bool valid_comment_type2(const char* comment, arguments& arg, MessageSink& sink = stderr_sink());
+bool valid_comment_type3(const char* comment, arguments& arg, MessageSink& sink = stderr_sink());
+bool valid_comment_type4(const char* comment, arguments& arg, MessageSink& sink = stderr_sink());
+bool valid_comment_type5(const char* comment, arguments& arg, MessageSink& sink = stderr_sink());
 
 /// True exactly when c is CR (13) or NL (10).
 bool is_eol(char c);
@@ -139,16 +181,18 @@ public:
         bool drop_cr;      ///< carriage returns inside the line are dropped
     };
 
-    /// Switches the process to UTC once (printing "WARNING: setting TZ=UTC\n"
-    /// when the standard-time name is not "UTC"), takes start of day, time
-    /// base and station from the path (printing the path and base name twice,
-    /// one pair per step) and opens the file.  Reads nothing from it.
+    /// Switches the process to UTC once (use_utc: "WARNING: setting
+    /// TZ=UTC\n" when the standard-time name is not "UTC"), takes start of
+    /// day, time base and station from the path (printing the path and base
+    /// name twice, one pair per step) and opens the file.  Reads nothing from
+    /// it.  Everything it says goes to `sink`, which must outlive the reader.
     /// Throws Error(1, ...) when a buffer allocation throws ("Standard
     /// exception: <what>\n"), when the path has no date while fail_parse_path
     /// is true ("Can't parse date & time from path (<name>) & fail_parse_path
     /// == 1\n") and when the file cannot be opened ("gzopen: <system text>\n"
     /// when errno is set, then "Can't open <name>\n").
-    ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path);
+    ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
+           MessageSink& sink = stderr_sink());
     ZELTRA(const ZELTRA&) = delete;
     ZELTRA& operator=(const ZELTRA&) = delete;
 
@@ -158,7 +202,7 @@ protected:
     /// its fields parsed.  Throws what the public constructor and
     /// read_header_line throw.
     ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
-           const HeaderForm& form);
+           const HeaderForm& form, MessageSink& sink);
 
     /// Reads the header line into firstline and sets length (128 or 512).
     /// Returns 1 when the file has a header line, 0 when it has none.
@@ -254,6 +298,8 @@ protected:
     [[noreturn]] void fail(const char* what) const;
     /// Name the reader was opened with.
     const std::string& file_name() const { return filename; }
+    /// Where the reader's messages go.
+    MessageSink& messages() const { return sink; }
 
     /// Owner of the zlib handle; converts to gzFile for the gz calls.
     class GzHandle {
@@ -313,6 +359,7 @@ private:
     time_t start_of_day;
     time_t time_base;
     std::string filename;
+    MessageSink& sink;
 
 public:
     int time[4];            ///< time words of current ([0], [1]) and next ([2], [3])
@@ -327,7 +374,8 @@ public:
     /// Constructs the base, prints "File: <name> Type:binary\n", reads and
     /// parses the header line (up to the first carriage return; line feeds
     /// are kept).  Throws what ZELTRA's constructor and read_header_line throw.
-    BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path);
+    BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
+                 MessageSink& sink = stderr_sink());
     int readcomment() override;
     /// Returns 0 for a record, -1 when the file ends at a block boundary.
     /// A file that ends inside a block throws Error(1, "Error: <name>: file
@@ -344,7 +392,8 @@ class AsciiZELTRA : public ZELTRA {
 public:
     /// As BinaryZELTRA, printing "Type:text"; the header line ends at a line
     /// feed and its carriage returns are dropped.
-    AsciiZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path);
+    AsciiZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
+                MessageSink& sink = stderr_sink());
     int readcomment() override;
     /// Returns 0 for a record; -1 at the end of the file, when time values
     /// are missing (silently) or when a line has fewer than `length` samples
@@ -370,8 +419,9 @@ bool is_time_gap(time_t step, size_t length, double frequency);
 
 /// Opens `fname`, classifies it from its first 256 bytes (after
 /// decompression) and returns a new reader of the matching kind, which the
-/// caller owns.  Never returns null.  Prints the recognisers' lines for the
-/// first line and "Invalid comment line..." when no form matches.
+/// caller owns.  Never returns null.  Sends the recognisers' lines for the
+/// first line and "Invalid comment line..." when no form matches to `sink`,
+/// and hands `sink` to the reader, which must not outlive it.
 /// Throws Error(1, ...) for a named pipe ("Error: <name>: not a regular
 /// file\n"); a file that cannot be opened ("gzopen:<system text>\n" when
 /// errno is set, then "Can't open <name>\n"); a read error or a damaged gzip
@@ -381,7 +431,7 @@ bool is_time_gap(time_t step, size_t length, double frequency);
 /// the first line in its first 255 bytes\n"); and what the reader's
 /// constructor throws.
 ZELTRA* detect(const char* fname, bool concat, ZELTRA::ZELTRA_FILETYPE filetype,
-               bool fail_parse_path);
+               bool fail_parse_path, MessageSink& sink = stderr_sink());
 
 }  // namespace Zeltra
 

@@ -1,10 +1,7 @@
 // tavoinfo --plot: the drawing pass over the record stream.
 #include "replay.h"
 
-#include "muted_errors.h"
-
 #include <ctime>
-#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -30,7 +27,9 @@ bool replay_file(std::size_t index, const FileReport& report, const FileRuns& ru
                  bool split_at_gaps, RecordSink& sink)
 {
     std::unique_ptr<Zeltra::ZELTRA> reader(
-        Zeltra::detect(report.path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+        // Its lines were shown by the survey.
+        Zeltra::detect(report.path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false,
+                       Zeltra::null_sink()));
     const std::size_t length = reader->get_length();
     const double frequency = reader->get_frequency();
     if (length != report.length || frequency != report.frequency)
@@ -70,7 +69,6 @@ bool replay(const std::vector<FileReport>& reports, const Timeline& timeline, Re
     for (std::size_t i = 0; i < reports.size() && i < timeline.files.size(); ++i) {
         if (reports[i].records == 0)
             continue;
-        const MutedErrors muted;  // its lines were shown by the survey
         bool same = false;
         try {
             same = replay_file(i, reports[i], timeline.files[i], split_at_gaps, sink);

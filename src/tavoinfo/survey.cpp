@@ -1,14 +1,11 @@
 // tavoinfo: one file through the reader library's record stream.
 #include "survey.h"
 
-#include "muted_errors.h"
-
 #include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -57,9 +54,10 @@ bool has_known_header(const Zeltra::ZELTRA& z)
     std::vector<char> date(Zeltra::ZELTRA::LINELEN), time(Zeltra::ZELTRA::LINELEN);
     Zeltra::arguments fields(frequency, gain, station, c, len, unixtime, date, time);
     const char* line = z.firstline.c_str();
-    const MutedErrors muted;
-    return Zeltra::valid_comment_type1(line, fields) || Zeltra::valid_comment_type2(line, fields) ||
-           Zeltra::valid_comment_type3(line, fields);
+    Zeltra::MessageSink& quiet = Zeltra::null_sink();
+    return Zeltra::valid_comment_type1(line, fields, quiet) ||
+           Zeltra::valid_comment_type2(line, fields, quiet) ||
+           Zeltra::valid_comment_type3(line, fields, quiet);
 }
 
 // The reader's message without its own "Error: " label, which the report
@@ -219,7 +217,7 @@ bool header_date(const std::string& header, long long& midnight)
     return true;
 }
 
-FileReport survey_file(const std::string& path)
+FileReport survey_file(const std::string& path, Zeltra::MessageSink& messages)
 {
     FileReport r;
     r.path = path;
@@ -228,7 +226,7 @@ FileReport survey_file(const std::string& path)
     // fatal message on standard error.
     std::unique_ptr<Zeltra::ZELTRA> reader;
     try {
-        reader.reset(Zeltra::detect(path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false));
+        reader.reset(Zeltra::detect(path.c_str(), true, Zeltra::ZELTRA::FT_NEW, false, messages));
         if (!has_known_header(*reader)) {
             r.error = "not a TAVO data file (no header line of a known form)";
             return r;
@@ -238,7 +236,7 @@ FileReport survey_file(const std::string& path)
         describe_reader(*reader, r, date_offset);
         read_records(*reader, r, date_offset);
     } catch (const Zeltra::Error& e) {
-        std::cerr << e.message();
+        messages.message(Zeltra::MessageKind::WARNING, e.message());
         // The report names what ended the survey; the reader's gap summary,
         // printed as it closes, is no part of it.
         r.error = relayed(last_line(e.message()));

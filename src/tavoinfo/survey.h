@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <zeltra/zeltra.h>
+
 namespace tavoinfo {
 
 /// How a file's records carry their time stamps.
@@ -74,9 +76,10 @@ struct FileReport {
 /// to standard error (where the library used to print it) and its last line
 /// becomes `error`; the first text
 /// record the reader could not parse also sets `error` (and reading goes on
-/// as far as the reader goes).  The library's own lines appear on standard
-/// error as it prints them.
-FileReport survey_file(const std::string& path);
+/// as far as the reader goes).  The library's own lines, and the message of
+/// a fatal condition of the reader, go to `messages` as the reader says them.
+FileReport survey_file(const std::string& path,
+                       Zeltra::MessageSink& messages = Zeltra::stderr_sink());
 
 /// Midnight UTC (seconds since the epoch) of the date token of a form-3
 /// header line ("date: 2014-03-15", also with '/' or '.' or as 20140315);

@@ -35,8 +35,8 @@ const ZELTRA::HeaderForm kBinaryHeader{"binary", CR, false};
 }  // namespace
 
 BinaryZELTRA::BinaryZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_,
-                           bool fail_parse_path)
-    : ZELTRA(fname, concat_, filetype_, fail_parse_path, kBinaryHeader)
+                           bool fail_parse_path, MessageSink& sink)
+    : ZELTRA(fname, concat_, filetype_, fail_parse_path, kBinaryHeader, sink)
 {
 }
 

@@ -25,7 +25,7 @@ struct ProbeHandle {
 
 // The first LINELEN bytes of the file, after decompression; throws when
 // the file cannot be opened or read or holds fewer bytes.
-std::vector<char> probe_file(const char* fname)
+std::vector<char> probe_file(const char* fname, MessageSink& sink)
 {
     std::vector<char> probe(ZELTRA::LINELEN, 0);
     // A pipe would block the open until a writer comes, and could not be
@@ -43,7 +43,7 @@ std::vector<char> probe_file(const char* fname)
     if (got != ZELTRA::LINELEN) {
         detail::stop_on_stream_damage(h.gz);
         if (zeltra_debug)
-            detail::trace(__LINE__) << "file to short to be meaningfull\n";
+            detail::Trace(sink, __LINE__) << "file to short to be meaningfull\n";
         detail::refuse(fname, "file too short to be a data file");
     }
     return probe;
@@ -52,32 +52,32 @@ std::vector<char> probe_file(const char* fname)
 }  // namespace
 
 ZELTRA* detect(const char* fname, bool concat, ZELTRA::ZELTRA_FILETYPE filetype,
-               bool fail_parse_path)
+               bool fail_parse_path, MessageSink& sink)
 {
-    std::vector<char> probe = probe_file(fname);
+    std::vector<char> probe = probe_file(fname, sink);
     probe[ZELTRA::LINELEN - 1] = '\0';
     std::size_t eol = 0;
     while (eol < ZELTRA::LINELEN - 1 && !is_eol(probe[eol]))
         ++eol;
     if (eol == ZELTRA::LINELEN - 1) {
         if (zeltra_debug)
-            detail::trace(__LINE__) << "Found no end of first commentline\n";
+            detail::Trace(sink, __LINE__) << "Found no end of first commentline\n";
         detail::refuse(fname, "no end of the first line in its first 255 bytes");
     }
     probe[eol] = '\0';
     const char* line = probe.data();
     const char* text = probe.data() + eol + 1;
-    bool valid_comment = detail::validate_comment(line);
+    bool valid_comment = detail::validate_comment(line, sink);
     if (detail::declared_length(line) != 0)
         valid_comment = true;
     if (zeltra_debug)
-        detail::trace(__LINE__) << "Valid comment: " << valid_comment << "\n";
+        detail::Trace(sink, __LINE__) << "Valid comment: " << valid_comment << "\n";
     float a, b, c;
     const bool is_text =
         text[0] != '\0' && valid_comment && std::sscanf(text, "%f %f %f", &a, &b, &c) == 3;
     if (is_text)
-        return new AsciiZELTRA(fname, concat, filetype, fail_parse_path);
-    return new BinaryZELTRA(fname, concat, filetype, fail_parse_path);
+        return new AsciiZELTRA(fname, concat, filetype, fail_parse_path, sink);
+    return new BinaryZELTRA(fname, concat, filetype, fail_parse_path, sink);
 }
 
 }  // namespace Zeltra

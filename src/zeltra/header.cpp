@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 #include "internal.h"
@@ -13,7 +12,7 @@ namespace Zeltra {
 
 namespace {
 
-using detail::trace;
+using detail::Trace;
 
 // Copies a scanned token into a caller's buffer without passing its end.
 void store_token(std::vector<char>& dst, const char* token)
@@ -25,13 +24,14 @@ void store_token(std::vector<char>& dst, const char* token)
     dst[n] = '\0';
 }
 
-bool accept_form12(int converted, const char* name, const char* comment, const arguments& arg)
+bool accept_form12(int converted, const char* name, const char* comment, const arguments& arg,
+                   MessageSink& sink)
 {
     if (converted < 1)
         return false;  // also EOF (-1): the line ended first
     if (zeltra_debug)
-        trace(__LINE__) << "frequency=" << arg.frequency << " gain=" << arg.gain << "\n";
-    std::cerr << name << ": " << comment << "\n";
+        Trace(sink, __LINE__) << "frequency=" << arg.frequency << " gain=" << arg.gain << "\n";
+    sink.message(MessageKind::INFO, std::string(name) + ": " + comment + "\n");
     return true;
 }
 
@@ -47,7 +47,7 @@ std::size_t declared_length(const char* line)
     return 0;
 }
 
-bool validate_comment(const char* comment)
+bool validate_comment(const char* comment, MessageSink& sink)
 {
     double frequency = -1.0;
     int gain = -1;
@@ -58,10 +58,10 @@ bool validate_comment(const char* comment)
     std::vector<char> date(512, 0);
     std::vector<char> time(512, 0);
     arguments arg(frequency, gain, station, c, len, unixtime, date, time);
-    if (valid_comment_type1(comment, arg) || valid_comment_type2(comment, arg) ||
-        valid_comment_type3(comment, arg))
+    if (valid_comment_type1(comment, arg, sink) || valid_comment_type2(comment, arg, sink) ||
+        valid_comment_type3(comment, arg, sink))
         return true;
-    std::cerr << kInvalidComment;
+    sink.message(MessageKind::WARNING, kInvalidComment);
     return false;
 }
 
@@ -81,20 +81,20 @@ arguments::arguments(double& frequency_, int& gain_, char& station_, char& c_, i
 {
 }
 
-bool valid_comment_type1(const char* comment, arguments& arg)
+bool valid_comment_type1(const char* comment, arguments& arg, MessageSink& sink)
 {
     const int n = std::sscanf(comment, "!Tidserier %lf %d", &arg.frequency, &arg.gain);
-    return accept_form12(n, "valid_comment_type1", comment, arg);
+    return accept_form12(n, "valid_comment_type1", comment, arg, sink);
 }
 
-bool valid_comment_type2(const char* comment, arguments& arg)
+bool valid_comment_type2(const char* comment, arguments& arg, MessageSink& sink)
 {
     const int n =
         std::sscanf(comment, "!Tidserier  sampfrek: %lf gain: %d", &arg.frequency, &arg.gain);
-    return accept_form12(n, "valid_comment_type2", comment, arg);
+    return accept_form12(n, "valid_comment_type2", comment, arg, sink);
 }
 
-bool valid_comment_type3(const char* comment, arguments& arg)
+bool valid_comment_type3(const char* comment, arguments& arg, MessageSink& sink)
 {
     // Tokens are scanned into local buffers of 256 bytes and then copied, so
     // a caller's smaller buffer is never overrun.
@@ -112,21 +112,22 @@ bool valid_comment_type3(const char* comment, arguments& arg)
     if (zeltra_debug) {
         const char* d = arg.date_from_comment.empty() ? "" : arg.date_from_comment.data();
         const char* t = arg.time_from_comment.empty() ? "" : arg.time_from_comment.data();
-        trace(__LINE__) << "frequency=" << arg.frequency << " gain=" << arg.gain << " date=" << d
-                        << " time=" << t << "\n";
+        Trace(sink, __LINE__) << "frequency=" << arg.frequency << " gain=" << arg.gain
+                              << " date=" << d << " time=" << t << "\n";
     }
     if (arg.len != 128 && arg.len != 512)
-        std::cerr << "WARNING: nonstandard length: " << arg.len << "\n";
+        sink.message(MessageKind::WARNING,
+                     "WARNING: nonstandard length: " + std::to_string(arg.len) + "\n");
     arg.unixtime = (arg.c == 'U');
-    std::cerr << "valid_comment_type3: " << comment << "\n";
+    sink.message(MessageKind::INFO, std::string("valid_comment_type3: ") + comment + "\n");
     return arg.c == 'U' || arg.c == 'S';
 }
 
-bool valid_comment_type4(const char*, arguments&)
+bool valid_comment_type4(const char*, arguments&, MessageSink&)
 {
     return false;
 }
-bool valid_comment_type5(const char*, arguments&)
+bool valid_comment_type5(const char*, arguments&, MessageSink&)
 {
     return false;
 }
@@ -145,11 +146,11 @@ bool ZELTRA::parse_comment(const char* comment)
     char c = 0;
     int len = 0;
     arguments arg(frequency, gain, station, c, len, unixtime, date_from_comment, time_from_comment);
-    if (valid_comment_type1(comment, arg) || valid_comment_type2(comment, arg) ||
-        valid_comment_type3(comment, arg) || valid_comment_type4(comment, arg) ||
-        valid_comment_type5(comment, arg))
+    if (valid_comment_type1(comment, arg, sink) || valid_comment_type2(comment, arg, sink) ||
+        valid_comment_type3(comment, arg, sink) || valid_comment_type4(comment, arg, sink) ||
+        valid_comment_type5(comment, arg, sink))
         return true;
-    std::cerr << detail::kInvalidComment;
+    sink.message(MessageKind::WARNING, detail::kInvalidComment);
     frequency = 18.0;
     return false;
 }
@@ -188,7 +189,7 @@ int ZELTRA::read_header_line(int terminator, bool drop_cr)
     }
     set_length_from_firstline();
     if (zeltra_debug)
-        trace(__LINE__) << "Comment: " << firstline << "\n";
+        Trace(sink, __LINE__) << "Comment: " << firstline << "\n";
     return 1;
 }
 

@@ -4,7 +4,7 @@
 #define ZELTRA_INTERNAL_H
 
 #include <cstddef>
-#include <ostream>
+#include <sstream>
 #include <string>
 
 #include <zeltra/zeltra.h>
@@ -15,9 +15,26 @@ namespace detail {
 /// Printed when no header form matches a line.
 extern const char* const kInvalidComment;
 
-/// Starts a debug trace "Debug:src/libzeltra/zeltra(<line>) " on standard
-/// error; the caller writes the message with its line end.
-std::ostream& trace(int line);
+/// A debug trace "Debug:src/libzeltra/zeltra(<line>) " and what the caller
+/// writes into it (with its line end), sent to the sink as one DEBUG message
+/// when the trace ends:  Trace(sink, __LINE__) << "text\n";
+class Trace {
+public:
+    Trace(MessageSink& sink, int line);
+    ~Trace();
+    Trace(const Trace&) = delete;
+    Trace& operator=(const Trace&) = delete;
+    template <class T>
+    Trace& operator<<(const T& v)
+    {
+        text_ << v;
+        return *this;
+    }
+
+private:
+    MessageSink& sink_;
+    std::ostringstream text_;
+};
 
 /// Throws Error(1, message).
 [[noreturn]] void raise(std::string message);
@@ -49,7 +66,7 @@ std::size_t declared_length(const char* line);
 
 /// Grammar test of detection: forms 1 to 3 on scratch fields; prints what
 /// the recognisers print and kInvalidComment when none accepts.
-bool validate_comment(const char* comment);
+bool validate_comment(const char* comment, MessageSink& sink);
 
 }  // namespace detail
 }  // namespace Zeltra

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <iostream>
 #include <string>
 
 #include "internal.h"
@@ -28,10 +27,10 @@ std::string base_name(const char* fname)
 }
 
 // Both steps print the path and its base name before they look at them.
-std::string echo_path(const char* fname)
+std::string echo_path(const char* fname, MessageSink& sink)
 {
     std::string base = base_name(fname);
-    std::cerr << fname << "\n" << base << "\n";
+    sink.message(MessageKind::INFO, std::string(fname) + "\n" + base + "\n");
     return base;
 }
 
@@ -39,7 +38,7 @@ std::string echo_path(const char* fname)
 
 bool ZELTRA::set_time_start_of_day(const char* fname)
 {
-    echo_path(fname);
+    echo_path(fname, sink);
     const char* s = fname;
     for (const char* slash = std::strchr(s, '/'); slash != nullptr; slash = std::strchr(s, '/')) {
         s = slash + 1;
@@ -64,7 +63,7 @@ bool ZELTRA::set_time_start_of_day(const char* fname)
 
 void ZELTRA::set_time_base(const char* fname)
 {
-    const std::string base = echo_path(fname);
+    const std::string base = echo_path(fname, sink);
     char c = 0;
     int y = 0, m = 0, d = 0, t = 0;
     if (std::sscanf(base.c_str(), "%c%1d%02d%02d%02d", &c, &y, &m, &d, &t) == 5 && t >= 3 &&

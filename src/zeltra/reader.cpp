@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 
 #include "internal.h"
 
@@ -27,9 +28,14 @@ const char* const kInvalidComment =
 
 // The trace name stays the same whichever source writes the trace, so that
 // traces read the same as the library's sources are rearranged.
-std::ostream& trace(int line)
+Trace::Trace(MessageSink& sink, int line) : sink_(sink)
 {
-    return std::cerr << "Debug:src/libzeltra/zeltra(" << line << ") ";
+    text_ << "Debug:src/libzeltra/zeltra(" << line << ") ";
+}
+
+Trace::~Trace()
+{
+    sink_.message(MessageKind::DEBUG, text_.str());
 }
 
 void raise(std::string message)
@@ -76,6 +82,48 @@ void stop_on_stream_damage(gzFile gz)
 
 using namespace detail;
 
+namespace {
+
+class StderrSink : public MessageSink {
+public:
+    void message(MessageKind, const std::string& text) override { std::cerr << text; }
+    void flush() override { std::cerr.flush(); }
+};
+
+}  // namespace
+
+class NullSink : public MessageSink {
+public:
+    void message(MessageKind, const std::string&) override {}
+};
+
+MessageSink& stderr_sink()
+{
+    static StderrSink sink;
+    return sink;
+}
+
+MessageSink& null_sink()
+{
+    static NullSink sink;
+    return sink;
+}
+
+void use_utc(MessageSink& sink)
+{
+    static std::once_flag once;
+    // tzname is read as it stands: a process that never set its zone is
+    // switched, one that runs in UTC already is left alone.
+    std::call_once(once, [&] {
+        if (std::strcmp(tzname[0], "UTC") != 0) {
+            static char tz_utc[] = "TZ=UTC";
+            sink.message(MessageKind::WARNING, "WARNING: setting TZ=UTC\n");
+            putenv(tz_utc);
+            tzset();
+        }
+    });
+}
+
 void report_and_exit(const Error& e)
 {
     std::cerr << e.message();
@@ -85,7 +133,8 @@ void report_and_exit(const Error& e)
     std::exit(e.status());
 }
 
-ZELTRA::ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path)
+ZELTRA::ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
+               MessageSink& sink_)
     : length(128),
       concat(concat_),
       is_next(false),
@@ -100,16 +149,10 @@ ZELTRA::ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool 
       start_of_day(0),
       time_base(0),
       filename(fname),
+      sink(sink_),
       time{0, 0, 0, 0}
 {
-    // tzname is read as it stands: a process that never set its zone is
-    // switched once, and later readers find "UTC".
-    if (std::strcmp(tzname[0], "UTC") != 0) {
-        static char tz_utc[] = "TZ=UTC";
-        std::cerr << "WARNING: setting TZ=UTC\n";
-        putenv(tz_utc);
-        tzset();
-    }
+    use_utc(sink);
     set_micorder(0, 1, 2);
     try {
         lin.assign(FBUFSIZE, 0);
@@ -129,31 +172,33 @@ ZELTRA::ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool 
               ") & fail_parse_path == 1\n");
     set_time_base(fname);
     if (zeltra_debug)
-        trace(__LINE__) << "Opening file: " << fname << "\n";
+        Trace(sink, __LINE__) << "Opening file: " << fname << "\n";
     errno = 0;
     gz = gzopen(fname, "rb");
     if (gz == nullptr)
         open_failed(fname, errno, ": ");
     if (zeltra_debug) {
-        trace(__LINE__) << start_of_day << " Start of day represents " << std::ctime(&start_of_day);
-        trace(__LINE__) << time_base << " time_base represents " << std::ctime(&time_base);
+        Trace(sink, __LINE__) << start_of_day << " Start of day represents "
+                              << std::ctime(&start_of_day);
+        Trace(sink, __LINE__) << time_base << " time_base represents " << std::ctime(&time_base);
     }
 }
 
 ZELTRA::ZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_, bool fail_parse_path,
-               const HeaderForm& form)
-    : ZELTRA(fname, concat_, filetype_, fail_parse_path)
+               const HeaderForm& form, MessageSink& sink_)
+    : ZELTRA(fname, concat_, filetype_, fail_parse_path, sink_)
 {
-    std::cerr << "File: " << fname << " Type:" << form.type << "\n";
+    sink.message(MessageKind::INFO, std::string("File: ") + fname + " Type:" + form.type + "\n");
     read_header_line(form.terminator, form.drop_cr);
     parse_comment(firstline.c_str());
 }
 
 ZELTRA::~ZELTRA()
 {
-    std::cerr << gap_summary();
+    if (*gap_summary() != '\0')
+        sink.message(MessageKind::WARNING, gap_summary());
     if (gz.close() && zeltra_debug)
-        trace(__LINE__) << "Closing file\n";
+        Trace(sink, __LINE__) << "Closing file\n";
 }
 
 const char* ZELTRA::gap_summary() const

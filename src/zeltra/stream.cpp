@@ -5,13 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <iostream>
 
 #include "internal.h"
 
 namespace Zeltra {
 
-using detail::trace;
+using detail::Trace;
 
 time_t stamp_step(time_t earlier, time_t later)
 {
@@ -29,22 +28,22 @@ bool is_time_gap(time_t step, size_t length, double frequency)
 
 int ZELTRA::getdata()
 {
-    std::cerr.flush();
+    sink.flush();
     return read();
 }
 
 int ZELTRA::read()
 {
     if (zeltra_debug)
-        trace(__LINE__) << "is_next=" << is_next << "\n";
+        Trace(sink, __LINE__) << "is_next=" << is_next << "\n";
     if (is_next) {
         if (zeltra_debug)
-            trace(__LINE__) << "Copy next to current\n";
+            Trace(sink, __LINE__) << "Copy next to current\n";
         copy_next_to_current();
         is_next = false;
     } else {
         if (zeltra_debug)
-            trace(__LINE__) << "\n";
+            Trace(sink, __LINE__) << "\n";
         const int r = read(current, &time[0]);
         if (r != 0)
             return r;
@@ -63,7 +62,7 @@ int ZELTRA::readnext(atype& nn)
     const int r = read(nn, &time[2]);
     is_next = (r == 0);
     if (zeltra_debug)
-        trace(__LINE__) << "is_next=" << is_next << " ret = " << r << "\n";
+        Trace(sink, __LINE__) << "is_next=" << is_next << " ret = " << r << "\n";
     return r;
 }
 

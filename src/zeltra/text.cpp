@@ -5,7 +5,6 @@
 // every record is three data lines: [time1 time2] then `length` samples.
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -39,8 +38,8 @@ bool is_letter(char c)
 }  // namespace
 
 AsciiZELTRA::AsciiZELTRA(const char* fname, bool concat_, ZELTRA_FILETYPE filetype_,
-                         bool fail_parse_path)
-    : ZELTRA(fname, concat_, filetype_, fail_parse_path, kTextHeader)
+                         bool fail_parse_path, MessageSink& sink)
+    : ZELTRA(fname, concat_, filetype_, fail_parse_path, kTextHeader, sink)
 {
 }
 
@@ -88,7 +87,7 @@ int AsciiZELTRA::read(atype& nn, int* rtime)
         if (j < length) {
             record_failure =
                 "Failed to read value " + std::to_string(j + 2) + " of line:\n" + line + "\n";
-            std::cerr << record_failure;
+            messages().message(MessageKind::WARNING, record_failure);
             return -1;
         }
     }

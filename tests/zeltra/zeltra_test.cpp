@@ -397,15 +397,78 @@ TEST_F(Process, DefaultExitEndsProcess)
                 testing::ExitedWithCode(1), "too short to be a data file\n$");
 }
 
-// A process outside UTC is switched once: the first reader warns, the next does not.
+// A process outside UTC is switched once: the first reader warns, the next
+// does not. The switch is once per process, so it runs in a process of its
+// own (the death-test machinery starts one afresh).
 TEST_F(Process, SwitchesToUtcOnce)
 {
     put(kForm1 + "\r", "zone");
-    setenv("TZ", "EST5EDT", 1);
-    tzset();
-    EXPECT_EQ(transcript(Binary, "zone").substr(0, 24), "WARNING: setting TZ=UTC\n");
-    EXPECT_EQ(transcript(Binary, "zone").find("WARNING"), std::string::npos);
-    EXPECT_STREQ(std::getenv("TZ"), "UTC");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("TZ", "EST5EDT", 1);
+            tzset();
+            const bool warned =
+                transcript(Binary, "zone").substr(0, 24) == "WARNING: setting TZ=UTC\n";
+            const bool quiet = transcript(Binary, "zone").find("WARNING") == std::string::npos;
+            std::exit(warned && quiet && std::string(std::getenv("TZ")) == "UTC" ? 7 : 1);
+        },
+        testing::ExitedWithCode(7), "");
+}
+
+// Keeps every message with its kind.
+class KeptMessages : public Zeltra::MessageSink {
+public:
+    void message(Zeltra::MessageKind kind, const std::string& text) override
+    {
+        all += text;
+        const char* tag[] = {"I ", "W ", "D "};
+        tagged += tag[static_cast<int>(kind)] + masked(text);
+    }
+    std::string all, tagged;
+};
+
+// A reader given a sink says through it exactly what the default sink writes
+// on standard error, each message with its kind, and writes nothing itself:
+// a binary file with a gap, and a text file whose second record is damaged,
+// with and without debug traces.
+TEST_F(Process, SinkReceivesWhatStandardErrorWouldShow)
+{
+    put(records(kS512, 512, {{0, 0}, {20, 0}}), "gap.dat");
+    put(text_file("\n") + text_file("\n").substr(kS128.size() + 1, 100), "cut.txt");
+    const std::string header = "I valid_comment_type3: " + kS512 + "\n";
+    const std::string gap_says = header + "I gap.dat\ngap\nI gap.dat\ngap\n" +
+                                 "I File: gap.dat Type:binary\n" + header + "W TIMEGAP in data\n";
+    for (const int debug : {0, 1}) {
+        for (const char* name : {"gap.dat", "cut.txt"}) {
+            Zeltra::zeltra_debug = debug;
+            testing::internal::CaptureStderr();
+            {
+                std::unique_ptr<ZELTRA> r(open_reader(Detect, name));
+                while (r->getdata() != -1) {
+                }
+            }
+            const std::string printed = testing::internal::GetCapturedStderr();
+            KeptMessages kept;
+            testing::internal::CaptureStderr();
+            {
+                std::unique_ptr<ZELTRA> r(Zeltra::detect(name, true, ZELTRA::FT_NEW, false, kept));
+                while (r->getdata() != -1) {
+                }
+            }
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
+            Zeltra::zeltra_debug = 0;
+            EXPECT_EQ(kept.all, printed) << name << " debug " << debug;
+            EXPECT_EQ(kept.tagged.find("D ") != std::string::npos, debug == 1) << kept.tagged;
+            if (debug == 0 && std::string(name) == "gap.dat") {
+                EXPECT_EQ(kept.tagged, gap_says);
+            }
+            if (std::string(name) == "cut.txt") {
+                EXPECT_NE(kept.tagged.find("W Failed to read value"), std::string::npos)
+                    << kept.tagged;
+            }
+        }
+    }
 }
 
 }  // namespace
