@@ -15,16 +15,24 @@ namespace {
 const unsigned long RATE_CODES[] = {48000, 44100, 22050, 11025, 8000, 7333, 6000, 5500, 4000};
 const unsigned long KNOWN_RATES[] = {18, 4000, 5500, 6000, 7333, 8000, 11025, 22050, 44100, 48000};
 
-unsigned long map_rate(long r)
+// The rate for -r value r; an unknown one gives 4000 and the notice, which
+// goes to `notice` when given and to standard error otherwise.
+unsigned long map_rate(long r, std::string* notice)
 {
     if (r >= 0 && static_cast<unsigned long>(r) < sizeof RATE_CODES / sizeof RATE_CODES[0])
         return RATE_CODES[r];
     for (unsigned long known : KNOWN_RATES)
         if (r >= 0 && static_cast<unsigned long>(r) == known)
             return known;
+    char text[96];
+    std::snprintf(text, sizeof text, "Unknown rate: %lu. Using default: 4000.\n",
+                  static_cast<unsigned long>(r));
+    if (notice != nullptr) {
+        *notice += text;
+        return 4000;
+    }
     std::fflush(stdout);
-    std::fprintf(stderr, "Unknown rate: %lu. Using default: 4000.\n",
-                 static_cast<unsigned long>(r));
+    std::fputs(text, stderr);
     std::fflush(stderr);
     return 4000;
 }
@@ -61,7 +69,8 @@ double SoundTiming::seconds_per_sample() const
     return static_cast<double>(upsample > 0 ? upsample : 1) / static_cast<double>(rate);
 }
 
-bool parse_sound_options(const std::string& text, SoundTiming& timing, std::string& why)
+bool parse_sound_options(const std::string& text, SoundTiming& timing, std::string& why,
+                         std::string* notice)
 {
     const std::vector<std::string> w = words(text);
     for (std::size_t i = 0; i < w.size(); ++i) {
@@ -91,7 +100,7 @@ bool parse_sound_options(const std::string& text, SoundTiming& timing, std::stri
         if (name == "u")
             timing.upsample = number;
         else if (name == "r")
-            timing.rate = map_rate(number);
+            timing.rate = map_rate(number, notice);
     }
     return true;
 }
