@@ -9,8 +9,8 @@
 
 #include <kemra/libkemra.h>
 
-#include "cli.h"
-#include "command_line.h"
+#include "cli/cli.h"
+#include "cli/command_line.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -79,18 +79,21 @@ int run(int argc, char** argv)
     // from switching (and announcing the switch) itself.
     setenv("TZ", "UTC", 1);
     tzset();
-    if (tavo_cli::wants_help(argc, argv)) {
+    if (tavo::cli::wants_help(argc, argv)) {
         usage();
         return 0;
     }
-    if (tavo_cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
+    if (tavo::cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
     if (!plot_options(argc, argv, plot, plot_with))
         return 1;
-    const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
+    const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
+    for (const std::string& stray : args.strays)
+        std::fprintf(stderr, "Unknown option: %s\n", stray.c_str());
+    const std::vector<std::string>& files = args.files;
     // The picture must not destroy an input or anything that is not an
     // older picture: refused before any file is read.
     const std::string refused =
@@ -136,5 +139,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    return tavo_cli::run_guarded([&] { return run(argc, argv); });
+    return tavo::cli::run_guarded([&] { return run(argc, argv); });
 }

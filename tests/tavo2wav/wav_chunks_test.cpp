@@ -5,12 +5,18 @@
 
 #include <cerrno>
 
-#include "stages.h"
+#include "dsp/stages.h"
+#include "engine/wav_chunks.h"
 #include "tavo_writer.h"
-#include "wav_chunks.h"
-#include "wave.h"
+#include "wav/wave.h"
 
 namespace {
+
+using namespace tavo::engine;
+using tavo::SampleFormat;
+using tavo::dsp::remove_channel_offset_around;
+using tavo::dsp::SampleRun;
+using tavo::wav::WaveWriter;
 
 uint32_t le32(const std::string& b, std::size_t at)
 {
@@ -18,9 +24,9 @@ uint32_t le32(const std::string& b, std::size_t at)
            uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
 }
 
-Timeline sample_timeline()
+AudioTimeline sample_timeline()
 {
-    Timeline t;
+    AudioTimeline t;
     t.dated = true;
     t.start = 1394870400;  // 2014-03-15T08:00:00Z
     t.speedup = 49;
@@ -83,7 +89,7 @@ TEST(TimelineChunks, EveryChunkIsEvenAndTheyFollowOneAnother)
 
 TEST(TimelineChunks, NoMarkersLeaveOutCueAndLabels)
 {
-    Timeline t = sample_timeline();
+    AudioTimeline t = sample_timeline();
     t.markers.clear();
     const std::vector<unsigned char> v = timeline_chunks(t, "x");
     const std::string b(v.begin(), v.end());
