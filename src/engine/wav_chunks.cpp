@@ -110,7 +110,10 @@ Bytes cue_body(const AudioTimeline& t)
     return b;
 }
 
-// "adtl" with one "labl" (cue id, text, NUL) per cue point.
+// "adtl" with one "labl" (cue id, text, NUL) per cue point, then one
+// "ltxt" per region (a filled gap), which gives its cue point a length.
+// The regions follow all labels: ffmpeg stops reading the labels at the
+// first sub-chunk that is not a "labl".
 Bytes adtl_body(const AudioTimeline& t)
 {
     Bytes b;
@@ -121,6 +124,20 @@ Bytes adtl_body(const AudioTimeline& t)
         label.insert(label.end(), t.markers[i].text.begin(), t.markers[i].text.end());
         label.push_back(0);
         put_chunk(b, "labl", label);
+    }
+    for (std::size_t i = 0; i < t.markers.size(); i++) {
+        const Marker& m = t.markers[i];
+        if (m.end <= m.frame)
+            continue;
+        Bytes region;
+        put32(region, static_cast<uint32_t>(i + 1));            // cue point id
+        put32(region, static_cast<uint32_t>(m.end - m.frame));  // sample length, in frames
+        put_code(region, "rgn ");                               // purpose: a region
+        put16(region, 0);                                       // country
+        put16(region, 0);                                       // language
+        put16(region, 0);                                       // dialect
+        put16(region, 0);                                       // code page; no text follows
+        put_chunk(b, "ltxt", region);
     }
     return b;
 }

@@ -1,6 +1,7 @@
 // The WAV chunks that carry a conversion's time map, placed before "data":
 // "bext" (broadcast wave), "LIST"/"INFO" (title, date, software, comment),
-// "cue " (one point per marker) and "LIST"/"adtl" (a "labl" text per point).
+// "cue " (one point per marker) and "LIST"/"adtl" (a "labl" text per point,
+// and an "ltxt" length for each region).
 #ifndef TAVO_ENGINE_WAV_CHUNKS_H
 #define TAVO_ENGINE_WAV_CHUNKS_H
 

@@ -32,6 +32,11 @@ void usage()
         "\t            the name's extension chooses PNG, SVG or PDF, and only an\n"
         "\t            older picture of that format is ever replaced\n"
         "\t--plot-size WxH  picture size in pixels (default 1600x900)\n"
+        "\t--plot-freq linear|log  frequency axis of the spectrograms (log: from\n"
+        "\t            one bin above 0 Hz); by default log when the spectrum bins\n"
+        "\t            below a tenth of the Nyquist frequency (bin 0 included) hold\n"
+        "\t            more than half of the power of all bins, summed over every\n"
+        "\t            column of the three channels, else linear\n"
         "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
         "\t            would make with these options\n"
         "\t--version   program and library versions\n"
@@ -46,15 +51,24 @@ bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& op
     char* output = nullptr;
     char* size = nullptr;
     char* audio = nullptr;
+    char* freq = nullptr;
     wanted = get_option_string(argc, argv, "plot", &output) != 0;
     const bool sized = get_option_string(argc, argv, "plot-size", &size) != 0;
     options.sound_axis = get_option_string(argc, argv, "audio", &audio) != 0;
+    const bool scaled = get_option_string(argc, argv, "plot-freq", &freq) != 0;
     std::string why;
-    for (const char* bare : {"plot", "plot-size", "audio"})
+    for (const char* bare : {"plot", "plot-size", "audio", "plot-freq"})
         if (get_option(argc, argv, bare, 1, 0) != 0)
             why = std::string("--") + bare + " needs a value";
     if (why.empty() && (sized || options.sound_axis) && !wanted)
         why = "--plot-size and --audio go with --plot";
+    if (why.empty() && scaled && !wanted)
+        why = "--plot-freq goes with --plot";
+    tavoinfo::FrequencyScale scale = tavoinfo::FrequencyScale::Linear;
+    if (why.empty() && scaled && !tavoinfo::parse_frequency_scale(freq, scale))
+        why = std::string("--plot-freq needs linear or log, not \"") + freq + "\"";
+    if (scaled)
+        options.frequency = scale;
     if (why.empty() && wanted && *output == '\0')
         why = "--plot needs a file name";
     if (why.empty() && sized)

@@ -85,6 +85,15 @@ TEST(TimelineChunks, EveryChunkIsEvenAndTheyFollowOneAnother)
     EXPECT_EQ(le32(b, labl + 4), 22u);
     EXPECT_EQ(b.substr(labl + 12, 18), std::string("2014-03-15 08:00Z\0", 18));
     EXPECT_EQ(b.substr(labl + 30, 4), "labl");
+    // After the labels, one "ltxt" for the region (cue 2); the point has none.
+    const std::size_t ltxt = b.find("ltxt");
+    ASSERT_GT(ltxt, b.rfind("labl"));
+    EXPECT_EQ(b.find("ltxt", ltxt + 1), std::string::npos);
+    EXPECT_EQ(le32(b, ltxt + 4), 20u);
+    EXPECT_EQ(le32(b, ltxt + 8), 2u);               // cue point id
+    EXPECT_EQ(le32(b, ltxt + 12), 90000u - 12800);  // sample length
+    EXPECT_EQ(b.substr(ltxt + 16, 12), std::string("rgn \0\0\0\0\0\0\0\0", 12));
+    EXPECT_EQ(ltxt + 28, b.size());
 }
 
 TEST(TimelineChunks, NoMarkersLeaveOutCueAndLabels)
