@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "fast_filter.h"
-#include "filter.h"
+#include "dsp/fast_filter.h"
+#include "dsp/filter.h"
 
 namespace {
 

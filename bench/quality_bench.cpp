@@ -31,10 +31,11 @@
 #include <string>
 #include <vector>
 
-#include "render.h"
-#include "sinc_stream.h"
+#include "dsp/linear_stream.h"
+#include "dsp/quantise.h"
+#include "dsp/sinc_stream.h"
 #include "tone_analysis.h"
-#include "wave.h"
+#include "wav/wave.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ std::vector<int16_t> to16(const std::vector<double>& x, std::mt19937& rng)
 
 std::vector<double> linear(const std::vector<int16_t>& in, int u)
 {
-    ChannelStream s(in.data(), static_cast<long>(in.size()), u, true);
+    tavo::dsp::LinearStream s(in.data(), static_cast<long>(in.size()), u, true);
     std::vector<int16_t> out(s.frames());
     s.next(out.data(), out.size());
     return std::vector<double>(out.begin(), out.end());
@@ -74,7 +75,7 @@ std::vector<double> linear(const std::vector<int16_t>& in, int u)
 template <typename T>
 std::vector<double> sinc(const std::vector<T>& in, double ratio)
 {
-    SincStream s(in.data(), static_cast<long>(in.size()), 1, ratio);
+    tavo::dsp::SincStream s(in.data(), static_cast<long>(in.size()), 1, ratio);
     std::vector<double> out(s.frames());
     s.next(out.data(), out.size());
     return out;
@@ -195,12 +196,12 @@ int write_sweep(const char* path)
     const std::vector<double> a = linear(in, 50), b = sinc(in, 50);
     std::vector<float> frames(2 * a.size());
     for (std::size_t i = 0; i < a.size(); i++) {
-        frames[2 * i] = to_f32(a[i]);
-        frames[2 * i + 1] = to_f32(b[i]);
+        frames[2 * i] = tavo::dsp::to_f32(a[i]);
+        frames[2 * i + 1] = tavo::dsp::to_f32(b[i]);
     }
-    WaveWriter w;
-    if (!w.open(path, 2, a.size(), 44100, SampleFormat::F32) || !w.write(frames.data(), a.size()) ||
-        !w.commit()) {
+    tavo::wav::WaveWriter w;
+    if (!w.open(path, 2, a.size(), 44100, tavo::SampleFormat::F32) ||
+        !w.write(frames.data(), a.size()) || !w.commit()) {
         std::perror(path);
         return 1;
     }

@@ -1,12 +1,20 @@
-// Writes the bundled example recording: three hours of a three-microphone
-// infrasound array sampled at 18 Hz, as a gzip-compressed binary TAVO file.
+// Writes the bundled example recordings of a three-microphone infrasound
+// array sampled at 18 Hz, as gzip-compressed binary TAVO files.
 //
 //   make_example OUT.dat.gz [RECORDS [RAW]]
+//   make_example --gapped-day ROOT
 //
-// OUT is gzip-compressed when its name ends in ".gz" and plain otherwise.
-// RECORDS (default 380, three hours) sets the length; RAW, when given,
-// receives the same samples as interleaved 16-bit little-endian frames of
-// three channels, for programs that read raw audio.
+// The first form writes three hours from 2014-03-15 08:00 UTC. OUT is
+// gzip-compressed when its name ends in ".gz" and plain otherwise. RECORDS
+// (default 380, three hours) sets the length; RAW, when given, receives the
+// same samples as interleaved 16-bit little-endian frames of three channels,
+// for programs that read raw audio.
+//
+// The second writes a day with gaps under ROOT, in the archive's layout
+// (ROOT/2014/03/20140316/...): of the half-hour files of 12:00, 12:30 and
+// 13:00 UTC on 2014-03-16, the 12:30 one is missing, and the 13:00 one lost
+// 21 records (about ten minutes, 13:09:57 to 13:19:55). Each file holds 63
+// records of 512 samples (29 min 52 s) but for the lost ones.
 //
 // What the channels hold:
 // - microbaroms: ocean-generated pressure waves near 0.2 Hz, a narrow band
@@ -27,6 +35,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,8 +49,19 @@ constexpr int MAX_RECORDS = 100000;
 constexpr int START = 8 * 3600;  // 08:00:00 UTC, time slot 16 of the file name
 constexpr double PI = 3.14159265358979323846;
 
-const char HEADER[] =
-    "!S512Tidserier sampfrek: 18.0 gain: 1 station: k date: 2014-03-15 time: 08:00:00";
+// The gapped day: 12:00 to 13:30 UTC, half-hour files of 63 records.
+constexpr int DAY_START = 12 * 3600;
+constexpr int HALF_HOUR_RECORDS = 63;        // 63 x 512 / 18 Hz = 29 min 52 s
+constexpr int LOST_FROM = 21, LOST_TO = 42;  // records [21, 42) of the 13:00 file
+
+// What the microphones hear: random streams and the explosion's onset.
+struct Scene {
+    unsigned band_seed;  // the microbarom field, shared by all sensors
+    unsigned own_seed;   // wind noise of sensor c: own_seed + c
+    double onset;        // seconds from the first sample
+};
+const Scene BUNDLED{1000, 100, 70 * 60.0};
+const Scene GAPPED_DAY{2000, 200, 20 * 60.0};
 
 class Noise {
 public:
@@ -67,14 +87,15 @@ double transient(double t)
     return n_wave + coda;
 }
 
-std::vector<double> channel(int c, int n, Noise& own)
+std::vector<double> channel(int c, int n, const Scene& scene)
 {
     const double offset[3] = {1200.0, -800.0, 300.0};
     const double delay[3] = {0.0, 0.6, 1.3};
-    const double onset = 70 * 60.0;
+    const double onset = scene.onset;
     std::vector<double> x(n);
     double wind = 0.0, phase = 0.0;
-    Noise band(1000);  // the same seed for every sensor: one microbarom field
+    Noise own(scene.own_seed + static_cast<unsigned>(c));
+    Noise band(scene.band_seed);  // the same seed for every sensor: one microbarom field
     for (int i = 0; i < n; i++) {
         const double t = i / RATE;
         phase += 2.0 * PI * (0.2 + 0.01 * band.gauss()) / RATE;
@@ -114,35 +135,83 @@ bool ends_with(const std::string& s, const std::string& tail)
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+std::vector<std::vector<double>> channels(int n, const Scene& scene)
+{
+    std::vector<std::vector<double>> ch;
+    for (int c = 0; c < 3; c++)
+        ch.push_back(channel(c, n, scene));
+    return ch;
+}
+
+// Appends a record stamped at second `t` of the day: per channel two time
+// words (minute of the day, second) and BLOCK samples from ch[c][from].
+void put_record(std::string& body, int t, const std::vector<std::vector<double>>& ch, int from)
+{
+    for (int c = 0; c < 3; c++) {
+        put_word(body, t / 60);
+        put_word(body, t % 60);
+        for (int i = 0; i < BLOCK; i++)
+            put_word(body, static_cast<int>(std::lround(ch[c][from + i])));
+    }
+}
+
+// The header line of a file starting at second `t` of `date`, ended by a
+// carriage return.
+std::string header(const char* date, int t)
+{
+    char line[128];
+    std::snprintf(
+        line, sizeof line,
+        "!S512Tidserier sampfrek: 18.0 gain: 1 station: k date: %s time: %02d:%02d:%02d\r", date,
+        t / 3600, t / 60 % 60, t % 60);
+    return line;
+}
+
+// The gapped day under root: the 12:00 file whole, the 13:00 file without
+// its lost records, both cut from one continuous signal.
+bool write_gapped_day(const std::string& root)
+{
+    const std::string dir = root + "/2014/03/20140316";
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    const auto ch = channels(static_cast<int>(5400 * RATE), GAPPED_DAY);
+    for (const int start : {DAY_START, DAY_START + 3600}) {
+        std::string body = header("2014-03-16", start);
+        for (int r = 0; r < HALF_HOUR_RECORDS; r++) {
+            if (start > DAY_START && r >= LOST_FROM && r < LOST_TO)
+                continue;
+            const int from = static_cast<int>((start - DAY_START) * RATE) + r * BLOCK;
+            put_record(body, start + static_cast<int>(r * BLOCK / RATE), ch, from);
+        }
+        // Slot: twice the hour, plus one for the half hour.
+        char name[64];
+        std::snprintf(name, sizeof name, "/k40316%02d.dat.gz", start / 1800);
+        if (!write_file((dir + name).c_str(), body, true))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--gapped-day")
+        return write_gapped_day(argv[2]) ? 0 : 1;
     const int records = argc >= 3 ? std::atoi(argv[2]) : RECORDS;
     if (argc < 2 || argc > 4 || records < 1 || records > MAX_RECORDS) {
-        std::fprintf(stderr, "usage: %s OUT.dat.gz [RECORDS [RAW]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT.dat.gz [RECORDS [RAW]]\n       %s --gapped-day ROOT\n",
+                     argv[0], argv[0]);
         return 2;
     }
     const int n = records * BLOCK;
-    std::vector<std::vector<double>> ch;
-    for (int c = 0; c < 3; c++) {
-        Noise own(100 + static_cast<unsigned>(c));
-        ch.push_back(channel(c, n, own));
-    }
+    const auto ch = channels(n, BUNDLED);
 
     // Header line ended by a carriage return, then records of three blocks:
     // two time words (minute of the day, second) and 512 samples each.
-    std::string body(HEADER);
-    body.push_back('\r');
-    for (int r = 0; r < records; r++) {
-        const int t = START + static_cast<int>(r * BLOCK / RATE);
-        for (int c = 0; c < 3; c++) {
-            put_word(body, t / 60);
-            put_word(body, t % 60);
-            for (int i = 0; i < BLOCK; i++)
-                put_word(body, static_cast<int>(std::lround(ch[c][r * BLOCK + i])));
-        }
-    }
+    std::string body = header("2014-03-15", START);
+    for (int r = 0; r < records; r++)
+        put_record(body, START + static_cast<int>(r * BLOCK / RATE), ch, r * BLOCK);
 
     if (!write_file(argv[1], body, ends_with(argv[1], ".gz")))
         return 1;

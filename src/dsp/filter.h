@@ -2,8 +2,8 @@
 // interpolation. One process-wide instance serves one channel at a time:
 // call Initialize() before each channel, then Filter() once per sample in
 // sample order.
-#ifndef TAVO2WAV_FILTER_H
-#define TAVO2WAV_FILTER_H
+#ifndef TAVO_DSP_FILTER_H
+#define TAVO_DSP_FILTER_H
 
 // Number of taps; the history holds as many inputs.
 constexpr int FILTER_TAPS = 129;

@@ -1,11 +1,13 @@
 // The sample stages of the conversion, each over one channel buffer of
 // 16-bit samples. Every conversion back to 16 bits saturates; the stages
 // that can leave the range return how many samples they clipped.
-#ifndef TAVO2WAV_STAGES_H
-#define TAVO2WAV_STAGES_H
+#ifndef TAVO_DSP_STAGES_H
+#define TAVO_DSP_STAGES_H
 
 #include <cstdint>
 #include <vector>
+
+namespace tavo::dsp {
 
 // v clamped to the 16-bit range; ++*clipped when it had to be clamped.
 inline int16_t saturate16(long long v, long* clipped)
@@ -42,20 +44,6 @@ int peak_abs(const int16_t* x, long n);
 // Multiplies every sample by factor. Returns the clip count.
 long scale_channel(int16_t* x, long n, int factor);
 
-// One interpolated sample between a and b at phase j of u:
-// a + (b - a) * (j / u), truncated toward zero.
-inline int16_t interpolate(int a, int b, int j, int u)
-{
-    return static_cast<int16_t>(a + (b - a) * (static_cast<double>(j) / u));
-}
+}  // namespace tavo::dsp
 
-// Linear interpolation by u >= 1 into out (room for n * u samples). The
-// last u samples, which follow the last input sample, repeat it.
-void resample_channel(const int16_t* in, long n, int u, int16_t* out);
-
-// The filter stage as the per-sample reference: Initialize(0.0), then each
-// sample replaced by Filter(sample) + 0.5 truncated toward zero, saturated.
-// Returns the clip count.
-long filter_channel_reference(int16_t* x, long n);
-
-#endif
+#endif  // TAVO_DSP_STAGES_H

@@ -4,17 +4,14 @@
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
+#include "common/atomic_file.h"
 #include "plot_draw.h"
 
 namespace tavoinfo {
@@ -67,89 +64,19 @@ bool same_file(const struct stat& a, const std::string& path)
     return ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// ".<name>.XXXXXX" in the target's directory, the name cut so that the
-// whole stays within NAME_MAX.
-std::string temp_template(const std::string& target)
-{
-    const std::size_t slash = target.rfind('/');
-    const std::size_t base_at = slash == std::string::npos ? 0 : slash + 1;
-    return target.substr(0, base_at) + "." + target.substr(base_at, NAME_MAX - 8) + ".XXXXXX";
-}
-
-mode_t new_file_mode()
-{
-    const mode_t mask = umask(022);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-// The temporary file: closed and removed on every path but commit().
-class TempFile {
-public:
-    explicit TempFile(const std::string& target) : name_(temp_template(target))
-    {
-        const int fd = mkostemp(&name_[0], O_CLOEXEC);
-        if (fd < 0) {
-            error_ = errno;
-            name_.clear();
-            return;
-        }
-        file_ = fdopen(fd, "wb");
-        if (file_ == nullptr) {
-            error_ = errno;
-            ::close(fd);
-        }
-    }
-    ~TempFile()
-    {
-        if (file_ != nullptr)
-            std::fclose(file_);
-        if (!name_.empty())
-            ::unlink(name_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    FILE* stream() const { return file_; }
-    int error() const { return error_; }
-    void fail(int err)
-    {
-        if (error_ == 0)
-            error_ = err;
-    }
-
-    // Flushes, syncs, closes and renames to target; false (error() set) on
-    // any failure.
-    bool commit(const std::string& target)
-    {
-        if (file_ == nullptr || error_ != 0)
-            return false;
-        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0 ||
-            fchmod(fileno(file_), new_file_mode()) != 0)
-            fail(errno);
-        FILE* f = file_;
-        file_ = nullptr;
-        if (std::fclose(f) != 0)
-            fail(errno);
-        if (error_ == 0 && std::rename(name_.c_str(), target.c_str()) != 0)
-            fail(errno);
-        if (error_ != 0)
-            return false;
-        name_.clear();
-        return true;
-    }
-
-private:
-    std::string name_;
-    FILE* file_ = nullptr;
-    int error_ = 0;
+// The picture's file and the first failure of writing into it.
+struct PictureOut {
+    tavo::common::AtomicFile file;
+    int error = 0;
+    explicit PictureOut(tavo::NameWatch* watch) : file(watch) {}
 };
 
 cairo_status_t write_to(void* closure, const unsigned char* data, unsigned int length)
 {
-    TempFile* file = static_cast<TempFile*>(closure);
-    if (std::fwrite(data, 1, length, file->stream()) != length) {
-        file->fail(errno != 0 ? errno : EIO);
+    PictureOut* out = static_cast<PictureOut*>(closure);
+    if (!out->file.write(data, length)) {
+        if (out->error == 0)
+            out->error = errno != 0 ? errno : EIO;
         return CAIRO_STATUS_WRITE_ERROR;
     }
     return CAIRO_STATUS_SUCCESS;
@@ -157,7 +84,7 @@ cairo_status_t write_to(void* closure, const unsigned char* data, unsigned int l
 
 // The surface to paint on: an image for PNG, which is encoded once painted;
 // a vector surface that streams into the file for SVG and PDF.
-cairo_surface_t* create_surface(PictureFormat format, TempFile& file, int width, int height)
+cairo_surface_t* create_surface(PictureFormat format, PictureOut& file, int width, int height)
 {
     switch (format) {
         case PictureFormat::SVG: {
@@ -176,7 +103,7 @@ cairo_surface_t* create_surface(PictureFormat format, TempFile& file, int width,
 
 // Paints and completes the picture in `file`; the cairo status of the first
 // failure otherwise.
-cairo_status_t paint_into(PictureFormat format, TempFile& file, int width, int height,
+cairo_status_t paint_into(PictureFormat format, PictureOut& file, int width, int height,
                           const PaintPicture& paint)
 {
     draw::SurfaceOwner surface{create_surface(format, file, width, height)};
@@ -237,20 +164,25 @@ std::string refuse_picture_target(const std::string& name, const std::vector<std
 }
 
 bool write_picture(PictureFormat format, const std::string& path, int width, int height,
-                   const PaintPicture& paint, std::string& why)
+                   const PaintPicture& paint, std::string& why, tavo::NameWatch* watch)
 {
-    TempFile file(path);
-    if (file.stream() != nullptr) {
-        errno = 0;
-        const cairo_status_t status = paint_into(format, file, width, height, paint);
-        if (status != CAIRO_STATUS_SUCCESS && file.error() == 0)
-            why = path + ": " + cairo_status_to_string(status);
-        if (status == CAIRO_STATUS_SUCCESS && file.commit(path))
-            return true;
+    PictureOut out(watch);
+    if (!out.file.create(path)) {
+        why = path + ": " + std::strerror(errno);
+        return false;
     }
-    if (why.empty())
-        why = path + ": " + std::strerror(file.error() != 0 ? file.error() : EIO);
-    return false;
+    errno = 0;
+    const cairo_status_t status = paint_into(format, out, width, height, paint);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        why = path + ": " +
+              (out.error != 0 ? std::strerror(out.error) : cairo_status_to_string(status));
+        return false;
+    }
+    if (!out.file.commit(tavo::common::AtomicFile::Sync::SYNC)) {
+        why = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tavoinfo

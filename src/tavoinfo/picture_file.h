@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <tavo/name_watch.h>
+
 namespace tavoinfo {
 
 enum class PictureFormat { PNG, SVG, PDF };
@@ -32,16 +34,15 @@ std::string refuse_picture_target(const std::string& name, const std::vector<std
 /// Paints on the surface it is given; returns false when drawing failed.
 using PaintPicture = std::function<bool(cairo_t*)>;
 
-/// Draws a width x height picture with `paint` into a new temporary file
-/// beside `path` (".<name>.XXXXXX" in the same directory) in `format`
-/// (PNG: an RGB image surface; SVG and PDF: cairo's vector surfaces, one
-/// unit per pixel), flushes it to the disk, gives it the mode a new file
-/// gets (0666 less the umask) and renames it to `path`.  Returns true when
+/// Draws a width x height picture with `paint` in `format` (PNG: an RGB
+/// image surface; SVG and PDF: cairo's vector surfaces, one unit per pixel)
+/// into an AtomicFile for `path`, synced to the disk before it is put in
+/// place; `watch` follows its temporary names.  Returns true when
 /// `path` now holds the whole picture.  Otherwise returns false with `why`
 /// holding "<path>: <reason>", leaves no temporary file behind and leaves
 /// an existing file at `path` as it was.  Prints nothing.
 bool write_picture(PictureFormat format, const std::string& path, int width, int height,
-                   const PaintPicture& paint, std::string& why);
+                   const PaintPicture& paint, std::string& why, tavo::NameWatch* watch = nullptr);
 
 }  // namespace tavoinfo
 

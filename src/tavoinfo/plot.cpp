@@ -93,6 +93,19 @@ private:
     unsigned long long taken_ = 0;
 };
 
+// Power per spectrum bin, summed over every column of the three channels.
+std::vector<double> summed_power(const PlotPicture& p, const ColumnGrid& grid)
+{
+    std::vector<double> sum(ChannelColumns::bins(), 0.0);
+    for (const auto& channel : p.channels)
+        for (int c = 0; c < grid.count; ++c) {
+            const std::vector<double> power = channel->power(c);
+            for (std::size_t k = 0; k < sum.size(); ++k)
+                sum[k] += power[k];
+        }
+    return sum;
+}
+
 }  // namespace
 
 bool parse_plot_size(const std::string& text, int& width, int& height, std::string& why)
@@ -149,7 +162,8 @@ int plot_column(double t, double start, double end, int columns)
     return ColumnGrid{columns, start, end}.column_of(t);
 }
 
-bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options, std::string& why)
+bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options, std::string& why,
+               std::vector<TextBox>* placed)
 {
     PlotPicture picture;
     picture.reports = &reports;
@@ -175,7 +189,9 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
         return false;
     picture.sound_columns.total_seconds =
         static_cast<double>(sink.sound_samples()) * picture.sound_columns.seconds_per_sample;
-    return render_plot(picture, layout, options, why);
+    picture.frequency = options.frequency ? *options.frequency
+                                          : default_frequency_scale(summed_power(picture, grid));
+    return render_plot(picture, layout, options, why, placed);
 }
 
 }  // namespace tavoinfo

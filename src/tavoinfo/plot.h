@@ -5,9 +5,11 @@
 #ifndef TAVOINFO_PLOT_H
 #define TAVOINFO_PLOT_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "frequency_axis.h"
 #include "sound_axis.h"
 #include "survey.h"
 
@@ -19,6 +21,8 @@ struct PlotOptions {
     bool sound_axis = false;  ///< draw the axis of sound seconds
     SoundTiming sound;        ///< conversion settings for that axis
     std::string sound_text;   ///< those settings as the user wrote them
+    /// --plot-freq; when empty, default_frequency_scale of the picture's power
+    std::optional<FrequencyScale> frequency;
 };
 
 /// Sizes --plot-size accepts.
@@ -52,13 +56,20 @@ PlotLayout plot_layout(int width, int height, bool sound_axis);
 /// from `start` to `end` drawn `columns` pixels wide (clamped to the panel).
 int plot_column(double t, double start, double end, int columns);
 
+/// The ink of a piece of text placed in the picture, in pixels.
+struct TextBox {
+    double x0, y0, x1, y1;
+    std::string text;
+};
+
 /// Draws the reports' files (surveyed without error) into options.output.
 /// Reads every file a second time; memory is bounded by the picture size.
 /// Returns false with `why` set ("<what>: <reason>", no "Error: " prefix)
 /// when the files cannot be drawn (see lay_out and replay) or the picture
-/// cannot be written; no file is then created or replaced.
-bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options,
-               std::string& why);
+/// cannot be written; no file is then created or replaced.  When `placed`
+/// is given, it receives every text drawn, in drawing order.
+bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options, std::string& why,
+               std::vector<TextBox>* placed = nullptr);
 
 }  // namespace tavoinfo
 

@@ -13,13 +13,15 @@
 
 namespace tavoinfo::draw {
 
-Painter::Painter(cairo_t* cr, const PlotPicture& p, const PlotLayout& l, const PlotOptions& o)
+Painter::Painter(cairo_t* cr, const PlotPicture& p, const PlotLayout& l, const PlotOptions& o,
+                 std::vector<TextBox>* placed)
     : cr_(cr),
       p_(p),
       l_(l),
       o_(o),
       xs_{static_cast<double>(l.waveform[0].x), static_cast<double>(l.waveform[0].width),
-          p.timeline.start, p.timeline.end}
+          p.timeline.start, p.timeline.end},
+      placed_(placed)
 {
     cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr_, l_.font);
@@ -45,21 +47,29 @@ void Painter::paint()
         sound_axis();
 }
 
+void Painter::put(double x, double y, const std::string& s, double align)
+{
+    const TextBox box = text(cr_, x, y, s, align);
+    if (placed_)
+        placed_->push_back(box);
+}
+
+std::string Painter::fitted(const std::string& s, double size, double width)
+{
+    for (double f = size; f >= 0.75 * size; f -= 0.25) {
+        cairo_set_font_size(cr_, f);
+        if (text_width(cr_, showable(s)) <= width)
+            return showable(s);
+    }
+    return fit(cr_, s, width);
+}
+
 void Painter::title()
 {
-    const std::vector<FileReport>& reports = *p_.reports;
     std::set<char> stations;
-    unsigned long records = 0;
-    std::set<std::size_t> lengths;
-    std::string names;
-    for (const FileReport& r : reports) {
+    for (const FileReport& r : *p_.reports)
         if (r.station != 0)
             stations.insert(r.station);
-        records += r.records;
-        if (r.records > 0)
-            lengths.insert(r.length);
-        names += (names.empty() ? "" : ", ") + base_name(r.path);
-    }
     std::string station = "Station ";
     for (char s : stations)
         station += std::string(station.size() > 8 ? "/" : "") + s;
@@ -74,21 +84,39 @@ void Painter::title()
                (t.clock == AxisClock::Utc ? " UTC" : " (no date)");
     }
     cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-    cairo_set_font_size(cr_, l_.font * 1.2);
     colour(cr_, INK);
     const double width = o_.width - l_.waveform[0].x - 4;
     const double x = l_.waveform[0].x;
-    text(cr_, x, 1.5 * l_.font, fit(cr_, station + ",  " + when, width), 0);
+    put(x, 1.5 * l_.font, fitted(station + ",  " + when, l_.font * 1.2, width), 0);
     cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    colour(cr_, SOFT_INK);
+    put(x, 3.0 * l_.font, fitted(subtitle(width), l_.font, width), 0);
     cairo_set_font_size(cr_, l_.font);
-    std::string line = number("%g Hz sampling,  ", t.frequency) + std::to_string(records) +
-                       (records == 1 ? " record" : " records");
+}
+
+// "18 Hz sampling,  380 records of 512 samples,  1 file: k4031516.dat.gz";
+// more files than two that do not fit `width` are named "FIRST to LAST".
+std::string Painter::subtitle(double width)
+{
+    const std::vector<FileReport>& reports = *p_.reports;
+    unsigned long records = 0;
+    std::set<std::size_t> lengths;
+    std::string names;
+    for (const FileReport& r : reports) {
+        records += r.records;
+        if (r.records > 0)
+            lengths.insert(r.length);
+        names += (names.empty() ? "" : ", ") + base_name(r.path);
+    }
+    std::string line = number("%g Hz sampling,  ", p_.timeline.frequency) +
+                       std::to_string(records) + (records == 1 ? " record" : " records");
     if (lengths.size() == 1)
         line += " of " + std::to_string(*lengths.begin()) + " samples";
-    line += ",  " + std::to_string(reports.size()) +
-            (reports.size() == 1 ? " file: " : " files: ") + names;
-    colour(cr_, SOFT_INK);
-    text(cr_, x, 3.0 * l_.font, fit(cr_, line, width), 0);
+    line += ",  " + std::to_string(reports.size()) + (reports.size() == 1 ? " file: " : " files: ");
+    cairo_set_font_size(cr_, l_.font);
+    if (reports.size() > 2 && text_width(cr_, showable(line + names)) > width)
+        return line + base_name(reports.front().path) + " to " + base_name(reports.back().path);
+    return line + names;
 }
 
 // A station time for the title: "2014-03-15 08:00:00", or the time of
@@ -155,7 +183,7 @@ void Painter::gap_labels()
         if (x < free_from)
             continue;
         colour(cr_, lb.c);
-        text(cr_, x, l_.gap_labels_y, lb.s, 0);
+        put(x, l_.gap_labels_y, lb.s, 0);
         free_from = x + w + l_.font;
     }
 }
@@ -183,17 +211,17 @@ void Painter::time_axis()
     for (const Tick& t : ticks_) {
         colour(cr_, INK);
         tick(xs_.x(t.at), y);
-        text(cr_, xs_.x(t.at), y + 1.8 * f, t.label, 0.5);
+        put(xs_.x(t.at), y + 1.8 * f, t.label, 0.5);
         colour(cr_, SOFT_INK);
         if (!t.day.empty())
-            text(cr_, xs_.x(t.at), y + 3.1 * f, t.day, 0.5);
+            put(xs_.x(t.at), y + 3.1 * f, t.day, 0.5);
     }
     const char* title = p_.timeline.clock == AxisClock::Utc ? "station time (UTC)"
                         : p_.timeline.clock == AxisClock::DayTime
                             ? "station time of day (the files give no date)"
                             : "time from the start of the data (the files give no common clock)";
     colour(cr_, INK);
-    text(cr_, xs_.left + xs_.width / 2, y + 4.5 * f, title, 0.5);
+    put(xs_.left + xs_.width / 2, y + 4.5 * f, title, 0.5);
 }
 
 // x of sound sample position q, or NAN when no column holds it.
@@ -227,7 +255,11 @@ void Painter::sound_axis()
         title += "; the converter stops at 3173888 samples";
     title += ")";
     colour(cr_, INK);
-    text(cr_, xs_.left + xs_.width / 2, y + 3.1 * f, fit(cr_, title, xs_.width), 0.5);
+    // Centred under the axis, within the picture's width.
+    const std::string shown = fitted(title, f, o_.width - 8);
+    const double w = text_width(cr_, shown);
+    put(std::clamp(xs_.left + (xs_.width - w) / 2, 4.0, o_.width - 4 - w), y + 3.1 * f, shown, 0);
+    cairo_set_font_size(cr_, f);
     if (std::isnan(first) || !(s.total_seconds > 0))
         return;
     // The axis runs where there is sound; gaps hold none.
@@ -253,7 +285,7 @@ void Painter::sound_axis()
         const double w = text_width(cr_, t.label);
         if (x - w / 2 < free_from)
             continue;
-        text(cr_, x, y + 1.8 * f, t.label, 0.5);
+        put(x, y + 1.8 * f, t.label, 0.5);
         free_from = x + w / 2 + f;
     }
 }

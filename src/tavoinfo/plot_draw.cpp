@@ -96,11 +96,16 @@ double text_width(cairo_t* cr, const std::string& s)
     return e.x_advance;
 }
 
-void text(cairo_t* cr, double x, double y, const std::string& s, double align)
+TextBox text(cairo_t* cr, double x, double y, const std::string& s, double align)
 {
     const std::string shown = showable(s);
-    cairo_move_to(cr, std::round(x - align * text_width(cr, shown)), std::round(y));
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, shown.c_str(), &e);
+    const double left = std::round(x - align * e.x_advance), base = std::round(y);
+    cairo_move_to(cr, left, base);
     cairo_show_text(cr, shown.c_str());
+    return {left + e.x_bearing, base + e.y_bearing, left + e.x_bearing + e.width,
+            base + e.y_bearing + e.height, shown};
 }
 
 std::string fit(cairo_t* cr, std::string s, double width)

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "plot.h"
+
 namespace tavoinfo::draw {
 
 struct Rgb {
@@ -51,8 +53,8 @@ std::string showable(const std::string& s);
 double text_width(cairo_t* cr, const std::string& s);
 
 /// Text with its baseline at y; align 0 puts x at the left end, 0.5 at the
-/// middle, 1 at the right end.
-void text(cairo_t* cr, double x, double y, const std::string& s, double align);
+/// middle, 1 at the right end.  Returns the ink's box.
+TextBox text(cairo_t* cr, double x, double y, const std::string& s, double align);
 
 /// s cut (at a character boundary) and ended with "..." to fit width pixels.
 std::string fit(cairo_t* cr, std::string s, double width);

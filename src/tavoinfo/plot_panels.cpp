@@ -76,6 +76,7 @@ void Painter::waveform(int ch)
     }
     const double pad = (hi - lo) * 0.05;
     const auto y = [&](double v) { return b.y + (hi + pad - v) / (hi - lo + 2 * pad) * b.height; };
+    zero_line(b, y(0));
     colour(cr_, WAVE);
     double prev_lo = 0, prev_hi = 0;
     bool prev = false;
@@ -97,10 +98,25 @@ void Painter::waveform(int ch)
     cairo_fill(cr_);
     frame(b);
     colour(cr_, INK);
-    text(cr_, b.x, b.y - 0.4 * l_.font, "channel " + std::to_string(ch), 0);
+    put(b.x, b.y - 0.4 * l_.font, "channel " + std::to_string(ch), 0);
     colour(cr_, SOFT_INK);
-    text(cr_, b.x - 0.4 * l_.font, b.y + 0.8 * l_.font, number("%.0f", hi), 1);
-    text(cr_, b.x - 0.4 * l_.font, b.y + b.height, number("%.0f", lo), 1);
+    put(b.x - 0.4 * l_.font, b.y + 0.8 * l_.font, number("%.0f", hi), 1);
+    put(b.x - 0.4 * l_.font, b.y + b.height, number("%.0f", lo), 1);
+    // The unit, level with the largest value, where the colour bars stand
+    // beside the spectrograms.
+    put(b.x + b.width + 0.5 * l_.font, b.y + 0.8 * l_.font, "counts", 0);
+}
+
+// The line of sample value 0 at y, when it lies inside the strip.
+void Painter::zero_line(const PixelBox& b, double y)
+{
+    if (!(y >= b.y && y < b.y + b.height))
+        return;
+    colour(cr_, FRAME);
+    cairo_set_line_width(cr_, 1);
+    cairo_move_to(cr_, b.x, std::floor(y) + 0.5);
+    cairo_line_to(cr_, b.x + b.width, std::floor(y) + 0.5);
+    cairo_stroke(cr_);
 }
 
 // Colour index of a power value.
@@ -124,16 +140,8 @@ void Painter::spectrogram(int ch)
     const int stride = cairo_image_surface_get_stride(img.s);
     const std::array<std::uint32_t, 256>& map = viridis();
     const std::uint32_t shade = argb(GAP_SHADE);
-    // Bins each pixel row covers: row r spans (h-1-r)/h .. (h-r)/h of the bins.
-    const double bins = static_cast<double>(ChannelColumns::bins() - 1);
-    std::vector<std::pair<std::size_t, std::size_t>> rows(static_cast<std::size_t>(b.height));
-    for (int r = 0; r < b.height; ++r) {
-        const double lo = (b.height - 1 - r) * bins / b.height,
-                     hi = (b.height - r) * bins / b.height;
-        const std::size_t first = static_cast<std::size_t>(std::lround(lo));
-        rows[static_cast<std::size_t>(r)] = {
-            first, std::max(first, static_cast<std::size_t>(std::lround(hi)) - (r == 0 ? 0 : 1))};
-    }
+    const std::vector<std::pair<std::size_t, std::size_t>> rows =
+        row_bins(b.height, ChannelColumns::bins() - 1, p_.frequency);
     std::vector<std::size_t> levels(ChannelColumns::bins());
     for (int c = 0; c < b.width; ++c) {
         const bool filled = cols.filled(c);
@@ -166,21 +174,23 @@ void Painter::spectrogram(int ch)
 void Painter::frequency_ticks(const PixelBox& b)
 {
     const double nyquist = p_.timeline.frequency / 2;
-    double step = 0;
-    for (double e = std::pow(10.0, std::floor(std::log10(nyquist)) - 2); step == 0; e *= 10)
-        for (double m : {1.0, 2.0, 5.0})
-            if (step == 0 && m * e / nyquist * b.height >= 1.8 * l_.font)
-                step = m * e;
+    const std::size_t top = ChannelColumns::bins() - 1;
     colour(cr_, SOFT_INK);
     cairo_set_line_width(cr_, 1);
-    for (double f = 0; f <= nyquist * (1 + 1e-9); f += step) {
-        const double y = std::round(b.y + b.height - f / nyquist * b.height);
-        cairo_move_to(cr_, b.x - 0.3 * l_.font, y + 0.5);
+    // One line of labels on the log axis, as the decades crowd its ticks.
+    const double spacing = (p_.frequency == FrequencyScale::Log ? 1.25 : 1.8) * l_.font;
+    for (const FrequencyTick& t :
+         tavoinfo::frequency_ticks(nyquist, top, b.height, spacing, p_.frequency)) {
+        const double y = std::round(b.y + b.height -
+                                    frequency_height(t.hz, nyquist, top, p_.frequency) * b.height);
+        // An unlabelled tick is half as long.
+        cairo_move_to(cr_, b.x - (t.labelled ? 0.3 : 0.15) * l_.font, y + 0.5);
         cairo_line_to(cr_, b.x, y + 0.5);
         cairo_stroke(cr_);
+        if (!t.labelled)
+            continue;
         const double baseline = std::min(y + 0.35 * l_.font, static_cast<double>(b.y + b.height));
-        text(cr_, b.x - 0.4 * l_.font, std::max(baseline, b.y + 0.8 * l_.font), number("%g Hz", f),
-             1);
+        put(b.x - 0.4 * l_.font, std::max(baseline, b.y + 0.8 * l_.font), number("%g Hz", t.hz), 1);
     }
 }
 
@@ -205,10 +215,10 @@ void Painter::colour_bar(int ch)
         const double y = b.y + (top_db_ - db) / DYNAMIC_RANGE_DB * b.height;
         const double baseline = std::clamp(y + 0.35 * l_.font, b.y + 0.8 * l_.font,
                                            static_cast<double>(b.y + b.height));
-        text(cr_, b.x + b.width + 0.3 * l_.font, baseline, number("%.0f", db), 0);
+        put(b.x + b.width + 0.3 * l_.font, baseline, number("%.0f", db), 0);
     }
     colour(cr_, INK);
-    text(cr_, b.x, b.y - 0.3 * l_.font, "dB", 0);
+    put(b.x, b.y - 0.3 * l_.font, "dB", 0);
 }
 
 }  // namespace tavoinfo::draw

@@ -11,7 +11,7 @@
 namespace tavoinfo {
 
 bool render_plot(const PlotPicture& picture, const PlotLayout& layout, const PlotOptions& options,
-                 std::string& why)
+                 std::string& why, std::vector<TextBox>* placed)
 {
     PictureFormat format;
     if (!picture_format_of(options.output, format)) {
@@ -19,7 +19,7 @@ bool render_plot(const PlotPicture& picture, const PlotLayout& layout, const Plo
         return false;
     }
     const auto paint = [&](cairo_t* cr) {
-        draw::Painter(cr, picture, layout, options).paint();
+        draw::Painter(cr, picture, layout, options, placed).paint();
         return cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     };
     return write_picture(format, options.output, options.width, options.height, paint, why);

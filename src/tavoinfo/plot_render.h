@@ -31,14 +31,15 @@ struct PlotPicture {
     std::unique_ptr<ChannelColumns> channels[3];
     bool sound = false;
     SoundColumns sound_columns;
+    FrequencyScale frequency = FrequencyScale::Linear;
 };
 
 /// Draws the picture at options.width x options.height with `layout` and
 /// writes it with write_picture in the format its name asks for (PNG, SVG
 /// or PDF); false with `why` set when cairo fails or the file cannot be
-/// written.
+/// written.  `placed`, when given, receives every text drawn.
 bool render_plot(const PlotPicture& picture, const PlotLayout& layout, const PlotOptions& options,
-                 std::string& why);
+                 std::string& why, std::vector<TextBox>* placed = nullptr);
 
 }  // namespace tavoinfo
 

@@ -11,30 +11,18 @@ namespace tavoinfo {
 
 namespace {
 
-// tavo2wav's rate table: codes 0 to 8, and rates taken as they are.
-const unsigned long RATE_CODES[] = {48000, 44100, 22050, 11025, 8000, 7333, 6000, 5500, 4000};
-const unsigned long KNOWN_RATES[] = {18, 4000, 5500, 6000, 7333, 8000, 11025, 22050, 44100, 48000};
-
-// The rate for -r value r; an unknown one gives 4000 and the notice, which
-// goes to `notice` when given and to standard error otherwise.
+// tavo2wav's rate table.  Its notice goes to `notice` when given, and is
+// printed as tavo2wav prints it otherwise.
 unsigned long map_rate(long r, std::string* notice)
 {
-    if (r >= 0 && static_cast<unsigned long>(r) < sizeof RATE_CODES / sizeof RATE_CODES[0])
-        return RATE_CODES[r];
-    for (unsigned long known : KNOWN_RATES)
-        if (r >= 0 && static_cast<unsigned long>(r) == known)
-            return known;
-    char text[96];
-    std::snprintf(text, sizeof text, "Unknown rate: %lu. Using default: 4000.\n",
-                  static_cast<unsigned long>(r));
+    const tavo::RateChoice choice = tavo::rate_of_code(static_cast<unsigned long>(r));
     if (notice != nullptr) {
-        *notice += text;
-        return 4000;
+        *notice += choice.notice;
+    } else if (!choice.notice.empty()) {
+        std::fflush(stdout);
+        std::fputs(choice.notice.c_str(), stderr);
     }
-    std::fflush(stdout);
-    std::fputs(text, stderr);
-    std::fflush(stderr);
-    return 4000;
+    return choice.rate;
 }
 
 bool to_number(const std::string& text, long& value)

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <tavo/convert.h>
+
 namespace tavoinfo {
 
 /// The conversion settings that decide where a sample lands in the sound.
@@ -18,8 +20,8 @@ struct SoundTiming {
 };
 
 /// Samples per channel that the converter takes at most: it reads a record
-/// only while it holds fewer than 3174400 - 512 samples per channel.
-constexpr unsigned long long SOUND_SAMPLE_LIMIT = 3174400 - 512;
+/// only while it holds fewer than this many samples per channel.
+constexpr unsigned long long SOUND_SAMPLE_LIMIT = tavo::BUFFER_SAMPLES - tavo::RECORD_ROOM;
 
 /// Reads tavo2wav options from one string, such as "-u 50 -r 1" or
 /// "-c --u=50 -r 44100": "u" and "r" with a number (next word or after '=',

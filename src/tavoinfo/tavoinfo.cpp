@@ -9,8 +9,8 @@
 
 #include <kemra/libkemra.h>
 
-#include "cli.h"
-#include "command_line.h"
+#include "cli/cli.h"
+#include "cli/command_line.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -32,6 +32,11 @@ void usage()
         "\t            the name's extension chooses PNG, SVG or PDF, and only an\n"
         "\t            older picture of that format is ever replaced\n"
         "\t--plot-size WxH  picture size in pixels (default 1600x900)\n"
+        "\t--plot-freq linear|log  frequency axis of the spectrograms (log: from\n"
+        "\t            one bin above 0 Hz); by default log when the spectrum bins\n"
+        "\t            below a tenth of the Nyquist frequency (bin 0 included) hold\n"
+        "\t            more than half of the power of all bins, summed over every\n"
+        "\t            column of the three channels, else linear\n"
         "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
         "\t            would make with these options\n"
         "\t--version   program and library versions\n"
@@ -46,15 +51,24 @@ bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& op
     char* output = nullptr;
     char* size = nullptr;
     char* audio = nullptr;
+    char* freq = nullptr;
     wanted = get_option_string(argc, argv, "plot", &output) != 0;
     const bool sized = get_option_string(argc, argv, "plot-size", &size) != 0;
     options.sound_axis = get_option_string(argc, argv, "audio", &audio) != 0;
+    const bool scaled = get_option_string(argc, argv, "plot-freq", &freq) != 0;
     std::string why;
-    for (const char* bare : {"plot", "plot-size", "audio"})
+    for (const char* bare : {"plot", "plot-size", "audio", "plot-freq"})
         if (get_option(argc, argv, bare, 1, 0) != 0)
             why = std::string("--") + bare + " needs a value";
     if (why.empty() && (sized || options.sound_axis) && !wanted)
         why = "--plot-size and --audio go with --plot";
+    if (why.empty() && scaled && !wanted)
+        why = "--plot-freq goes with --plot";
+    tavoinfo::FrequencyScale scale = tavoinfo::FrequencyScale::Linear;
+    if (why.empty() && scaled && !tavoinfo::parse_frequency_scale(freq, scale))
+        why = std::string("--plot-freq needs linear or log, not \"") + freq + "\"";
+    if (scaled)
+        options.frequency = scale;
     if (why.empty() && wanted && *output == '\0')
         why = "--plot needs a file name";
     if (why.empty() && sized)
@@ -79,18 +93,21 @@ int run(int argc, char** argv)
     // from switching (and announcing the switch) itself.
     setenv("TZ", "UTC", 1);
     tzset();
-    if (tavo_cli::wants_help(argc, argv)) {
+    if (tavo::cli::wants_help(argc, argv)) {
         usage();
         return 0;
     }
-    if (tavo_cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
+    if (tavo::cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
     if (!plot_options(argc, argv, plot, plot_with))
         return 1;
-    const std::vector<std::string> files = tavo_cli::file_arguments(argc, argv);
+    const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
+    for (const std::string& stray : args.strays)
+        std::fprintf(stderr, "Unknown option: %s\n", stray.c_str());
+    const std::vector<std::string>& files = args.files;
     // The picture must not destroy an input or anything that is not an
     // older picture: refused before any file is read.
     const std::string refused =
@@ -136,5 +153,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    return tavo_cli::run_guarded([&] { return run(argc, argv); });
+    return tavo::cli::run_guarded([&] { return run(argc, argv); });
 }

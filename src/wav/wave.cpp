@@ -1,20 +1,11 @@
-#include "wave.h"
-
-#include "write_fully.h"
+#include "wav/wave.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <limits>
-#include <memory>
 #include <new>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+namespace tavo::wav {
 
 namespace {
 
@@ -122,48 +113,10 @@ void encode_header(unsigned char* out, SampleFormat format, uint16_t channels, u
     store(out, WaveChunkHeader{fourcc("data"), data_bytes});
 }
 
-// Reads the umask from /proc without touching it; only where that is not
-// available is it set and restored. The umask is process-wide, so that
-// fallback is safe only while no other thread creates files: writers are
-// opened on the converting thread, never while render threads run.
-mode_t read_umask()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "Umask:") {
-            unsigned mask = 0;
-            if (status >> std::oct >> mask)
-                return static_cast<mode_t>(mask & 0777);
-            break;
-        }
-        status.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-    }
-    const mode_t mask = umask(022);
-    umask(mask);
-    return mask;
-}
-
-mode_t created_file_mode()
-{
-    static const mode_t mask = read_umask();
-    return 0666 & ~mask;
-}
-
-// ".<name>.XXXXXX" in the target's directory, the name cut so that the
-// whole stays within NAME_MAX.
-std::string temp_template(const std::string& target)
-{
-    const std::size_t slash = target.rfind('/');
-    const std::size_t base_at = slash == std::string::npos ? 0 : slash + 1;
-    std::string base = target.substr(base_at, NAME_MAX - 8);
-    return target.substr(0, base_at) + "." + base + ".XXXXXX";
-}
-
 }  // namespace
 
-WaveWriter::WaveWriter()
-    : fd_(-1),
+WaveWriter::WaveWriter(NameWatch* watch)
+    : file_(watch),
       error_(0),
       format_(SampleFormat::S16),
       channels_(0),
@@ -173,12 +126,7 @@ WaveWriter::WaveWriter()
 {
 }
 
-WaveWriter::~WaveWriter()
-{
-    const int saved = errno;
-    discard();
-    errno = saved;
-}
+WaveWriter::~WaveWriter() = default;
 
 bool WaveWriter::fail(int err)
 {
@@ -190,12 +138,16 @@ bool WaveWriter::fail(int err)
 
 void WaveWriter::discard()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-    if (!temp_path_.empty())
-        ::unlink(temp_path_.c_str());
-    temp_path_.clear();
+    file_.discard();
+}
+
+bool WaveWriter::prepare(const char* path)
+{
+    if (file_.fd() >= 0 || error_ != 0 || path == nullptr)
+        return fail(EINVAL);
+    if (!file_.create(path))
+        return fail(errno);
+    return true;
 }
 
 bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames, unsigned long rate,
@@ -204,7 +156,9 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
     static const std::vector<unsigned char> none;
     const std::vector<unsigned char>& extra = chunks ? *chunks : none;
     const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
-    if (fd_ >= 0 || error_ != 0 || path == nullptr || channels == 0 || frame_bytes > UINT16_MAX)
+    const bool prepared = file_.fd() >= 0;
+    if (error_ != 0 || path == nullptr || channels == 0 || frame_bytes > UINT16_MAX || opened_ ||
+        (prepared && file_.target() != path))
         return fail(EINVAL);
     if (*path == '\0')
         return fail(ENOENT);
@@ -219,12 +173,9 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
     } catch (const std::bad_alloc&) {
         return fail(ENOMEM);
     }
-    target_path_ = path;
-    std::string name = temp_template(target_path_);
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0)
+    if (!prepared && !file_.create(path))
         return fail(errno);
-    temp_path_ = name;
+    opened_ = true;
     format_ = format;
     channels_ = channels;
     frames_expected_ = frames;
@@ -237,7 +188,7 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
 
 bool WaveWriter::flush_buffer()
 {
-    if (!write_fully(fd_, buffer_.data(), buffered_))
+    if (!file_.write(buffer_.data(), buffered_))
         return fail(errno);
     buffered_ = 0;
     return true;
@@ -247,7 +198,7 @@ bool WaveWriter::flush_buffer()
 // fits its format.
 bool WaveWriter::accept(std::size_t frames, bool format_fits)
 {
-    if (error_ != 0 || fd_ < 0)
+    if (error_ != 0 || file_.fd() < 0)
         return fail(error_ != 0 ? error_ : EINVAL);
     if (!format_fits || frames > frames_expected_ - frames_written_)
         return fail(EINVAL);
@@ -310,7 +261,7 @@ bool WaveWriter::write(const float* interleaved, std::size_t frames)
 
 bool WaveWriter::commit()
 {
-    if (error_ != 0 || fd_ < 0)
+    if (error_ != 0 || file_.fd() < 0)
         return fail(error_ != 0 ? error_ : EINVAL);
     if (frames_written_ != frames_expected_)
         return fail(EINVAL);
@@ -323,15 +274,8 @@ bool WaveWriter::commit()
     }
     if (!flush_buffer())
         return false;
-    if (fchmod(fd_, created_file_mode()) != 0)
+    if (!file_.commit(common::AtomicFile::Sync::NONE))
         return fail(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-        return fail(errno);
-    if (std::rename(temp_path_.c_str(), target_path_.c_str()) != 0)
-        return fail(errno);
-    temp_path_.clear();
     return true;
 }
 
@@ -353,3 +297,5 @@ bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames
     return frame_bytes > 0 && frames <= max_data / frame_bytes &&
            padded_data_bytes(frames, frame_bytes) <= max_data;
 }
+
+}  // namespace tavo::wav

@@ -1,15 +1,16 @@
-// WAV output in three sample formats (sample_format.h): 16- and 24-bit PCM
-// with the canonical 44-byte header, and 32-bit IEEE float with the 58-byte
-// header that non-PCM data calls for (an 18-byte "fmt " chunk and a "fact"
-// chunk); and a small reader for 16-bit PCM files.
+// WAV output in three sample formats (<tavo/sample_format.h>): 16- and
+// 24-bit PCM with the canonical 44-byte header, and 32-bit IEEE float with
+// the 58-byte header that non-PCM data calls for (an 18-byte "fmt " chunk and
+// a "fact" chunk).
 //
-// Every writer builds the file under a temporary name in the target's
-// directory and renames it over the target only once it is complete, so a
-// failed write never leaves a partial file and never destroys an existing
-// file of that name. The finished file has mode 0666 less the umask, as a
-// plain create would give it. Nothing here prints.
-#ifndef TAVO2WAV_WAVE_H
-#define TAVO2WAV_WAVE_H
+// Every writer builds the file as an AtomicFile (common/atomic_file.h): it
+// appears under its name only once it is complete, so a failed write never
+// leaves a partial file and never destroys an existing file of that name.
+// The finished file has mode 0666 less the umask, as a plain create would
+// give it; it is not synced to the disk (the files are large and derived).
+// Nothing here prints.
+#ifndef TAVO_WAV_WAVE_H
+#define TAVO_WAV_WAVE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "sample_format.h"
+#include "common/atomic_file.h"
+#include "wav/sample_format.h"
+
+namespace tavo::wav {
 
 // The header records, in file order. Four-character codes are held so that
 // their characters appear in the file in reading order when the field is
@@ -62,22 +66,31 @@ std::size_t wave_header_bytes(SampleFormat format);
 bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames,
                std::size_t extra_bytes = 0);
 
-// Streaming writer of one WAV file whose frame count is known in advance. open() creates the
-// temporary file and writes the header; write() takes interleaved frames in chunks of any size;
-// commit() finishes the file and puts it in place. A writer destroyed without a successful commit()
-// removes its temporary file and leaves the target untouched.
+// Streaming writer of one WAV file whose frame count is known in advance.
+// prepare() creates the temporary file (so that a folder that cannot be
+// written to is found before any work); open() writes the header (preparing
+// first when that has not been done); write() takes interleaved frames in
+// chunks of any size; commit() finishes the file and puts it in place. A
+// writer destroyed without a successful commit() removes its temporary file
+// and leaves the target untouched.
 //
 // Every operation returns true on success. On failure it returns false with
 // errno set to the cause; the writer then refuses further work and its
 // temporary file is removed at the latest by the destructor.
 class WaveWriter {
 public:
-    WaveWriter();
+    // `watch`, when given, follows the temporary names (see NameWatch).
+    explicit WaveWriter(NameWatch* watch = nullptr);
     ~WaveWriter();
     WaveWriter(const WaveWriter&) = delete;
     WaveWriter& operator=(const WaveWriter&) = delete;
 
-    // Creates the temporary file next to `path` and writes the header for
+    // Creates the temporary file for `path`. False with errno set (ENOENT
+    // for an empty path, EINVAL when already prepared, else the system's).
+    bool prepare(const char* path);
+
+    // Creates the temporary file next to `path` unless prepare() did, and
+    // writes the header for
     // `channels` channels (1 to 65535), `frames` frames at `rate` Hz in
     // `format`. Fails with EFBIG, before creating anything, when the data
     // (frames x bytes per frame, and its pad byte) would not fit the 32-bit
@@ -85,7 +98,8 @@ public:
     // writer is already open, `channels` is 0 or too large, or `rate` or
     // rate x bytes per frame does not fit 32 bits; with ENOENT for an empty
     // path; otherwise with the errno of the failed system call (ENOENT for
-    // a missing directory, EACCES, ...).
+    // a missing directory, EACCES, ...). After prepare(), `path` must be
+    // the path prepared.
     // `chunks`, when given, holds whole chunks (each header and its body,
     // padded to even sizes) placed between "fmt " and "data"; they count in
     // the RIFF length and in the size check (EFBIG), and an odd total fails
@@ -119,17 +133,18 @@ private:
     template <typename T, typename Encode>
     bool encode(const T* interleaved, std::size_t frames, Encode put);
 
-    int fd_;
+    common::AtomicFile file_;
+    bool opened_ = false;  // the header has been written
     int error_;
     SampleFormat format_;
     unsigned channels_;
     unsigned long frames_expected_;
     unsigned long frames_written_;
-    std::string temp_path_;
-    std::string target_path_;
     std::vector<unsigned char> buffer_;
     std::size_t buffered_;
 };
+
+}  // namespace tavo::wav
 
 // The three layouts. Each writes `nrdata` frames at `samples` Hz to the
 // file `Name`; every buffer must hold at least `nrdata` samples.
@@ -152,4 +167,4 @@ int put_wav_data_stereo16(const int16_t* left, const int16_t* right, unsigned lo
 int put_wav_data_6ch(const int16_t* mic1, const int16_t* mic2, const int16_t* mic3,
                      unsigned long nrdata, unsigned long samples, const char* Name);
 
-#endif
+#endif  // TAVO_WAV_WAVE_H

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "wave.h"
+#include "wav/wave.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr unsigned MAX_PLANAR_CHANNELS = 6;
 int write_planar(const char* Name, const int16_t* const* sources, unsigned channels,
                  unsigned long nrdata, unsigned long rate)
 {
-    WaveWriter writer;
+    tavo::wav::WaveWriter writer;
     if (!writer.open(Name, channels, nrdata, rate))
         return 0;
     std::array<int16_t, INTERLEAVE_FRAMES * MAX_PLANAR_CHANNELS> frames;

@@ -8,13 +8,14 @@
 #include <algorithm>
 #include <random>
 
-#include "fast_filter.h"
-#include "filter.h"
-#include "stages.h"
+#include "dsp/fast_filter.h"
+#include "dsp/filter.h"
+#include "reference.h"
 
 namespace {
 
 using Samples = std::vector<int16_t>;
+using tavo_test::filter_channel_reference;
 using Filtered = std::pair<Samples, long>;  // outputs, and how many were saturated
 
 const FilterKernel KERNELS[] = {FilterKernel::GENERIC, FilterKernel::AVX2, FilterKernel::AVX512};

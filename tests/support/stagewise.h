@@ -1,21 +1,28 @@
-// The stage-by-stage conversion, the reference the fused conversion is
+// The stage-by-stage conversion, the reference the rendering pipeline is
 // tested against: after the same reading, offset removal and scaling, it
 // resamples whole buffers (u times as long), runs the per-sample reference
-// Filter() over every sample and writes each file with one
-// put_wav_data_* call. It prints and writes the same bytes as the fused
-// conversion with the linear resampler and 16-bit samples; it writes no
-// timeline chunks (the label file of --timeline is written all the same).
+// Filter() over every sample and writes each file with one put_wav_data_*
+// call. It prints and writes the same bytes as the pipeline with the linear
+// resampler and 16-bit samples; it writes no timeline chunks (the label file
+// of --timeline is written all the same).
 #ifndef TAVO_TEST_STAGEWISE_H
 #define TAVO_TEST_STAGEWISE_H
 
-#include "conversion.h"
+#include <string>
+#include <vector>
+
+#include <tavo/convert.h>
 
 namespace tavo_test {
 
-// Converts `files` with `settings` stage by stage. Returns what
-// Conversion::run() returns: 0, 9 when a buffer cannot be allocated, 1 for
-// any other failure, the reason printed on standard error.
-int convert_stagewise(const Settings& settings, const string_vector& files);
+// Converts `files` with `options` stage by stage, printing to the standard
+// streams. Returns the status a conversion returns: 0, 9 when a buffer
+// cannot be allocated, 1 for any other failure, the reason printed on
+// standard error.
+int convert_stagewise(const tavo::Options& options, const std::vector<std::string>& files);
+
+// The same through the engine, printing to the standard streams.
+int convert_rendered(const tavo::Options& options, const std::vector<std::string>& files);
 
 }  // namespace tavo_test
 

@@ -12,7 +12,7 @@
 
 #include <kemra/libkemra.h>
 #include "run_process.h"
-#include "stages.h"
+#include "reference.h"
 #include "tavo_writer.h"
 
 namespace {
@@ -413,7 +413,7 @@ const Values FULL = head(Values(64, -32768), 512, 32767);
 long full_clips()
 {
     std::vector<int16_t> s(FULL.begin(), FULL.end());
-    return filter_channel_reference(s.data(), static_cast<long>(s.size()));
+    return tavo_test::filter_channel_reference(s.data(), static_cast<long>(s.size()));
 }
 
 // The numeric edges of the stages, the readers' lifetime and the failures.

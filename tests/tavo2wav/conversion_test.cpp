@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "conversion.h"
+#include "classic.h"
+#include "stagewise.h"
 #include "tavo_writer.h"
 
 namespace {
@@ -61,11 +62,12 @@ TEST(Conversion, ChoosesItsOwnAutomaticScaleAfterAnotherConversion)
     tavo_test::TempDir inputs;
     const std::string loud = write_input(inputs.path(), 16, 100);
     const std::string quiet = write_input(inputs.path(), 17, 1);
-    const Settings s;
+    const tavo::Options s;
     for (int round = 0; round < 2; round++) {
-        const Outputs l = run_in_dir([&] { EXPECT_EQ(Conversion(s).run({loud}), 0); });
+        const Outputs l = run_in_dir([&] { EXPECT_EQ(tavo_test::convert_rendered(s, {loud}), 0); });
         EXPECT_NE(l.at("").find("Scaling 4..."), std::string::npos) << l.at("");
-        const Outputs q = run_in_dir([&] { EXPECT_EQ(Conversion(s).run({quiet}), 0); });
+        const Outputs q =
+            run_in_dir([&] { EXPECT_EQ(tavo_test::convert_rendered(s, {quiet}), 0); });
         EXPECT_NE(q.at("").find("Scaling 128..."), std::string::npos) << q.at("");
     }
 }

@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <map>
 
-#include "conversion.h"
 #include "stagewise.h"
 #include "tavo_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using tavo::Layout;
+using tavo::Options;
 
 // Eleven records of 512 samples: 281600 frames at U = 50, more than one
 // chunk. Channel 0 is a full-scale square wave whose filtered overshoot
@@ -34,7 +35,7 @@ tavo_test::Recording recording()
 // on standard output and error (under "" and "2") and each file written
 // (under its name).
 std::map<std::string, std::string> convert(const std::string& dir, const std::string& input,
-                                           const Settings& settings, bool stagewise)
+                                           const Options& settings, bool stagewise)
 {
     setenv("TZ", "UTC", 1);  // so that no reader announces switching to it
     tzset();
@@ -43,7 +44,7 @@ std::map<std::string, std::string> convert(const std::string& dir, const std::st
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int status = stagewise ? tavo_test::convert_stagewise(settings, {input})
-                                 : Conversion(settings).run({input});
+                                 : tavo_test::convert_rendered(settings, {input});
     std::map<std::string, std::string> out = {{"2", testing::internal::GetCapturedStderr()},
                                               {"", testing::internal::GetCapturedStdout()}};
     fs::current_path(cwd);
@@ -54,17 +55,17 @@ std::map<std::string, std::string> convert(const std::string& dir, const std::st
 }
 
 // Layout, resampling factor, offset removal, filter.
-class FusedConversion : public testing::TestWithParam<std::tuple<wave_t, int, bool, bool>> {};
+class FusedConversion : public testing::TestWithParam<std::tuple<Layout, int, bool, bool>> {};
 
 TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 {
-    Settings s;
-    std::tie(s.stereo, s.upsample, s.remove_offset, s.need_filter) = GetParam();
+    Options s;
+    std::tie(s.layout, s.upsample, s.remove_offset, s.filter) = GetParam();
     tavo_test::TempDir input_dir, ref_dir, fused_dir;
     const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(input, recording());
     const auto ref = convert(ref_dir.path(), input, s, true);
-    EXPECT_EQ(ref.size(), s.stereo == SIX_CHANNEL ? 3u : 5u);
+    EXPECT_EQ(ref.size(), s.layout == Layout::SIX ? 3u : 5u);
     EXPECT_TRUE(convert(fused_dir.path(), input, s, false) == ref);
 }
 
@@ -100,9 +101,9 @@ tavo_test::Recording long_recording(int records, std::size_t length)
 TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 {
     const Long p = GetParam();
-    Settings s;
+    Options s;
     s.upsample = p.u;
-    s.need_filter = p.filter;
+    s.filter = p.filter;
     tavo_test::TempDir input_dir, ref_dir, fused_dir;
     const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(input, long_recording(p.records, p.length));
@@ -123,19 +124,19 @@ INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
                          });
 
 // "StereoFactor4MeanRemovedUnfiltered" and so on.
-std::string row_name(const testing::TestParamInfo<std::tuple<wave_t, int, bool, bool>>& i)
+std::string row_name(const testing::TestParamInfo<std::tuple<Layout, int, bool, bool>>& i)
 {
     const char* layouts[] = {"Mono", "Stereo", "SixChannel"};
-    return layouts[std::get<0>(i.param)] + std::string("Factor") +
+    return layouts[static_cast<int>(std::get<0>(i.param))] + std::string("Factor") +
            std::to_string(std::get<1>(i.param)) +
            (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") +
            (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, FusedConversion,
-                         testing::Combine(testing::Values(MONO, STEREO, SIX_CHANNEL),
-                                          testing::Values(0, 1, 4, 50), testing::Bool(),
-                                          testing::Bool()),
-                         row_name);
+INSTANTIATE_TEST_SUITE_P(
+    Settings, FusedConversion,
+    testing::Combine(testing::Values(Layout::MONO, Layout::STEREO, Layout::SIX),
+                     testing::Values(0, 1, 4, 50), testing::Bool(), testing::Bool()),
+    row_name);
 
 }  // namespace

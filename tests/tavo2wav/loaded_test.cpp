@@ -89,11 +89,11 @@ Files wav_files(const std::string& dir)
 }
 
 // The stage-by-stage conversion with -u 50 in the given layout.
-Files reference(const std::string& input, wave_t layout)
+Files reference(const std::string& input, tavo::Layout layout)
 {
     tavo_test::TempDir dir;
-    Settings s;
-    s.stereo = layout;
+    tavo::Options s;
+    s.layout = layout;
     s.upsample = 50;
     setenv("TZ", "UTC", 1);
     tzset();
@@ -109,15 +109,15 @@ Files reference(const std::string& input, wave_t layout)
     return wav_files(dir.path());
 }
 
-class LoadedConversion : public testing::TestWithParam<wave_t> {};
+class LoadedConversion : public testing::TestWithParam<tavo::Layout> {};
 
 TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
 {
     tavo_test::TempDir input_dir;
     const std::string input = write_recording(input_dir.path());
     const Files ref = reference(input, GetParam());
-    ASSERT_EQ(ref.size(), GetParam() == SIX_CHANNEL ? 1u : 3u);
-    const std::string layout = GetParam() == SIX_CHANNEL ? "-6" : "-m";
+    ASSERT_EQ(ref.size(), GetParam() == tavo::Layout::SIX ? 1u : 3u);
+    const std::string layout = GetParam() == tavo::Layout::SIX ? "-6" : "-m";
     const std::vector<std::vector<std::string>> runs = {
         {}, {}, {}, {"--threads", "1"}, {"--threads=8"}};
     BusyCores busy;
@@ -139,9 +139,11 @@ TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, LoadedConversion, testing::Values(MONO, SIX_CHANNEL),
-                         [](const testing::TestParamInfo<wave_t>& info) {
-                             return std::string(info.param == MONO ? "Mono" : "SixChannels");
+INSTANTIATE_TEST_SUITE_P(Layouts, LoadedConversion,
+                         testing::Values(tavo::Layout::MONO, tavo::Layout::SIX),
+                         [](const testing::TestParamInfo<tavo::Layout>& info) {
+                             return std::string(info.param == tavo::Layout::MONO ? "Mono"
+                                                                                 : "SixChannels");
                          });
 
 // The sinc conversion at -u 4 (13 output chunks per channel, all three

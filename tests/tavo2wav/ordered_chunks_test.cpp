@@ -11,9 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "ordered_chunks.h"
+#include "engine/ordered_chunks.h"
 
 namespace {
+
+using tavo::engine::run_in_order;
 
 // Slots alive at once, to check that memory stays bounded by the workers.
 std::atomic<int> live_slots{0};

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "progress.h"
+#include "cli/progress.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ std::string indicator(unsigned long long total, bool terminal)
 {
     int fds[2] = {-1, -1};  // read end, write end
     EXPECT_EQ(terminal ? openpty(&fds[0], &fds[1], nullptr, nullptr, nullptr) : pipe(fds), 0);
-    Progress p("reading", total, fds[1], stepping_clock);
+    tavo::cli::ProgressBar p("reading", total, fds[1], stepping_clock);
     for (unsigned long long done = 1; done <= total; ++done)
         p.update(done);
     p.finish();

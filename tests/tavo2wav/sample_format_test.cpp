@@ -1,13 +1,21 @@
 // Conversion of samples (counts of the 16-bit scale) into the output
 // formats: rounding, saturation and its count, and the names the command
 // line accepts.
-#include "sample_format.h"
+#include <tavo/convert.h>
+
+#include "dsp/quantise.h"
+#include "wav/sample_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
+
+using namespace tavo;
+using namespace tavo::dsp;
+using tavo::wav::widen_f32;
+using tavo::wav::widen_s24;
 
 struct Rounding {
     const char* name;

@@ -2,7 +2,7 @@
 // how the output is taken, and the quality it must reach (every spurious
 // component of a tone 100 dB down, the passband flat within 0.1 dB), measured
 // on tones of an 18 Hz recording at reduced length.
-#include "sinc_stream.h"
+#include "dsp/sinc_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include "tone_analysis.h"
 
 namespace {
+
+using tavo::dsp::SincStream;
 
 constexpr double PI = 3.14159265358979323846;
 constexpr double FS = 18.0;  // sampling frequency of the recordings, Hz

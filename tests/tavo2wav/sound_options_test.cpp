@@ -2,7 +2,8 @@
 // they accept, the lines that refuse the others, and the speed-up
 // arithmetic. What the program prints and writes with them is checked in
 // cli_test.
-#include "sound_options.h"
+#include "cli/options.h"
+#include "engine/speedup.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,9 @@
 #include <vector>
 
 namespace {
+
+using namespace tavo;
+using namespace tavo::engine;
 
 // argv for the scanner: "tavo2wav" and the words given, with no argument
 // marked yet (the scanner keeps its marks per argument count, so a query
@@ -50,8 +54,9 @@ TEST_P(SoundOptionValues, ReadsOrRefuses)
 {
     const Reading& p = GetParam();
     Args args(p.words);
-    SoundOptions o;
-    EXPECT_EQ(read_sound_options(args.argc(), args.argv(), &o), p.error);
+    const cli::CommandLine cl = cli::read_options(args.argc(), args.argv());
+    const Options& o = cl.options;
+    EXPECT_EQ(cl.refusal, p.error);
     if (p.error.empty()) {
         EXPECT_EQ(o.resampler, p.resampler);
         EXPECT_EQ(o.speedup, p.speedup);
@@ -111,11 +116,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SoundOptions, SpeedupAndUpsamplingExcludeEachOther)
 {
-    SoundOptions o;
-    EXPECT_EQ(check_speedup_alone(o, true), "");
+    Args u({"-u", "50"}), s({"--speedup", "49"}), both({"--speedup", "49", "-u", "50"});
+    EXPECT_EQ(cli::read_options(u.argc(), u.argv()).refusal, "");
+    EXPECT_EQ(cli::read_options(s.argc(), s.argv()).refusal, "");
+    EXPECT_EQ(cli::read_options(both.argc(), both.argv()).refusal,
+              "Error: give -u or --speedup, not both\n");
+    Options o;
+    o.upsample_given = true;
+    EXPECT_EQ(check(o), "");
     o.speedup = 49;
-    EXPECT_EQ(check_speedup_alone(o, false), "");
-    EXPECT_EQ(check_speedup_alone(o, true), "Error: give -u or --speedup, not both\n");
+    EXPECT_EQ(check(o), "Error: give -u or --speedup, not both\n");
 }
 
 struct Speedup {

@@ -320,8 +320,31 @@ TEST_F(Clients, SndfileInfoListsTheCuePointsAndLabels)
     for (const char* label : {"labl : 1 : 2014-03-15 08:00Z\n", "labl : 2 : gap 7186 s silence\n",
                               "labl : 3 : 2014-03-15 09:00Z\n", "labl : 4 : 2014-03-15 10:00Z\n"})
         EXPECT_NE(out.find(label), std::string::npos) << label << " not in\n" << out;
+    // The filled gap's region follows the labels, and the data chunk is found after it.
+    EXPECT_NE(out.find("labl : 4 : 2014-03-15 10:00Z\n    ltxt : 20\ndata : "), std::string::npos)
+        << out;
     // bext: 602 bytes, version 1 without coding history.
     EXPECT_NE(out.find("bext : 602\n"), std::string::npos) << out;
+}
+
+// The gap's region: cue 2, as long as its silence (129346 input samples x
+// 50); ffprobe's chapters keep every label after it.
+TEST_F(Clients, FilledGapIsARegionAndEveryChapterKeepsItsTitle)
+{
+    const std::string b = tavo_test::read_bytes(dir_->file("d4031516.wav"));
+    const std::size_t ltxt = b.find("ltxt");
+    ASSERT_NE(ltxt, std::string::npos);
+    const auto le32 = [&b](std::size_t at) {
+        return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
+               uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+    };
+    EXPECT_EQ(le32(ltxt + 8), 2u);
+    EXPECT_EQ(le32(ltxt + 12), 129346u * 50);
+    EXPECT_EQ(b.substr(ltxt + 16, 4), "rgn ");
+    const std::string out = shell(dir_->path(),
+                                  "ffprobe -v error -show_entries chapter_tags=title "
+                                  "-of csv=p=0 d4031516.wav");
+    EXPECT_EQ(out, "2014-03-15 08:00Z\ngap 7186 s silence\n2014-03-15 09:00Z\n2014-03-15 10:00Z\n");
 }
 
 TEST_F(Clients, SoxiAndPythonWaveReadRateChannelsAndFrames)
@@ -348,6 +371,10 @@ TEST_F(Clients, BextDescriptionNamesStationFrequencySpeedupAndSources)
     EXPECT_EQ(std::string(b.c_str() + bext + 8),
               "Station k, 18 Hz sampling, 49 times faster, from k4031516.dat and 1 more");
     EXPECT_EQ(b.substr(bext + 8 + 256, 9), std::string("tavo2wav\0", 9));
+    // libsndfile reads it there too.
+    EXPECT_EQ(shell(dir_->path(), "sndfile-metadata-get --bext-description d4031516.wav"),
+              "Description            : Station k, 18 Hz sampling, 49 times faster, from "
+              "k4031516.dat and 1 more\n");
 }
 
 }  // namespace

@@ -5,12 +5,18 @@
 
 #include <cerrno>
 
-#include "stages.h"
+#include "dsp/stages.h"
+#include "engine/wav_chunks.h"
 #include "tavo_writer.h"
-#include "wav_chunks.h"
-#include "wave.h"
+#include "wav/wave.h"
 
 namespace {
+
+using namespace tavo::engine;
+using tavo::SampleFormat;
+using tavo::dsp::remove_channel_offset_around;
+using tavo::dsp::SampleRun;
+using tavo::wav::WaveWriter;
 
 uint32_t le32(const std::string& b, std::size_t at)
 {
@@ -18,9 +24,9 @@ uint32_t le32(const std::string& b, std::size_t at)
            uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
 }
 
-Timeline sample_timeline()
+AudioTimeline sample_timeline()
 {
-    Timeline t;
+    AudioTimeline t;
     t.dated = true;
     t.start = 1394870400;  // 2014-03-15T08:00:00Z
     t.speedup = 49;
@@ -79,11 +85,20 @@ TEST(TimelineChunks, EveryChunkIsEvenAndTheyFollowOneAnother)
     EXPECT_EQ(le32(b, labl + 4), 22u);
     EXPECT_EQ(b.substr(labl + 12, 18), std::string("2014-03-15 08:00Z\0", 18));
     EXPECT_EQ(b.substr(labl + 30, 4), "labl");
+    // After the labels, one "ltxt" for the region (cue 2); the point has none.
+    const std::size_t ltxt = b.find("ltxt");
+    ASSERT_GT(ltxt, b.rfind("labl"));
+    EXPECT_EQ(b.find("ltxt", ltxt + 1), std::string::npos);
+    EXPECT_EQ(le32(b, ltxt + 4), 20u);
+    EXPECT_EQ(le32(b, ltxt + 8), 2u);               // cue point id
+    EXPECT_EQ(le32(b, ltxt + 12), 90000u - 12800);  // sample length
+    EXPECT_EQ(b.substr(ltxt + 16, 12), std::string("rgn \0\0\0\0\0\0\0\0", 12));
+    EXPECT_EQ(ltxt + 28, b.size());
 }
 
 TEST(TimelineChunks, NoMarkersLeaveOutCueAndLabels)
 {
-    Timeline t = sample_timeline();
+    AudioTimeline t = sample_timeline();
     t.markers.clear();
     const std::vector<unsigned char> v = timeline_chunks(t, "x");
     const std::string b(v.begin(), v.end());

@@ -3,12 +3,14 @@
 // reduction (envelope and spectra), and the option readers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "columns.h"
+#include "frequency_axis.h"
 #include "plot.h"
 #include "sound_axis.h"
 #include "time_ticks.h"
@@ -356,3 +358,131 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair("1600 x900", "refused"),
                       std::make_pair("+1600x900", "refused"), std::make_pair("", "refused")),
     plot_size_row);
+
+namespace {
+
+// Power per bin (129 bins: bin 12 is the last below a tenth of Nyquist).
+struct ScaleCase {
+    const char* name;
+    std::vector<std::pair<std::size_t, double>> power;  // bin, power; others 0
+    FrequencyScale want;
+};
+
+void PrintTo(const ScaleCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class DefaultScale : public ::testing::TestWithParam<ScaleCase> {};
+
+}  // namespace
+
+TEST_P(DefaultScale, IsLogWhenMostPowerLiesBelowATenthOfNyquist)
+{
+    std::vector<double> power(ChannelColumns::bins(), 0.0);
+    for (const auto& p : GetParam().power)
+        power[p.first] = p.second;
+    EXPECT_EQ(default_frequency_scale(power), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spectra, DefaultScale,
+    ::testing::Values(ScaleCase{"LastLowBin", {{12, 1}}, FrequencyScale::Log},
+                      ScaleCase{"FirstHighBin", {{13, 1}}, FrequencyScale::Linear},
+                      ScaleCase{"BinZeroCounts", {{0, 3}, {64, 2}}, FrequencyScale::Log},
+                      ScaleCase{"ExactlyHalfIsNotMost", {{1, 1}, {128, 1}}, FrequencyScale::Linear},
+                      ScaleCase{"NoPower", {}, FrequencyScale::Linear}),
+    [](const ::testing::TestParamInfo<ScaleCase>& info) { return std::string(info.param.name); });
+
+TEST(FrequencyScaleText, TakesLinearAndLogOnly)
+{
+    FrequencyScale s = FrequencyScale::Linear;
+    EXPECT_TRUE(parse_frequency_scale("log", s));
+    EXPECT_EQ(s, FrequencyScale::Log);
+    EXPECT_TRUE(parse_frequency_scale("linear", s));
+    EXPECT_EQ(s, FrequencyScale::Linear);
+    for (const char* bad : {"", "Log", "lin", "log "})
+        EXPECT_FALSE(parse_frequency_scale(bad, s)) << bad;
+}
+
+// Every row shows bins, the rows together show each bin from the lowest up
+// to 128 once or more, in order, from the top row down.
+TEST(RowBins, CoverTheAxisInOrderFromItsLowestBin)
+{
+    for (const FrequencyScale scale : {FrequencyScale::Linear, FrequencyScale::Log})
+        for (const int height : {36, 128, 500}) {
+            const auto rows = row_bins(height, 128, scale);
+            ASSERT_EQ(rows.size(), static_cast<std::size_t>(height));
+            EXPECT_EQ(rows.back().first, scale == FrequencyScale::Log ? 1u : 0u) << height;
+            EXPECT_EQ(rows.front().second, 128u) << height;
+            for (std::size_t r = 0; r + 1 < rows.size(); ++r) {
+                ASSERT_LE(rows[r].first, rows[r].second);
+                // The row below starts where this one does, or ends just under it.
+                ASSERT_TRUE(rows[r + 1] == rows[r] || rows[r + 1].second + 1 == rows[r].first)
+                    << height << " row " << r;
+            }
+        }
+    // The log axis gives the low band most of the rows: bins 1 to 12 take
+    // half of a 500-row panel (log 12.5 / log 128), the linear one 47 rows.
+    const auto count_low = [](const std::vector<std::pair<std::size_t, std::size_t>>& rows) {
+        return std::count_if(rows.begin(), rows.end(),
+                             [](const auto& r) { return r.second <= 12; });
+    };
+    EXPECT_NEAR(count_low(row_bins(500, 128, FrequencyScale::Log)), 260, 5);
+    EXPECT_NEAR(count_low(row_bins(500, 128, FrequencyScale::Linear)), 47, 1);
+}
+
+namespace {
+
+// Ticks as "hz" words, "*" after a labelled one.
+struct FrequencyTickCase {
+    const char* name;
+    double nyquist, height, spacing;
+    FrequencyScale scale;
+    const char* want;
+};
+
+void PrintTo(const FrequencyTickCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class FrequencyTicks : public ::testing::TestWithParam<FrequencyTickCase> {};
+
+}  // namespace
+
+TEST_P(FrequencyTicks, StandAtOneTwoFiveAndLabelsKeepTheirSpacing)
+{
+    const FrequencyTickCase& c = GetParam();
+    const std::vector<FrequencyTick> ticks =
+        frequency_ticks(c.nyquist, 128, c.height, c.spacing, c.scale);
+    std::ostringstream o;
+    double last = -1e9;
+    for (const FrequencyTick& t : ticks) {
+        o << (o.tellp() > 0 ? " " : "") << t.hz << (t.labelled ? "*" : "");
+        const double y = frequency_height(t.hz, c.nyquist, 128, c.scale) * c.height;
+        EXPECT_GE(y, -1e-9);
+        EXPECT_LE(y, c.height + 1e-9);
+        if (t.labelled) {
+            EXPECT_GE(y - last, c.spacing) << t.hz;
+            last = y;
+        }
+    }
+    EXPECT_EQ(o.str(), c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(Axes, FrequencyTicks,
+                         ::testing::Values(
+                             // 18 Hz data: the log axis runs from 9/128 = 0.0703 Hz to 9 Hz.
+                             FrequencyTickCase{"LogCrowdedLabelsTheDecades", 9, 36, 11.25,
+                                               FrequencyScale::Log, "0.1* 0.2 0.5 1* 2 5"},
+                             FrequencyTickCase{"LogTallLabelsAll", 9, 150, 16, FrequencyScale::Log,
+                                               "0.1* 0.2* 0.5* 1* 2* 5*"},
+                             // 100 Hz data reaches a tick at the Nyquist frequency itself.
+                             FrequencyTickCase{"LogEndsAtNyquist", 50, 300, 16, FrequencyScale::Log,
+                                               "0.5* 1* 2* 5* 10* 20* 50*"},
+                             FrequencyTickCase{"LinearFromZero", 9, 150, 23.4,
+                                               FrequencyScale::Linear, "0* 2* 4* 6* 8*"}),
+                         [](const ::testing::TestParamInfo<FrequencyTickCase>& info) {
+                             return std::string(info.param.name);
+                         });

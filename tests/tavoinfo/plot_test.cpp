@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "plot.h"
+#include "sound_axis.h"
 #include "survey.h"
 #include "tavo_writer.h"
 #include "timeline.h"
@@ -31,9 +32,10 @@ const std::size_t LENGTH = 512;
 
 // 24 records of 512 samples at 18 Hz (28.44 s each) from 08:00:00, with a
 // gap of 600 s more than the clock step before record 12.  Channel 0: a
-// 2 Hz sine of amplitude 3000; channel 1: uniform noise of +-3000 from a
-// fixed linear congruential generator; channel 2: silence.
-Recording tone_noise_silence()
+// sine of `tone` Hz (2 Hz unless given) and amplitude 3000; channel 1:
+// uniform noise of +-3000 from a fixed linear congruential generator;
+// channel 2: silence.
+Recording tone_noise_silence(double tone = 2)
 {
     Recording rec{form3_header('S', 512, "18", 1, 'k'), true, LENGTH, {}};
     unsigned long seed = 12345;
@@ -43,7 +45,7 @@ Recording tone_noise_silence()
         r.time = {stamp / 60, stamp % 60};
         for (std::size_t j = 0; j < LENGTH; ++j) {
             const double n = static_cast<double>(k * LENGTH + j);
-            r.channels[0].push_back(std::lround(3000 * std::sin(2 * M_PI * 2 * n / RATE)));
+            r.channels[0].push_back(std::lround(3000 * std::sin(2 * M_PI * tone * n / RATE)));
             seed = (seed * 1103515245 + 12345) % 2147483648UL;
             r.channels[1].push_back(static_cast<double>(seed % 6001) - 3000);
             r.channels[2].push_back(0);
@@ -167,6 +169,32 @@ TEST(PlotPicture, ShowsToneNoiseSilenceAndTheGapWhereTheyAre)
     EXPECT_NEAR(std::stod(v["peak0_hz"]), 2.0, 1.5 * row_hz + 9.0 / 256);
     EXPECT_EQ(v["off_floor2"], "0.000");
     EXPECT_GT(std::stod(v["off_floor1"]), 0.9);
+}
+
+// Most of the power of a 0.5 Hz tone and white noise lies below 0.9 Hz, a
+// tenth of the Nyquist frequency: the axis is logarithmic unless asked
+// otherwise, from 18 / 256 Hz (row h-1) to 9 Hz (row 0), and the tone's
+// row stands at its frequency on either axis.
+TEST(PlotPicture, LowBandGetsALogAxisWhereTheToneStandsAtItsFrequency)
+{
+    const Workdir w;
+    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence(0.5));
+    const std::string file = "2014/03/20140315/k4031516.dat";
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
+    const double row_hz = 9.0 / l.spectrogram[0].height;
+    for (const char* scale : {"", "log", "linear"}) {
+        std::vector<std::string> args = {TAVOINFO_PATH, "--plot",   "low.png",
+                                         "--plot-size", "1300x760", file};
+        if (*scale)
+            args.insert(args.end(), {"--plot-freq", scale});
+        ASSERT_EQ(w.run(args).status, 0) << scale;
+        // plot_check gives the row's height as a linear frequency.
+        const double shown = std::stod(check_picture(w, "low.png", l, -1)["peak0_hz"]);
+        if (std::string(scale) == "linear")
+            EXPECT_NEAR(shown, 0.5, 1.5 * row_hz + 9.0 / 256);
+        else
+            EXPECT_NEAR(9.0 / 128 * std::pow(128, shown / 9), 0.5, 0.05) << scale;
+    }
 }
 
 // A second file an hour later: without -c the sound is the first file's
@@ -413,7 +441,90 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--plot", "p.png", "--audio", "-u 50 -q", "good.dat"},
                    "Error: --audio: '-q' is not a tavo2wav option\n"},
         OptionCase{"PlotWithoutName", {"good.dat", "--plot"}, "Error: --plot needs a value\n"},
+        OptionCase{"FrequencyScaleUnknown",
+                   {"--plot", "p.png", "--plot-freq", "logarithmic", "good.dat"},
+                   "Error: --plot-freq needs linear or log, not \"logarithmic\"\n"},
+        OptionCase{"FrequencyScaleWithoutPlot",
+                   {"--plot-freq", "log", "good.dat"},
+                   "Error: --plot-freq goes with --plot\n"},
+        OptionCase{"FrequencyScaleWithoutValue",
+                   {"--plot", "p.png", "good.dat", "--plot-freq"},
+                   "Error: --plot-freq needs a value\n"},
         OptionCase{"NoSuchDirectory",
                    {"--plot", "nodir/p.png", "good.dat"},
                    "Error: nodir/p.png: No such file or directory\n"}),
     [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Pictures whose texts must neither overlap, nor leave the picture, nor be
+// cut: two files (a gap inside the first, one between them, a subtitle
+// naming both) at the smallest and the default size, with the sound axis.
+struct LabelCase {
+    const char* name;
+    int width, height;
+    double tone;  // 0.2 Hz makes the axis logarithmic, 2 Hz linear
+    bool sound;
+};
+
+void PrintTo(const LabelCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PlotLabels : public ::testing::TestWithParam<LabelCase> {};
+
+bool overlap(const tavoinfo::TextBox& a, const tavoinfo::TextBox& b)
+{
+    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+}  // namespace
+
+TEST_P(PlotLabels, NeitherOverlapNorLeaveThePictureNorAreCut)
+{
+    const LabelCase& c = GetParam();
+    const Workdir w;
+    std::vector<tavoinfo::FileReport> reports;
+    for (const int slot : {16, 18}) {
+        const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, slot);
+        write_binary(path, tone_noise_silence(c.tone));
+        reports.push_back(tavoinfo::survey_file(path));
+    }
+    tavoinfo::PlotOptions o;
+    o.output = w.dir.file("p.png");
+    o.width = c.width;
+    o.height = c.height;
+    std::string why;
+    o.sound_text = "-c -u 50 -r 1";
+    o.sound_axis = c.sound;
+    ASSERT_TRUE(tavoinfo::parse_sound_options(o.sound_text, o.sound, why)) << why;
+    std::vector<tavoinfo::TextBox> placed;
+    ASSERT_TRUE(tavoinfo::draw_plot(reports, o, why, &placed)) << why;
+    std::map<std::string, int> count;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const tavoinfo::TextBox& a = placed[i];
+        ++count[a.text];
+        EXPECT_EQ(a.text.find("..."), std::string::npos) << a.text;
+        EXPECT_TRUE(a.x0 >= 0 && a.y0 >= 0 && a.x1 <= c.width && a.y1 <= c.height) << a.text;
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(overlap(a, placed[j]))
+                << "\"" << a.text << "\" on \"" << placed[j].text << "\"";
+    }
+    EXPECT_EQ(count["counts"], 3);
+    EXPECT_EQ(count["0.1 Hz"], c.tone < 1 ? 3 : 0);
+    EXPECT_EQ(count["0 Hz"], c.tone < 1 ? 0 : 3);
+    EXPECT_EQ(count["gap 10.0 min"], 2);
+    EXPECT_EQ(count["38.6 min between files"], 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PlotLabels,
+                         ::testing::Values(LabelCase{"SmallestLog", 480, 360, 0.2, true},
+                                           LabelCase{"SmallestLinear", 480, 360, 2, true},
+                                           LabelCase{"SmallestWithoutSound", 480, 360, 0.2, false},
+                                           LabelCase{"DefaultLog", 1600, 900, 0.2, true},
+                                           LabelCase{"WideAndLow", 1600, 360, 2, true},
+                                           LabelCase{"NarrowAndTall", 480, 900, 0.2, true}),
+                         [](const ::testing::TestParamInfo<LabelCase>& info) {
+                             return std::string(info.param.name);
+                         });

@@ -3,7 +3,7 @@
 // the old file and no temporary file behind. The 24-bit and float formats get
 // their headers, pad byte and size limits checked here; the bytes of the
 // 16-bit files of each layout are checked end to end in cli_test.
-#include "wave.h"
+#include "wav/wave.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,6 +16,11 @@
 #include "tavo_writer.h"
 
 namespace {
+
+using tavo::S24_MAX;
+using tavo::S24_MIN;
+using tavo::SampleFormat;
+using tavo::wav::WaveWriter;
 
 using Dir = std::filesystem::directory_iterator;
 

@@ -1,0 +1,89 @@
+#include "dsp/linear_stream.h"
+
+#include <algorithm>
+
+namespace tavo::dsp {
+
+unsigned long long LinearStream::output_frames(long n, int u)
+{
+    return n > 0 ? static_cast<unsigned long long>(n) * (u > 0 ? u : 1) : 0;
+}
+
+LinearStream::LinearStream(const int16_t* in, long n, int u, bool filter, unsigned long long start)
+    : in_(in),
+      n_(n > 0 ? n : 0),
+      u_(u > 0 ? u : 0),
+      frames_(output_frames(n, u)),
+      start_(std::min(start, frames_))
+{
+    for (int j = 0; j < u_; j++)
+        phase_.push_back(static_cast<double>(j) / u_);
+    start = start_;
+    if (!filter) {
+        seek(start);
+        return;
+    }
+    filter_.reset(new FilterStream(0.0));
+    // The filter holds FILTER_TAPS - 1 earlier inputs; before sample 0 they
+    // are the zeros it starts with.
+    const unsigned long long warm = std::min<unsigned long long>(start, FILTER_TAPS - 1);
+    seek(start - warm);
+    int16_t history[FILTER_TAPS - 1];
+    produce(history, static_cast<std::size_t>(warm));
+    filter_->process(history, history, static_cast<std::size_t>(warm));
+}
+
+void LinearStream::seek(unsigned long long frame)
+{
+    done_ = frame;
+    if (u_ == 0 || n_ == 0)
+        return;
+    const unsigned long long k = frame / u_ + 1;
+    k_ = static_cast<long>(std::min<unsigned long long>(k, n_));
+    j_ = k < static_cast<unsigned long long>(n_) ? static_cast<int>(frame % u_) : 0;
+}
+
+std::size_t LinearStream::next(int16_t* out, std::size_t count)
+{
+    count = static_cast<std::size_t>(std::min<unsigned long long>(count, frames_ - done_));
+    produce(out, count);
+    if (filter_)
+        clipped_ += filter_->process(out, out, count);
+    return count;
+}
+
+// The next `count` samples before filtering.
+void LinearStream::produce(int16_t* out, std::size_t count)
+{
+    if (u_ == 0)
+        std::copy(in_ + done_, in_ + done_ + count, out);
+    else
+        resample(out, count);
+    done_ += count;
+}
+
+// Linear interpolation: a + (b - a) x (j / u) with the integer difference
+// b - a and the phase j / u taken from a table, truncated toward zero; past
+// the last input sample the output holds that sample.
+void LinearStream::resample(int16_t* out, std::size_t count)
+{
+    std::size_t p = 0;
+    while (p < count && k_ < n_) {
+        const int a = in_[k_ - 1];
+        const double d = in_[k_] - a;
+        const std::size_t span = std::min<std::size_t>(u_ - j_, count - p);
+        const double* t = phase_.data() + j_;
+        for (std::size_t i = 0; i < span; i++)
+            out[p + i] = static_cast<int16_t>(a + d * t[i]);
+        p += span;
+        j_ += static_cast<int>(span);
+        if (j_ == u_) {
+            j_ = 0;
+            k_++;
+        }
+    }
+    if (p < count)
+        std::fill(out + p, out + count, in_[n_ - 1]);
+}
+
+}  // namespace tavo::dsp

@@ -1,0 +1,88 @@
+// The command-line checks both programs share: which numeric texts count as
+// whole numbers, and which long-form arguments the walk over the non-option
+// arguments reports instead of handing them on as files.
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <kemra/libkemra.h>
+
+namespace {
+
+// The forms strtol (base 0) reads entirely, and texts it would read only in part.
+struct NumberText {
+    const char* name;
+    const char* text;
+    bool whole;
+};
+
+class WholeNumber : public testing::TestWithParam<NumberText> {};
+
+TEST_P(WholeNumber, AcceptsOnlyWhatTheScannerReadsEntirely)
+{
+    EXPECT_EQ(tavo::cli::is_whole_number(GetParam().text), GetParam().whole);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, WholeNumber,
+    testing::Values(
+        NumberText{"Zero", "0", true}, NumberText{"NegativeZero", "-0", true},
+        NumberText{"PlusSign", "+50", true}, NumberText{"Hex", "0x1F", true},
+        NumberText{"HexUpperPrefix", "0XaB", true}, NumberText{"Octal", "017", true},
+        NumberText{"OctalWithEight", "08", false}, NumberText{"BarePrefix", "0x", false},
+        NumberText{"SignAfterPrefix", "0x-1", false}, NumberText{"SignAlone", "+", false},
+        NumberText{"Empty", "", false}, NumberText{"LeadingBlank", " 5", false},
+        NumberText{"TrailingBlank", "5 ", false}, NumberText{"TrailingLetter", "5x", false},
+        NumberText{"Decimal", "44.1k", false}, NumberText{"Exponent", "1e3", false},
+        NumberText{"TwoSigns", "--5", false}, NumberText{"Word", "abc", false}),
+    [](const testing::TestParamInfo<NumberText>& info) { return std::string(info.param.name); });
+
+// An argv as main receives it: "prog", then the arguments, then null.
+struct Args {
+    explicit Args(std::vector<std::string> args) : text(std::move(args))
+    {
+        text.insert(text.begin(), "prog");
+        for (std::string& s : text)
+            pointers.push_back(s.data());
+        pointers.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(text.size()); }
+    char** argv() { return pointers.data(); }
+    std::vector<std::string> text;
+    std::vector<char*> pointers;
+};
+
+// Flag c and number n are asked first; then the files, each followed by "|",
+// standard error (the scanner's lines) and the strays as the programs report them.
+std::string walk(std::vector<std::string> args)
+{
+    Args a(std::move(args));
+    long n = 0;
+    get_option(a.argc(), a.argv(), "c", 1, 0);
+    get_option_long(a.argc(), a.argv(), "n", &n, 0);
+    testing::internal::CaptureStderr();
+    const tavo::cli::FileArguments found = tavo::cli::file_arguments(a.argc(), a.argv());
+    std::string files;
+    for (const std::string& f : found.files)
+        files += f + "|";
+    files += testing::internal::GetCapturedStderr();
+    for (const std::string& stray : found.strays)
+        files += "Unknown option: " + stray + "\n";
+    return files;
+}
+
+TEST(FileArguments, ReportsUnconsumedLongFormsAfterTheScannersLines)
+{
+    // The scanner stops its search at --x; every later unconsumed long form is no file either.
+    EXPECT_EQ(walk({"-q", "a", "--x", "--c", "b", "--n=1", "---y=2", "-", "--"}),
+              "a|b|-|--|Unknown option: -q\nUnknown option: --x\nUnknown option: ---y=2\n");
+    // A consumed long form, and a long-form text taken as a value, are not reported.
+    EXPECT_EQ(walk({"--n", "--z", "a"}), "a|");
+    EXPECT_EQ(walk({}), "");
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+// The engine in-process: damaged inputs and refused options come back as a
+// status and the exact lines the program prints, with nothing left in the
+// output folder; two conversions on two threads give the bytes each gives
+// alone; a stop asked through the progress call ends the conversion with no
+// file; the samples delivered in memory are those of the WAV files.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <tavo/convert.h>
+
+#include "tavo_writer.h"
+
+namespace {
+
+using tavo::Message;
+using tavo::Options;
+
+// Every test process starts in UTC, so that no reader announces switching.
+const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
+
+// Every text the engine says, one string per kind: "out" (progress, standard
+// output) and "err" (all the rest, standard error), as the program prints
+// them; and the reader's lines apart.
+class Kept : public tavo::Diagnostics {
+public:
+    void text(Message kind, const std::string& t) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        (kind == Message::PROGRESS ? out : err) += t;
+        if (kind == Message::INFO)
+            info += t;
+        if (kind == Message::ERROR)
+            error += t;
+    }
+    bool progress(const tavo::Progress& p) override
+    {
+        if (p.end || stop_after < 0)
+            return true;
+        return reports++ < stop_after;
+    }
+    std::string out, err, info, error;
+    long stop_after = -1;  // stop at this progress report (counting from 0); -1: never
+    long reports = 0;
+
+private:
+    std::mutex mutex_;
+};
+
+// The names in a folder, sorted, "." and ".." left out; hidden ones too.
+std::set<std::string> listing(const std::string& dir)
+{
+    std::set<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            names.insert(e->d_name);
+    if (d)
+        closedir(d);
+    return names;
+}
+
+// Eight records of 512 samples from 08:00 at 18 Hz, 28 s apart.
+tavo_test::Recording recording(int records = 8)
+{
+    tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18", 1, 'k'), true, 512, {}};
+    for (int r = 0; r < records; r++) {
+        const long t = r * 512L / 18;
+        rec.records.push_back(tavo_test::make_record(512, 480 + t / 60, t % 60, r));
+    }
+    return rec;
+}
+
+// A damaged input or refused option set: what goes into the input file
+// (bytes, or a directory), the options, and the status and error text.
+struct Refused {
+    const char* name;
+    std::string bytes;  // the input's content; "<dir>" makes it a directory, "<none>" none
+    std::function<void(Options&)> set;
+    int status;
+    std::string error;  // @ stands for the input's path, OUT for the output folder
+};
+
+// `text` with @ replaced by the input's path and OUT by the output folder.
+std::string expand(std::string text, const std::string& path, const std::string& out)
+{
+    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
+        text.replace(at, 1, path);
+    const auto at = text.find("OUT");
+    return at == std::string::npos ? text : text.replace(at, 3, out);
+}
+
+class EngineRefusal : public testing::TestWithParam<Refused> {};
+
+TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
+{
+    const Refused& c = GetParam();
+    tavo_test::TempDir in, out;
+    const std::string path = in.file("k4031516.dat");
+    if (c.bytes == "<dir>")
+        ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    else if (c.bytes != "<none>")
+        tavo_test::write_bytes(path, c.bytes);
+    Options o;
+    o.output_dir = out.path();
+    c.set(o);
+    Kept kept;
+    const tavo::Result r = tavo::convert({path}, o, kept);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.error, expand(c.error, path, out.path()));
+    EXPECT_EQ(kept.error, r.error);
+    // The error is the last thing said on standard error.
+    EXPECT_EQ(kept.err.substr(kept.err.size() - std::min(kept.err.size(), r.error.size())),
+              r.error);
+    EXPECT_TRUE(r.written.empty());
+    EXPECT_EQ(listing(out.path()), std::set<std::string>());
+}
+
+const std::string GOOD = tavo_test::binary_bytes(recording());
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, EngineRefusal,
+    testing::Values(
+        Refused{"Missing", "<none>", [](Options&) {}, 1,
+                "gzopen:No such file or directory\nCan't open @\n"},
+        Refused{"Directory", "<dir>", [](Options&) {}, 1, "@: Is a directory\n"},
+        Refused{"TooShort", "!S512Tidserier", [](Options&) {}, 1,
+                "Error: @: file too short to be a data file\n"},
+        Refused{"NoLineEnd", std::string(300, 'x'), [](Options&) {}, 1,
+                "Error: @: no end of the first line in its first 255 bytes\n"},
+        Refused{"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), [](Options&) {}, 1,
+                "Error: @: file ends inside a record\n"},
+        Refused{"SpeedupNotWholeForLinear", GOOD,
+                [](Options& o) {
+                    o.speedup = 48;
+                    o.rate = 44100;
+                },
+                1,
+                "Error: speed-up 48 needs a whole upsampling factor with the linear resampler "
+                "(U = 51.042); use --resampler sinc\n"},
+        Refused{"NegativeUpsampling", GOOD, [](Options& o) { o.upsample = -2; }, 1,
+                "Error: upsampling factor must not be negative (-u -2)\n"},
+        Refused{"UpsamplingWithSpeedup", GOOD,
+                [](Options& o) {
+                    o.speedup = 49;
+                    o.upsample_given = true;
+                },
+                1, "Error: give -u or --speedup, not both\n"},
+        Refused{"TooManyThreads", GOOD, [](Options& o) { o.threads = 257; }, 1,
+                "Error: --threads needs a whole number from 0 to 256, not \"257\"\n"},
+        Refused{"NoFolder", GOOD, [](Options& o) { o.output_dir += "/none"; }, 1,
+                "Error: can't write OUT/none/a4031516.wav: No such file or directory\n"}),
+    [](const testing::TestParamInfo<Refused>& i) { return std::string(i.param.name); });
+
+// The output folder of a run of `options` on `input` (name -> bytes), and
+// under "said" all it said, the folder's name replaced by "OUT".
+std::map<std::string, std::string> convert_into(const std::string& input, Options o)
+{
+    tavo_test::TempDir out;
+    o.output_dir = out.path();
+    Kept kept;
+    const tavo::Result r = tavo::convert({input}, o, kept);
+    EXPECT_EQ(r.status, 0) << kept.err;
+    std::map<std::string, std::string> files;
+    for (const std::string& name : listing(out.path()))
+        files[name] = tavo_test::read_bytes(out.file(name));
+    std::string said = kept.out + "|" + kept.err;
+    for (auto at = said.find(out.path()); at != std::string::npos; at = said.find(out.path()))
+        said.replace(at, out.path().size(), "OUT");
+    files["said"] = said;
+    return files;
+}
+
+// Two conversions at once on two threads, each of another file with other
+// options, give what each gives alone, and say the same.
+TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
+{
+    tavo_test::TempDir in;
+    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
+    const std::string b = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 18);
+    tavo_test::write_binary(a, recording(40));
+    tavo_test::write_binary(b, recording(30));
+    Options oa, ob;
+    oa.upsample = 50;
+    oa.threads = 2;
+    ob.layout = tavo::Layout::SIX;
+    ob.resampler = tavo::Resampler::SINC;
+    ob.format = tavo::SampleFormat::F32;
+    ob.timeline = true;
+    const auto alone_a = convert_into(a, oa);
+    const auto alone_b = convert_into(b, ob);
+    EXPECT_EQ(alone_a.size(), 4u);  // three files and what was said
+    EXPECT_EQ(alone_b.size(), 3u);  // one file, the labels and what was said
+    for (int round = 0; round < 3; round++) {
+        std::map<std::string, std::string> got_a, got_b;
+        std::thread one([&] { got_a = convert_into(a, oa); });
+        std::thread two([&] { got_b = convert_into(b, ob); });
+        one.join();
+        two.join();
+        EXPECT_TRUE(got_a == alone_a);
+        EXPECT_TRUE(got_b == alone_b);
+        EXPECT_EQ(got_a["said"], alone_a.at("said"));
+    }
+}
+
+// A stop asked while reading or while converting ends the run with nothing
+// in the folder.
+TEST(Engine, StopFromProgressLeavesNoFile)
+{
+    tavo_test::TempDir in, out;
+    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
+    tavo_test::write_binary(a, recording(40));
+    for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
+        Options o;
+        o.upsample = 50;
+        o.output_dir = out.path();
+        Kept kept;
+        kept.stop_after = stop;
+        const tavo::Result r = tavo::convert({a}, o, kept);
+        EXPECT_TRUE(r.cancelled) << stop;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(listing(out.path()), std::set<std::string>()) << stop;
+    }
+}
+
+// Keeps the samples delivered in memory, per file.
+class Memory : public tavo::AudioSink {
+public:
+    bool begin(const tavo::AudioFile& f, std::string&) override
+    {
+        files.push_back(f);
+        bytes.emplace_back();
+        return true;
+    }
+    bool write(int i, const void* p, std::size_t frames, std::string&) override
+    {
+        const std::size_t n =
+            frames * files[i].channels * (files[i].format == tavo::SampleFormat::S16 ? 2 : 4);
+        bytes[i].append(static_cast<const char*>(p), n);
+        return true;
+    }
+    bool end(int, std::string&) override { return true; }
+    std::vector<tavo::AudioFile> files;
+    std::vector<std::string> bytes;
+};
+
+// In memory, each file's samples are the data chunk of the WAV file written
+// with the same options, and nothing is written.
+TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
+{
+    tavo_test::TempDir in;
+    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
+    tavo_test::write_binary(a, recording(20));
+    for (const tavo::Layout layout :
+         {tavo::Layout::MONO, tavo::Layout::STEREO, tavo::Layout::SIX}) {
+        Options o;
+        o.layout = layout;
+        o.upsample = 7;
+        const auto files = convert_into(a, o);
+        Memory memory;
+        Kept in_memory;
+        const tavo::Result r = tavo::convert({a}, o, in_memory, &memory);
+        ASSERT_EQ(r.status, 0);
+        ASSERT_EQ(memory.files.size() + 1, files.size());
+        for (std::size_t i = 0; i < memory.files.size(); i++) {
+            const std::string& wav =
+                files.at(memory.files[i].name.substr(memory.files[i].name.rfind('/') + 1));
+            EXPECT_EQ(wav.substr(44), memory.bytes[i]) << memory.files[i].name;
+            EXPECT_EQ(memory.files[i].frames * memory.files[i].channels * 2, wav.size() - 44);
+        }
+        std::string said = files.at("said");
+        for (auto at = said.find("OUT/"); at != std::string::npos; at = said.find("OUT/"))
+            said.erase(at, 4);
+        EXPECT_EQ(in_memory.out + "|" + in_memory.err, said);
+    }
+}
+
+}  // namespace
