@@ -1,6 +1,7 @@
 // tavo._tavo.convert: the engine's samples in memory.
 #include "audio_collector.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,14 +16,14 @@ namespace {
 
 // Bytes of one sample as the engine hands it over: int16_t for s16,
 // int32_t holding the sign-extended 24-bit value for s24, float for f32.
-std::size_t sample_bytes(tavo::SampleFormat format)
+std::size_t held_bytes(tavo::SampleFormat format)
 {
     return format == tavo::SampleFormat::S16 ? 2 : 4;
 }
 
 std::size_t frame_bytes(const tavo::AudioFile& f)
 {
-    return f.channels * sample_bytes(f.format);
+    return f.channels * held_bytes(f.format);
 }
 
 template <class T>
@@ -49,32 +50,40 @@ bool AudioCollector::begin(const tavo::AudioFile& file, std::string& why)
     const unsigned long long bytes = file.frames * frame_bytes(file);
     f.data = std::malloc(bytes > 0 ? bytes : 1);
     if (f.data == nullptr) {
-        why = "Error: not enough memory for the samples of " + file.name + "\n";
+        why = std::strerror(ENOMEM);
         return false;
     }
     files_.push_back(f);
     return true;
 }
 
-bool AudioCollector::write(const void* interleaved, std::size_t frames, std::string& why)
+AudioCollector::File* AudioCollector::find(int index)
 {
-    File& f = files_.back();
-    if (frames > f.file.frames - f.filled) {
-        why = "Error: more frames than announced for " + f.file.name + "\n";
+    for (File& f : files_)
+        if (f.file.index == index)
+            return &f;
+    return nullptr;
+}
+
+bool AudioCollector::write(int index, const void* interleaved, std::size_t frames, std::string& why)
+{
+    File* f = find(index);
+    if (f == nullptr || frames > f->file.frames - f->filled) {
+        why = "more frames than announced";
         return false;
     }
-    std::memcpy(static_cast<char*>(f.data) + f.filled * frame_bytes(f.file), interleaved,
-                frames * frame_bytes(f.file));
-    f.filled += frames;
+    std::memcpy(static_cast<char*>(f->data) + f->filled * frame_bytes(f->file), interleaved,
+                frames * frame_bytes(f->file));
+    f->filled += frames;
     return true;
 }
 
-bool AudioCollector::end(std::string& why)
+bool AudioCollector::end(int index, std::string& why)
 {
-    const File& f = files_.back();
-    if (f.filled == f.file.frames)
+    const File* f = find(index);
+    if (f != nullptr && f->filled == f->file.frames)
         return true;
-    why = "Error: fewer frames than announced for " + f.file.name + "\n";
+    why = "fewer frames than announced";
     return false;
 }
 

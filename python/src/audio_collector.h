@@ -14,7 +14,8 @@ namespace tavo_py {
 
 /// Takes each file's interleaved frames into a block sized from the
 /// engine's announcement (frames x channels of int16, int32 or float32).
-/// Called by the engine with the GIL released.
+/// Called by the engine with the GIL released: begin() for every file, then
+/// the chunks of the files in turn, then end() for every file.
 class AudioCollector : public tavo::AudioSink {
 public:
     AudioCollector() = default;
@@ -23,8 +24,8 @@ public:
     AudioCollector& operator=(const AudioCollector&) = delete;
 
     bool begin(const tavo::AudioFile& file, std::string& why) override;
-    bool write(const void* interleaved, std::size_t frames, std::string& why) override;
-    bool end(std::string& why) override;
+    bool write(int index, const void* interleaved, std::size_t frames, std::string& why) override;
+    bool end(int index, std::string& why) override;
 
     /// One (name, samples of shape (frames, channels), rate) per file, in
     /// order; the blocks pass to the arrays.  The GIL held.
@@ -36,6 +37,9 @@ private:
         void* data = nullptr;    // std::malloc'd
         std::size_t filled = 0;  // frames written
     };
+    /// The file of `index`; null for one never begun.
+    File* find(int index);
+
     std::vector<File> files_;
 };
 
