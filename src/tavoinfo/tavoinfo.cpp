@@ -11,6 +11,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "cli/interrupt.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -142,6 +143,8 @@ int run(int argc, char** argv)
         return 1;
     // A picture only of files that were read to their end.
     std::string why;
+    tavo::cli::Interrupts interrupts;
+    plot_with.names = &interrupts;
     if (plot && status == 0 && !tavoinfo::draw_plot(reports, plot_with, why)) {
         std::fprintf(stderr, "Error: %s\n", why.c_str());
         return 1;
