@@ -244,11 +244,15 @@ struct FileRecords {
     unsigned long records = 0;       ///< of them, those that overlap the window
     /// The records that overlap the window, merged into runs without a gap
     /// (a record that starts more than GAP_SLACK after the run's end, or
-    /// before the run's start, opens a new run), in reading order.
+    /// before the run's start, opens a new run), in reading order.  These
+    /// runs measure coverage; for a forward step they break where the
+    /// reader's gap rule does, so a converter may time its samples by them.
     std::vector<Span> runs;
     /// "" when the file was read to its end; otherwise what stopped it: the
     /// reader's fatal message (Zeltra::Error::message()) or a refusal of
-    /// RecordClock::begin_file.  The records before it count.
+    /// RecordClock::begin_file.  The records before it count (with
+    /// read_records, also the look-ahead record that the reader had read
+    /// whole before the read that failed).
     std::string error;
 
     /// Takes one record of the file, in reading order.
@@ -276,7 +280,15 @@ struct NoData {
     std::int64_t shown_seconds() const;
 };
 
-/// The coverage of a window.
+/// Consecutive half-hour slots of a window.
+struct SlotRun {
+    std::int64_t start = 0;  ///< start of the first slot
+    std::int64_t count = 0;  ///< slots in the run, at least 1
+    std::int64_t end() const { return start + count * SLOT_SECONDS; }
+};
+
+/// The coverage of a window.  Its size follows the data and the files, not
+/// the window's length: the missing slots come as runs.
 struct Coverage {
     std::int64_t window_seconds = 0;
     unsigned long records = 0;    ///< records overlapping the window, all files
@@ -284,13 +296,16 @@ struct Coverage {
     /// 100 x (window - the stretches' exact lengths) / window: stretches of up
     /// to GAP_SLACK (the rounding of whole-second stamps) count as covered.
     double covered_percent = 0;
-    /// Where a file of the archive is missing: the starts of the window's
-    /// half-hour slots (those that start in [from rounded down to a slot, to))
-    /// that no file is named for and of which the records cover less than
-    /// half (of the part inside the window).  A file that holds several hours
-    /// covers the slots after its own; the last seconds of a record that
-    /// reach into a slot do not.
-    std::vector<std::int64_t> missing_slots;
+    /// Where files of the archive are missing: the window's half-hour slots
+    /// (those that start in [from rounded down to a slot, to)) that no file is
+    /// named for and of which the records cover less than half (of the part
+    /// inside the window), as runs of consecutive slots in time order.  A
+    /// file that holds several hours covers the slots after its own; the
+    /// last seconds of a record that reach into a slot do not.
+    std::vector<SlotRun> missing_slots;
+
+    /// The slots of all runs of missing_slots.
+    std::int64_t missing_slot_count() const;
 };
 
 /// Measures the window's coverage by the runs of `files` (in any order;

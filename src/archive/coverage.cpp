@@ -57,31 +57,91 @@ std::vector<Span> merged(const std::vector<Span>& runs)
     return out;
 }
 
-// The window's slots without a file named for them that the data cover less
-// than half of (of their part inside the window).
-std::vector<std::int64_t> missing_slots(const Window& w, const std::vector<Span>& runs,
-                                        std::vector<std::int64_t> named)
+// Seconds of [begin, end) that the disjoint spans `data` (in time order) cover.
+double covered(const std::vector<Span>& data, double begin, double end)
 {
-    std::sort(named.begin(), named.end());
-    const std::vector<Span> data = merged(runs);
-    std::vector<std::int64_t> missing;
-    std::size_t next = 0;  // first span that may reach the current slot
-    for (std::int64_t s = civil::floor_div(w.from, SLOT_SECONDS) * SLOT_SECONDS; s < w.to;
-         s += SLOT_SECONDS) {
-        const double begin = static_cast<double>(std::max(s, w.from));
-        const double end = static_cast<double>(std::min(s + SLOT_SECONDS, w.to));
-        while (next < data.size() && data[next].end <= begin)
-            ++next;
-        double covered = 0;
-        for (std::size_t i = next; i < data.size() && data[i].start < end; ++i)
-            covered += std::min(end, data[i].end) - std::max(begin, data[i].start);
-        if (2 * covered < end - begin && !std::binary_search(named.begin(), named.end(), s))
-            missing.push_back(s);
-    }
-    return missing;
+    auto it = std::upper_bound(data.begin(), data.end(), begin,
+                               [](double t, const Span& d) { return t < d.end; });
+    double seconds = 0;
+    for (; it != data.end() && it->start < end; ++it)
+        seconds += std::min(end, it->end) - std::max(begin, it->start);
+    return seconds;
 }
 
+// Which of the window's slots are missing, as runs.
+class SlotSurvey {
+public:
+    SlotSurvey(const Window& w, const std::vector<Span>& runs, std::vector<std::int64_t> named)
+        : w_(w), data_(merged(runs)), named_(std::move(named))
+    {
+        std::sort(named_.begin(), named_.end());
+    }
+
+    // Only the slots that hold an edge of the data or of the window, or that
+    // a file is named for, need a look of their own: the slots between two
+    // of them lie all inside one span of data or all outside every span, so
+    // the first of them decides for all.
+    std::vector<SlotRun> missing()
+    {
+        const std::int64_t first = slot_of(w_.from);
+        const std::int64_t last = slot_of(w_.to - 1);
+        std::vector<std::int64_t> marks{first, last};
+        for (const Span& d : data_)
+            for (const double t : {d.start, d.end})
+                marks.push_back(slot_of(static_cast<std::int64_t>(std::clamp(
+                    std::floor(t), static_cast<double>(first), static_cast<double>(last)))));
+        for (const std::int64_t s : named_)
+            if (s >= first && s <= last)
+                marks.push_back(s);
+        std::sort(marks.begin(), marks.end());
+        marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            if (is_missing(marks[i]))
+                add(marks[i], 1);
+            const std::int64_t between = marks[i] + SLOT_SECONDS;
+            if (i + 1 < marks.size() && between < marks[i + 1] && is_missing(between))
+                add(between, (marks[i + 1] - between) / SLOT_SECONDS);
+        }
+        return runs_;
+    }
+
+private:
+    static std::int64_t slot_of(std::int64_t t)
+    {
+        return civil::floor_div(t, SLOT_SECONDS) * SLOT_SECONDS;
+    }
+
+    bool is_missing(std::int64_t s) const
+    {
+        const double begin = static_cast<double>(std::max(s, w_.from));
+        const double end = static_cast<double>(std::min(s + SLOT_SECONDS, w_.to));
+        return 2 * covered(data_, begin, end) < end - begin &&
+               !std::binary_search(named_.begin(), named_.end(), s);
+    }
+
+    void add(std::int64_t start, std::int64_t count)
+    {
+        if (!runs_.empty() && runs_.back().end() == start)
+            runs_.back().count += count;
+        else
+            runs_.push_back({start, count});
+    }
+
+    const Window& w_;
+    const std::vector<Span> data_;
+    std::vector<std::int64_t> named_;
+    std::vector<SlotRun> runs_;
+};
+
 }  // namespace
+
+std::int64_t Coverage::missing_slot_count() const
+{
+    std::int64_t n = 0;
+    for (const SlotRun& r : missing_slots)
+        n += r.count;
+    return n;
+}
 
 std::int64_t NoData::shown_from() const
 {
@@ -112,7 +172,7 @@ Coverage measure_coverage(const Window& window, const std::vector<FileRecords>& 
         missing += s.to - s.from;
     const double total = static_cast<double>(c.window_seconds);
     c.covered_percent = 100.0 * (total - missing) / total;
-    c.missing_slots = missing_slots(window, runs, named_slots);
+    c.missing_slots = SlotSurvey(window, runs, named_slots).missing();
     return c;
 }
 

@@ -151,15 +151,33 @@ void json_missing_slots(JsonWriter& w, const WindowReport& r)
 {
     w.key("missing_slots");
     w.begin_array();
-    for (const std::int64_t s : r.coverage.missing_slots) {
+    for (const ta::SlotRun& run : r.coverage.missing_slots) {
         w.begin_object();
         w.key("start");
-        w.value(ta::format_time(s));
-        w.key("file");
-        w.value(ta::slot_path(r.window.root, r.window.station, s));
+        w.value(ta::format_time(run.start));
+        w.key("end");
+        w.value(ta::format_time(run.end()));
+        w.key("slots");
+        w.value(static_cast<long long>(run.count));
+        w.key("first_file");
+        w.value(ta::slot_path(r.window.root, r.window.station, run.start));
+        w.key("last_file");
+        w.value(ta::slot_path(r.window.root, r.window.station, run.end() - ta::SLOT_SECONDS));
         w.end_object();
     }
     w.end_array();
+}
+
+// One slot: "TIME PATH"; several: "TIME to TIME, N slots: PATH to PATH".
+void print_slot_run(std::ostream& out, const ta::Window& w, const ta::SlotRun& run)
+{
+    out << "  " << ta::format_time(run.start);
+    if (run.count > 1)
+        out << " to " << ta::format_time(run.end()) << ", " << run.count << " slots:";
+    out << " " << ta::slot_path(w.root, w.station, run.start);
+    if (run.count > 1)
+        out << " to " << ta::slot_path(w.root, w.station, run.end() - ta::SLOT_SECONDS);
+    out << "\n";
 }
 
 }  // namespace
@@ -185,9 +203,9 @@ void print_window_text(std::ostream& out, const WindowReport& r)
     for (const ta::NoData& s : c.no_data)
         out << "  " << ta::no_data_text(s) << "\n";
     out << "covered: " << ta::percent_text(c.covered_percent) << " % of " << c.window_seconds
-        << " s\nmissing slots: " << c.missing_slots.size() << "\n";
-    for (const std::int64_t s : c.missing_slots)
-        out << "  " << ta::format_time(s) << " " << ta::slot_path(w.root, w.station, s) << "\n";
+        << " s\nmissing slots: " << c.missing_slot_count() << "\n";
+    for (const ta::SlotRun& run : c.missing_slots)
+        print_slot_run(out, w, run);
 }
 
 void print_window_json(std::ostream& out, const WindowReport& r)

@@ -21,8 +21,9 @@ struct WindowReport {
 
 /// Text form: archive, station, window, the files read (records in the window,
 /// records read, a shadowed twin, an error), records, every stretch without
-/// data, "covered: 99.31 % of 259200 s" and the missing half-hour slots with
-/// the path their file would have.
+/// data, "covered: 99.31 % of 259200 s" and the missing half-hour slots,
+/// their number and one line per run of them, with the path their files
+/// would have.
 void print_window_text(std::ostream& out, const WindowReport& report);
 
 /// JSON form: one object with archive, station, from, to, window_seconds,

@@ -55,8 +55,8 @@ std::string digest(const ta::Coverage& c)
     for (const ta::NoData& n : c.no_data)
         s += ta::no_data_text(n).substr(16) + "; ";  // without "from 2014-03-15T"
     s += ta::percent_text(c.covered_percent) + " %, missing";
-    for (const std::int64_t slot : c.missing_slots)
-        s += " " + ta::format_time(slot).substr(11, 5);
+    for (const ta::SlotRun& run : c.missing_slots)
+        s += " " + ta::format_time(run.start).substr(11, 5) + "x" + std::to_string(run.count);
     return s + ", " + std::to_string(c.records) + " records";
 }
 
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {records(0, 41, 28, 512 / 18.0) + records(2965, 23, 28, 512 / 18.0)},
                      3600,
                      {0},
-                     "08:19:08Z to 2014-03-15T08:49:25Z (1817 s); 49.54 %, missing 08:30, 64 "
+                     "08:19:08Z to 2014-03-15T08:49:25Z (1817 s); 49.54 %, missing 08:30x1, 64 "
                      "records"},
         // Holes of 2 s and 1.5 s, data 1.5 s after the start and up to 2 s
         // before the end are covered; a hole of 2.5 s is not (1002.5 shown as 1003).
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {records(0, 129, 28, 512 / 18.0)},
                      7200,
                      {0},
-                     "09:00:12Z to 2014-03-15T10:00:00Z (3588 s); 50.17 %, missing 09:00 09:30, "
+                     "09:00:12Z to 2014-03-15T10:00:00Z (3588 s); 50.17 %, missing 09:00x2, "
                      "129 records"},
         // One record from 07:50 to 09:30 covers three slots of the window.
         CoverageCase{
@@ -128,12 +128,12 @@ INSTANTIATE_TEST_SUITE_P(
             {records(-600, 1, 0, 6000)},
             7200,
             {},
-            "09:30:00Z to 2014-03-15T10:00:00Z (1800 s); 75.00 %, missing 09:30, 1 records"},
+            "09:30:00Z to 2014-03-15T10:00:00Z (1800 s); 75.00 %, missing 09:30x1, 1 records"},
         CoverageCase{"RecordsBeforeAndAfterOnly",
                      {records(-100, 1, 0, 90) + records(3600, 1, 0, 40)},
                      3600,
                      {-1800, 3600},
-                     "08:00:00Z to 2014-03-15T09:00:00Z (3600 s); 0.00 %, missing 08:00 08:30, 0 "
+                     "08:00:00Z to 2014-03-15T09:00:00Z (3600 s); 0.00 %, missing 08:00x2, 0 "
                      "records"}),
     [](const ::testing::TestParamInfo<CoverageCase>& info) {
         return std::string(info.param.name);
@@ -147,7 +147,28 @@ TEST(Coverage, AWindowOffTheSlotsCountsTheSlotItStartsIn)
     for (const ta::Span& r : records(600, 90, 10, 10))
         f.add(w, r);
     EXPECT_EQ(digest(ta::measure_coverage(w, {f}, {T0})),
-              "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30, 90 records");
+              "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records");
+}
+
+TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
+{
+    // 999999999 days with data in the first hour and a file named (without
+    // records) for the third day's first slot: two runs of missing slots.
+    const std::int64_t days = 999999999;
+    const ta::Window w{"arch", 'k', T0, T0 + days * ta::DAY_SECONDS};
+    ta::FileRecords f;
+    for (const ta::Span& r : records(0, 90, 40, 40))
+        f.add(w, r);
+    const std::int64_t named = T0 + 40 * 3600;
+    const ta::Coverage c = ta::measure_coverage(w, {f}, {T0, named});
+    ASSERT_EQ(c.missing_slots.size(), 2u);
+    EXPECT_EQ(c.missing_slots[0].start, T0 + 3600);
+    EXPECT_EQ(c.missing_slots[0].end(), named);
+    EXPECT_EQ(c.missing_slots[1].start, named + ta::SLOT_SECONDS);
+    EXPECT_EQ(c.missing_slots[1].end(), w.to);
+    EXPECT_EQ(c.missing_slot_count(), days * 48 - 3);
+    ASSERT_EQ(c.no_data.size(), 1u);
+    EXPECT_EQ(c.no_data[0].shown_from(), T0 + 3600);
 }
 
 TEST(GapSlack, AgreesWithTheReadersGapRule)

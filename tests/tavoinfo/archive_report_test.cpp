@@ -204,8 +204,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "records: 180\nno data: 1\n"
                 "  from 2014-03-15T09:15:00Z to 2014-03-15T10:00:00Z (2700 s)\n"
                 "covered: 40.00 % of 4500 s\nmissing slots: 2\n"
-                "  2014-03-15T09:00:00Z arch/2014/03/20140315/k4031518.dat\n"
-                "  2014-03-15T09:30:00Z arch/2014/03/20140315/k4031519.dat\n",
+                "  2014-03-15T09:00:00Z to 2014-03-15T10:00:00Z, 2 slots: "
+                "arch/2014/03/20140315/k4031518.dat to arch/2014/03/20140315/k4031519.dat\n",
             ""},
         ReportCase{"OldStyleFileCannotBePlaced",
                    {{2014, 3, 15, 16, 'o', 'p', 128, 'S', 10}},
@@ -330,5 +330,7 @@ TEST(ArchiveReport, JsonReadsBackWithPython)
               "no_data.0.to=\"2014-03-15T09:00:00Z\"\nno_data.0.seconds=1800\n"
               "no_data.0.from_seconds=1394872200\nno_data.0.to_seconds=1394874000\n"
               "covered_percent=50\nmissing_slots.0.start=\"2014-03-15T08:30:00Z\"\n"
-              "missing_slots.0.file=\"arch/2014/03/20140315/k4031517.dat\"\n");
+              "missing_slots.0.end=\"2014-03-15T09:00:00Z\"\nmissing_slots.0.slots=1\n"
+              "missing_slots.0.first_file=\"arch/2014/03/20140315/k4031517.dat\"\n"
+              "missing_slots.0.last_file=\"arch/2014/03/20140315/k4031517.dat\"\n");
 }
