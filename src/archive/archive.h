@@ -244,9 +244,11 @@ struct FileRecords {
     unsigned long records = 0;       ///< of them, those that overlap the window
     /// The records that overlap the window, merged into runs without a gap
     /// (a record that starts more than GAP_SLACK after the run's end, or
-    /// before the run's start, opens a new run), in reading order.  These
-    /// runs measure coverage; for a forward step they break where the
-    /// reader's gap rule does, so a converter may time its samples by them.
+    /// before the run's start, opens a new run), in reading order.  They
+    /// measure coverage only: a run here starts at the first record that
+    /// overlaps the window, so a converter that times samples from a run's
+    /// first stamp (samples_in_window) keeps its own runs, from the first
+    /// record after a gap by the reader's rule, wherever it lies.
     std::vector<Span> runs;
     /// "" when the file was read to its end; otherwise what stopped it: the
     /// reader's fatal message (Zeltra::Error::message()) or a refusal of
