@@ -19,6 +19,8 @@ void StandardStreams::text(Message kind, const std::string& text)
 
 bool StandardStreams::progress(const tavo::Progress& p)
 {
+    if (interrupts_)
+        interrupts_->progress(p);
     if (!bar_ || stage_ != p.stage) {
         bar_.reset(new ProgressBar(p.stage, p.total));
         stage_ = p.stage;

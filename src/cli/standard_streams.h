@@ -10,22 +10,23 @@
 
 #include <tavo/convert.h>
 
+#include "cli/interrupt.h"
 #include "cli/progress.h"
 
 namespace tavo::cli {
 
 class StandardStreams : public Diagnostics {
 public:
-    // `names`, when given, follows the temporary files (the interrupt
-    // handling of the programs).
-    explicit StandardStreams(NameWatch* names = nullptr) : names_(names) {}
+    // `interrupts`, when given, follows the temporary files (the interrupt
+    // handling of the programs) and sees the progress (its test hook).
+    explicit StandardStreams(Interrupts* interrupts = nullptr) : interrupts_(interrupts) {}
 
     void text(Message kind, const std::string& text) override;
     bool progress(const tavo::Progress& p) override;
-    NameWatch* names() override { return names_; }
+    NameWatch* names() override { return interrupts_; }
 
 private:
-    NameWatch* names_;
+    Interrupts* interrupts_;
     std::unique_ptr<ProgressBar> bar_;
     std::string stage_;
 };

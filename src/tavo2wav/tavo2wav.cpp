@@ -83,7 +83,8 @@ int run(int argc, char** argv)
         print_usage(argv[0], cl.options);
         return 1;
     }
-    tavo::cli::StandardStreams streams;
+    tavo::cli::Interrupts interrupts;
+    tavo::cli::StandardStreams streams(&interrupts);
     const tavo::Result r = tavo::convert(args.files, cl.options, streams);
     std::fflush(stdout);
     return r.status;

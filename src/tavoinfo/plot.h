@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <tavo/name_watch.h>
+
 #include "frequency_axis.h"
 #include "sound_axis.h"
 #include "survey.h"
@@ -17,6 +19,7 @@ namespace tavoinfo {
 
 struct PlotOptions {
     std::string output;  ///< picture path: .png, .svg or .pdf
+    tavo::NameWatch* names = nullptr;  ///< follows the picture's temporary names
     int width = 1600, height = 900;
     bool sound_axis = false;  ///< draw the axis of sound seconds
     SoundTiming sound;        ///< conversion settings for that axis

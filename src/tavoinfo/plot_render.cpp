@@ -22,7 +22,8 @@ bool render_plot(const PlotPicture& picture, const PlotLayout& layout, const Plo
         draw::Painter(cr, picture, layout, options, placed).paint();
         return cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     };
-    return write_picture(format, options.output, options.width, options.height, paint, why);
+    return write_picture(format, options.output, options.width, options.height, paint, why,
+                         options.names);
 }
 
 }  // namespace tavoinfo

@@ -9,8 +9,10 @@
 
 #include <kemra/libkemra.h>
 
+#include "archive_report.h"
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "cli/interrupt.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -23,6 +25,7 @@ void usage()
     std::printf(
         "Usage: tavoinfo [--json] [--plot OUT.png|.svg|.pdf [--plot-size WxH] "
         "[--audio \"OPTIONS\"]] <file>...\n"
+        "       tavoinfo [--json] --archive ROOT --station k --from TIME (--to TIME|--duration D)\n"
         "Reports what each TAVO data file holds: kind, header line, station,\n"
         "sampling frequency, gain, record length, time words, records, samples,\n"
         "first and last record times, nominal duration and time gaps.\n"
@@ -39,6 +42,9 @@ void usage()
         "\t            column of the three channels, else linear\n"
         "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
         "\t            would make with these options\n"
+        "\t--archive ROOT --station k --from 2014-03-15T06:00:00Z --to ... (or\n"
+        "\t            --duration 72h)  the coverage of that window of the station's\n"
+        "\t            archive: files read, records, stretches without data, missing slots\n"
         "\t--version   program and library versions\n"
         "\t--help      this text\n"
         "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
@@ -99,6 +105,8 @@ int run(int argc, char** argv)
     }
     if (tavo::cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
+    if (const std::optional<int> status = tavoinfo::archive_report(argc, argv))
+        return *status;
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
@@ -142,6 +150,8 @@ int run(int argc, char** argv)
         return 1;
     // A picture only of files that were read to their end.
     std::string why;
+    tavo::cli::Interrupts interrupts;
+    plot_with.names = &interrupts;
     if (plot && status == 0 && !tavoinfo::draw_plot(reports, plot_with, why)) {
         std::fprintf(stderr, "Error: %s\n", why.c_str());
         return 1;

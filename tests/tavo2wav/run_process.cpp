@@ -51,15 +51,41 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     _exit(127);
 }
 
+// The child, and how it ended when it has been reaped while draining.
+struct Child {
+    pid_t pid;
+    int signal_on_stop;
+    bool reaped = false;
+    int wstatus = 0;
+};
+
+// Sends the child its signal when it has stopped itself; notes its end.
+void watch_for_stop(Child* c)
+{
+    int wstatus = 0;
+    if (c->reaped || waitpid(c->pid, &wstatus, WNOHANG | WUNTRACED) != c->pid)
+        return;
+    if (WIFSTOPPED(wstatus)) {
+        kill(c->pid, c->signal_on_stop);
+        kill(c->pid, SIGCONT);
+        return;
+    }
+    c->reaped = true;
+    c->wstatus = wstatus;
+}
+
 // Reads both pipes into r until they close or the deadline passes. Returns
 // false when the deadline passed first.
-bool drain(struct pollfd fds[2], RunResult* r, time_t deadline)
+bool drain(struct pollfd fds[2], RunResult* r, time_t deadline, Child* c)
 {
     std::string* texts[2] = {&r->out, &r->err};
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {
         const long left = static_cast<long>(deadline - time(nullptr));
-        if (left <= 0 || poll(fds, 2, static_cast<int>(left * 1000)) < 0)
+        const int wait_ms = c->signal_on_stop != 0 ? 20 : static_cast<int>(left * 1000);
+        if (left <= 0 || poll(fds, 2, wait_ms) < 0)
             return false;
+        if (c->signal_on_stop != 0)
+            watch_for_stop(c);
         for (int i = 0; i < 2; i++) {
             char buf[65536];
             const ssize_t n = fds[i].revents == 0 ? 0 : read(fds[i].fd, buf, sizeof buf);
@@ -99,14 +125,16 @@ RunResult run_process(const std::vector<std::string>& argv, const std::string& c
     struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     for (int fd : {out[1], err[1]})
         close(fd);  // the child's ends; -1 when not made
-    if (pid > 0 && !drain(fds, &r, time(nullptr) + options.timeout_s))
+    Child c{pid, options.signal_on_stop};
+    if (pid > 0 && !drain(fds, &r, time(nullptr) + options.timeout_s, &c))
         kill(pid, SIGKILL);
     for (const struct pollfd& p : fds)
         close(p.fd);  // those left open
-    int wstatus = 0;
-    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
+    int wstatus = c.wstatus;
+    const bool ended = c.reaped || (pid > 0 && waitpid(pid, &wstatus, 0) == pid);
+    if (ended && WIFEXITED(wstatus))
         r.status = WEXITSTATUS(wstatus);
-    else if (pid > 0 && WIFSIGNALED(wstatus))
+    else if (ended && WIFSIGNALED(wstatus))
         r.signal = WTERMSIG(wstatus);
     return r;
 }

@@ -23,6 +23,9 @@ struct RunOptions {
     unsigned long max_files = 0;
     // The child is killed after this many seconds (then signal is SIGKILL).
     int timeout_s = 60;
+    // When the child stops itself (SIGSTOP), it gets this signal and then
+    // SIGCONT; 0: a stopped child is left alone.
+    int signal_on_stop = 0;
 };
 
 // Runs argv[0] with argv in directory cwd, standard input from /dev/null.

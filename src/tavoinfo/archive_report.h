@@ -1,0 +1,44 @@
+// tavoinfo --archive: the coverage of a time window of a station's archive,
+// in text or JSON.
+#ifndef TAVOINFO_ARCHIVE_REPORT_H
+#define TAVOINFO_ARCHIVE_REPORT_H
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "archive/archive.h"
+
+namespace tavoinfo {
+
+/// What the report tells about one window.
+struct WindowReport {
+    tavo::archive::Window window;
+    std::vector<tavo::archive::ArchiveFile> listed;  ///< the files found, in time order
+    std::vector<tavo::archive::FileRecords> read;    ///< one per listed file
+    tavo::archive::Coverage coverage;
+};
+
+/// Text form: archive, station, window, the files read (records in the window,
+/// records read, a shadowed twin, an error), records, every stretch without
+/// data, "covered: 99.31 % of 259200 s" and the missing half-hour slots,
+/// their number and one line per run of them, with the path their files
+/// would have.
+void print_window_text(std::ostream& out, const WindowReport& report);
+
+/// JSON form: one object with archive, station, from, to, window_seconds,
+/// files, records, no_data, covered_percent and missing_slots.
+void print_window_json(std::ostream& out, const WindowReport& report);
+
+/// Runs tavoinfo in window mode when the command line holds any of --archive,
+/// --station, --from, --to or --duration: reads the options (with --json),
+/// refuses what does not hold together, reads the window's files and prints
+/// the report on standard output, refusals and warnings on standard error.
+/// Returns the exit status (0 when every file was read to its end, 1
+/// otherwise), or std::nullopt without consuming anything when none of the
+/// window options is given.
+std::optional<int> archive_report(int argc, char** argv);
+
+}  // namespace tavoinfo
+
+#endif  // TAVOINFO_ARCHIVE_REPORT_H

@@ -1,0 +1,380 @@
+// The coverage of a window: records merged into runs, the stretches without
+// data by the reader's gap rule (window edges included), the covered percent,
+// the missing half-hour slots and the warning lines; then whole files read
+// through the reader, each record placed in station time.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "tavo_writer.h"
+
+namespace ta = tavo::archive;
+using namespace tavo_test;
+
+namespace {
+
+const std::int64_t T0 = 1394870400;  // 2014-03-15T08:00:00Z
+
+// Records of `seconds` each, the k-th starting at start + k * step (seconds after T0).
+std::vector<ta::Span> records(double start, int count, double step, double seconds)
+{
+    std::vector<ta::Span> r;
+    for (int k = 0; k < count; ++k)
+        r.push_back({T0 + start + k * step, T0 + start + k * step + seconds});
+    return r;
+}
+
+std::vector<ta::Span> operator+(std::vector<ta::Span> a, const std::vector<ta::Span>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Files of records in reading order, the window [T0, T0 + seconds), the slots
+// (seconds after T0) the files are named for, and the coverage in short:
+// each stretch as no_data_text gives it, the percent, the missing slots.
+struct CoverageCase {
+    const char* name;
+    std::vector<std::vector<ta::Span>> files;
+    std::int64_t seconds;
+    std::vector<std::int64_t> named;
+    std::string want;
+};
+
+void PrintTo(const CoverageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+std::string digest(const ta::Coverage& c)
+{
+    std::string s;
+    for (const ta::NoData& n : c.no_data)
+        s += ta::no_data_text(n).substr(16) + "; ";  // without "from 2014-03-15T"
+    s += ta::percent_text(c.covered_percent) + " %, missing";
+    for (const ta::SlotRun& run : c.missing_slots)
+        s += " " + ta::format_time(run.start).substr(11, 5) + "x" + std::to_string(run.count);
+    return s + ", " + std::to_string(c.records) + " records";
+}
+
+class Coverage : public ::testing::TestWithParam<CoverageCase> {};
+
+}  // namespace
+
+TEST_P(Coverage, TellsTheStretchesWithoutDataAndTheMissingSlots)
+{
+    const CoverageCase& c = GetParam();
+    const ta::Window w{"arch", 'k', T0, T0 + c.seconds};
+    std::vector<ta::FileRecords> files(c.files.size());
+    for (std::size_t i = 0; i < c.files.size(); ++i)
+        for (const ta::Span& r : c.files[i])
+            files[i].add(w, r);
+    std::vector<std::int64_t> named;
+    for (const std::int64_t s : c.named)
+        named.push_back(T0 + s);
+    EXPECT_EQ(digest(ta::measure_coverage(w, files, named)), c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, Coverage,
+    ::testing::Values(
+        CoverageCase{"EveryRecordFollows",
+                     {records(0, 90, 40, 40)},
+                     3600,
+                     {0, 1800},
+                     "100.00 %, missing, 90 records"},
+        // Records of 512 samples at 18 Hz (28.444 s) stamped every 28 s: the
+        // stretch runs from the end of record 40 (1148.444 s) to the next stamp.
+        CoverageCase{"HoleInside",
+                     {records(0, 41, 28, 512 / 18.0) + records(2965, 23, 28, 512 / 18.0)},
+                     3600,
+                     {0},
+                     "08:19:08Z to 2014-03-15T08:49:25Z (1817 s); 49.54 %, missing 08:30x1, 64 "
+                     "records"},
+        // Holes of 2 s and 1.5 s, data 1.5 s after the start and up to 2 s
+        // before the end are covered; a hole of 2.5 s is not (1002.5 shown as 1003).
+        CoverageCase{"ShortHolesAreCovered",
+                     {records(1.5, 1, 0, 998.5) + records(1002.5, 1, 0, 1000) +
+                      records(2004.5, 1, 0, 1000) + records(3006, 1, 0, 592)},
+                     3600,
+                     {0, 1800},
+                     "08:16:40Z to 2014-03-15T08:16:43Z (3 s); 99.93 %, missing, 4 records"},
+        CoverageCase{"StretchesAtBothEdges",
+                     {records(3, 1, 0, 3594.5)},
+                     3600,
+                     {0},
+                     "08:00:00Z to 2014-03-15T08:00:03Z (3 s); 08:59:58Z to 2014-03-15T09:00:00Z "
+                     "(2 s); 99.84 %, missing, 1 records"},
+        // The second file's clock steps back; together the files cover all.
+        CoverageCase{
+            "OverlappingFilesAndAStepBack",
+            {records(0, 50, 40, 40), records(2500, 28, 40, 40) + records(1500, 25, 40, 40)},
+            3600,
+            {0, 1800},
+            "100.00 %, missing, 103 records"},
+        // The last record reaches 12.444 s into the 09:00 slot, which is still missing.
+        CoverageCase{"TailOfARecordCoversNoSlot",
+                     {records(0, 129, 28, 512 / 18.0)},
+                     7200,
+                     {0},
+                     "09:00:12Z to 2014-03-15T10:00:00Z (3588 s); 50.17 %, missing 09:00x2, "
+                     "129 records"},
+        // One record from 07:50 to 09:30 covers three slots of the window.
+        CoverageCase{
+            "RecordLastsThroughSlots",
+            {records(-600, 1, 0, 6000)},
+            7200,
+            {},
+            "09:30:00Z to 2014-03-15T10:00:00Z (1800 s); 75.00 %, missing 09:30x1, 1 records"},
+        CoverageCase{"RecordsBeforeAndAfterOnly",
+                     {records(-100, 1, 0, 90) + records(3600, 1, 0, 40)},
+                     3600,
+                     {-1800, 3600},
+                     "08:00:00Z to 2014-03-15T09:00:00Z (3600 s); 0.00 %, missing 08:00x2, 0 "
+                     "records"}),
+    [](const ::testing::TestParamInfo<CoverageCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST(Coverage, AWindowOffTheSlotsCountsTheSlotItStartsIn)
+{
+    // 08:10 to 08:50, records from 08:10 to 08:25 of the file named 08:00.
+    const ta::Window w{"arch", 'k', T0 + 600, T0 + 3000};
+    ta::FileRecords f;
+    for (const ta::Span& r : records(600, 90, 10, 10))
+        f.add(w, r);
+    EXPECT_EQ(digest(ta::measure_coverage(w, {f}, {T0})),
+              "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records");
+}
+
+TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
+{
+    // 999999999 days with data in the first hour and a file named (without
+    // records) for the third day's first slot: two runs of missing slots.
+    const std::int64_t days = 999999999;
+    const ta::Window w{"arch", 'k', T0, T0 + days * ta::DAY_SECONDS};
+    ta::FileRecords f;
+    for (const ta::Span& r : records(0, 90, 40, 40))
+        f.add(w, r);
+    const std::int64_t named = T0 + 40 * 3600;
+    const ta::Coverage c = ta::measure_coverage(w, {f}, {T0, named});
+    ASSERT_EQ(c.missing_slots.size(), 2u);
+    EXPECT_EQ(c.missing_slots[0].start, T0 + 3600);
+    EXPECT_EQ(c.missing_slots[0].end(), named);
+    EXPECT_EQ(c.missing_slots[1].start, named + ta::SLOT_SECONDS);
+    EXPECT_EQ(c.missing_slots[1].end(), w.to);
+    EXPECT_EQ(c.missing_slot_count(), days * 48 - 3);
+    ASSERT_EQ(c.no_data.size(), 1u);
+    EXPECT_EQ(c.no_data[0].shown_from(), T0 + 3600);
+}
+
+TEST(GapSlack, AgreesWithTheReadersGapRule)
+{
+    // Records of 512 samples at 18 Hz last 28.444 s: a step of 30 s leaves
+    // 1.556 s between them, 31 s leaves 2.556 s.
+    for (const long step : {30L, 31L}) {
+        const double hole = step - 512 / 18.0;
+        EXPECT_EQ(hole > ta::GAP_SLACK, Zeltra::is_time_gap(step, 512, 18.0)) << step;
+    }
+}
+
+TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
+{
+    std::vector<ta::NoData> stretches;
+    for (int i = 0; i < 12; ++i)
+        stretches.push_back({T0 + 100.0 * i + 0.5, T0 + 100.0 * i + 50.49});
+    const std::string text = ta::no_data_warnings(stretches);
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+              "Warning: no data from 2014-03-15T08:00:01Z to 2014-03-15T08:00:50Z (49 s)\n");
+    EXPECT_EQ(text.substr(text.rfind("Warning: no data")),
+              "Warning: no data from 2014-03-15T08:15:01Z to 2014-03-15T08:15:50Z (49 s)\n"
+              "Warning: and 2 more stretches without data\n");
+    EXPECT_EQ(ta::no_data_warnings(stretches, 12).find("more"), std::string::npos);
+    EXPECT_EQ(ta::no_data_warnings({}), "");
+}
+
+TEST(NoDataLines, CutThePercentToHundredths)
+{
+    EXPECT_EQ(ta::percent_text(99.3149), "99.31");
+    EXPECT_EQ(ta::percent_text(99.31), "99.31");
+    EXPECT_EQ(ta::percent_text(99.999), "99.99");
+    EXPECT_EQ(ta::percent_text(100), "100.00");
+    EXPECT_EQ(ta::percent_text(0), "0.00");
+}
+
+namespace {
+
+const std::string S512 = form3_header('S', 512, "18", 2, 'k');
+
+// One generated file read through the reader: its form, where it lies, its
+// records' time words, the window, and what read_records gives, in short.
+struct FileCase {
+    const char* name;
+    char form;  // 'b' binary, 't' text, 'z' gzip-compressed binary, 'o' old-style
+    int slot;   // slot of a dated path on 2014-03-15; -1: no date in the path
+    std::string header;
+    std::size_t length;
+    std::vector<std::array<long, 2>> times;
+    std::size_t cut;        // bytes cut off the end
+    std::int64_t from, to;  // window, seconds after T0
+    const char* want;
+};
+
+void PrintTo(const FileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// "in the window / read, each run in seconds after T0, the error"
+// with the temporary folder shown as D.
+std::string digest(const ta::FileRecords& f, const std::string& dir)
+{
+    std::string s = std::to_string(f.records) + "/" + std::to_string(f.records_read);
+    char run[64];
+    for (const ta::Span& r : f.runs) {
+        std::snprintf(run, sizeof run, " [%.3f, %.3f)", r.start - T0, r.end - T0);
+        s += run;
+    }
+    std::string error = f.error;
+    for (std::size_t at; (at = error.find(dir)) != std::string::npos;)
+        error.replace(at, dir.size(), "D");
+    return error.empty() ? s : s + " | " + error;
+}
+
+class ReadRecords : public ::testing::TestWithParam<FileCase> {};
+
+}  // namespace
+
+TEST_P(ReadRecords, PlacesEveryRecordInStationTime)
+{
+    const FileCase& c = GetParam();
+    TempDir dir;
+    Recording rec{c.header, c.form != 'o', c.length, {}};
+    for (const auto& t : c.times)
+        rec.records.push_back(make_record(c.length, t[0], t[1], 0));
+    std::string bytes = c.form == 't' ? text_bytes(rec) : binary_bytes(rec);
+    bytes.resize(bytes.size() - c.cut);
+    const std::string path =
+        c.slot < 0 ? dir.file("k.dat") : dated_path(dir.path(), 'k', 2014, 3, 15, c.slot);
+    write_bytes(path, bytes);
+    if (c.form == 'z')
+        gzip_copy(path, path + ".gz");
+    const ta::Window w{"", 0, T0 + c.from, T0 + c.to};
+    EXPECT_EQ(digest(ta::read_records(path + (c.form == 'z' ? ".gz" : ""), w), dir.path()), c.want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadRecords,
+    ::testing::Values(
+        // Slot 16 gives the base hour 08:00 to minute words up to 60.
+        FileCase{"MinuteStampsOnThePathsDay",
+                 'b',
+                 16,
+                 S512,
+                 512,
+                 {{0, 0}, {0, 28}, {0, 56}},
+                 0,
+                 0,
+                 3600,
+                 "3/3 [0.000, 84.444)"},
+        FileCase{"TextOf128Samples",
+                 't',
+                 16,
+                 form3_header('S', 128, "18", 2, 'k'),
+                 128,
+                 {{0, 0}, {0, 7}, {0, 14}},
+                 0,
+                 0,
+                 3600,
+                 "3/3 [0.000, 21.111)"},
+        // 1394870400 = 21284 * 65536 + 2176; a gap of 100 s opens a second run.
+        FileCase{"GzipWithUnixTime",
+                 'z',
+                 16,
+                 form3_header('U', 512, "18", 2, 'k'),
+                 512,
+                 {{2176, 21284}, {2204, 21284}, {2332, 21284}},
+                 0,
+                 0,
+                 3600,
+                 "3/3 [0.000, 56.444) [156.000, 184.444)"},
+        FileCase{"HeaderDateWhenThePathHasNone",
+                 'b',
+                 -1,
+                 S512,
+                 512,
+                 {{480, 0}, {480, 28}},
+                 0,
+                 0,
+                 3600,
+                 "2/2 [0.000, 56.444)"},
+        // Slot 00 has no base hour: 1439:50 is 23:59:50, and 0:18 lies past midnight.
+        FileCase{"PastMidnight",
+                 'b',
+                 0,
+                 S512,
+                 512,
+                 {{1439, 50}, {0, 18}},
+                 0,
+                 57590,
+                 57700,
+                 "2/2 [57590.000, 57646.444)"},
+        // The first record ends before the window, the third starts after it.
+        FileCase{"OnlyTheRecordsInTheWindow",
+                 'b',
+                 16,
+                 S512,
+                 512,
+                 {{0, 0}, {0, 28}, {0, 56}},
+                 0,
+                 30,
+                 50,
+                 "1/3 [28.000, 56.444)"},
+        // The look-ahead record was read whole before the read that failed.
+        FileCase{"CutInsideTheThirdRecord",
+                 'b',
+                 16,
+                 S512,
+                 512,
+                 {{0, 0}, {0, 28}, {0, 56}},
+                 700,
+                 0,
+                 3600,
+                 "2/2 [0.000, 56.444) | Error: D/2014/03/20140315/k4031516.dat: file "
+                 "ends inside a record\n"},
+        FileCase{"OldStyle",
+                 'o',
+                 16,
+                 "Tidserier old",
+                 128,
+                 {{0, 0}},
+                 0,
+                 0,
+                 3600,
+                 "0/0 | Error: D/2014/03/20140315/k4031516.dat has no time stamps and cannot be "
+                 "placed in the window\n"},
+        FileCase{"NoDate",
+                 'b',
+                 -1,
+                 form1_header("18", "2"),
+                 128,
+                 {{480, 0}},
+                 0,
+                 0,
+                 3600,
+                 "0/0 | Error: D/k.dat gives no date and cannot be placed in the window\n"},
+        FileCase{"NoFrequency",
+                 'b',
+                 16,
+                 form1_header("0", "2"),
+                 128,
+                 {{0, 0}},
+                 0,
+                 0,
+                 3600,
+                 "0/0 | Error: D/2014/03/20140315/k4031516.dat has no sampling frequency and "
+                 "cannot be placed in the window\n"}),
+    [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });

@@ -1,0 +1,181 @@
+// A conversion or a picture interrupted by SIGINT, SIGTERM or SIGHUP at a
+// fixed point (through the programs' test hook, which stops the process
+// there until the signal comes): the run ends as killed by that signal, the
+// folder holds what it held plus the outputs completed before, older
+// outputs keep their bytes, and the one line on standard error says what was
+// written. SIGKILL leaves nothing where unnamed files work; with named
+// temporary files it leaves them, as the README says.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "run_process.h"
+#include "tavo_writer.h"
+
+namespace {
+
+const std::string OLD_BYTES = "an older output of the same name";
+
+std::set<std::string> listing(const std::string& dir)
+{
+    std::set<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            names.insert(e->d_name);
+    if (d)
+        closedir(d);
+    return names;
+}
+
+// Forty records of 512 samples at 18 Hz: at -u 50 about a million frames per
+// channel, four chunks of the linear renderer and sixteen of sinc.
+void write_input(const tavo_test::TempDir& dir)
+{
+    tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18", 1, 'k'), true, 512, {}};
+    for (int r = 0; r < 40; r++) {
+        const long t = r * 512L / 18;
+        rec.records.push_back(tavo_test::make_record(512, 480 + t / 60, t % 60, r % 30));
+    }
+    tavo_test::write_binary(tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, 16), rec);
+}
+
+struct Interruption {
+    const char* name;
+    std::vector<std::string> args;     // after the program, before the input
+    std::vector<std::string> outputs;  // what the run makes, in order
+    std::string point;                 // the test hook's stop
+    int signal;
+    std::size_t completed;  // outputs in place before the signal
+    bool named = false;     // named temporary files from the start
+};
+
+void PrintTo(const Interruption& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Interrupted : public testing::TestWithParam<Interruption> {};
+
+TEST_P(Interrupted, LeavesWhatWasCompleteAndDiesOfTheSignal)
+{
+    const Interruption& c = GetParam();
+    const tavo_test::TempDir dir;
+    write_input(dir);
+    tavo_test::write_bytes(dir.file(c.outputs[0]), OLD_BYTES);
+    std::set<std::string> expected = listing(dir.path());
+    expected.insert("logfile");
+
+    std::vector<std::string> argv = {TAVO2WAV_BIN};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    argv.push_back("2014/03/20140315/k4031516.dat");
+    RunOptions o;
+    o.env = {"TZ=UTC", "TAVO_TEST_STOP=" + c.point};
+    if (c.named)
+        o.env.push_back("TAVO_TEST_NAMED=1");
+    o.signal_on_stop = c.signal;
+    o.timeout_s = 120;
+    const RunResult r = run_process(argv, dir.path(), o);
+
+    EXPECT_EQ(r.signal, c.signal) << r.err;
+    std::string said = "Interrupted; no output written\n";
+    for (std::size_t i = 0; i < c.completed; i++) {
+        said = (i == 0 ? "Interrupted; written before: " : said.substr(0, said.size() - 1) + ", ") +
+               c.outputs[i] + "\n";
+        expected.insert(c.outputs[i]);
+    }
+    if (c.signal == SIGKILL) {
+        said = "";
+        // Named temporaries stay when nothing can remove them: one per file.
+        std::size_t left = 0;
+        for (const std::string& n : listing(dir.path()))
+            if (n[0] == '.' && c.named && ++left)
+                expected.insert(n);
+        EXPECT_EQ(left, c.named ? c.outputs.size() : 0u);
+    }
+    const std::string last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+    EXPECT_EQ(c.signal == SIGKILL ? "" : last, said) << r.err;
+    EXPECT_EQ(listing(dir.path()), expected);
+    if (c.completed == 0)
+        EXPECT_EQ(tavo_test::read_bytes(dir.file(c.outputs[0])), OLD_BYTES);
+    else
+        EXPECT_NE(tavo_test::read_bytes(dir.file(c.outputs[0])), OLD_BYTES);
+}
+
+// Every signal at every point, in the three layouts with the linear
+// resampler and in mono with sinc; SIGKILL with unnamed and named files.
+std::vector<Interruption> table()
+{
+    const std::vector<std::string> mono = {"a4031516.wav", "b4031516.wav", "c4031516.wav"},
+                                   stereo = {"d4031516.wav", "e4031516.wav", "f4031516.wav"},
+                                   six = {"6chk4031516.wav", "k4031516.labels.txt"};
+    struct Layout {
+        const char* name;
+        std::vector<std::string> args, outputs;
+    };
+    const Layout layouts[] = {{"Mono", {"-u", "50"}, mono},
+                              {"Stereo", {"-s", "-u", "50"}, stereo},
+                              {"SixWithTimeline", {"-6", "-u", "50", "--timeline"}, six},
+                              {"SincMono", {"--resampler", "sinc", "-u", "50"}, mono}};
+    const struct {
+        const char* name;
+        int signal;
+    } signals[] = {{"Int", SIGINT}, {"Term", SIGTERM}, {"Hup", SIGHUP}};
+    const struct {
+        const char* name;
+        const char* point;
+        std::size_t completed;
+    } points[] = {{"BeforeTheFirstWrite", "read", 0},
+                  {"InTheFirstFile", "chunk:2", 0},
+                  {"BetweenTwoFiles", "placed:1", 1}};
+    static std::vector<std::string> names;
+    std::vector<Interruption> rows;
+    for (const Layout& l : layouts)
+        for (const auto& s : signals)
+            for (const auto& p : points) {
+                names.push_back(std::string(l.name) + s.name + p.name);
+                rows.push_back(
+                    {names.back().c_str(), l.args, l.outputs, p.point, s.signal, p.completed});
+            }
+    rows.push_back({"KillInTheFirstFile", {"-u", "50"}, mono, "chunk:2", SIGKILL, 0});
+    rows.push_back({"KillBetweenTwoFiles", {"-u", "50"}, mono, "placed:1", SIGKILL, 1});
+    rows.push_back({"NamedTermInTheFirstFile", {"-u", "50"}, mono, "chunk:2", SIGTERM, 0, true});
+    rows.push_back(
+        {"NamedKillLeavesItsTemporaries", {"-u", "50"}, mono, "chunk:2", SIGKILL, 0, true});
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Interrupted, testing::ValuesIn(table()),
+                         [](const testing::TestParamInfo<Interruption>& i) {
+                             return std::string(i.param.name);
+                         });
+
+// tavoinfo's picture: interrupted just before it gets its name, an older
+// picture of that name keeps its bytes and nothing else is left.
+TEST(InterruptedPicture, KeepsTheOlderPicture)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const tavo_test::TempDir dir;
+        write_input(dir);
+        const std::string older = std::string("\x89PNG\r\n\x1a\n", 8) + "older";
+        tavo_test::write_bytes(dir.file("day.png"), older);
+        const std::set<std::string> before = listing(dir.path());
+        RunOptions o;
+        o.env = {"TZ=UTC", "TAVO_TEST_STOP=name:1"};
+        o.signal_on_stop = signal;
+        const RunResult r = run_process(
+            {TAVOINFO_BIN, "--plot", "day.png", "2014/03/20140315/k4031516.dat"}, dir.path(), o);
+        EXPECT_EQ(r.signal, signal);
+        EXPECT_EQ(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1),
+                  "Interrupted; no output written\n");
+        EXPECT_EQ(listing(dir.path()), before);
+        EXPECT_EQ(tavo_test::read_bytes(dir.file("day.png")), older);
+    }
+}
+
+}  // namespace
