@@ -10,6 +10,7 @@
 #include "back_to_python.h"
 #include "bindings.h"
 #include "failure.h"
+#include "frequency_axis.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "reader_log.h"
@@ -21,14 +22,22 @@ namespace tavo_py {
 
 namespace {
 
-// The picture's options, checked in tavoinfo's order: size, sound axis,
-// target, files.  The unknown-rate notice of `audio` goes to the log.
+// The picture's options, checked in tavoinfo's order: frequency scale,
+// size, sound axis, target, files.  The unknown-rate notice of `audio` goes
+// to the log.
 tavoinfo::PlotOptions plot_options(const std::vector<std::string>& paths, const std::string& output,
                                    const std::string& size, const py::object& audio,
-                                   LogLines& lines)
+                                   const py::object& freq, LogLines& lines)
 {
     tavoinfo::PlotOptions options;
     std::string why;
+    if (!freq.is_none()) {
+        const std::string text = freq.cast<std::string>();
+        tavoinfo::FrequencyScale scale = tavoinfo::FrequencyScale::Linear;
+        if (!tavoinfo::parse_frequency_scale(text, scale))
+            throw option_failure("Error: --plot-freq needs linear or log, not \"" + text + "\"\n");
+        options.frequency = scale;
+    }
     if (!tavoinfo::parse_plot_size(size, options.width, options.height, why))
         throw option_failure("Error: " + why + "\n");
     if (!audio.is_none()) {
@@ -75,12 +84,12 @@ std::vector<tavoinfo::FileReport> survey_all(const std::vector<std::string>& pat
 }
 
 void plot(const std::vector<std::string>& paths, const std::string& output, const std::string& size,
-          const py::object& audio)
+          const py::object& audio, const py::object& freq)
 {
     PendingError pending;
     LogLines lines(pending);
     ReaderLog log(lines);
-    const tavoinfo::PlotOptions options = plot_options(paths, output, size, audio, lines);
+    const tavoinfo::PlotOptions options = plot_options(paths, output, size, audio, freq, lines);
     std::string why;
     bool drawn = false;
     {
@@ -98,9 +107,10 @@ void plot(const std::vector<std::string>& paths, const std::string& output, cons
 void bind_plot(py::module_& m)
 {
     m.def("plot", &plot, py::arg("paths"), py::arg("output"), py::arg("size"), py::arg("audio"),
+          py::arg("freq"),
           "Draws the files into the picture `output` as tavoinfo --plot does;\n"
           "`size` as --plot-size takes it (\"1600x900\"), `audio` as --audio\n"
-          "(None: no sound axis).");
+          "(None: no sound axis), `freq` as --plot-freq (None: chosen from the data).");
 }
 
 }  // namespace tavo_py

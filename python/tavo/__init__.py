@@ -87,7 +87,7 @@ def info(path):
     return _json.loads(_tavo.info(_name(path)))["files"][0]
 
 
-def plot(paths, png_path, size=(1600, 900), audio=None):
+def plot(paths, png_path, size=(1600, 900), audio=None, freq=None):
     """Draws the picture tavoinfo --plot draws, byte for byte.
 
     Args:
@@ -97,6 +97,8 @@ def plot(paths, png_path, size=(1600, 900), audio=None):
         size: (width, height) in pixels, as --plot-size.
         audio: tavo2wav options as --audio takes them ("-u 50 -r 1") to add
             an axis in seconds of that sound; None for none.
+        freq: the spectrogram's frequency axis, "linear" or "log", as
+            --plot-freq; None lets the data choose, as tavoinfo does.
 
     Returns:
         png_path as a str.
@@ -111,10 +113,11 @@ def plot(paths, png_path, size=(1600, 900), audio=None):
     if len(sides) != 2 or any(isinstance(s, bool) or not isinstance(s, int) for s in sides):
         raise OptionError(f"Error: size needs two whole numbers, not {size!r}\n")
     width, height = sides
-    if audio is not None and not isinstance(audio, str):
-        raise OptionError(f"Error: audio needs a str of tavo2wav options, not {audio!r}\n")
+    for name, value in (("audio", audio), ("freq", freq)):
+        if value is not None and not isinstance(value, str):
+            raise OptionError(f"Error: {name} needs a str, not {value!r}\n")
     output = _name(png_path)
-    _tavo.plot(names, output, f"{width}x{height}", audio)
+    _tavo.plot(names, output, f"{width}x{height}", audio, freq)
     return output
 
 

@@ -117,6 +117,7 @@ PLOT_REFUSALS = {
     "size_too_large": ({"size": (1600, 9000)}, ["--plot-size", "1600x9000"]),
     "audio_unknown_option": ({"audio": "-u 50 -x"}, ["--audio", "-u 50 -x"]),
     "audio_negative_upsampling": ({"audio": "-u -2"}, ["--audio", "-u -2"]),
+    "frequency_scale_unknown": ({"freq": "mel"}, ["--plot-freq", "mel"]),
     "name_without_picture_extension": ({"png_path": "picture.txt"}, []),
     "name_of_the_input": ({"png_path": "INPUT"}, []),
     "name_of_a_file_that_is_no_picture": ({"png_path": "notes.png"}, []),

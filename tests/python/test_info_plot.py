@@ -35,20 +35,22 @@ def test_info_is_tavoinfos_json(tmp_path, name):
     assert tavo.info(path) == json.loads(out)["files"][0]
 
 
-# name: (files, size, audio)
+# name: (files, size, audio, freq)
 PICTURES = {
-    "default": (["example"], (1600, 900), None),
-    "small_with_sound_axis": (["example"], (800, 600), "-u 50 -r 1"),
-    "two_files_with_gaps": (["gaps", "example"], (1024, 768), "-c -u 7 -r 44100"),
+    "default": (["example"], (1600, 900), None, None),
+    "small_with_sound_axis_linear": (["example"], (800, 600), "-u 50 -r 1", "linear"),
+    "two_files_with_gaps_log": (["gaps", "example"], (1024, 768), "-c -u 7 -r 44100", "log"),
 }
 
 
 @pytest.mark.parametrize("name", sorted(PICTURES))
 def test_plot_draws_tavoinfos_png_bytes(tmp_path, name):
-    names, size, audio = PICTURES[name]
+    names, size, audio, freq = PICTURES[name]
     paths = [FILES[n](tmp_path) for n in names]
-    cli = ["--plot-size", f"{size[0]}x{size[1]}"] + (["--audio", audio] if audio else [])
+    cli = ["--plot-size", f"{size[0]}x{size[1]}"] + (["--audio", audio] if audio else []) + \
+        (["--plot-freq", freq] if freq else [])
     status, _, _ = run([TAVOINFO, "--plot", str(tmp_path / "cli.png")] + cli + paths)
     assert status == 0
-    assert tavo.plot(paths, tmp_path / "py.png", size=size, audio=audio) == str(tmp_path / "py.png")
+    assert tavo.plot(paths, tmp_path / "py.png", size=size, audio=audio, freq=freq) == \
+        str(tmp_path / "py.png")
     assert (tmp_path / "py.png").read_bytes() == (tmp_path / "cli.png").read_bytes()
