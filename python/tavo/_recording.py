@@ -47,6 +47,17 @@ def _moment(seconds):
     return _datetimes([seconds])[0]
 
 
+def _gaps(facts, record_times):
+    """A file's gaps: each ends at the stamp of the record after it and starts
+    one record's duration after the stamp of the record before (to the
+    nanosecond, where the seconds tavoinfo counts in are coarser)."""
+    length = facts["samples_per_block"]
+    duration = np.timedelta64(int(round(length / facts["sampling_frequency"] * 1e9)), "ns")
+    for position, _start, seconds in facts["gaps"]:
+        after = facts["first_record"] + (position - facts["first_index"]) // length
+        yield Gap(position, record_times[after - 1] + duration, record_times[after], seconds)
+
+
 def _text(t):
     return np.datetime_as_string(t, unit="s") + "Z"
 
@@ -66,7 +77,8 @@ class Recording:
             records without one), or None when no file has stamps.  Record k
             starts at sample k x header["samples_per_block"] (one block size
             per file).
-        gaps: list of Gap, the time gaps tavoinfo reports, in data order.
+        gaps: list of Gap, the time gaps tavoinfo reports within each file,
+            in data order (the step from one file to the next is none).
         header: dict of the first file's header line: line, form (1, 2, 3;
             None for an old-style file), sampling_frequency, gain, station,
             date, time (the form-3 tokens as written), samples_per_block,
@@ -91,18 +103,12 @@ class Recording:
     def _from_core(cls, samples, stamps, facts):
         """Builds a Recording from what tavo._tavo.read returns."""
         stamps = np.array(stamps, dtype=np.float64)
-        stamped = False
-        gaps = []
         for f in facts:
-            records = slice(f["first_record"], f["first_record"] + f["records"])
             if f["time_words"] == "none":
-                stamps[records] = np.nan
-            else:
-                stamped = True
-            for position, start, seconds in f["gaps"]:
-                gaps.append(Gap(position, _moment(start), _moment(start + seconds), seconds))
-        record_times = _datetimes(stamps) if stamped else None
-        first = record_times[0] if record_times is not None and len(record_times) else None
+                stamps[f["first_record"]:f["first_record"] + f["records"]] = np.nan
+        record_times = _datetimes(stamps) if not np.isnan(stamps).all() else None
+        gaps = [gap for f in facts for gap in _gaps(f, record_times)]
+        first = record_times[0] if record_times is not None else None
         header_keys = ("line", "form", "sampling_frequency", "gain", "station", "date", "time",
                        "samples_per_block", "time_words", "kind", "gzip")
         return cls(samples, facts[0]["sampling_frequency"],
