@@ -1,6 +1,7 @@
 """tavo.convert against tavo2wav: the same files byte for byte with
 output_dir, the same samples in memory, the same failures; threads, progress
 and Ctrl-C."""
+import errno
 import os
 import pickle
 import signal
@@ -155,6 +156,14 @@ def test_refused_options_raise_what_tavo2wav_prints(tmp_path, name):
         tavo.convert(path, output_dir=tmp_path / "py", **kwargs)
     assert stderr.endswith(caught.value.message) and caught.value.status == status == 1
     assert os.listdir(tmp_path / "py") == []
+
+
+def test_a_missing_output_folder_is_a_file_error(tmp_path):
+    path = recording(tmp_path, 16, records=4)
+    with pytest.raises(tavo.FileError) as caught:
+        tavo.convert(path, output_dir=tmp_path / "nowhere")
+    assert caught.value.errno == errno.ENOENT
+    assert caught.value.message.startswith(f"Error: can't write {tmp_path / 'nowhere'}/")
 
 
 def test_wrong_kinds_of_arguments_are_option_errors(tmp_path):
