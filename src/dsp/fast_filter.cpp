@@ -41,9 +41,11 @@
 
 namespace {
 
-constexpr int HISTORY = FILTER_TAPS - 1;    // inputs kept between blocks
-constexpr int CENTRE = FILTER_TAPS / 2;     // tap 64
-constexpr std::size_t BLOCK = 2048;         // outputs per block
+constexpr int HISTORY = FILTER_TAPS - 1;  // inputs kept between blocks
+constexpr int CENTRE = FILTER_TAPS / 2;   // tap 64
+// Outputs per block: whole groups of every kernel (64, 12 and 16 outputs),
+// and small enough for the block to stay in the first-level cache.
+constexpr std::size_t BLOCK = 1536;
 constexpr int FAST_TERMS = CENTRE / 2 + 1;  // 32 pair products and the centre
 constexpr double MAX_INPUT = 32768.0;
 
@@ -187,13 +189,18 @@ __attribute__((target("avx512f"))) inline void keep_in_register(V8D& v)
 // in the step before. So the pairs run in W / 2 phases (t = r, r + W, ...
 // for odd r < W), and each step of a phase loads just two new vectors for
 // the A pairs it adds: the multiply-adders, not the loads, set the pace.
-// Needs 3 A vector registers and more.
-template <typename V, int A>
+// With CHAINS == 2, the odd steps add into a second set of accumulators,
+// added in at the end: each multiply-add then waits for the one two steps
+// back, which lets few accumulators (where few registers fit) keep the
+// multiply-adders busy. Needs 2 A + CHAINS A vector registers and more.
+template <typename V, int A, int CHAINS>
 inline void pairs_sliding(V (&acc)[A], const double* c, const double* taps)
 {
+    static_assert(CHAINS == 1 || CHAINS == 2, "one or two chains");
+    V odd[A] = {};
     constexpr int W = sizeof(V) / sizeof(double);
     constexpr int STEPS = CENTRE / W;  // pairs per phase and accumulator
-#pragma GCC unroll 8
+#pragma GCC unroll 1
     for (int r = 1; r < W; r += 2) {
         // up[k] holds the vector at c + r + k W and down[k] the one at
         // c - r - (k - A + 1) W; step m pairs up[a + m] with
@@ -211,8 +218,13 @@ inline void pairs_sliding(V (&acc)[A], const double* c, const double* taps)
             const double h = taps[CENTRE - r - m * W];
 #pragma GCC unroll 16
             for (int a = 0; a < A; a++)
-                madd(acc[a], h, up[a + m] + down[m - a + A - 1]);
+                madd(CHAINS == 2 && m % 2 ? odd[a] : acc[a], h, up[a + m] + down[m - a + A - 1]);
         }
+    }
+    if constexpr (CHAINS == 2) {
+#pragma GCC unroll 16
+        for (int a = 0; a < A; a++)
+            acc[a] += odd[a];
     }
 }
 
@@ -220,8 +232,9 @@ inline void pairs_sliding(V (&acc)[A], const double* c, const double* taps)
 // then both ends of F -/+ bound, plus 0.5, truncated toward zero. The sums
 // run in another order than the reference's, which the error bound allows.
 // n is rounded up to whole groups of A W outputs, which stay inside the
-// buffers: the farthest reads are d[j + 2] and d[j + A W + 127].
-template <typename V, int A, bool SLIDING>
+// buffers: the farthest reads are d[j + 2] and d[j + A W + 127]. CHAINS
+// == 0 takes the pairs directly, 1 or 2 slides them.
+template <typename V, int A, int CHAINS>
 inline void fast_sums(const Block& b, std::size_t n, double bound)
 {
     constexpr int W = sizeof(V) / sizeof(double);
@@ -230,14 +243,14 @@ inline void fast_sums(const Block& b, std::size_t n, double bound)
     for (std::size_t j = 0; j < n; j += A * W) {
         const double* c = b.d + j + CENTRE + 1;
         const double* taps = H;
-        if (SLIDING)
+        if (CHAINS > 0)
             __asm__("" : "+r"(taps));
         V acc[A];
 #pragma GCC unroll 16
         for (int a = 0; a < A; a++)
             centre(acc[a], c + a * W);
-        if constexpr (SLIDING)
-            pairs_sliding(acc, c, taps);
+        if constexpr (CHAINS > 0)
+            pairs_sliding<V, A, CHAINS>(acc, c, taps);
         else
             pairs_direct(acc, c, taps);
 #pragma GCC unroll 16
@@ -249,13 +262,13 @@ inline void fast_sums(const Block& b, std::size_t n, double bound)
 // One block: converts the n inputs into the window, computes the fast
 // outputs, writes them saturated and returns how many were clipped. Sets
 // `undecided` when some fast output lay too close to a boundary.
-template <typename V, int A, bool SLIDING>
+template <typename V, int A, int CHAINS>
 inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Block& b,
                        bool& undecided)
 {
     for (std::size_t i = 0; i < n; i++)
         b.d[HISTORY + i] = in[i];
-    fast_sums<V, A, SLIDING>(b, n, fast_bound());
+    fast_sums<V, A, CHAINS>(b, n, fast_bound());
     long clipped = 0;
     int32_t differ = 0;
     for (std::size_t j = 0; j < n; j++) {
@@ -280,13 +293,13 @@ inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Blo
 __attribute__((target("avx512f"), TAVO_BLOCK_ATTRS)) long fast_block_avx512(
     const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
-    return fast_block<V8D, 8, true>(in, out, n, b, undecided);
+    return fast_block<V8D, 8, 1>(in, out, n, b, undecided);
 }
 
 __attribute__((target("avx2,fma"), TAVO_BLOCK_ATTRS)) long fast_block_avx2(
     const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
-    return fast_block<V4D, 4, true>(in, out, n, b, undecided);
+    return fast_block<V4D, 3, 2>(in, out, n, b, undecided);
 }
 #endif
 
@@ -294,7 +307,7 @@ __attribute__((TAVO_BLOCK_ATTRS)) long fast_block_generic(const int16_t* in, int
                                                           std::size_t n, const Block& b,
                                                           bool& undecided)
 {
-    return fast_block<V2D, 8, false>(in, out, n, b, undecided);
+    return fast_block<V2D, 8, 0>(in, out, n, b, undecided);
 }
 
 long run_fast_block(FilterKernel kernel, const int16_t* in, int16_t* out, std::size_t n,
