@@ -82,6 +82,9 @@ double fast_bound()
 typedef double V2D __attribute__((vector_size(16)));
 typedef double V4D __attribute__((vector_size(32)));
 typedef double V8D __attribute__((vector_size(64)));
+typedef int32_t V2I __attribute__((vector_size(8)));
+typedef int32_t V4I __attribute__((vector_size(16)));
+typedef int32_t V8I __attribute__((vector_size(32)));
 
 // The working buffers of one block, all sized by the stream: `d` holds
 // HISTORY earlier inputs followed by BLOCK new ones; `lo` and `hi` receive,
@@ -233,13 +236,12 @@ inline void pairs_sliding(V (&acc)[A], const double* c, const double* taps)
 // run in another order than the reference's, which the error bound allows.
 // n is rounded up to whole groups of A W outputs, which stay inside the
 // buffers: the farthest reads are d[j + 2] and d[j + A W + 127]. CHAINS
-// == 0 takes the pairs directly, 1 or 2 slides them.
-template <typename V, int A, int CHAINS>
+// == 0 takes the pairs directly, 1 or 2 slides them. I has W int32 lanes.
+template <typename V, typename I, int A, int CHAINS>
 inline void fast_sums(const Block& b, std::size_t n, double bound)
 {
     constexpr int W = sizeof(V) / sizeof(double);
     static_assert(BLOCK % (A * W) == 0, "block must hold whole groups");
-    typedef int32_t I __attribute__((vector_size(W * sizeof(int32_t))));
     for (std::size_t j = 0; j < n; j += A * W) {
         const double* c = b.d + j + CENTRE + 1;
         const double* taps = H;
@@ -262,13 +264,13 @@ inline void fast_sums(const Block& b, std::size_t n, double bound)
 // One block: converts the n inputs into the window, computes the fast
 // outputs, writes them saturated and returns how many were clipped. Sets
 // `undecided` when some fast output lay too close to a boundary.
-template <typename V, int A, int CHAINS>
+template <typename V, typename I, int A, int CHAINS>
 inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Block& b,
                        bool& undecided)
 {
     for (std::size_t i = 0; i < n; i++)
         b.d[HISTORY + i] = in[i];
-    fast_sums<V, A, CHAINS>(b, n, fast_bound());
+    fast_sums<V, I, A, CHAINS>(b, n, fast_bound());
     long clipped = 0;
     int32_t differ = 0;
     for (std::size_t j = 0; j < n; j++) {
@@ -293,13 +295,13 @@ inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Blo
 __attribute__((target("avx512f"), TAVO_BLOCK_ATTRS)) long fast_block_avx512(
     const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
-    return fast_block<V8D, 8, 1>(in, out, n, b, undecided);
+    return fast_block<V8D, V8I, 8, 1>(in, out, n, b, undecided);
 }
 
 __attribute__((target("avx2,fma"), TAVO_BLOCK_ATTRS)) long fast_block_avx2(
     const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
-    return fast_block<V4D, 3, 2>(in, out, n, b, undecided);
+    return fast_block<V4D, V4I, 3, 2>(in, out, n, b, undecided);
 }
 #endif
 
@@ -307,7 +309,7 @@ __attribute__((TAVO_BLOCK_ATTRS)) long fast_block_generic(const int16_t* in, int
                                                           std::size_t n, const Block& b,
                                                           bool& undecided)
 {
-    return fast_block<V2D, 8, 0>(in, out, n, b, undecided);
+    return fast_block<V2D, V2I, 8, 0>(in, out, n, b, undecided);
 }
 
 long run_fast_block(FilterKernel kernel, const int16_t* in, int16_t* out, std::size_t n,
