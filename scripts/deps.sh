@@ -5,6 +5,7 @@
 #   sh scripts/deps.sh test          ... and build and run the test suite
 #   sh scripts/deps.sh fuzz          ... and build the fuzz targets
 #   sh scripts/deps.sh bench         ... and run bench/run.sh
+#   sh scripts/deps.sh profile       ... and run bench/profile.sh (with bench)
 #   sh scripts/deps.sh all           everything (CI)
 #   sh scripts/deps.sh --list GROUP  print the packages of the groups, install nothing
 #
@@ -28,6 +29,8 @@ fuzz="clang libclang-rt-14-dev"
 # GNU time measures the peak memory; sox is the benchmark's reference;
 # python3-pil draws bench/sweep_picture.sh's picture.
 bench="libbenchmark-dev sox time python3-pil"
+# perf samples where the time goes in bench/profile.sh.
+profile="linux-perf"
 
 list=0
 if [ "${1:-}" = "--list" ]; then
@@ -40,8 +43,9 @@ for group in "$@"; do
     test) pkgs="$pkgs $test" ;;
     fuzz) pkgs="$pkgs $fuzz" ;;
     bench) pkgs="$pkgs $bench" ;;
-    all) pkgs="$pkgs $test $fuzz $bench" ;;
-    *) echo "deps.sh: unknown group '$group' (test, fuzz, bench or all)" >&2; exit 2 ;;
+    profile) pkgs="$pkgs $profile" ;;
+    all) pkgs="$pkgs $test $fuzz $bench $profile" ;;
+    *) echo "deps.sh: unknown group '$group' (test, fuzz, bench, profile or all)" >&2; exit 2 ;;
   esac
 done
 if [ $list -eq 1 ]; then
