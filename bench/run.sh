@@ -7,7 +7,11 @@
 # wall time and peak resident memory of each, their ratio, and the filter
 # kernel's throughput against the per-sample reference loop. Then the same
 # for the band-limited resamplers: tavo2wav --resampler sinc against sox's
-# `rate -v`.
+# `rate -v`. Last, how both jobs scale with --threads 1, 2 (and 4, 8, ...
+# up to the number of cores): median wall time, its ratio to sox, the
+# speed-up over one thread and per thread, the peak resident memory and
+# what each added thread costs of it. All runs alternate, so a machine
+# that gets busier in the middle slows every column alike.
 #
 #   sh bench/run.sh [RUNS]
 set -eu
@@ -24,6 +28,12 @@ input="$work/2014/03/20140315/k4031516.dat"
 mkdir -p "$(dirname "$input")" "$work/tavo" "$work/sox"
 "$build/examples/make_example" "$input" 6199 "$work/in.raw"
 tavo2wav=$(realpath "$build/tavo2wav")
+threads=1
+n=2
+while [ "$n" -le "$(nproc)" ] || [ "$n" -eq 2 ]; do
+    threads="$threads $n"
+    n=$((n * 2))
+done
 
 measure() {  # name, command...: appends "wall rss_kb" to $work/name.times
     name=$1
@@ -43,6 +53,13 @@ while [ "$i" -lt "$runs" ]; do
     (cd "$work/tavo" && measure sinc "$tavo2wav" --resampler sinc -u 50 -r 1 "$input")
     rm -f "$work"/tavo/*.wav
     (cd "$work/sox" && measure soxv sox -r 18 -c 3 -e signed -b 16 -t raw "$work/in.raw" out.wav rate -v 900)
+    rm -f "$work"/sox/*.wav
+    for t in $threads; do
+        (cd "$work/tavo" && measure "linear-$t" "$tavo2wav" --threads "$t" -u 50 -r 1 "$input")
+        rm -f "$work"/tavo/*.wav
+        (cd "$work/tavo" && measure "sinc-$t" "$tavo2wav" --threads "$t" --resampler sinc -u 50 -r 1 "$input")
+        rm -f "$work"/tavo/*.wav
+    done
     i=$((i + 1))
 done
 rm -f "$work"/tavo/*.wav "$work"/sox/*.wav
@@ -50,9 +67,10 @@ rm -f "$work"/tavo/*.wav "$work"/sox/*.wav
 "$build/bench/filter_bench" --benchmark_format=json --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true > "$work/kernel.json" 2>/dev/null
 
-python3 - "$work" <<'PY'
+python3 - "$work" $threads <<'PY'
 import json, statistics, sys
 work = sys.argv[1]
+threads = [int(t) for t in sys.argv[2:]]
 def runs(name):
     rows = [line.split() for line in open(f"{work}/{name}.times") if line.strip()]
     return [float(r[0]) for r in rows], [int(r[1]) for r in rows]
@@ -67,6 +85,7 @@ print()
 cw, cm = runs("sinc")
 vw, vm = runs("soxv")
 c, v = statistics.median(cw), statistics.median(vw)
+t_sox, t_soxv = s, v
 print(f"{'':24}{'--resampler sinc':>22}{'sox rate -v 900':>22}")
 print(f"{'median wall time (s)':24}{c:>22.2f}{v:>22.2f}")
 print(f"{'peak RSS (MB)':24}{max(cm) / 1024:>22.1f}{max(vm) / 1024:>22.1f}")
@@ -81,4 +100,19 @@ for name, v in sorted(speed.items()):
         label = "filter kernel " + name[len("Kernel/"):]
         print(f"{label:24}{v / 1e6:>14.0f} M samples/s, {v / ref:.1f} x the per-sample loop")
 print(f"{'per-sample loop':24}{ref / 1e6:>14.0f} M samples/s   (target: best kernel >= 6 x)")
+
+for job, sox_name, sox_time in (("linear", "sox", t_sox), ("sinc", "sox rate -v", t_soxv)):
+    print()
+    print(f"{'heavy ' + job:24}{'wall (s)':>10}{'/ ' + sox_name:>14}{'speed-up':>10}"
+          f"{'per thread':>12}{'peak RSS (MB)':>15}{'MB per added thread':>21}")
+    one_wall = one_rss = None
+    for t in threads:
+        walls, rss = runs(f"{job}-{t}")
+        wall, peak = statistics.median(walls), max(rss) / 1024
+        if t == 1:
+            one_wall, one_rss = wall, peak
+        up = one_wall / wall
+        added = f"{(peak - one_rss) / (t - 1):>21.1f}" if t > 1 else f"{'-':>21}"
+        print(f"{'  --threads ' + str(t):24}{wall:>10.2f}{wall / sox_time:>14.2f}{up:>10.2f}"
+              f"{up / t:>12.2f}{peak:>15.1f}{added}")
 PY

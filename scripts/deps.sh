@@ -6,6 +6,7 @@
 #   sh scripts/deps.sh python        ... and build the Python package tavo
 #   sh scripts/deps.sh fuzz          ... and build the fuzz targets
 #   sh scripts/deps.sh bench         ... and run bench/run.sh
+#   sh scripts/deps.sh profile       ... and run bench/profile.sh (with bench)
 #   sh scripts/deps.sh all           everything (CI)
 #   sh scripts/deps.sh --list GROUP  print the packages of the groups, install nothing
 #
@@ -34,6 +35,8 @@ fuzz="clang libclang-rt-14-dev"
 # GNU time measures the peak memory; sox is the benchmark's reference;
 # python3-pil draws bench/sweep_picture.sh's picture.
 bench="libbenchmark-dev sox time python3-pil"
+# perf samples where the time goes in bench/profile.sh.
+profile="linux-perf"
 
 list=0
 if [ "${1:-}" = "--list" ]; then
@@ -47,8 +50,9 @@ for group in "$@"; do
     python) pkgs="$pkgs $python" ;;
     fuzz) pkgs="$pkgs $fuzz" ;;
     bench) pkgs="$pkgs $bench" ;;
-    all) pkgs="$pkgs $test $python $fuzz $bench" ;;
-    *) echo "deps.sh: unknown group '$group' (test, python, fuzz, bench or all)" >&2; exit 2 ;;
+    profile) pkgs="$pkgs $profile" ;;
+    all) pkgs="$pkgs $test $python $fuzz $bench $profile" ;;
+    *) echo "deps.sh: unknown group '$group' (test, python, fuzz, bench, profile or all)" >&2; exit 2 ;;
   esac
 done
 if [ $list -eq 1 ]; then

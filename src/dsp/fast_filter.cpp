@@ -41,17 +41,13 @@
 
 namespace {
 
-constexpr int HISTORY = FILTER_TAPS - 1;    // inputs kept between blocks
-constexpr int CENTRE = FILTER_TAPS / 2;     // tap 64
-constexpr std::size_t BLOCK = 2048;         // outputs per block
+constexpr int HISTORY = FILTER_TAPS - 1;  // inputs kept between blocks
+constexpr int CENTRE = FILTER_TAPS / 2;   // tap 64
+// Outputs per block: whole groups of every kernel (64, 12 and 16 outputs),
+// and small enough for the block to stay in the first-level cache.
+constexpr std::size_t BLOCK = 1536;
 constexpr int FAST_TERMS = CENTRE / 2 + 1;  // 32 pair products and the centre
 constexpr double MAX_INPUT = 32768.0;
-
-// The kernels compute whole groups of GROUP_VECTORS vectors of up to 8
-// lanes; with BLOCK a multiple of every group, a block's last group ends
-// inside the buffers.
-constexpr int GROUP_VECTORS = 8;
-static_assert(BLOCK % (GROUP_VECTORS * 8) == 0, "block must hold whole groups");
 
 double gamma(int n)
 {
@@ -154,61 +150,127 @@ inline void round_ends(const V& sum, double bound, int32_t* lo, int32_t* hi)
     std::memcpy(hi, &h, sizeof h);
 }
 
+// The pair sums of a group: A accumulators of W outputs, accumulator a for
+// the outputs whose windows have their centres at c + a W. Output j's
+// window has its centre at c = d[j + 65] and meets tap 64 - t at the pair
+// c[+t], c[-t] for odd t; the centre product is already in acc. The taps
+// are read through `taps`, which the caller hides from the optimiser so that
+// it loads each where it is used instead of holding all 32 in registers.
+
+// Directly: every pair loads its two vectors. Fits few vector registers.
+template <typename V, int A>
+inline void pairs_direct(V (&acc)[A], const double* c, const double* taps)
+{
+    constexpr int W = sizeof(V) / sizeof(double);
+    for (int t = CENTRE - 1; t > 0; t -= 2) {
+        const double h = taps[CENTRE - t];
+#pragma GCC unroll 16
+        for (int a = 0; a < A; a++)
+            tap_pair(acc[a], h, c + a * W + t, c + a * W - t);
+    }
+}
+
+// Keeps loaded vectors in registers: the optimiser could otherwise load
+// them again from memory, which it knows unchanged, for every use.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2,fma"))) inline void keep_in_register(V4D& v)
+{
+    __asm__("" : "+x"(v));
+}
+
+__attribute__((target("avx512f"))) inline void keep_in_register(V8D& v)
+{
+    __asm__("" : "+v"(v));
+}
+#endif
+
+// Sliding: accumulator a's pair t reads the vectors at c + a W + t and
+// c + a W - t, and
+//     (c + a W) + (t + W) == (c + (a + 1) W) + t,
+//     (c + a W) - (t + W) == (c + (a - 1) W) - t:
+// when t steps by W, each accumulator takes the vectors its neighbour had
+// in the step before. So the pairs run in W / 2 phases (t = r, r + W, ...
+// for odd r < W), and each step of a phase loads just two new vectors for
+// the A pairs it adds: the multiply-adders, not the loads, set the pace.
+// With CHAINS == 2, the odd steps add into a second set of accumulators,
+// added in at the end: each multiply-add then waits for the one two steps
+// back, which lets few accumulators (where few registers fit) keep the
+// multiply-adders busy. Needs 2 A + CHAINS A vector registers and more.
+template <typename V, int A, int CHAINS>
+inline void pairs_sliding(V (&acc)[A], const double* c, const double* taps)
+{
+    static_assert(CHAINS == 1 || CHAINS == 2, "one or two chains");
+    V odd[A] = {};
+    constexpr int W = sizeof(V) / sizeof(double);
+    constexpr int STEPS = CENTRE / W;  // pairs per phase and accumulator
+#pragma GCC unroll 1
+    for (int r = 1; r < W; r += 2) {
+        // up[k] holds the vector at c + r + k W and down[k] the one at
+        // c - r - (k - A + 1) W; step m pairs up[a + m] with
+        // down[m - a + A - 1], and is the first to need index m + A - 1.
+        V up[A + STEPS], down[A + STEPS];
+#pragma GCC unroll 32
+        for (int m = 0; m < STEPS; m++) {
+#pragma GCC unroll 16
+            for (int k = m == 0 ? 0 : m + A - 1; k < m + A; k++) {
+                std::memcpy(&up[k], c + r + k * W, sizeof(V));
+                std::memcpy(&down[k], c - r - (k - A + 1) * W, sizeof(V));
+                keep_in_register(up[k]);
+                keep_in_register(down[k]);
+            }
+            const double h = taps[CENTRE - r - m * W];
+#pragma GCC unroll 16
+            for (int a = 0; a < A; a++)
+                madd(CHAINS == 2 && m % 2 ? odd[a] : acc[a], h, up[a + m] + down[m - a + A - 1]);
+        }
+    }
+    if constexpr (CHAINS == 2) {
+#pragma GCC unroll 16
+        for (int a = 0; a < A; a++)
+            acc[a] += odd[a];
+    }
+}
+
 // Per output j of a block: the fast sum for the window starting at d[j],
-// then both ends of F -/+ bound, plus 0.5, truncated toward zero. Groups of
-// 8 vectors of W lanes run as independent accumulators to keep the
-// multiply-adders busy; n is rounded up to whole groups, which stay inside
-// the buffers.
-// Tap k (k >= 1) meets d[j + 129 - k] and tap 0 meets d[j].
-template <typename V, typename I>
+// then both ends of F -/+ bound, plus 0.5, truncated toward zero. The sums
+// run in another order than the reference's, which the error bound allows.
+// n is rounded up to whole groups of A W outputs, which stay inside the
+// buffers: the farthest reads are d[j + 2] and d[j + A W + 127]. CHAINS
+// == 0 takes the pairs directly, 1 or 2 slides them. I has W int32 lanes.
+template <typename V, typename I, int A, int CHAINS>
 inline void fast_sums(const Block& b, std::size_t n, double bound)
 {
     constexpr int W = sizeof(V) / sizeof(double);
-    for (std::size_t j = 0; j < n; j += GROUP_VECTORS * W) {
-        const double* p = b.d + j + CENTRE + 1;
-        V a0, a1, a2, a3, a4, a5, a6, a7;
-        centre(a0, p);
-        centre(a1, p + W);
-        centre(a2, p + 2 * W);
-        centre(a3, p + 3 * W);
-        centre(a4, p + 4 * W);
-        centre(a5, p + 5 * W);
-        centre(a6, p + 6 * W);
-        centre(a7, p + 7 * W);
-        for (int k = 1; k < CENTRE; k += 2) {
-            const double h = H[k];
-            const double *x = b.d + j + FILTER_TAPS - k, *y = b.d + j + 1 + k;
-            tap_pair(a0, h, x, y);
-            tap_pair(a1, h, x + W, y + W);
-            tap_pair(a2, h, x + 2 * W, y + 2 * W);
-            tap_pair(a3, h, x + 3 * W, y + 3 * W);
-            tap_pair(a4, h, x + 4 * W, y + 4 * W);
-            tap_pair(a5, h, x + 5 * W, y + 5 * W);
-            tap_pair(a6, h, x + 6 * W, y + 6 * W);
-            tap_pair(a7, h, x + 7 * W, y + 7 * W);
-        }
-        int32_t *lo = b.lo + j, *hi = b.hi + j;
-        round_ends<V, I>(a0, bound, lo, hi);
-        round_ends<V, I>(a1, bound, lo + W, hi + W);
-        round_ends<V, I>(a2, bound, lo + 2 * W, hi + 2 * W);
-        round_ends<V, I>(a3, bound, lo + 3 * W, hi + 3 * W);
-        round_ends<V, I>(a4, bound, lo + 4 * W, hi + 4 * W);
-        round_ends<V, I>(a5, bound, lo + 5 * W, hi + 5 * W);
-        round_ends<V, I>(a6, bound, lo + 6 * W, hi + 6 * W);
-        round_ends<V, I>(a7, bound, lo + 7 * W, hi + 7 * W);
+    static_assert(BLOCK % (A * W) == 0, "block must hold whole groups");
+    for (std::size_t j = 0; j < n; j += A * W) {
+        const double* c = b.d + j + CENTRE + 1;
+        const double* taps = H;
+        if (CHAINS > 0)
+            __asm__("" : "+r"(taps));
+        V acc[A];
+#pragma GCC unroll 16
+        for (int a = 0; a < A; a++)
+            centre(acc[a], c + a * W);
+        if constexpr (CHAINS > 0)
+            pairs_sliding<V, A, CHAINS>(acc, c, taps);
+        else
+            pairs_direct(acc, c, taps);
+#pragma GCC unroll 16
+        for (int a = 0; a < A; a++)
+            round_ends<V, I>(acc[a], bound, b.lo + j + a * W, b.hi + j + a * W);
     }
 }
 
 // One block: converts the n inputs into the window, computes the fast
 // outputs, writes them saturated and returns how many were clipped. Sets
 // `undecided` when some fast output lay too close to a boundary.
-template <typename V, typename I>
+template <typename V, typename I, int A, int CHAINS>
 inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Block& b,
                        bool& undecided)
 {
     for (std::size_t i = 0; i < n; i++)
         b.d[HISTORY + i] = in[i];
-    fast_sums<V, I>(b, n, fast_bound());
+    fast_sums<V, I, A, CHAINS>(b, n, fast_bound());
     long clipped = 0;
     int32_t differ = 0;
     for (std::size_t j = 0; j < n; j++) {
@@ -233,13 +295,13 @@ inline long fast_block(const int16_t* in, int16_t* out, std::size_t n, const Blo
 __attribute__((target("avx512f"), TAVO_BLOCK_ATTRS)) long fast_block_avx512(
     const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
-    return fast_block<V8D, V8I>(in, out, n, b, undecided);
+    return fast_block<V8D, V8I, 8, 1>(in, out, n, b, undecided);
 }
 
 __attribute__((target("avx2,fma"), TAVO_BLOCK_ATTRS)) long fast_block_avx2(
     const int16_t* in, int16_t* out, std::size_t n, const Block& b, bool& undecided)
 {
-    return fast_block<V4D, V4I>(in, out, n, b, undecided);
+    return fast_block<V4D, V4I, 3, 2>(in, out, n, b, undecided);
 }
 #endif
 
@@ -247,7 +309,7 @@ __attribute__((TAVO_BLOCK_ATTRS)) long fast_block_generic(const int16_t* in, int
                                                           std::size_t n, const Block& b,
                                                           bool& undecided)
 {
-    return fast_block<V2D, V2I>(in, out, n, b, undecided);
+    return fast_block<V2D, V2I, 8, 0>(in, out, n, b, undecided);
 }
 
 long run_fast_block(FilterKernel kernel, const int16_t* in, int16_t* out, std::size_t n,

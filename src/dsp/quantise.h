@@ -42,6 +42,12 @@ inline float to_f32(double v)
     return static_cast<float>(v / 32768.0);
 }
 
+// The same over n values at once, each exactly as the one-value forms give
+// it; the s16 and s24 forms return how many values they saturated.
+long quantise_s16(const double* in, int16_t* out, std::size_t n);
+long quantise_s24(const double* in, int32_t* out, std::size_t n);
+void to_f32(const double* in, float* out, std::size_t n);
+
 }  // namespace tavo::dsp
 
 #endif  // TAVO_DSP_QUANTISE_H

@@ -64,18 +64,15 @@ void store_wide(SampleFormat format, Piece* p)
     switch (format) {
         case SampleFormat::S16:
             p->s16.resize(n);
-            for (std::size_t i = 0; i < n; i++)
-                p->s16[i] = dsp::quantise_s16(p->wide[i], &p->clipped);
+            p->clipped += dsp::quantise_s16(p->wide.data(), p->s16.data(), n);
             break;
         case SampleFormat::S24:
             p->s24.resize(n);
-            for (std::size_t i = 0; i < n; i++)
-                p->s24[i] = dsp::quantise_s24(p->wide[i], &p->clipped);
+            p->clipped += dsp::quantise_s24(p->wide.data(), p->s24.data(), n);
             break;
         case SampleFormat::F32:
             p->f32.resize(n);
-            for (std::size_t i = 0; i < n; i++)
-                p->f32[i] = dsp::to_f32(p->wide[i]);
+            dsp::to_f32(p->wide.data(), p->f32.data(), n);
             break;
     }
 }

@@ -3,11 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace tavo::wav {
 
 namespace {
+
+// Whether the machine stores numbers as the file does, least significant
+// byte first (and floats as IEEE singles, checked below).
+constexpr bool LITTLE_ENDIAN_HOST = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
+              "float must be IEEE single precision");
 
 // WAVE format codes.
 constexpr uint16_t FORMAT_PCM = 1;
@@ -227,10 +234,28 @@ bool WaveWriter::encode(const T* interleaved, std::size_t frames, Encode put)
     return true;
 }
 
+// Samples whose file bytes are their memory bytes (16-bit and float
+// samples on a little-endian machine) go out as they are: buffered when
+// small, written straight from the caller's memory when large.
+bool WaveWriter::write_as_is(const void* interleaved, std::size_t frames)
+{
+    const std::size_t bytes = frames * channels_ * sample_bytes(format_);
+    if (bytes <= buffer_.size() - buffered_) {
+        std::memcpy(buffer_.data() + buffered_, interleaved, bytes);
+        buffered_ += bytes;
+    } else if (!flush_buffer() || !file_.write(interleaved, bytes)) {
+        return fail(errno);
+    }
+    frames_written_ += frames;
+    return true;
+}
+
 bool WaveWriter::write(const int16_t* interleaved, std::size_t frames)
 {
     if (!accept(frames, true))
         return false;
+    if (format_ == SampleFormat::S16 && LITTLE_ENDIAN_HOST)
+        return write_as_is(interleaved, frames);
     switch (format_) {
         case SampleFormat::S24:
             return encode(interleaved, frames,
@@ -256,6 +281,8 @@ bool WaveWriter::write(const float* interleaved, std::size_t frames)
 {
     if (!accept(frames, format_ == SampleFormat::F32))
         return false;
+    if (LITTLE_ENDIAN_HOST)
+        return write_as_is(interleaved, frames);
     return encode(interleaved, frames, [](unsigned char* out, float s) { put_float(out, s); });
 }
 

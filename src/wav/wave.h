@@ -130,6 +130,7 @@ private:
     bool flush_buffer();
     void discard();
     bool accept(std::size_t frames, bool format_fits);
+    bool write_as_is(const void* interleaved, std::size_t frames);
     template <typename T, typename Encode>
     bool encode(const T* interleaved, std::size_t frames, Encode put);
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -57,6 +58,35 @@ INSTANTIATE_TEST_SUITE_P(
                     Rounding{"FarOver", 1e9, 32767, 8388607, 1, 1},
                     Rounding{"NotANumber", NAN, 0, 0, 1, 1}),
     [](const testing::TestParamInfo<Rounding>& i) { return std::string(i.param.name); });
+
+// The vector forms give, value for value, what the one-value forms give,
+// clip counts included: the edges of both ranges, NaN and infinities, and a
+// spread of values across and beyond full scale (the loops run in vector
+// widths, so the count is not a multiple of one).
+TEST(Quantise, ManyAtOnceAsOneByOne)
+{
+    std::vector<double> v = {0.0,       0.5,       1.5,      -2.5,     32767.0,  32767.5,
+                             32767.996, 32768.0,   -32768.0, -32768.5, -32768.6, NAN,
+                             INFINITY,  -INFINITY, 1e300,    -1e-300};
+    for (int i = 0; i < 1003; i++)
+        v.push_back((i - 501) * 71.37 + i % 7 / 8.0);
+    std::vector<int16_t> s16(v.size());
+    std::vector<int32_t> s24(v.size());
+    std::vector<float> f32(v.size());
+    const long c16 = quantise_s16(v.data(), s16.data(), v.size());
+    const long c24 = quantise_s24(v.data(), s24.data(), v.size());
+    to_f32(v.data(), f32.data(), v.size());
+    long one16 = 0, one24 = 0;
+    for (std::size_t i = 0; i < v.size(); i++) {
+        EXPECT_EQ(s16[i], quantise_s16(v[i], &one16)) << v[i];
+        EXPECT_EQ(s24[i], quantise_s24(v[i], &one24)) << v[i];
+        const float f = to_f32(v[i]);
+        EXPECT_TRUE(f == f32[i] || (f != f && f32[i] != f32[i])) << v[i];
+    }
+    EXPECT_EQ(c16, one16);
+    EXPECT_EQ(c24, one24);
+    EXPECT_GT(c16, 10);
+}
 
 TEST(SampleFormat, WideningKeepsTheValue)
 {
