@@ -3,6 +3,7 @@
 #
 #   sh scripts/deps.sh               build and use the tools (tavo2wav, tavoinfo)
 #   sh scripts/deps.sh test          ... and build and run the test suite
+#   sh scripts/deps.sh python        ... and build the Python package tavo
 #   sh scripts/deps.sh fuzz          ... and build the fuzz targets
 #   sh scripts/deps.sh bench         ... and run bench/run.sh
 #   sh scripts/deps.sh profile       ... and run bench/profile.sh (with bench)
@@ -23,6 +24,11 @@ tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev libsoxr-de
 # chunks back; poppler-utils (pdfinfo, pdftoppm) reads tavoinfo's PDF
 # pictures back.
 test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox ffmpeg sndfile-programs poppler-utils"
+# The Python package tavo (python/) for Debian's /usr/bin/python3: pybind11
+# builds the module, numpy holds the samples; pytest runs its tests,
+# python3-distributed (dask) maps it over an archive in its test and in the
+# README.  The test suite builds and tests the package.
+python="pybind11-dev python3-pybind11 python3-dev python3-numpy python3-pytest python3-distributed"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.
 fuzz="clang libclang-rt-14-dev"
@@ -40,12 +46,13 @@ fi
 pkgs=$tool
 for group in "$@"; do
   case $group in
-    test) pkgs="$pkgs $test" ;;
+    test) pkgs="$pkgs $test $python" ;;
+    python) pkgs="$pkgs $python" ;;
     fuzz) pkgs="$pkgs $fuzz" ;;
     bench) pkgs="$pkgs $bench" ;;
     profile) pkgs="$pkgs $profile" ;;
-    all) pkgs="$pkgs $test $fuzz $bench $profile" ;;
-    *) echo "deps.sh: unknown group '$group' (test, fuzz, bench, profile or all)" >&2; exit 2 ;;
+    all) pkgs="$pkgs $test $python $fuzz $bench $profile" ;;
+    *) echo "deps.sh: unknown group '$group' (test, python, fuzz, bench, profile or all)" >&2; exit 2 ;;
   esac
 done
 if [ $list -eq 1 ]; then

@@ -5,12 +5,14 @@
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh test
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_SANITIZE=ON -DTAVO_BUILD_BENCH=OFF
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_SANITIZE=ON -DTAVO_PYTHON=OFF -DTAVO_BUILD_BENCH=OFF
 cmake --build build-asan -j "$(nproc)"
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(pwd)/scripts/lsan.supp:print_suppressions=0}
 export ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+# The Python package is left out (TAVO_PYTHON=OFF): a module built with
+# the sanitizers cannot load into Python, which is built without them.
 # install_consumer links the installed static libraries into a program built
 # without sanitizers, which cannot resolve their ASan and UBSan references; the
 # tests labelled slow (whole conversions of long recordings, runs on a busy

@@ -8,7 +8,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/deps.sh test
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_TSAN=ON -DTAVO_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_TSAN=ON -DTAVO_PYTHON=OFF -DTAVO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$(nproc)" --target ordered_chunks_test fused_test renderer_test convert_test
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 export TSAN_OPTIONS

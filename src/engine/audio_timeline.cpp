@@ -83,7 +83,7 @@ void add_gaps(const std::vector<ClockGap>& gaps, double u, std::vector<Marker>* 
 
 }  // namespace
 
-AudioTimeline make_timeline(const StationClock& clock, long samples, double up, unsigned long rate)
+AudioTimeline time_map(const StationClock& clock, double up, unsigned long rate)
 {
     AudioTimeline t;
     t.station = clock.station();
@@ -99,7 +99,13 @@ AudioTimeline make_timeline(const StationClock& clock, long samples, double up, 
             t.time_reference =
                 static_cast<uint64_t>(std::llround(static_cast<double>(of_day) * t.frequency * up));
     }
-    add_hours(anchors, samples, up, &t.markers);
+    return t;
+}
+
+AudioTimeline make_timeline(const StationClock& clock, long samples, double up, unsigned long rate)
+{
+    AudioTimeline t = time_map(clock, up, rate);
+    add_hours(clock.anchors(), samples, up, &t.markers);
     add_gaps(clock.gaps(), up, &t.markers);
     // Hours were added before gaps, so a stable sort keeps an hour first
     // when both fall on one frame.

@@ -34,6 +34,10 @@ struct AudioTimeline {
     std::vector<Marker> markers;  // in frame order, hours before gaps at one frame
 };
 
+// The time map without its markers: start, speed-up, station, sources and
+// time reference.
+AudioTimeline time_map(const StationClock& clock, double up, unsigned long rate);
+
 // The time map of `samples` input samples read under `clock`, resampled to
 // `up` output frames per input sample (1: none; any positive ratio) and
 // written at `rate` Hz.

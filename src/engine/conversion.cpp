@@ -282,12 +282,16 @@ bool Conversion::prepare(const std::vector<std::string>& files, const char* base
     (void)base;
     if (!allocate())
         return false;
-    if (options_.gaps == Gaps::SILENCE || options_.timeline)
-        clock_.reset(new StationClock(options_.gaps == Gaps::SILENCE, diagnostics_));
+    // The clock always follows the stamps, for Result::time_map; it speaks
+    // only with --gaps silence or --timeline, and fills only with the first.
+    const bool told = options_.gaps == Gaps::SILENCE || options_.timeline;
+    clock_.reset(new StationClock(options_.gaps == Gaps::SILENCE, told ? diagnostics_ : quiet()));
     if (!read_files(files) || result_.cancelled)
         return false;
     if (!settled_ && !settle_speedup(0))
         return false;
+    const AudioTimeline map = time_map(*clock_, frames_per_sample(), options_.rate);
+    result_.time_map = {map.dated, static_cast<double>(map.start), map.speedup};
     if (options_.timeline) {
         timeline_ = make_timeline(*clock_, ii_, frames_per_sample(), options_.rate);
         chunks_ = timeline_chunks(timeline_, std::string("tavo2wav ") + version());

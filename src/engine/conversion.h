@@ -102,7 +102,7 @@ private:
     Result result_;
     Buffer data_[3];
     long ii_ = 0;                          // samples in each buffer
-    std::unique_ptr<StationClock> clock_;  // with --gaps silence or --timeline
+    std::unique_ptr<StationClock> clock_;  // follows the stamps; says and fills as the options ask
     // The resampling: from -u, or from --speedup once the first file has
     // told the sampling frequency (settled_). With sinc, the ratio is
     // sinc_out_ / sinc_in_ (only when sinc_resample_).

@@ -11,11 +11,14 @@ namespace tavoinfo {
 
 namespace {
 
-// tavo2wav's rate table; its notice is printed as tavo2wav prints it.
-unsigned long map_rate(long r)
+// tavo2wav's rate table.  Its notice goes to `notice` when given, and is
+// printed as tavo2wav prints it otherwise.
+unsigned long map_rate(long r, std::string* notice)
 {
     const tavo::RateChoice choice = tavo::rate_of_code(static_cast<unsigned long>(r));
-    if (!choice.notice.empty()) {
+    if (notice != nullptr) {
+        *notice += choice.notice;
+    } else if (!choice.notice.empty()) {
         std::fflush(stdout);
         std::fputs(choice.notice.c_str(), stderr);
     }
@@ -54,7 +57,8 @@ double SoundTiming::seconds_per_sample() const
     return static_cast<double>(upsample > 0 ? upsample : 1) / static_cast<double>(rate);
 }
 
-bool parse_sound_options(const std::string& text, SoundTiming& timing, std::string& why)
+bool parse_sound_options(const std::string& text, SoundTiming& timing, std::string& why,
+                         std::string* notice)
 {
     const std::vector<std::string> w = words(text);
     for (std::size_t i = 0; i < w.size(); ++i) {
@@ -84,7 +88,7 @@ bool parse_sound_options(const std::string& text, SoundTiming& timing, std::stri
         if (name == "u")
             timing.upsample = number;
         else if (name == "r")
-            timing.rate = map_rate(number);
+            timing.rate = map_rate(number, notice);
     }
     return true;
 }

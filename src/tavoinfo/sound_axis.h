@@ -31,8 +31,10 @@ constexpr unsigned long long SOUND_SAMPLE_LIMIT = tavo::BUFFER_SAMPLES - tavo::R
 /// a rate in Hz as tavo2wav does; any other rate prints "Unknown rate: <r>.
 /// Using default: 4000." on standard error, as tavo2wav does, and gives 4000.
 /// Returns false with `why` set for an unknown word, a missing or
-/// non-numeric value, or a negative upsampling factor.
-bool parse_sound_options(const std::string& text, SoundTiming& timing, std::string& why);
+/// non-numeric value, or a negative upsampling factor.  With `notice`, the
+/// unknown-rate line is appended there instead of going to standard error.
+bool parse_sound_options(const std::string& text, SoundTiming& timing, std::string& why,
+                         std::string* notice = nullptr);
 
 }  // namespace tavoinfo
 

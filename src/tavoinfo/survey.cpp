@@ -123,8 +123,9 @@ void describe_reader(Zeltra::ZELTRA& z, FileReport& r, long long& date_offset)
 // delivers.
 class StampTrack {
 public:
-    StampTrack(FileReport& r, long long date_offset)
+    StampTrack(FileReport& r, long long date_offset, RecordVisitor* visitor)
         : r_(r),
+          visitor_(visitor),
           date_offset_(date_offset),
           record_seconds_(r.frequency > 0 ? static_cast<double>(r.length) / r.frequency : 0),
           stamped_(r.time_words != TimeWords::None)
@@ -147,6 +148,8 @@ public:
                                   static_cast<unsigned long long>(r_.records) * r_.length});
         }
         r_.last = static_cast<double>(stamp + date_offset_);
+        if (visitor_ != nullptr)
+            visitor_->record(z, r_.last);
         previous_ = stamp;
         ++r_.records;
         gap_pending_ = gap_after;
@@ -154,6 +157,7 @@ public:
 
 private:
     FileReport& r_;
+    RecordVisitor* const visitor_;
     const long long date_offset_;
     const double record_seconds_;
     const bool stamped_;
@@ -162,9 +166,9 @@ private:
     bool gap_pending_ = false;
 };
 
-void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset)
+void read_records(Zeltra::ZELTRA& z, FileReport& r, long long date_offset, RecordVisitor* visitor)
 {
-    StampTrack track(r, date_offset);
+    StampTrack track(r, date_offset, visitor);
     for (;;) {
         const int gaps_before = z.get_timegaps();
         const bool held = z.holds_next();
@@ -217,7 +221,8 @@ bool header_date(const std::string& header, long long& midnight)
     return true;
 }
 
-FileReport survey_file(const std::string& path, Zeltra::MessageSink& messages)
+FileReport survey_file(const std::string& path, Zeltra::MessageSink& messages,
+                       RecordVisitor* visitor)
 {
     FileReport r;
     r.path = path;
@@ -234,9 +239,12 @@ FileReport survey_file(const std::string& path, Zeltra::MessageSink& messages)
         r.opened = true;
         long long date_offset = 0;
         describe_reader(*reader, r, date_offset);
-        read_records(*reader, r, date_offset);
+        if (visitor != nullptr)
+            visitor->opened(*reader, r);
+        read_records(*reader, r, date_offset, visitor);
     } catch (const Zeltra::Error& e) {
         messages.message(Zeltra::MessageKind::WARNING, e.message());
+        r.failure = e.message();
         // The report names what ended the survey; the reader's gap summary,
         // printed as it closes, is no part of it.
         r.error = relayed(last_line(e.message()));

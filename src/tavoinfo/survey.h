@@ -61,11 +61,29 @@ struct FileReport {
     /// message (without its "Error: " label), or "not a TAVO data file (no
     /// header line of a known form)".
     std::string error;
+    /// The reader's message of the fatal condition that ended the survey,
+    /// whole and as the reader said it ("gzopen: ...\nCan't open NAME\n");
+    /// empty when none did.
+    std::string failure;
 
     std::size_t samples_per_channel() const { return records * length; }
     /// Nominal duration records x length / frequency in seconds; negative when
     /// the frequency is not positive (unknown).
     double duration() const;
+};
+
+/// Receives a surveyed file's records as the survey takes them, for a caller
+/// that wants the samples along with the report.
+class RecordVisitor {
+public:
+    virtual ~RecordVisitor() = default;
+    /// The file is open and `report`'s header fields are set; no record has
+    /// been read yet.
+    virtual void opened(const Zeltra::ZELTRA& reader, const FileReport& report) = 0;
+    /// The next record: the reader's `current` holds its get_length()
+    /// samples per channel; `stamp` is its time as the report counts it
+    /// (the seconds of FileReport::first; meaningless without time words).
+    virtual void record(const Zeltra::ZELTRA& reader, double stamp) = 0;
 };
 
 /// Reads the file at path with the reader library's record stream (look-ahead
@@ -78,8 +96,10 @@ struct FileReport {
 /// record the reader could not parse also sets `error` (and reading goes on
 /// as far as the reader goes).  The library's own lines, and the message of
 /// a fatal condition of the reader, go to `messages` as the reader says them.
+/// A `visitor` sees the file opened and then every record the report counts.
 FileReport survey_file(const std::string& path,
-                       Zeltra::MessageSink& messages = Zeltra::stderr_sink());
+                       Zeltra::MessageSink& messages = Zeltra::stderr_sink(),
+                       RecordVisitor* visitor = nullptr);
 
 /// Midnight UTC (seconds since the epoch) of the date token of a form-3
 /// header line ("date: 2014-03-15", also with '/' or '.' or as 20140315);

@@ -13,7 +13,13 @@ man pages (lines between .nf and .fi):
 README commands run with the PATH as it is, so they must name build/tavo2wav
 and build/tavoinfo; man-page commands name the installed programs, so the
 build directory comes first on their PATH. Each document runs in its own
-scratch directory, its commands in order."""
+scratch directory, its commands in order.
+
+Blocks of Python sessions (">>> " and "... " lines with the output after
+them) run after the commands, all of a document as one doctest session,
+with the interpreter given by --python and the package built in
+<build>/python on its path. Without --python (a build without the Python
+package), the sessions and the commands that run python3 are left out."""
 import os
 import re
 import shutil
@@ -52,6 +58,33 @@ def code_blocks(path):
     return blocks
 
 
+def python_session(path):
+    """The text of every block that holds a Python session, joined."""
+    blocks = [b for b in code_blocks(path) if any(line.startswith(">>> ") for line in b)]
+    return "\n".join("\n".join(b) + "\n" for b in blocks)
+
+
+DOCTEST = """
+import doctest, sys
+test = doctest.DocTestParser().get_doctest(sys.stdin.read(), {}, sys.argv[1], sys.argv[1], 0)
+runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS | doctest.NORMALIZE_WHITESPACE)
+runner.run(test)
+print(f"{runner.tries} examples, {runner.failures} failed")
+sys.exit(1 if runner.failures else 0)
+"""
+
+
+def run_session(name, text, top, build, python):
+    env = dict(os.environ, PYTHONPATH=os.path.join(build, "python"))
+    r = subprocess.run([python, "-c", DOCTEST, name], input=text, cwd=top, env=env,
+                       capture_output=True, text=True, errors="replace", timeout=600)
+    verdict = "ok  " if r.returncode == 0 else "FAIL"
+    print(f"{verdict} {name}: Python session: {r.stdout.strip().splitlines()[-1:]}")
+    if r.returncode != 0:
+        print(r.stdout[-4000:] + r.stderr[-2000:])
+    return r.returncode == 0
+
+
 def examples(path):
     """(command, expected status, expected output lines) in document order."""
     found = []
@@ -77,9 +110,12 @@ def output_matches(expected, actual):
     return re.fullmatch(pattern, actual) is not None
 
 
-def run_document(source, build, name):
+def run_document(source, build, name, python):
     path = os.path.join(source, name)
     cases = examples(path)
+    if python is None:
+        cases = [c for c in cases if "python3" not in c[0]]
+    session = python_session(path) if python else ""
     if not cases:
         print(f"FAIL {name}: no example commands")
         return 0, 1
@@ -104,17 +140,24 @@ def run_document(source, build, name):
             else:
                 passed += 1
                 print(f"ok   {name}: $ {command}")
+        if session:
+            ok = run_session(name, session, top, build, python)
+            passed, failed = passed + ok, failed + (not ok)
     return passed, failed
 
 
-def main(source, build, documents):
+def main(source, build, documents, python=None):
     passed = failed = 0
     for name in documents:
-        p, f = run_document(source, os.path.realpath(build), name)
+        p, f = run_document(source, os.path.realpath(build), name, python)
         passed, failed = passed + p, failed + f
     print(f"{passed} passed, {failed} failed")
     return 1 if failed else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1], sys.argv[2], sys.argv[3:]))
+    args = sys.argv[1:]
+    interpreter = None
+    if args[:1] == ["--python"]:
+        interpreter, args = args[1], args[2:]
+    sys.exit(main(args[0], args[1], args[2:], interpreter))

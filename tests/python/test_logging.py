@@ -1,0 +1,99 @@
+"""The reader's lines reach the logger "tavo" with their levels, and nothing
+reaches file descriptor 2."""
+import contextlib
+import logging
+import os
+import subprocess
+import sys
+import tempfile
+
+import pytest
+
+import tavo
+from conftest import EXAMPLE
+from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records, write
+
+
+class Collect(logging.Handler):
+    def __init__(self):
+        super().__init__(logging.DEBUG)
+        self.records = []
+
+    def emit(self, record):
+        self.records.append((record.levelname, record.getMessage()))
+
+
+@contextlib.contextmanager
+def collected():
+    logger = logging.getLogger("tavo")
+    handler = Collect()
+    logger.addHandler(handler)
+    logger.setLevel(logging.DEBUG)
+    try:
+        yield handler.records
+    finally:
+        logger.removeHandler(handler)
+        logger.setLevel(logging.NOTSET)
+
+
+@contextlib.contextmanager
+def descriptor_2():
+    """What is written to fd 2 meanwhile, read from a file put in its place."""
+    with tempfile.TemporaryFile() as sink:
+        saved = os.dup(2)
+        os.dup2(sink.fileno(), 2)
+        written = []
+        try:
+            yield written
+        finally:
+            os.dup2(saved, 2)
+            os.close(saved)
+            sink.seek(0)
+            written.append(sink.read())
+
+
+def gap_file(folder):
+    rec = Recording(form3_header("S", 512), 512, minutes_records(512, 6, skip={2}))
+    return write(dated_path(folder, "k", 2014, 3, 15, 16), binary_bytes(rec))
+
+
+def test_the_readers_lines_arrive_with_their_levels(tmp_path):
+    path = gap_file(tmp_path)
+    with collected() as records:
+        tavo.read(path)
+    assert ("INFO", f"File: {path} Type:binary") in records
+    assert ("INFO", "valid_comment_type3: " + form3_header("S", 512)) in records
+    assert ("WARNING", "TIMEGAP in data") in records
+    assert all("\n" not in message for _, message in records)
+
+
+def test_nothing_reaches_descriptor_2(tmp_path):
+    path = gap_file(tmp_path)
+    with descriptor_2() as written:
+        tavo.read(path)
+        tavo.info(path)
+        tavo.info(str(tmp_path / "missing.dat"))
+        with pytest.raises(tavo.FileError):
+            tavo.read(str(tmp_path / "missing.dat"))
+        with collected() as records:
+            tavo.plot(EXAMPLE, str(tmp_path / "p.png"), size=(480, 360), audio="-u 50 -r 9")
+    assert written == [b""]
+    assert ("WARNING", "Unknown rate: 9. Using default: 4000.") in records
+
+
+def test_the_switch_to_utc_is_said_through_logging():
+    """A fresh process outside UTC: the reader's one switch of the time zone
+    is a WARNING of the logger, and fd 2 stays empty."""
+    script = ("import logging, sys, tavo\n"
+              "logging.basicConfig(stream=sys.stdout, format='%(levelname)s %(message)s')\n"
+              f"tavo.read({EXAMPLE!r})\n")
+    r = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                       env={**os.environ, "TZ": "Europe/Oslo"})
+    assert (r.returncode, r.stderr) == (0, "")
+    assert r.stdout.splitlines()[0] == "WARNING WARNING: setting TZ=UTC"
+
+
+def test_without_configuration_nothing_is_printed():
+    script = f"import tavo\ntavo.read({EXAMPLE!r})\ntavo.info('/nonexistent/k4031516.dat')\n"
+    r = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    assert (r.returncode, r.stdout, r.stderr) == (0, "", "")
