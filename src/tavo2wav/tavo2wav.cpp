@@ -13,6 +13,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 #include "cli/options.h"
 #include "cli/standard_streams.h"
 #include "usage.h"
@@ -33,9 +34,12 @@ int print_where()
     return 0;
 }
 
+// The classic usage text, then the long options.
 void print_usage(const char* path, const tavo::Options& o)
 {
     std::fputs(usage_text(path, o.upsample, o.rate).c_str(), stdout);
+    const auto& long_options = tavo::cli::converter_long_options();
+    std::fputs(tavo::cli::long_options_help(long_options, "tavo2wav").c_str(), stdout);
 }
 
 // A line on standard error, standard output flushed first.

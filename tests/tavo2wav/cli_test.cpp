@@ -88,6 +88,19 @@ std::string clipped(long n)
     return "Warning: " + std::to_string(n) + " samples clipped\n";
 }
 
+// What every help text ends with, after the classic usage text.
+const std::string LONG_OPTIONS =
+    "\nLong options:\n"
+    "  --gaps join|silence      time gaps joined or silent (default: join)\n"
+    "  --timeline               time map chunks and label file (default: off)\n"
+    "  --resampler linear|sinc  resampling method (default: linear)\n"
+    "  --speedup S              play S times real time, in place of -u (default: off)\n"
+    "  --format s16|s24|f32     WAV sample format (default: s16)\n"
+    "  --threads N              render threads, 0 = one per core (default: 0)\n"
+    "  --version                program and library versions\n"
+    "  --help                   this text (also -h, -help, -?)\n"
+    "See 'man tavo2wav' for every option in full.\n";
+
 std::string usage(const std::string& name = "tavo2wav", int upsample = 4, unsigned long rate = 4000)
 {
     return std::string(Version) + "\n\nUsage:" + name +
@@ -101,7 +114,7 @@ std::string usage(const std::string& name = "tavo2wav", int upsample = 4, unsign
            "#       Scale amplitude (default: automatic scaling).\n\t-where     show where the "
            "program is.\n\n\tGood defaults for -u & -r are '-u 50' & '-r 1' which will resample\n"
            "\tand produce a WAV-file which will play at 49 times the original.\n\n" +
-           Copyright + "\n" + Bugs + "\n";
+           Copyright + "\n" + Bugs + "\n" + LONG_OPTIONS;
 }
 
 // An output file as expected: its header fields, and the interleaved
