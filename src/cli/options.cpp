@@ -159,8 +159,8 @@ CommandLine read_options(int argc, char** argv)
     // The long options of the sound come first, so that their values are
     // theirs even when they look like options (--speedup -6).
     const std::string sound = read_sound(argc, argv, &cl.options);
-    cl.refusal = read_classic(argc, argv, &cl);
-    if (cl.refusal.empty() && sound.empty() && cl.options.upsample_given && cl.options.speedup > 0)
+    cl.number_refusal = read_classic(argc, argv, &cl);
+    if (sound.empty() && cl.options.upsample_given && cl.options.speedup > 0)
         cl.refusal = "Error: give -u or --speedup, not both\n";
     if (cl.refusal.empty())
         cl.refusal = sound;
@@ -169,6 +169,13 @@ CommandLine read_options(int argc, char** argv)
     if (cl.refusal.empty())
         cl.refusal = threads.empty() ? times : threads;
     return cl;
+}
+
+std::string first_refusal(const CommandLine& cl, const std::string& unknown)
+{
+    if (!cl.number_refusal.empty())
+        return cl.number_refusal;
+    return unknown.empty() ? cl.refusal : unknown;
 }
 
 }  // namespace tavo::cli

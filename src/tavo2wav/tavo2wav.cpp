@@ -72,16 +72,18 @@ int run(int argc, char** argv)
     const tavo::cli::CommandLine cl = tavo::cli::read_options(argc, argv);
     for (const std::string& notice : cl.notices)
         say_error(notice);
-    if (!cl.refusal.empty()) {
-        say_error(cl.refusal);
+    const std::vector<std::string> known =
+        tavo::cli::option_names(tavo::cli::converter_long_options());
+    const std::string refused =
+        tavo::cli::first_refusal(cl, tavo::cli::unknown_long_options(argc, argv, known, true));
+    if (!refused.empty()) {
+        say_error(refused);
         return 1;
     }
     logfile(argc, argv);
     print_mode(cl.options);
 
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
-    for (const std::string& stray : args.strays)
-        say_error("Unknown option: " + stray + "\n");
     if (args.files.empty()) {
         say_error("Error: No files given\n\n");
         print_usage(argv[0], cl.options);

@@ -11,6 +11,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -44,9 +45,13 @@ void usage()
         "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-// Reads --plot, --plot-size and --audio.  Returns false after printing the
-// error when one is malformed or comes without --plot.
-bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& options)
+// tavoinfo's long options, for the suggestion after a misspelt one.
+const std::vector<std::string> LONG_OPTIONS = {"audio",     "help",      "json",   "plot",
+                                               "plot-freq", "plot-size", "version"};
+
+// Reads --plot, --plot-size and --audio.  Returns the error line when one is
+// malformed or comes without --plot, else "".
+std::string plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& options)
 {
     char* output = nullptr;
     char* size = nullptr;
@@ -76,15 +81,13 @@ bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& op
     if (why.empty() && options.sound_axis &&
         !tavoinfo::parse_sound_options(audio, options.sound, why))
         why = "--audio: " + why;
-    if (!why.empty()) {
-        std::fprintf(stderr, "Error: %s\n", why.c_str());
-        return false;
-    }
+    if (!why.empty())
+        return "Error: " + why + "\n";
     if (wanted)
         options.output = output;
     if (options.sound_axis)
         options.sound_text = audio;
-    return true;
+    return "";
 }
 
 int run(int argc, char** argv)
@@ -102,18 +105,19 @@ int run(int argc, char** argv)
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
-    if (!plot_options(argc, argv, plot, plot_with))
+    const std::string refused = plot_options(argc, argv, plot, plot_with);
+    const std::string unknown = tavo::cli::unknown_long_options(argc, argv, LONG_OPTIONS, false);
+    if (!unknown.empty() || !refused.empty()) {
+        std::fputs((unknown.empty() ? refused : unknown).c_str(), stderr);
         return 1;
+    }
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
-    for (const std::string& stray : args.strays)
-        std::fprintf(stderr, "Unknown option: %s\n", stray.c_str());
     const std::vector<std::string>& files = args.files;
     // The picture must not destroy an input or anything that is not an
     // older picture: refused before any file is read.
-    const std::string refused =
-        plot ? tavoinfo::refuse_picture_target(plot_with.output, files) : "";
-    if (!refused.empty()) {
-        std::fprintf(stderr, "Error: %s\n", refused.c_str());
+    const std::string target = plot ? tavoinfo::refuse_picture_target(plot_with.output, files) : "";
+    if (!target.empty()) {
+        std::fprintf(stderr, "Error: %s\n", target.c_str());
         return 1;
     }
     if (files.empty()) {
