@@ -172,7 +172,7 @@ bool Conversion::read_records(Zeltra::ZELTRA& reader, const std::string& name, l
     StationClock* clock = clock_.get();
     if (clock)
         clock->begin_file(reader, name);
-    while (reader.getdata() != -1) {
+    for (bool first = true; reader.getdata() != -1; first = false) {
         const StationClock::Step step = clock ? clock->measure(reader) : StationClock::Step();
         if (ii_ + step.fill >= BUFFER_SAMPLES - RECORD_ROOM) {
             warn(
@@ -181,6 +181,10 @@ bool Conversion::read_records(Zeltra::ZELTRA& reader, const std::string& name, l
                           ii_));
             return false;
         }
+        if (first)
+            warn_missing_time(reader, name);
+        last_ = {reader.is_newfile(), reader.get_tavotime(0), reader.get_length(),
+                 reader.get_frequency(), name};
         if (clock) {
             for (Buffer& b : data_)
                 std::fill(b.get() + ii_, b.get() + ii_ + step.fill, int16_t{0});
@@ -202,6 +206,24 @@ bool Conversion::read_records(Zeltra::ZELTRA& reader, const std::string& name, l
             return false;
     }
     return true;
+}
+
+// With -c and the gaps joined, says how much station time lies between the
+// record read last, of an earlier file, and the first record of `name` when
+// the reader's gap rule sees a gap forward in time between them: the step
+// between the stamps less the earlier record's duration, in whole seconds
+// (halves away from zero). Both need time words.
+void Conversion::warn_missing_time(const Zeltra::ZELTRA& reader, const std::string& name)
+{
+    if (!options_.combine || options_.gaps != Gaps::JOIN || !last_.stamped || !reader.is_newfile())
+        return;
+    const time_t step = Zeltra::stamp_step(last_.stamp, reader.get_tavotime(0));
+    if (step <= 0 || !Zeltra::is_time_gap(step, last_.length, last_.frequency))
+        return;
+    const double missing =
+        static_cast<double>(step) - static_cast<double>(last_.length) / last_.frequency;
+    warn(formatted("Warning: %lld s of station time missing between ", std::llround(missing)) +
+         last_.file + " and " + name + "; joined (--gaps silence keeps the time)\n");
 }
 
 // Reads one file. Returns false when reading stops here: buffers full,

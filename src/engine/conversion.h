@@ -78,6 +78,7 @@ private:
     bool settle_speedup(double frequency);
     bool read_file(const std::string& name, long* clipped);
     bool read_records(Zeltra::ZELTRA& reader, const std::string& name, long* clipped);
+    void warn_missing_time(const Zeltra::ZELTRA& reader, const std::string& name);
     bool read_files(const std::vector<std::string>& files);
     void remove_offsets();
     void scale();
@@ -103,6 +104,15 @@ private:
     Buffer data_[3];
     long ii_ = 0;                          // samples in each buffer
     std::unique_ptr<StationClock> clock_;  // with --gaps silence or --timeline
+    // The record read last, for the warning about station time missing
+    // between two files combined with their gaps joined.
+    struct LastRecord {
+        bool stamped = false;  // it has time words
+        time_t stamp = 0;      // the reader's stamp of it
+        std::size_t length = 0;
+        double frequency = 0;
+        std::string file;  // as given
+    } last_;
     // The resampling: from -u, or from --speedup once the first file has
     // told the sampling frequency (settled_). With sinc, the ratio is
     // sinc_out_ / sinc_in_ (only when sinc_resample_).

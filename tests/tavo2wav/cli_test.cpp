@@ -31,15 +31,15 @@ std::string header(size_t length)
 // A file to make: its name (one ending in '/' is made as a directory) and bytes.
 using Input = std::pair<std::string, std::string>;
 
-// Records of 128 samples cut from the channels. Record r is stamped r * 7
-// seconds, so that at 18 Hz no time gap shows, plus five minutes for every
-// `gap_every` records before it.
+// Records of 128 samples cut from the channels. Record r is stamped
+// `start` + r * 7 seconds, so that at 18 Hz no time gap shows, plus five
+// minutes for every `gap_every` records before it.
 Input file(const std::string& name, const Channels& ch, size_t gap_every = 1 << 20,
-           bool text = false)
+           bool text = false, long start = 0)
 {
     tavo_test::Recording rec{header(128), true, 128, {}};
     for (size_t r = 0; r * 128 < ch[0].size(); r++) {
-        const long t = static_cast<long>(r * 7 + r / gap_every * 300);
+        const long t = start + static_cast<long>(r * 7 + r / gap_every * 300);
         tavo_test::Record& one = rec.records.emplace_back();
         one.time = {t / 60, t % 60};
         for (int c = 0; c < 3; c++)
@@ -282,6 +282,17 @@ std::vector<Case> command_lines()
          "Unknown option: -c\n" + opened(X) + "TIMEGAP in data\n" + opened(Y) +
              "Warning: TIMEGAPs in data\n",
          three(768, {}, 22050, "def")},
+        // Half an hour later the second file starts: 1800 - 7 s from the
+        // last stamp of the first, less its record's 7.111 s. Said right
+        // after the second file's lines, before its own gap summary.
+        {"CombiningOverMissingTimeWarns",
+         {file(X, flat(256)), file(Y, flat(384), 2, false, 1800)},
+         {"-c", "-u", "0", X, Y},
+         0,
+         C + SCALED + FILTERING,
+         opened(X) + opened(Y) + "Warning: 1786 s of station time missing between " + X + " and " +
+             Y + "; joined (--gaps silence keeps the time)\nTIMEGAP in data\n",
+         three(640)},
         {"LogsTheQuotedCommandLine",
          {{"my file.dat", NO_RECORDS.second}},
          {"-u", "0", "my file.dat", "", "a,b", "-t=a \"b\""},
