@@ -32,6 +32,26 @@ struct CommandLine {
 /// ends the process.
 CommandLine read_options(int argc, char** argv);
 
+/// The options of a conversion written as words of one string, as
+/// tavoinfo's --audio takes them ("-c --resampler sinc --speedup 49 -r 1").
+struct OptionWords {
+    Options options;
+    /// Lines to say, as tavo2wav says them ("Unknown rate: ...").
+    std::vector<std::string> notices;
+    /// The line that refuses the words, "" when they are accepted, in this
+    /// order: a value that is not a whole number; a word no option took
+    /// (unknown_option_line for a long form, else "Error: 'WORD' is not a
+    /// tavo2wav option\n"); a refusal of the long options' values; else
+    /// what tavo::check refuses.
+    std::string refusal;
+};
+
+/// Reads `text`, split at blanks, with read_options. The scanner keeps one
+/// set of marks per process: this discards them before and after, so call
+/// it only once the program's own command line has been read and walked.
+/// Prints nothing.
+OptionWords read_option_words(const std::string& text);
+
 /// What ends the run before anything is logged, in this order, each kind
 /// alone: the whole-number refusal; else `unknown`, the lines of the
 /// long-form arguments no option took (see unknown_long_options); else the

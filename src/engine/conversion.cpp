@@ -59,12 +59,9 @@ unsigned default_render_threads()
 }
 
 Conversion::Conversion(const Options& options, Diagnostics& diagnostics, AudioSink* audio)
-    : options_(options),
-      diagnostics_(diagnostics),
-      audio_(audio),
-      upsample_(options.upsample),
-      scale_(options.scale)
+    : options_(options), diagnostics_(diagnostics), audio_(audio), scale_(options.scale)
 {
+    resampling_.upsample = options.upsample;
 }
 
 void Conversion::warn_clipped(long clipped)
@@ -117,40 +114,17 @@ unsigned Conversion::render_workers() const
 }
 
 // Sets the resampling from the options, given the sampling frequency of the
-// first file: with --speedup the ratio is rate / (frequency x speed-up),
-// which the linear resampler needs whole (it becomes the factor in force).
-// Returns false after failing when it cannot be done.
+// first file (see settle_resampling). Returns false after failing when it
+// cannot be done.
 bool Conversion::settle_speedup(double frequency)
 {
     settled_ = true;
-    sinc_resample_ = upsample_ > 0;
-    sinc_in_ = 1.0;
-    sinc_out_ = static_cast<double>(upsample_);
     result_.frequency = frequency;
-    if (!(options_.speedup > 0))
+    const std::string refused = settle_resampling(options_, frequency, &resampling_);
+    if (refused.empty())
         return true;
-    const double ratio = speedup_ratio(options_.rate, frequency, options_.speedup);
-    if (!(ratio > 0) || !std::isfinite(ratio)) {
-        char line[160];
-        std::snprintf(
-            line, sizeof line,
-            "Error: --speedup needs a positive sampling frequency (the data's is %g Hz)\n",
-            frequency);
-        fail(1, line);
-        return false;
-    }
-    if (options_.resampler == Resampler::LINEAR) {
-        upsample_ = whole_upsampling(ratio);
-        if (upsample_ == 0) {
-            fail(1, whole_upsampling_error(options_.speedup, ratio));
-            return false;
-        }
-        return true;
-    }
-    sinc_resample_ = true;
-    sinc_in_ = frequency * options_.speedup;
-    sinc_out_ = static_cast<double>(options_.rate);
-    return true;
+    fail(1, refused);
+    return false;
 }
 
 bool Conversion::keep_going(const Progress& p)

@@ -22,6 +22,7 @@
 
 #include "engine/audio_timeline.h"
 #include "engine/layout.h"
+#include "engine/speedup.h"
 #include "engine/station_clock.h"
 
 namespace tavo::engine {
@@ -52,7 +53,7 @@ public:
     // (from -u, or from --speedup with the linear resampler), the samples
     // per channel and the three prepared channels, where to say things.
     const Options& options() const { return options_; }
-    int upsample() const { return upsample_; }
+    int upsample() const { return resampling_.upsample; }
     long samples() const { return ii_; }
     const int16_t* channel(int c) const { return data_[c].get(); }
     // Says `text` as a progress line (standard output).
@@ -114,12 +115,9 @@ private:
         std::string file;  // as given
     } last_;
     // The resampling: from -u, or from --speedup once the first file has
-    // told the sampling frequency (settled_). With sinc, the ratio is
-    // sinc_out_ / sinc_in_ (only when sinc_resample_).
-    int upsample_;
+    // told the sampling frequency (settled_).
+    Resampling resampling_;
     bool settled_ = false;
-    bool sinc_resample_ = false;
-    double sinc_in_ = 1, sinc_out_ = 1;
     int scale_;                          // the amplitude factor, chosen from the data when 0
     std::vector<unsigned char> chunks_;  // the timeline chunks of --timeline
     AudioTimeline timeline_;             // and the time map they hold

@@ -75,19 +75,13 @@ struct RenderedFiles {
 // Output frames per input sample.
 double Conversion::frames_per_sample() const
 {
-    if (options_.resampler == Resampler::SINC)
-        return sinc_resample_ ? sinc_out_ / sinc_in_ : 1.0;
-    return upsample_ > 0 ? upsample_ : 1;
+    return resampling_.frames_per_sample();
 }
 
 // Frames per channel of the output.
 unsigned long long Conversion::output_frames() const
 {
-    if (options_.resampler == Resampler::SINC && sinc_resample_)
-        return dsp::SincStream::output_frames(ii_, sinc_in_, sinc_out_);
-    if (options_.resampler == Resampler::SINC)
-        return dsp::LinearStream::output_frames(ii_, 0);
-    return dsp::LinearStream::output_frames(ii_, upsample_);
+    return resampling_.frames(ii_);
 }
 
 // Whether the frames and the `extra` chunk bytes fit one WAV file.
@@ -144,16 +138,17 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
     plan.format = options_.format;
     plan.frames = output_frames();
     plan.workers = render_workers();
-    const bool sinc = options_.resampler == Resampler::SINC && sinc_resample_;
+    const Resampling& how = resampling_;
+    const bool sinc = how.resampler == Resampler::SINC && how.sinc;
     plan.chunk = sinc ? SINC_CHUNK : LINEAR_CHUNK;
     plan.independent_chunks = !sinc;
     const bool linear = options_.resampler == Resampler::LINEAR;
     plan.open = [&](int c, unsigned long long start) -> std::unique_ptr<dsp::ChannelStream> {
         if (sinc)
             return std::unique_ptr<dsp::ChannelStream>(
-                new dsp::SincStream(data_[c].get(), ii_, sinc_in_, sinc_out_));
+                new dsp::SincStream(data_[c].get(), ii_, how.in_rate, how.out_rate));
         return std::unique_ptr<dsp::ChannelStream>(new dsp::LinearStream(
-            data_[c].get(), ii_, linear ? upsample_ : 0, linear && options_.filter, start));
+            data_[c].get(), ii_, linear ? how.upsample : 0, linear && options_.filter, start));
     };
     out->failed = files;
     for (int i = 0; i < files; i++) {
@@ -188,11 +183,12 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
 void Conversion::start_stage_line()
 {
     char line[96] = "";
+    const Resampling& r = resampling_;
     if (options_.resampler == Resampler::SINC) {
-        if (sinc_resample_)
-            std::snprintf(line, sizeof line, "Resampling %g (sinc) ...", sinc_out_ / sinc_in_);
-    } else if (upsample_ != 0) {
-        std::snprintf(line, sizeof line, "Resampling %d ...", upsample_);
+        if (r.sinc)
+            std::snprintf(line, sizeof line, "Resampling %g (sinc) ...", r.out_rate / r.in_rate);
+    } else if (r.upsample != 0) {
+        std::snprintf(line, sizeof line, "Resampling %d ...", r.upsample);
     }
     if (*line != '\0')
         say(line);
@@ -203,12 +199,12 @@ void Conversion::end_stage_lines(const long clipped[3])
 {
     const long total = clipped[0] + clipped[1] + clipped[2];
     if (options_.resampler == Resampler::SINC) {
-        if (sinc_resample_)
+        if (resampling_.sinc)
             say("done\n");
         warn_clipped(total);
         return;
     }
-    if (upsample_ != 0)
+    if (resampling_.upsample != 0)
         say("done\n");
     if (options_.filter) {
         say("Filtering...done.\n");

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dsp/linear_stream.h"
+#include "dsp/sinc_stream.h"
+
 namespace tavo::engine {
 
 namespace {
@@ -32,6 +35,50 @@ std::string whole_upsampling_error(double speedup, double ratio)
                   "(U = %.3f); use --resampler sinc\n",
                   speedup, ratio);
     return line;
+}
+
+double Resampling::frames_per_sample() const
+{
+    if (resampler == Resampler::SINC)
+        return sinc ? out_rate / in_rate : 1.0;
+    return upsample > 0 ? upsample : 1;
+}
+
+unsigned long long Resampling::frames(long samples) const
+{
+    if (resampler == Resampler::SINC && sinc)
+        return dsp::SincStream::output_frames(samples, in_rate, out_rate);
+    if (resampler == Resampler::SINC)
+        return dsp::LinearStream::output_frames(samples, 0);
+    return dsp::LinearStream::output_frames(samples, upsample);
+}
+
+std::string settle_resampling(const Options& o, double frequency, Resampling* r)
+{
+    r->resampler = o.resampler;
+    r->upsample = o.upsample;
+    r->sinc = o.upsample > 0;
+    r->in_rate = 1.0;
+    r->out_rate = static_cast<double>(o.upsample);
+    if (!(o.speedup > 0))
+        return "";
+    const double ratio = speedup_ratio(o.rate, frequency, o.speedup);
+    if (!(ratio > 0) || !std::isfinite(ratio)) {
+        char line[160];
+        std::snprintf(
+            line, sizeof line,
+            "Error: --speedup needs a positive sampling frequency (the data's is %g Hz)\n",
+            frequency);
+        return line;
+    }
+    if (o.resampler == Resampler::LINEAR) {
+        r->upsample = whole_upsampling(ratio);
+        return r->upsample == 0 ? whole_upsampling_error(o.speedup, ratio) : "";
+    }
+    r->sinc = true;
+    r->in_rate = frequency * o.speedup;
+    r->out_rate = static_cast<double>(o.rate);
+    return "";
 }
 
 }  // namespace tavo::engine

@@ -12,6 +12,7 @@
 #include "cli/cli.h"
 #include "cli/command_line.h"
 #include "cli/long_options.h"
+#include "cli/options.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -39,7 +40,7 @@ void usage()
         "\t            more than half of the power of all bins, summed over every\n"
         "\t            column of the three channels, else linear\n"
         "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
-        "\t            would make with these options\n"
+        "\t            would make with these options (any of its conversion options)\n"
         "\t--version   program and library versions\n"
         "\t--help      this text\n"
         "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
@@ -78,9 +79,6 @@ std::string plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOpti
         why = "--plot needs a file name";
     if (why.empty() && sized)
         tavoinfo::parse_plot_size(size, options.width, options.height, why);
-    if (why.empty() && options.sound_axis &&
-        !tavoinfo::parse_sound_options(audio, options.sound, why))
-        why = "--audio: " + why;
     if (!why.empty())
         return "Error: " + why + "\n";
     if (wanted)
@@ -88,6 +86,22 @@ std::string plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOpti
     if (options.sound_axis)
         options.sound_text = audio;
     return "";
+}
+
+// Reads the options of --audio as tavo2wav reads its own, once the command
+// line has been walked; says their notices. False after saying the refusal.
+bool sound_options(tavoinfo::PlotOptions& options)
+{
+    const tavo::cli::OptionWords read = tavo::cli::read_option_words(options.sound_text);
+    std::fflush(stdout);
+    for (const std::string& notice : read.notices)
+        std::fputs(notice.c_str(), stderr);
+    options.sound = read.options;
+    if (read.refusal.empty())
+        return true;
+    // "Error: " of tavo2wav's line, then what --audio was refused for.
+    std::fprintf(stderr, "Error: --audio: %s", read.refusal.c_str() + 7);
+    return false;
 }
 
 int run(int argc, char** argv)
@@ -112,6 +126,8 @@ int run(int argc, char** argv)
         return 1;
     }
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
+    if (plot_with.sound_axis && !sound_options(plot_with))
+        return 1;
     const std::vector<std::string>& files = args.files;
     // The picture must not destroy an input or anything that is not an
     // older picture: refused before any file is read.
