@@ -288,7 +288,7 @@ bool Conversion::prepare(const std::vector<std::string>& files, const char* base
         timeline_ = make_timeline(*clock_, ii_, frames_per_sample(), options_.rate);
         chunks_ = timeline_chunks(timeline_, std::string("tavo2wav ") + version());
     }
-    if (!fits_wav(chunks_.size()))
+    if (!leaves_sound() || !fits_wav(chunks_.size()) || !fits_folder())
         return false;
     if (options_.timeline)
         say(timeline_line(timeline_));

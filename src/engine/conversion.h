@@ -95,6 +95,8 @@ private:
     void end_stage_lines(const long clipped[3]);
     int write_labels(const char* base);
     bool fits_wav(unsigned long long extra);
+    bool leaves_sound();
+    bool fits_folder();
     double frames_per_sample() const;
     unsigned long long output_frames() const;
 

@@ -11,6 +11,7 @@
 #include "dsp/linear_stream.h"
 #include "dsp/sinc_stream.h"
 #include "engine/conversion.h"
+#include "engine/free_space.h"
 #include "engine/renderer.h"
 #include "wav/wave.h"
 
@@ -95,6 +96,40 @@ bool Conversion::fits_wav(unsigned long long extra)
     std::snprintf(line, sizeof line, "Error: output too large for a WAV file (%llu frames)\n",
                   frames);
     fail(1, line);
+    return false;
+}
+
+// False after failing when the samples read make no frame at the speed-up
+// asked for (an input without samples makes empty files, as always).
+bool Conversion::leaves_sound()
+{
+    if (ii_ == 0 || !(options_.speedup > 0) || output_frames() > 0)
+        return true;
+    fail(1, no_sound_error(options_, largest_speedup(ii_, result_.frequency, options_.rate)));
+    return false;
+}
+
+// False after failing when the output files (every WAV file whole, and the
+// label file) need more room than the output folder has free. Not checked
+// when the folder cannot tell, nor for samples going to an AudioSink.
+bool Conversion::fits_folder()
+{
+    if (audio_ != nullptr)
+        return true;
+    const long long room = free_bytes(options_.output_dir);
+    unsigned long long need =
+        options_.timeline ? label_file_text(timeline_, options_.rate).size() : 0;
+    for (int i = 0; i < output_files(options_.layout); i++)
+        need += wav::wave_file_bytes(options_.format, file_layout(options_.layout, i).channels,
+                                     output_frames(), chunks_.size());
+    if (room < 0 || need <= static_cast<unsigned long long>(room))
+        return true;
+    constexpr unsigned long long MB = 1000000;
+    char line[160];
+    std::snprintf(line, sizeof line, ": the output needs %llu MB, %llu MB are free\n",
+                  (need + MB - 1) / MB, static_cast<unsigned long long>(room) / MB);
+    fail(1, "Error: not enough free space in " +
+                (options_.output_dir.empty() ? std::string(".") : options_.output_dir) + line);
     return false;
 }
 

@@ -81,4 +81,29 @@ std::string settle_resampling(const Options& o, double frequency, Resampling* r)
     return "";
 }
 
+double largest_speedup(long samples, double frequency, unsigned long rate)
+{
+    // round(samples x rate / (frequency x S)) >= 1 while the ratio is at
+    // least half a frame per samples; the steps of one unit in the last
+    // place settle where rounding puts the edge.
+    const auto frames = [&](double s) {
+        return dsp::SincStream::output_frames(samples, frequency * s, static_cast<double>(rate));
+    };
+    double s = 2.0 * static_cast<double>(samples) * static_cast<double>(rate) / frequency;
+    for (int step = 0; step < 8 && frames(s) == 0; ++step)
+        s = std::nextafter(s, 0.0);
+    for (int step = 0; step < 8 && frames(std::nextafter(s, INFINITY)) > 0; ++step)
+        s = std::nextafter(s, INFINITY);
+    return s;
+}
+
+std::string no_sound_error(const Options& o, double largest)
+{
+    char given[32], most[32];
+    std::snprintf(given, sizeof given, "%g", o.speedup);
+    std::snprintf(most, sizeof most, "%g", largest);
+    return "Error: speed-up " + (o.speedup_text.empty() ? given : o.speedup_text) +
+           " leaves no sound (0 frames); the largest for this input is " + most + "\n";
+}
+
 }  // namespace tavo::engine

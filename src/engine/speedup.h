@@ -50,6 +50,16 @@ int whole_upsampling(double ratio);
 // linear resampler (U = x.xxx); use --resampler sinc\n".
 std::string whole_upsampling_error(double speedup, double ratio);
 
+// The largest speed-up at which `samples` input samples at `frequency` Hz,
+// resampled by the sinc resampler to `rate` Hz, still make one frame
+// (round(samples x ratio) >= 1).
+double largest_speedup(long samples, double frequency, unsigned long rate);
+
+// The refusal of a speed-up that leaves no frame: "Error: speed-up S leaves
+// no sound (0 frames); the largest for this input is N\n", S as given
+// (o.speedup_text, else %g of o.speedup), N with %g.
+std::string no_sound_error(const Options& o, double largest);
+
 }  // namespace tavo::engine
 
 #endif  // TAVO_ENGINE_SPEEDUP_H

@@ -57,6 +57,37 @@ INSTANTIATE_TEST_SUITE_P(Writes, NothingLost, testing::Bool(),
                              return i.param ? "ReadOnlyDirectory" : "FileSizeLimit";
                          });
 
+// An output larger than the free space of its folder, a tmpfs of 1 MiB
+// mounted for the run in a mount namespace of its own, is refused after
+// reading and before converting: "." for the current folder, 3 x 1024044
+// bytes rounded up to 4 MB, the 1048576 bytes less the log's page rounded
+// down to 1 MB. Only the log is left. Skipped where no tmpfs can be mounted.
+TEST(NothingLost, OutputBeyondTheFreeSpaceRefused)
+{
+    tavo_test::TempDir dir;
+    tavo_test::write_bytes(dir.file("x4010100.dat"), binary(1));
+    ASSERT_EQ(mkdir(dir.file("small").c_str(), 0755), 0);
+    // The outer shell finds unshare on the PATH; the inner one mounts, runs
+    // the command in the mount and lists what it left there.
+    const std::vector<std::string> mount = {
+        "/bin/sh", "-c", "exec unshare -m /bin/sh -c \"$0\" sh \"$@\"",
+        "mount -t tmpfs -o size=1m tmpfs small || exit 77; cd small && \"$@\"; s=$?; ls -A; "
+        "exit $s"};
+    std::vector<std::string> probe = mount;
+    probe.push_back("true");
+    if (run_process(probe, dir.path()).status != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs CAP_SYS_ADMIN and unshare)";
+    std::vector<std::string> argv = mount;
+    argv.insert(argv.end(), {TAVO2WAV_BIN, "-u", "4000", "../x4010100.dat"});
+    const RunResult r = run_process(argv, dir.path(), RunOptions{"", {"TZ=UTC"}, 0, 20});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "mode:mono\nRate: 4000\nlogfile\n");
+    const std::string line =
+        "Error: not enough free space in .: the output needs 4 MB, 1 MB are free\n";
+    ASSERT_GE(r.err.size(), line.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - line.size()), line);
+}
+
 // Twenty runs started together in one directory each leave one whole log
 // line; each line is longer than a pipe buffer, so only a single write per
 // line keeps them apart.

@@ -478,6 +478,14 @@ std::vector<Case> conversions()
     const std::string a252 = "a" + n252.substr(1) + ".wav", six253 = "6ch" + n253 + ".wav";
     std::vector<Case> v = {
         {"ZeroRecords", {NO_RECORDS}, {X}, 0, M + DEFAULTS, opened(X), three(0)},
+        // No samples make no frame at any speed-up: empty files, as always.
+        {"ZeroRecordsAtAnySpeedup",
+         {NO_RECORDS},
+         {"--resampler", "sinc", "--speedup", "1e9", X},
+         0,
+         M + SCALED + "Resampling 2.22222e-07 (sinc) ...done\n",
+         opened(X),
+         three(0)},
         {"ScalingSaturates",
          {file(X, {head({20000}), head({-20000, 100}), head({7})})},
          {"-o", "-z", "2", "-u", "0", "-f", X},

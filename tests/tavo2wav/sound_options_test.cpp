@@ -3,6 +3,7 @@
 // arithmetic; and all of tavo2wav's options as words of one string. What the program prints and
 // writes with them is checked in cli_test.
 #include "cli/options.h"
+#include "dsp/sinc_stream.h"
 #include "engine/speedup.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -230,5 +232,26 @@ INSTANTIATE_TEST_SUITE_P(
                 "Error: speed-up 49.001 needs a whole upsampling factor with the linear resampler "
                 "(U = 49.999); use --resampler sinc\n"}),
     [](const testing::TestParamInfo<Speedup>& i) { return std::string(i.param.name); });
+
+// The largest speed-up still makes one frame of the input, the next number
+// above it none (the refusal names it when a speed-up leaves no sound).
+TEST(SpeedupLeavingNoSound, LargestIsTheEdgeOfOneFrame)
+{
+    for (const auto& [samples, frequency, rate] :
+         std::initializer_list<std::tuple<long, double, unsigned long>>{
+             {4096, 18, 44100}, {194560, 18, 44100}, {1, 18, 4000}, {3, 7.3, 48000}}) {
+        const double s = largest_speedup(samples, frequency, rate);
+        EXPECT_EQ(dsp::SincStream::output_frames(samples, frequency * s, rate), 1u) << samples;
+        EXPECT_EQ(
+            dsp::SincStream::output_frames(samples, frequency * std::nextafter(s, INFINITY), rate),
+            0u)
+            << samples;
+    }
+    Options o;
+    o.speedup = 1e9;
+    EXPECT_EQ(no_sound_error(o, largest_speedup(194560, 18, 44100)),
+              "Error: speed-up 1e+09 leaves no sound (0 frames); the largest for this input is "
+              "9.53344e+08\n");
+}
 
 }  // namespace
