@@ -275,8 +275,7 @@ Result Conversion::run(const std::vector<std::string>& files)
 // removal and scaling. False when the conversion ends here.
 bool Conversion::prepare(const std::vector<std::string>& files, const char* base)
 {
-    (void)base;
-    if (!allocate())
+    if (!allocate() || !create_outputs(base))
         return false;
     if (options_.gaps == Gaps::SILENCE || options_.timeline)
         clock_.reset(new StationClock(options_.gaps == Gaps::SILENCE, diagnostics_));

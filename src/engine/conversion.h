@@ -20,10 +20,12 @@
 #include <tavo/convert.h>
 #include <zeltra/zeltra.h>
 
+#include "common/atomic_file.h"
 #include "engine/audio_timeline.h"
 #include "engine/layout.h"
 #include "engine/speedup.h"
 #include "engine/station_clock.h"
+#include "wav/wave.h"
 
 namespace tavo::engine {
 
@@ -86,7 +88,9 @@ private:
     bool prepare(const std::vector<std::string>& files, const char* base);
     bool keep_going(const Progress& p);
 
-    // conversion_output.cpp: the ending through the renderer, the label file
+    // conversion_output.cpp: the output files created before the work, the
+    // ending through the renderer, the label file
+    bool create_outputs(const char* base);
     int write_rendered(const char* base);
     int render_files(const char* base, struct RenderedFiles* out);
     int put_in_place(const char* base, struct RenderedFiles* out);
@@ -120,9 +124,14 @@ private:
     // told the sampling frequency (settled_).
     Resampling resampling_;
     bool settled_ = false;
-    int scale_;                          // the amplitude factor, chosen from the data when 0
-    std::vector<unsigned char> chunks_;  // the timeline chunks of --timeline
-    AudioTimeline timeline_;             // and the time map they hold
+    int scale_;  // the amplitude factor, chosen from the data when 0
+    // The output files, created (without a name where the file system
+    // allows it) before anything is read; put in place at their "writing:"
+    // lines, removed with the Conversion otherwise.
+    std::vector<std::unique_ptr<wav::WaveWriter>> wave_files_;
+    std::unique_ptr<common::AtomicFile> label_file_;  // with --timeline
+    std::vector<unsigned char> chunks_;               // the timeline chunks of --timeline
+    AudioTimeline timeline_;                          // and the time map they hold
 };
 
 // The automatic amplitude factor for a peak absolute sample value: the

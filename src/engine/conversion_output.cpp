@@ -133,6 +133,33 @@ bool Conversion::fits_folder()
     return false;
 }
 
+// Creates the temporary file of every output file (nothing for an
+// AudioSink) and of the label file, so that a folder that cannot be
+// written to, or a name too long for it, ends the conversion before the
+// work. False after failing.
+bool Conversion::create_outputs(const char* base)
+{
+    if (audio_ != nullptr)
+        return true;
+    for (int i = 0; i < output_files(options_.layout); i++) {
+        bool fits;
+        const std::string path = output_path(output_name(options_.layout, i, base, &fits));
+        wave_files_.emplace_back(new wav::WaveWriter(diagnostics_.names()));
+        if (!fits || !wave_files_.back()->prepare(path.c_str())) {
+            fail_write(path, fits ? errno : ENAMETOOLONG);
+            return false;
+        }
+    }
+    if (!options_.timeline)
+        return true;
+    const std::string path = output_path(std::string(base) + ".labels.txt");
+    label_file_.reset(new common::AtomicFile(diagnostics_.names()));
+    if (label_file_->create(path))
+        return true;
+    fail_write(path, errno);
+    return false;
+}
+
 // Opens file i for its frames. False with out->err (or out->why) set when
 // it cannot be.
 bool Conversion::open_file(const char* base, int i, unsigned long long frames, RenderedFiles* out)
@@ -147,11 +174,8 @@ bool Conversion::open_file(const char* base, int i, unsigned long long frames, R
         out->sinks.emplace_back(new MemorySink(*audio_, i));
         return true;
     }
-    if (!fits) {
-        out->err = ENAMETOOLONG;
-        return false;
-    }
-    std::unique_ptr<wav::WaveWriter> w(new wav::WaveWriter(diagnostics_.names()));
+    (void)fits;  // create_outputs refused a name that does not fit
+    std::unique_ptr<wav::WaveWriter> w = std::move(wave_files_.at(static_cast<std::size_t>(i)));
     if (!w->open(path.c_str(), l.channels, static_cast<unsigned long>(frames), options_.rate,
                  options_.format, options_.timeline ? &chunks_ : nullptr)) {
         out->err = errno;
@@ -294,9 +318,8 @@ int Conversion::write_labels(const char* base)
     const std::string path = output_path(std::string(base) + ".labels.txt");
     say("writing: " + path + " ");
     const std::string text = label_file_text(timeline_, options_.rate);
-    common::AtomicFile file(diagnostics_.names());
-    if (!file.create(path) || !file.write(text.data(), text.size()) ||
-        !file.commit(common::AtomicFile::Sync::SYNC))
+    common::AtomicFile& file = *label_file_;
+    if (!file.write(text.data(), text.size()) || !file.commit(common::AtomicFile::Sync::SYNC))
         return fail_write(path, errno);
     result_.written.push_back(path);
     say("done\n");

@@ -15,6 +15,7 @@
 
 #include <tavo/convert.h>
 
+#include "common/atomic_file.h"
 #include "engine/free_space.h"
 #include "tavo_writer.h"
 
@@ -99,6 +100,8 @@ std::string expand(std::string text, const std::string& path, const std::string&
 
 class EngineRefusal : public testing::TestWithParam<Refused> {};
 
+// The output files are created before the input is read, also as named
+// temporary files where the file system has no unnamed ones: none is left.
 TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 {
     const Refused& c = GetParam();
@@ -110,17 +113,22 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
         tavo_test::write_bytes(path, c.bytes);
     Options o;
     o.output_dir = out.path();
+    o.timeline = true;  // a label file too
     c.set(o);
-    Kept kept;
-    const tavo::Result r = tavo::convert({path}, o, kept);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.error, expand(c.error, path, out.path()));
-    EXPECT_EQ(kept.error, r.error);
-    // The error is the last thing said on standard error.
-    EXPECT_EQ(kept.err.substr(kept.err.size() - std::min(kept.err.size(), r.error.size())),
-              r.error);
-    EXPECT_TRUE(r.written.empty());
-    EXPECT_EQ(listing(out.path()), std::set<std::string>());
+    for (const bool named : {false, true}) {
+        tavo::common::AtomicFile::refuse_unnamed_for_tests(named);
+        Kept kept;
+        const tavo::Result r = tavo::convert({path}, o, kept);
+        tavo::common::AtomicFile::refuse_unnamed_for_tests(false);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.error, expand(c.error, path, out.path()));
+        EXPECT_EQ(kept.error, r.error);
+        // The error is the last thing said on standard error.
+        EXPECT_EQ(kept.err.substr(kept.err.size() - std::min(kept.err.size(), r.error.size())),
+                  r.error);
+        EXPECT_TRUE(r.written.empty());
+        EXPECT_EQ(listing(out.path()), std::set<std::string>()) << "named " << named;
+    }
 }
 
 const std::string GOOD = tavo_test::binary_bytes(recording());
