@@ -17,8 +17,9 @@
  *
  * The scanner keeps one process-wide set of marks (one per argument index),
  * keyed by argc alone: a call with another argc than the previous call
- * discards every mark made so far. Index 0 is always marked, so 0 serves as
- * the result "none". argv must be the same vector between calls.
+ * discards every mark made so far, and so does reset_argument_marks. Index 0
+ * is always marked, so 0 serves as the result "none". argv must be the same
+ * vector between calls.
  *
  * The functions are C++ functions with C names. A fatal condition (the
  * scanner's misuse) prints nothing: it throws Kemra::Error (declared at the
@@ -136,6 +137,11 @@ int get_first_unused_mark(int argc, char** argv, int start);
  * arguments its queries took before it walks the rest. An index outside
  * 0 .. argc - 1 is a misuse: "is_used: i out of range\n", status 1. */
 int is_argument_used(int argc, char** argv, int i);
+
+/* Discards every mark, so that the next query starts on a new command line
+ * even with the same argc (a program that reads a second vector of option
+ * words after its own command line). Prints nothing. */
+void reset_argument_marks(void);
 
 /* Prints one digit per argument (1 used, 0 unused) and a newline to
  * standard output. */

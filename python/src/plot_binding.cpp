@@ -12,6 +12,7 @@
 #include "failure.h"
 #include "frequency_axis.h"
 #include "picture_file.h"
+#include "cli/options.h"
 #include "plot.h"
 #include "reader_log.h"
 #include "survey.h"
@@ -41,12 +42,14 @@ tavoinfo::PlotOptions plot_options(const std::vector<std::string>& paths, const 
     if (!tavoinfo::parse_plot_size(size, options.width, options.height, why))
         throw option_failure("Error: " + why + "\n");
     if (!audio.is_none()) {
-        std::string notice;
         options.sound_text = audio.cast<std::string>();
         options.sound_axis = true;
-        if (!tavoinfo::parse_sound_options(options.sound_text, options.sound, why, &notice))
-            throw option_failure("Error: --audio: " + why + "\n");
-        lines.add(LOG_WARNING, notice);
+        const tavo::cli::OptionWords read = tavo::cli::read_option_words(options.sound_text);
+        for (const std::string& notice : read.notices)
+            lines.add(LOG_WARNING, notice);
+        if (!read.refusal.empty())
+            throw option_failure("Error: --audio: " + read.refusal.substr(7));
+        options.sound = read.options;
     }
     const std::string refused = tavoinfo::refuse_picture_target(output, paths);
     if (!refused.empty()) {

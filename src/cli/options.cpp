@@ -8,7 +8,10 @@
 
 #include <kemra/libkemra.h>
 
+#include <sstream>
+
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 
 namespace tavo::cli {
 
@@ -159,8 +162,8 @@ CommandLine read_options(int argc, char** argv)
     // The long options of the sound come first, so that their values are
     // theirs even when they look like options (--speedup -6).
     const std::string sound = read_sound(argc, argv, &cl.options);
-    cl.refusal = read_classic(argc, argv, &cl);
-    if (cl.refusal.empty() && sound.empty() && cl.options.upsample_given && cl.options.speedup > 0)
+    cl.number_refusal = read_classic(argc, argv, &cl);
+    if (sound.empty() && cl.options.upsample_given && cl.options.speedup > 0)
         cl.refusal = "Error: give -u or --speedup, not both\n";
     if (cl.refusal.empty())
         cl.refusal = sound;
@@ -169,6 +172,41 @@ CommandLine read_options(int argc, char** argv)
     if (cl.refusal.empty())
         cl.refusal = threads.empty() ? times : threads;
     return cl;
+}
+
+OptionWords read_option_words(const std::string& text)
+{
+    std::vector<std::string> words = {"tavo2wav"};
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+    reset_argument_marks();
+    const CommandLine cl = read_options(argc, argv.data());
+    std::string unknown;
+    for (int i = 1; i < argc && unknown.empty(); ++i) {
+        if (is_argument_used(argc, argv.data(), i))
+            continue;
+        unknown = words[i].compare(0, 2, "--") == 0 && words[i].size() > 2
+                      ? unknown_option_line(words[i], option_names(converter_long_options()), true)
+                      : "Error: '" + words[i] + "' is not a tavo2wav option\n";
+    }
+    reset_argument_marks();
+    OptionWords read{cl.options, cl.notices, first_refusal(cl, unknown)};
+    if (read.refusal.empty())
+        read.refusal = check(read.options);
+    return read;
+}
+
+std::string first_refusal(const CommandLine& cl, const std::string& unknown)
+{
+    if (!cl.number_refusal.empty())
+        return cl.number_refusal;
+    return unknown.empty() ? cl.refusal : unknown;
 }
 
 }  // namespace tavo::cli

@@ -17,10 +17,12 @@ struct CommandLine {
     /// Lines said while reading, in order, before any refusal
     /// ("Unknown rate: 9. Using default: 4000.\n").
     std::vector<std::string> notices;
-    /// The one line that refuses the command line, "" when it is accepted:
-    /// the first value of -u, -r or -z that is not a whole number; else a
-    /// bad value of --resampler, --speedup or --format, or -u with --speedup;
-    /// else a bad --threads; else a bad --gaps.
+    /// The line that refuses the first value of -u, -r or -z (in
+    /// command-line order) that is not a whole number, "" when there is none.
+    std::string number_refusal;
+    /// The line that refuses the long options' values, "" when they are
+    /// accepted: a bad value of --resampler, --speedup or --format, or -u
+    /// with --speedup; else a bad --threads; else a bad --gaps.
     std::string refusal;
 };
 
@@ -29,6 +31,33 @@ struct CommandLine {
 /// -f, -o; -r, -z, -u; --threads; --timeline, --gaps. Prints nothing; never
 /// ends the process.
 CommandLine read_options(int argc, char** argv);
+
+/// The options of a conversion written as words of one string, as
+/// tavoinfo's --audio takes them ("-c --resampler sinc --speedup 49 -r 1").
+struct OptionWords {
+    Options options;
+    /// Lines to say, as tavo2wav says them ("Unknown rate: ...").
+    std::vector<std::string> notices;
+    /// The line that refuses the words, "" when they are accepted, in this
+    /// order: a value that is not a whole number; a word no option took
+    /// (unknown_option_line for a long form, else "Error: 'WORD' is not a
+    /// tavo2wav option\n"); a refusal of the long options' values; else
+    /// what tavo::check refuses.
+    std::string refusal;
+};
+
+/// Reads `text`, split at blanks, with read_options. The scanner keeps one
+/// set of marks per process: this discards them before and after, so call
+/// it only once the program's own command line has been read and walked.
+/// Prints nothing.
+OptionWords read_option_words(const std::string& text);
+
+/// What ends the run before anything is logged, in this order, each kind
+/// alone: the whole-number refusal; else `unknown`, the lines of the
+/// long-form arguments no option took (see unknown_long_options); else the
+/// refusal of the long options' values. "" when the command line is
+/// accepted.
+std::string first_refusal(const CommandLine& cl, const std::string& unknown);
 
 }  // namespace tavo::cli
 

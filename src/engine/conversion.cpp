@@ -59,12 +59,9 @@ unsigned default_render_threads()
 }
 
 Conversion::Conversion(const Options& options, Diagnostics& diagnostics, AudioSink* audio)
-    : options_(options),
-      diagnostics_(diagnostics),
-      audio_(audio),
-      upsample_(options.upsample),
-      scale_(options.scale)
+    : options_(options), diagnostics_(diagnostics), audio_(audio), scale_(options.scale)
 {
+    resampling_.upsample = options.upsample;
 }
 
 void Conversion::warn_clipped(long clipped)
@@ -117,40 +114,17 @@ unsigned Conversion::render_workers() const
 }
 
 // Sets the resampling from the options, given the sampling frequency of the
-// first file: with --speedup the ratio is rate / (frequency x speed-up),
-// which the linear resampler needs whole (it becomes the factor in force).
-// Returns false after failing when it cannot be done.
+// first file (see settle_resampling). Returns false after failing when it
+// cannot be done.
 bool Conversion::settle_speedup(double frequency)
 {
     settled_ = true;
-    sinc_resample_ = upsample_ > 0;
-    sinc_in_ = 1.0;
-    sinc_out_ = static_cast<double>(upsample_);
     result_.frequency = frequency;
-    if (!(options_.speedup > 0))
+    const std::string refused = settle_resampling(options_, frequency, &resampling_);
+    if (refused.empty())
         return true;
-    const double ratio = speedup_ratio(options_.rate, frequency, options_.speedup);
-    if (!(ratio > 0) || !std::isfinite(ratio)) {
-        char line[160];
-        std::snprintf(
-            line, sizeof line,
-            "Error: --speedup needs a positive sampling frequency (the data's is %g Hz)\n",
-            frequency);
-        fail(1, line);
-        return false;
-    }
-    if (options_.resampler == Resampler::LINEAR) {
-        upsample_ = whole_upsampling(ratio);
-        if (upsample_ == 0) {
-            fail(1, whole_upsampling_error(options_.speedup, ratio));
-            return false;
-        }
-        return true;
-    }
-    sinc_resample_ = true;
-    sinc_in_ = frequency * options_.speedup;
-    sinc_out_ = static_cast<double>(options_.rate);
-    return true;
+    fail(1, refused);
+    return false;
 }
 
 bool Conversion::keep_going(const Progress& p)
@@ -172,7 +146,7 @@ bool Conversion::read_records(Zeltra::ZELTRA& reader, const std::string& name, l
     StationClock* clock = clock_.get();
     if (clock)
         clock->begin_file(reader, name);
-    while (reader.getdata() != -1) {
+    for (bool first = true; reader.getdata() != -1; first = false) {
         const StationClock::Step step = clock ? clock->measure(reader) : StationClock::Step();
         if (ii_ + step.fill >= BUFFER_SAMPLES - RECORD_ROOM) {
             warn(
@@ -181,6 +155,10 @@ bool Conversion::read_records(Zeltra::ZELTRA& reader, const std::string& name, l
                           ii_));
             return false;
         }
+        if (first)
+            warn_missing_time(reader, name);
+        last_ = {reader.is_newfile(), reader.get_tavotime(0), reader.get_length(),
+                 reader.get_frequency(), name};
         if (clock) {
             for (Buffer& b : data_)
                 std::fill(b.get() + ii_, b.get() + ii_ + step.fill, int16_t{0});
@@ -202,6 +180,24 @@ bool Conversion::read_records(Zeltra::ZELTRA& reader, const std::string& name, l
             return false;
     }
     return true;
+}
+
+// With -c and the gaps joined, says how much station time lies between the
+// record read last, of an earlier file, and the first record of `name` when
+// the reader's gap rule sees a gap forward in time between them: the step
+// between the stamps less the earlier record's duration, in whole seconds
+// (halves away from zero). Both need time words.
+void Conversion::warn_missing_time(const Zeltra::ZELTRA& reader, const std::string& name)
+{
+    if (!options_.combine || options_.gaps != Gaps::JOIN || !last_.stamped || !reader.is_newfile())
+        return;
+    const time_t step = Zeltra::stamp_step(last_.stamp, reader.get_tavotime(0));
+    if (step <= 0 || !Zeltra::is_time_gap(step, last_.length, last_.frequency))
+        return;
+    const double missing =
+        static_cast<double>(step) - static_cast<double>(last_.length) / last_.frequency;
+    warn(formatted("Warning: %lld s of station time missing between ", std::llround(missing)) +
+         last_.file + " and " + name + "; joined (--gaps silence keeps the time)\n");
 }
 
 // Reads one file. Returns false when reading stops here: buffers full,
@@ -279,8 +275,7 @@ Result Conversion::run(const std::vector<std::string>& files)
 // removal and scaling. False when the conversion ends here.
 bool Conversion::prepare(const std::vector<std::string>& files, const char* base)
 {
-    (void)base;
-    if (!allocate())
+    if (!allocate() || !create_outputs(base))
         return false;
     // The clock always follows the stamps, for Result::time_map; it speaks
     // only with --gaps silence or --timeline, and fills only with the first.
@@ -296,7 +291,7 @@ bool Conversion::prepare(const std::vector<std::string>& files, const char* base
         timeline_ = make_timeline(*clock_, ii_, frames_per_sample(), options_.rate);
         chunks_ = timeline_chunks(timeline_, std::string("tavo2wav ") + version());
     }
-    if (!fits_wav(chunks_.size()))
+    if (!leaves_sound() || !fits_wav(chunks_.size()) || !fits_folder())
         return false;
     if (options_.timeline)
         say(timeline_line(timeline_));

@@ -20,9 +20,12 @@
 #include <tavo/convert.h>
 #include <zeltra/zeltra.h>
 
+#include "common/atomic_file.h"
 #include "engine/audio_timeline.h"
 #include "engine/layout.h"
+#include "engine/speedup.h"
 #include "engine/station_clock.h"
+#include "wav/wave.h"
 
 namespace tavo::engine {
 
@@ -52,7 +55,7 @@ public:
     // (from -u, or from --speedup with the linear resampler), the samples
     // per channel and the three prepared channels, where to say things.
     const Options& options() const { return options_; }
-    int upsample() const { return upsample_; }
+    int upsample() const { return resampling_.upsample; }
     long samples() const { return ii_; }
     const int16_t* channel(int c) const { return data_[c].get(); }
     // Says `text` as a progress line (standard output).
@@ -78,13 +81,16 @@ private:
     bool settle_speedup(double frequency);
     bool read_file(const std::string& name, long* clipped);
     bool read_records(Zeltra::ZELTRA& reader, const std::string& name, long* clipped);
+    void warn_missing_time(const Zeltra::ZELTRA& reader, const std::string& name);
     bool read_files(const std::vector<std::string>& files);
     void remove_offsets();
     void scale();
     bool prepare(const std::vector<std::string>& files, const char* base);
     bool keep_going(const Progress& p);
 
-    // conversion_output.cpp: the ending through the renderer, the label file
+    // conversion_output.cpp: the output files created before the work, the
+    // ending through the renderer, the label file
+    bool create_outputs(const char* base);
     int write_rendered(const char* base);
     int render_files(const char* base, struct RenderedFiles* out);
     int put_in_place(const char* base, struct RenderedFiles* out);
@@ -93,6 +99,8 @@ private:
     void end_stage_lines(const long clipped[3]);
     int write_labels(const char* base);
     bool fits_wav(unsigned long long extra);
+    bool leaves_sound();
+    bool fits_folder();
     double frames_per_sample() const;
     unsigned long long output_frames() const;
 
@@ -103,16 +111,27 @@ private:
     Buffer data_[3];
     long ii_ = 0;                          // samples in each buffer
     std::unique_ptr<StationClock> clock_;  // follows the stamps; says and fills as the options ask
+    // The record read last, for the warning about station time missing
+    // between two files combined with their gaps joined.
+    struct LastRecord {
+        bool stamped = false;  // it has time words
+        time_t stamp = 0;      // the reader's stamp of it
+        std::size_t length = 0;
+        double frequency = 0;
+        std::string file;  // as given
+    } last_;
     // The resampling: from -u, or from --speedup once the first file has
-    // told the sampling frequency (settled_). With sinc, the ratio is
-    // sinc_out_ / sinc_in_ (only when sinc_resample_).
-    int upsample_;
+    // told the sampling frequency (settled_).
+    Resampling resampling_;
     bool settled_ = false;
-    bool sinc_resample_ = false;
-    double sinc_in_ = 1, sinc_out_ = 1;
-    int scale_;                          // the amplitude factor, chosen from the data when 0
-    std::vector<unsigned char> chunks_;  // the timeline chunks of --timeline
-    AudioTimeline timeline_;             // and the time map they hold
+    int scale_;  // the amplitude factor, chosen from the data when 0
+    // The output files, created (without a name where the file system
+    // allows it) before anything is read; put in place at their "writing:"
+    // lines, removed with the Conversion otherwise.
+    std::vector<std::unique_ptr<wav::WaveWriter>> wave_files_;
+    std::unique_ptr<common::AtomicFile> label_file_;  // with --timeline
+    std::vector<unsigned char> chunks_;               // the timeline chunks of --timeline
+    AudioTimeline timeline_;                          // and the time map they hold
 };
 
 // The automatic amplitude factor for a peak absolute sample value: the

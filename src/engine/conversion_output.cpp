@@ -11,6 +11,7 @@
 #include "dsp/linear_stream.h"
 #include "dsp/sinc_stream.h"
 #include "engine/conversion.h"
+#include "engine/free_space.h"
 #include "engine/renderer.h"
 #include "wav/wave.h"
 
@@ -75,19 +76,13 @@ struct RenderedFiles {
 // Output frames per input sample.
 double Conversion::frames_per_sample() const
 {
-    if (options_.resampler == Resampler::SINC)
-        return sinc_resample_ ? sinc_out_ / sinc_in_ : 1.0;
-    return upsample_ > 0 ? upsample_ : 1;
+    return resampling_.frames_per_sample();
 }
 
 // Frames per channel of the output.
 unsigned long long Conversion::output_frames() const
 {
-    if (options_.resampler == Resampler::SINC && sinc_resample_)
-        return dsp::SincStream::output_frames(ii_, sinc_in_, sinc_out_);
-    if (options_.resampler == Resampler::SINC)
-        return dsp::LinearStream::output_frames(ii_, 0);
-    return dsp::LinearStream::output_frames(ii_, upsample_);
+    return resampling_.frames(ii_);
 }
 
 // Whether the frames and the `extra` chunk bytes fit one WAV file.
@@ -101,6 +96,67 @@ bool Conversion::fits_wav(unsigned long long extra)
     std::snprintf(line, sizeof line, "Error: output too large for a WAV file (%llu frames)\n",
                   frames);
     fail(1, line);
+    return false;
+}
+
+// False after failing when the samples read make no frame at the speed-up
+// asked for (an input without samples makes empty files, as always).
+bool Conversion::leaves_sound()
+{
+    if (ii_ == 0 || !(options_.speedup > 0) || output_frames() > 0)
+        return true;
+    fail(1, no_sound_error(options_, largest_speedup(ii_, result_.frequency, options_.rate)));
+    return false;
+}
+
+// False after failing when the output files (every WAV file whole, and the
+// label file) need more room than the output folder has free. Not checked
+// when the folder cannot tell, nor for samples going to an AudioSink.
+bool Conversion::fits_folder()
+{
+    if (audio_ != nullptr)
+        return true;
+    const long long room = free_bytes(options_.output_dir);
+    unsigned long long need =
+        options_.timeline ? label_file_text(timeline_, options_.rate).size() : 0;
+    for (int i = 0; i < output_files(options_.layout); i++)
+        need += wav::wave_file_bytes(options_.format, file_layout(options_.layout, i).channels,
+                                     output_frames(), chunks_.size());
+    if (room < 0 || need <= static_cast<unsigned long long>(room))
+        return true;
+    constexpr unsigned long long MB = 1000000;
+    char line[160];
+    std::snprintf(line, sizeof line, ": the output needs %llu MB, %llu MB are free\n",
+                  (need + MB - 1) / MB, static_cast<unsigned long long>(room) / MB);
+    fail(1, "Error: not enough free space in " +
+                (options_.output_dir.empty() ? std::string(".") : options_.output_dir) + line);
+    return false;
+}
+
+// Creates the temporary file of every output file (nothing for an
+// AudioSink) and of the label file, so that a folder that cannot be
+// written to, or a name too long for it, ends the conversion before the
+// work. False after failing.
+bool Conversion::create_outputs(const char* base)
+{
+    if (audio_ != nullptr)
+        return true;
+    for (int i = 0; i < output_files(options_.layout); i++) {
+        bool fits;
+        const std::string path = output_path(output_name(options_.layout, i, base, &fits));
+        wave_files_.emplace_back(new wav::WaveWriter(diagnostics_.names()));
+        if (!fits || !wave_files_.back()->prepare(path.c_str())) {
+            fail_write(path, fits ? errno : ENAMETOOLONG);
+            return false;
+        }
+    }
+    if (!options_.timeline)
+        return true;
+    const std::string path = output_path(std::string(base) + ".labels.txt");
+    label_file_.reset(new common::AtomicFile(diagnostics_.names()));
+    if (label_file_->create(path))
+        return true;
+    fail_write(path, errno);
     return false;
 }
 
@@ -118,11 +174,8 @@ bool Conversion::open_file(const char* base, int i, unsigned long long frames, R
         out->sinks.emplace_back(new MemorySink(*audio_, i));
         return true;
     }
-    if (!fits) {
-        out->err = ENAMETOOLONG;
-        return false;
-    }
-    std::unique_ptr<wav::WaveWriter> w(new wav::WaveWriter(diagnostics_.names()));
+    (void)fits;  // create_outputs refused a name that does not fit
+    std::unique_ptr<wav::WaveWriter> w = std::move(wave_files_.at(static_cast<std::size_t>(i)));
     if (!w->open(path.c_str(), l.channels, static_cast<unsigned long>(frames), options_.rate,
                  options_.format, options_.timeline ? &chunks_ : nullptr)) {
         out->err = errno;
@@ -144,16 +197,17 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
     plan.format = options_.format;
     plan.frames = output_frames();
     plan.workers = render_workers();
-    const bool sinc = options_.resampler == Resampler::SINC && sinc_resample_;
+    const Resampling& how = resampling_;
+    const bool sinc = how.resampler == Resampler::SINC && how.sinc;
     plan.chunk = sinc ? SINC_CHUNK : LINEAR_CHUNK;
     plan.independent_chunks = !sinc;
     const bool linear = options_.resampler == Resampler::LINEAR;
     plan.open = [&](int c, unsigned long long start) -> std::unique_ptr<dsp::ChannelStream> {
         if (sinc)
             return std::unique_ptr<dsp::ChannelStream>(
-                new dsp::SincStream(data_[c].get(), ii_, sinc_in_, sinc_out_));
+                new dsp::SincStream(data_[c].get(), ii_, how.in_rate, how.out_rate));
         return std::unique_ptr<dsp::ChannelStream>(new dsp::LinearStream(
-            data_[c].get(), ii_, linear ? upsample_ : 0, linear && options_.filter, start));
+            data_[c].get(), ii_, linear ? how.upsample : 0, linear && options_.filter, start));
     };
     out->failed = files;
     for (int i = 0; i < files; i++) {
@@ -188,11 +242,12 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
 void Conversion::start_stage_line()
 {
     char line[96] = "";
+    const Resampling& r = resampling_;
     if (options_.resampler == Resampler::SINC) {
-        if (sinc_resample_)
-            std::snprintf(line, sizeof line, "Resampling %g (sinc) ...", sinc_out_ / sinc_in_);
-    } else if (upsample_ != 0) {
-        std::snprintf(line, sizeof line, "Resampling %d ...", upsample_);
+        if (r.sinc)
+            std::snprintf(line, sizeof line, "Resampling %g (sinc) ...", r.out_rate / r.in_rate);
+    } else if (r.upsample != 0) {
+        std::snprintf(line, sizeof line, "Resampling %d ...", r.upsample);
     }
     if (*line != '\0')
         say(line);
@@ -203,12 +258,12 @@ void Conversion::end_stage_lines(const long clipped[3])
 {
     const long total = clipped[0] + clipped[1] + clipped[2];
     if (options_.resampler == Resampler::SINC) {
-        if (sinc_resample_)
+        if (resampling_.sinc)
             say("done\n");
         warn_clipped(total);
         return;
     }
-    if (upsample_ != 0)
+    if (resampling_.upsample != 0)
         say("done\n");
     if (options_.filter) {
         say("Filtering...done.\n");
@@ -263,9 +318,8 @@ int Conversion::write_labels(const char* base)
     const std::string path = output_path(std::string(base) + ".labels.txt");
     say("writing: " + path + " ");
     const std::string text = label_file_text(timeline_, options_.rate);
-    common::AtomicFile file(diagnostics_.names());
-    if (!file.create(path) || !file.write(text.data(), text.size()) ||
-        !file.commit(common::AtomicFile::Sync::SYNC))
+    common::AtomicFile& file = *label_file_;
+    if (!file.write(text.data(), text.size()) || !file.commit(common::AtomicFile::Sync::SYNC))
         return fail_write(path, errno);
     result_.written.push_back(path);
     say("done\n");

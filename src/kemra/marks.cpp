@@ -105,6 +105,12 @@ int is_argument_used(int argc, char** /*argv*/, int i)
     return Kemra::detail::is_used(argc, i) ? 1 : 0;
 }
 
+void reset_argument_marks(void)
+{
+    argv_used.reset();
+    argc_used = 0;
+}
+
 void print_used(int argc, char** /*argv*/)
 {
     mark_setup(argc);

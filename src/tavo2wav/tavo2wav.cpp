@@ -13,6 +13,7 @@
 
 #include "cli/cli.h"
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 #include "cli/options.h"
 #include "cli/standard_streams.h"
 #include "usage.h"
@@ -33,9 +34,12 @@ int print_where()
     return 0;
 }
 
+// The classic usage text, then the long options.
 void print_usage(const char* path, const tavo::Options& o)
 {
     std::fputs(usage_text(path, o.upsample, o.rate).c_str(), stdout);
+    const auto& long_options = tavo::cli::converter_long_options();
+    std::fputs(tavo::cli::long_options_help(long_options, "tavo2wav").c_str(), stdout);
 }
 
 // A line on standard error, standard output flushed first.
@@ -68,16 +72,18 @@ int run(int argc, char** argv)
     const tavo::cli::CommandLine cl = tavo::cli::read_options(argc, argv);
     for (const std::string& notice : cl.notices)
         say_error(notice);
-    if (!cl.refusal.empty()) {
-        say_error(cl.refusal);
+    const std::vector<std::string> known =
+        tavo::cli::option_names(tavo::cli::converter_long_options());
+    const std::string refused =
+        tavo::cli::first_refusal(cl, tavo::cli::unknown_long_options(argc, argv, known, true));
+    if (!refused.empty()) {
+        say_error(refused);
         return 1;
     }
     logfile(argc, argv);
     print_mode(cl.options);
 
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
-    for (const std::string& stray : args.strays)
-        say_error("Unknown option: " + stray + "\n");
     if (args.files.empty()) {
         say_error("Error: No files given\n\n");
         print_usage(argv[0], cl.options);

@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <memory>
 
 #include "plot_render.h"
 #include "replay.h"
+#include "sound_axis.h"
 
 namespace tavoinfo {
 
@@ -20,35 +22,38 @@ int round_px(double x)
 }
 
 // Hands each channel's samples to its columns and notes where the sound
-// samples of each column lie.
+// samples of each column lie, placed as the conversion places them.
 class PictureSink : public RecordSink {
 public:
-    PictureSink(PlotPicture& p, const ColumnGrid& grid, const PlotOptions& options)
-        : p_(p), grid_(grid), frequency_(p.timeline.frequency), combine_(options.sound.combine)
+    PictureSink(PlotPicture& p, const ColumnGrid& grid, SoundPlacer* placer)
+        : p_(p), grid_(grid), frequency_(p.timeline.frequency), placer_(placer)
     {
     }
 
-    void run_begins(std::size_t file, double at, double until) override
+    void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) override
+    {
+        if (placer_)
+            placer_->begin_file(file, reader, (*p_.reports)[file].path);
+    }
+
+    void run_begins(std::size_t, double at, double until) override
     {
         for (auto& c : p_.channels)
             c->begin_run(at, until);
-        file_ = file;
+        gap_from_ = at_;
         at_ = at;
         last_column_ = std::max(grid_.column_of(at), grid_.last_column_before(until));
     }
 
-    void record(const double* const samples[3], std::size_t length) override
+    void record(const Zeltra::ZELTRA& reader) override
     {
+        const std::size_t length = reader.get_length();
         for (int c = 0; c < 3; ++c)
-            p_.channels[c]->push(samples[c], length);
-        if (p_.sound) {
-            const bool converted = file_ == 0 || combine_;
-            if (converted && taken_ < SOUND_SAMPLE_LIMIT)
-                note_sound(length);
-            else if (converted)
-                p_.sound_columns.cut = true;
-            else
-                p_.sound_columns.first_file_only = true;
+            p_.channels[c]->push(reader.current[c].data(), length);
+        const SoundPlacer::Place place = placer_ ? placer_->place(reader) : SoundPlacer::Place();
+        if (place.converted) {
+            note_silence(place.position - static_cast<double>(place.silence), place.silence);
+            note_sound(place.position, length);
         }
         at_ += static_cast<double>(length) / frequency_;
     }
@@ -59,11 +64,17 @@ public:
             c->end_run();
     }
 
-    unsigned long long sound_samples() const { return taken_; }
-
 private:
-    // The record's samples taken_ .. taken_ + length - 1 over its columns.
-    void note_sound(std::size_t length)
+    void note(int c, double low, double high)
+    {
+        SoundColumns& s = p_.sound_columns;
+        const std::size_t i = static_cast<std::size_t>(c);
+        s.low[i] = std::min(s.low[i], low);
+        s.high[i] = std::max(s.high[i], high);
+    }
+
+    // The record's samples from sound position `first` over its columns.
+    void note_sound(double first, std::size_t length)
     {
         const double last = at_ + static_cast<double>(length - 1) / frequency_;
         const int first_col = std::min(last_column_, grid_.column_of(at_));
@@ -75,22 +86,37 @@ private:
             const double to = c == last_col
                                   ? static_cast<double>(length - 1)
                                   : std::ceil((grid_.start + (c + 1) * px - at_) * frequency_) - 1;
-            SoundColumns& s = p_.sound_columns;
-            const std::size_t i = static_cast<std::size_t>(c);
-            s.low[i] = std::min(s.low[i], static_cast<double>(taken_) + std::max(0.0, from));
-            s.high[i] = std::max(s.high[i], static_cast<double>(taken_) + std::max(from, to));
+            note(c, first + std::max(0.0, from), first + std::max(from, to));
         }
-        taken_ += length;
+    }
+
+    // `samples` samples of silence from sound position `first`, spread
+    // evenly over the gap they fill: from the end of the run before to the
+    // start of this one.
+    void note_silence(double first, long samples)
+    {
+        const double span = at_ - gap_from_;
+        if (samples <= 0 || !(span > 0))
+            return;
+        const double px = (grid_.end - grid_.start) / grid_.count;
+        const double per_second = static_cast<double>(samples) / span;
+        for (int c = grid_.column_of(gap_from_); c <= grid_.column_of(at_); ++c) {
+            const double from = std::max(gap_from_, grid_.start + c * px);
+            const double to = std::min(at_, grid_.start + (c + 1) * px);
+            if (to > from) {
+                const double low = first + (from - gap_from_) * per_second;
+                note(c, low, std::max(low, first + (to - gap_from_) * per_second - 1));
+            }
+        }
     }
 
     PlotPicture& p_;
     const ColumnGrid grid_;
     const double frequency_;
-    const bool combine_;
-    std::size_t file_ = 0;
-    double at_ = 0;
+    SoundPlacer* const placer_;
+    double at_ = 0;        // axis second of the next record
+    double gap_from_ = 0;  // where the run before the current one ended
     int last_column_ = 0;
-    unsigned long long taken_ = 0;
 };
 
 // Power per spectrum bin, summed over every column of the three channels.
@@ -178,17 +204,28 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
     for (auto& c : picture.channels)
         c.reset(new ChannelColumns(grid, t.frequency, hop));
     picture.sound = options.sound_axis;
+    std::unique_ptr<SoundPlacer> placer;
     if (picture.sound) {
+        placer.reset(new SoundPlacer(options.sound, t.frequency));
+        if (!placer->refusal().empty()) {
+            // The line tavo2wav would end with, without its "Error: " and line end.
+            const std::string& line = placer->refusal();
+            why = "--audio: " + line.substr(7, line.size() - 8);
+            return false;
+        }
         const std::size_t n = static_cast<std::size_t>(grid.count);
         picture.sound_columns.low.assign(n, std::numeric_limits<double>::infinity());
         picture.sound_columns.high.assign(n, -std::numeric_limits<double>::infinity());
-        picture.sound_columns.seconds_per_sample = options.sound.seconds_per_sample();
+        picture.sound_columns.seconds_per_sample = placer->seconds_at(1);
     }
-    PictureSink sink(picture, grid, options);
+    PictureSink sink(picture, grid, placer.get());
     if (!replay(reports, t, sink, why))
         return false;
-    picture.sound_columns.total_seconds =
-        static_cast<double>(sink.sound_samples()) * picture.sound_columns.seconds_per_sample;
+    if (placer) {
+        picture.sound_columns.total_seconds = placer->total_seconds();
+        picture.sound_columns.first_file_only = placer->first_file_only();
+        picture.sound_columns.cut = placer->cut();
+    }
     picture.frequency = options.frequency ? *options.frequency
                                           : default_frequency_scale(summed_power(picture, grid));
     return render_plot(picture, layout, options, why, placed);

@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <tavo/name_watch.h>
+#include <tavo/convert.h>
 
 #include "frequency_axis.h"
-#include "sound_axis.h"
 #include "survey.h"
 
 namespace tavoinfo {
@@ -22,7 +21,7 @@ struct PlotOptions {
     tavo::NameWatch* names = nullptr;  ///< follows the picture's temporary names
     int width = 1600, height = 900;
     bool sound_axis = false;  ///< draw the axis of sound seconds
-    SoundTiming sound;        ///< conversion settings for that axis
+    tavo::Options sound;      ///< tavo2wav's options for that axis (--audio)
     std::string sound_text;   ///< those settings as the user wrote them
     /// --plot-freq; when empty, default_frequency_scale of the picture's power
     std::optional<FrequencyScale> frequency;
@@ -68,9 +67,10 @@ struct TextBox {
 /// Draws the reports' files (surveyed without error) into options.output.
 /// Reads every file a second time; memory is bounded by the picture size.
 /// Returns false with `why` set ("<what>: <reason>", no "Error: " prefix)
-/// when the files cannot be drawn (see lay_out and replay) or the picture
-/// cannot be written; no file is then created or replaced.  When `placed`
-/// is given, it receives every text drawn, in drawing order.
+/// when the files cannot be drawn (see lay_out and replay), tavo2wav would
+/// refuse the sound axis's options for this data ("--audio: speed-up 48
+/// needs a whole upsampling factor ...") or the picture cannot be written; no file is then created
+/// or replaced.  When `placed` is given, it receives every text drawn, in drawing order.
 bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& options, std::string& why,
                std::vector<TextBox>* placed = nullptr);
 

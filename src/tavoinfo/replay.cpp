@@ -34,6 +34,7 @@ bool replay_file(std::size_t index, const FileReport& report, const FileRuns& ru
     const double frequency = reader->get_frequency();
     if (length != report.length || frequency != report.frequency)
         return false;
+    sink.file_begins(index, *reader);
     unsigned long records = 0;
     std::size_t run = 0;
     std::time_t previous = 0;
@@ -51,9 +52,7 @@ bool replay_file(std::size_t index, const FileReport& report, const FileRuns& ru
             sink.run_begins(index, runs.run_starts[run], runs.run_ends[run]);
         }
         previous = stamp;
-        const double* samples[3] = {reader->current[0].data(), reader->current[1].data(),
-                                    reader->current[2].data()};
-        sink.record(samples, length);
+        sink.record(*reader);
     }
     if (records > 0)
         sink.run_ends();

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <zeltra/zeltra.h>
+
 #include "survey.h"
 #include "timeline.h"
 
@@ -18,11 +20,16 @@ namespace tavoinfo {
 class RecordSink {
 public:
     virtual ~RecordSink() = default;
+    /// File `file` (its index in the reports) is opened by `reader`, before
+    /// its first record; files without records are skipped.
+    virtual void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) = 0;
     /// A run of `file` starts at axis second `at` and, by the stamps, ends
     /// at `until`.
     virtual void run_begins(std::size_t file, double at, double until) = 0;
-    /// The next record: samples[c][0 .. length-1] for channels c = 0, 1, 2.
-    virtual void record(const double* const samples[3], std::size_t length) = 0;
+    /// The next record, now current in the reader: its samples
+    /// reader.current[c][0 .. reader.get_length() - 1] for channels c = 0,
+    /// 1, 2, and its stamp.
+    virtual void record(const Zeltra::ZELTRA& reader) = 0;
     virtual void run_ends() = 0;
 };
 

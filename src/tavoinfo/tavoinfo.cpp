@@ -13,6 +13,8 @@
 #include "cli/cli.h"
 #include "cli/command_line.h"
 #include "cli/interrupt.h"
+#include "cli/long_options.h"
+#include "cli/options.h"
 #include "picture_file.h"
 #include "plot.h"
 #include "report.h"
@@ -41,7 +43,7 @@ void usage()
         "\t            more than half of the power of all bins, summed over every\n"
         "\t            column of the three channels, else linear\n"
         "\t--audio \"-u 50 -r 1\"  add an axis in seconds of the sound tavo2wav\n"
-        "\t            would make with these options\n"
+        "\t            would make with these options (any of its conversion options)\n"
         "\t--archive ROOT --station k --from 2014-03-15T06:00:00Z --to ... (or\n"
         "\t            --duration 72h)  the coverage of that window of the station's\n"
         "\t            archive: files read, records, stretches without data, missing slots\n"
@@ -50,9 +52,13 @@ void usage()
         "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
-// Reads --plot, --plot-size and --audio.  Returns false after printing the
-// error when one is malformed or comes without --plot.
-bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& options)
+// tavoinfo's long options, for the suggestion after a misspelt one.
+const std::vector<std::string> LONG_OPTIONS = {"audio",     "help",      "json",   "plot",
+                                               "plot-freq", "plot-size", "version"};
+
+// Reads --plot, --plot-size and --audio.  Returns the error line when one is
+// malformed or comes without --plot, else "".
+std::string plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& options)
 {
     char* output = nullptr;
     char* size = nullptr;
@@ -79,18 +85,29 @@ bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& op
         why = "--plot needs a file name";
     if (why.empty() && sized)
         tavoinfo::parse_plot_size(size, options.width, options.height, why);
-    if (why.empty() && options.sound_axis &&
-        !tavoinfo::parse_sound_options(audio, options.sound, why))
-        why = "--audio: " + why;
-    if (!why.empty()) {
-        std::fprintf(stderr, "Error: %s\n", why.c_str());
-        return false;
-    }
+    if (!why.empty())
+        return "Error: " + why + "\n";
     if (wanted)
         options.output = output;
     if (options.sound_axis)
         options.sound_text = audio;
-    return true;
+    return "";
+}
+
+// Reads the options of --audio as tavo2wav reads its own, once the command
+// line has been walked; says their notices. False after saying the refusal.
+bool sound_options(tavoinfo::PlotOptions& options)
+{
+    const tavo::cli::OptionWords read = tavo::cli::read_option_words(options.sound_text);
+    std::fflush(stdout);
+    for (const std::string& notice : read.notices)
+        std::fputs(notice.c_str(), stderr);
+    options.sound = read.options;
+    if (read.refusal.empty())
+        return true;
+    // "Error: " of tavo2wav's line, then what --audio was refused for.
+    std::fprintf(stderr, "Error: --audio: %s", read.refusal.c_str() + 7);
+    return false;
 }
 
 int run(int argc, char** argv)
@@ -110,18 +127,21 @@ int run(int argc, char** argv)
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
-    if (!plot_options(argc, argv, plot, plot_with))
+    const std::string refused = plot_options(argc, argv, plot, plot_with);
+    const std::string unknown = tavo::cli::unknown_long_options(argc, argv, LONG_OPTIONS, false);
+    if (!unknown.empty() || !refused.empty()) {
+        std::fputs((unknown.empty() ? refused : unknown).c_str(), stderr);
         return 1;
+    }
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
-    for (const std::string& stray : args.strays)
-        std::fprintf(stderr, "Unknown option: %s\n", stray.c_str());
+    if (plot_with.sound_axis && !sound_options(plot_with))
+        return 1;
     const std::vector<std::string>& files = args.files;
     // The picture must not destroy an input or anything that is not an
     // older picture: refused before any file is read.
-    const std::string refused =
-        plot ? tavoinfo::refuse_picture_target(plot_with.output, files) : "";
-    if (!refused.empty()) {
-        std::fprintf(stderr, "Error: %s\n", refused.c_str());
+    const std::string target = plot ? tavoinfo::refuse_picture_target(plot_with.output, files) : "";
+    if (!target.empty()) {
+        std::fprintf(stderr, "Error: %s\n", target.c_str());
         return 1;
     }
     if (files.empty()) {

@@ -311,6 +311,13 @@ std::size_t wave_header_bytes(SampleFormat format)
     return format == SampleFormat::F32 ? 58 : WAVE_HEADER_BYTES;
 }
 
+unsigned long long wave_file_bytes(SampleFormat format, unsigned channels,
+                                   unsigned long long frames, std::size_t extra_bytes)
+{
+    return wave_header_bytes(format) + extra_bytes +
+           padded_data_bytes(frames, sample_bytes(format) * uint64_t{channels});
+}
+
 bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames,
                std::size_t extra_bytes)
 {

@@ -66,6 +66,12 @@ std::size_t wave_header_bytes(SampleFormat format);
 bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames,
                std::size_t extra_bytes = 0);
 
+// Bytes of the whole file: its header, `extra_bytes` of other chunks, the
+// frames and the pad byte of an odd-sized data chunk. Meant for files that
+// wave_fits.
+unsigned long long wave_file_bytes(SampleFormat format, unsigned channels,
+                                   unsigned long long frames, std::size_t extra_bytes = 0);
+
 // Streaming writer of one WAV file whose frame count is known in advance.
 // prepare() creates the temporary file (so that a folder that cannot be
 // written to is found before any work); open() writes the header (preparing

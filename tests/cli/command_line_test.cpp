@@ -1,7 +1,9 @@
 // The command-line checks both programs share: which numeric texts count as
-// whole numbers, and which long-form arguments the walk over the non-option
-// arguments reports instead of handing them on as files.
+// whole numbers, which long-form arguments the walk over the non-option
+// arguments reports instead of handing them on as files, and the refusal of
+// a misspelt long option with its suggestion.
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 
 #include <gtest/gtest.h>
 
@@ -84,5 +86,53 @@ TEST(FileArguments, ReportsUnconsumedLongFormsAfterTheScannersLines)
     EXPECT_EQ(walk({"--n", "--z", "a"}), "a|");
     EXPECT_EQ(walk({}), "");
 }
+
+// A long-form argument no option took, and the line that refuses it.
+struct Misspelt {
+    const char* name;
+    const char* argument;
+    bool converter;  // tavo2wav (its long options and one-letter spellings), else tavoinfo
+    const char* line;
+};
+
+class UnknownLongOption : public testing::TestWithParam<Misspelt> {};
+
+TEST_P(UnknownLongOption, SuggestsTheNearestOrTheLetter)
+{
+    const Misspelt& m = GetParam();
+    const std::vector<std::string> known =
+        m.converter ? tavo::cli::option_names(tavo::cli::converter_long_options())
+                    : std::vector<std::string>{"audio",     "help",      "json",   "plot",
+                                               "plot-freq", "plot-size", "version"};
+    EXPECT_EQ(tavo::cli::unknown_option_line(m.argument, known, m.converter), m.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, UnknownLongOption,
+    testing::Values(
+        Misspelt{"OneEditAway", "--resampeler", true,
+                 "Error: unknown option --resampeler (did you mean --resampler?)\n"},
+        Misspelt{"TwoEditsAway", "---timelin", true,
+                 "Error: unknown option ---timelin (did you mean --timeline?)\n"},
+        Misspelt{"TieGoesToTheFirstAlphabetically", "--heps", true,
+                 "Error: unknown option --heps (did you mean --gaps?)\n"},
+        Misspelt{"ThreeEditsAwayGetsNone", "--colour", true, "Error: unknown option --colour\n"},
+        Misspelt{"ValueGivenGetsNoNearest", "--resampeler=sinc", true,
+                 "Error: unknown option --resampeler=sinc\n"},
+        Misspelt{"LetterWithValue", "--upsample=50", true,
+                 "Error: unknown option --upsample=50 (did you mean -u 50?)\n"},
+        Misspelt{"LetterWithoutValue", "--upsampling", true,
+                 "Error: unknown option --upsampling (did you mean -u?)\n"},
+        Misspelt{"RateLetter", "--rate=1", true,
+                 "Error: unknown option --rate=1 (did you mean -r 1?)\n"},
+        Misspelt{"GainLetter", "--gain", true, "Error: unknown option --gain (did you mean -z?)\n"},
+        Misspelt{"OffsetRemovalLetter", "--no-offset-removal", true,
+                 "Error: unknown option --no-offset-removal (did you mean -o?)\n"},
+        Misspelt{"FilterIsNoLetter", "--filter", true, "Error: unknown option --filter\n"},
+        Misspelt{"LettersOnlyForTheConverter", "--upsample=50", false,
+                 "Error: unknown option --upsample=50\n"},
+        Misspelt{"InspectorTie", "--jot", false,
+                 "Error: unknown option --jot (did you mean --json?)\n"}),
+    [](const testing::TestParamInfo<Misspelt>& info) { return std::string(info.param.name); });
 
 }  // namespace

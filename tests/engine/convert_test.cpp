@@ -8,12 +8,15 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <mutex>
 #include <set>
 #include <thread>
 
 #include <tavo/convert.h>
 
+#include "common/atomic_file.h"
+#include "engine/free_space.h"
 #include "tavo_writer.h"
 
 namespace {
@@ -97,6 +100,8 @@ std::string expand(std::string text, const std::string& path, const std::string&
 
 class EngineRefusal : public testing::TestWithParam<Refused> {};
 
+// The output files are created before the input is read, also as named
+// temporary files where the file system has no unnamed ones: none is left.
 TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 {
     const Refused& c = GetParam();
@@ -108,17 +113,22 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
         tavo_test::write_bytes(path, c.bytes);
     Options o;
     o.output_dir = out.path();
+    o.timeline = true;  // a label file too
     c.set(o);
-    Kept kept;
-    const tavo::Result r = tavo::convert({path}, o, kept);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.error, expand(c.error, path, out.path()));
-    EXPECT_EQ(kept.error, r.error);
-    // The error is the last thing said on standard error.
-    EXPECT_EQ(kept.err.substr(kept.err.size() - std::min(kept.err.size(), r.error.size())),
-              r.error);
-    EXPECT_TRUE(r.written.empty());
-    EXPECT_EQ(listing(out.path()), std::set<std::string>());
+    for (const bool named : {false, true}) {
+        tavo::common::AtomicFile::refuse_unnamed_for_tests(named);
+        Kept kept;
+        const tavo::Result r = tavo::convert({path}, o, kept);
+        tavo::common::AtomicFile::refuse_unnamed_for_tests(false);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.error, expand(c.error, path, out.path()));
+        EXPECT_EQ(kept.error, r.error);
+        // The error is the last thing said on standard error.
+        EXPECT_EQ(kept.err.substr(kept.err.size() - std::min(kept.err.size(), r.error.size())),
+                  r.error);
+        EXPECT_TRUE(r.written.empty());
+        EXPECT_EQ(listing(out.path()), std::set<std::string>()) << "named " << named;
+    }
 }
 
 const std::string GOOD = tavo_test::binary_bytes(recording());
@@ -143,6 +153,18 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 "Error: speed-up 48 needs a whole upsampling factor with the linear resampler "
                 "(U = 51.042); use --resampler sinc\n"},
+        // 4096 samples at 18 Hz make one frame at 44100 Hz up to a speed-up
+        // of 2 x 4096 x 44100 / 18.
+        Refused{"SpeedupLeavesNoSound", GOOD,
+                [](Options& o) {
+                    o.resampler = tavo::Resampler::SINC;
+                    o.speedup = 1e9;
+                    o.speedup_text = "1e9";
+                    o.rate = 44100;
+                },
+                1,
+                "Error: speed-up 1e9 leaves no sound (0 frames); the largest for this input is "
+                "2.00704e+07\n"},
         Refused{"NegativeUpsampling", GOOD, [](Options& o) { o.upsample = -2; }, 1,
                 "Error: upsampling factor must not be negative (-u -2)\n"},
         Refused{"UpsamplingWithSpeedup", GOOD,
@@ -156,6 +178,47 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"NoFolder", GOOD, [](Options& o) { o.output_dir += "/none"; }, 1,
                 "Error: can't write OUT/none/a4031516.wav: No such file or directory\n"}),
     [](const testing::TestParamInfo<Refused>& i) { return std::string(i.param.name); });
+
+// The output needs exactly the bytes of the files it leaves (every WAV file
+// whole, chunks and pad byte included, and the label file): with that much
+// free it is written, with a byte less refused before converting, and
+// nothing is left. The free space is pretended through the engine's hook.
+TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
+{
+    tavo_test::TempDir in, out;
+    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
+    tavo_test::write_binary(a, recording(8));
+    Options o;
+    o.output_dir = out.path();
+    o.timeline = true;
+    o.format = tavo::SampleFormat::S24;
+    o.resampler = tavo::Resampler::SINC;
+    o.speedup = 37;  // 271215 frames: an odd data chunk, padded
+    o.rate = 44100;
+    Kept first;
+    ASSERT_EQ(tavo::convert({a}, o, first).status, 0) << first.err;
+    long long need = 0;
+    for (const std::string& name : listing(out.path()))
+        need += static_cast<long long>(tavo_test::read_bytes(out.file(name)).size());
+    for (const std::string& name : listing(out.path()))
+        std::remove(out.file(name).c_str());
+    for (const long long room : {need - 1, need}) {
+        tavo::engine::pretend_free_bytes_for_tests(room);
+        Kept kept;
+        const tavo::Result r = tavo::convert({a}, o, kept);
+        tavo::engine::pretend_free_bytes_for_tests(-1);
+        if (room == need) {
+            EXPECT_EQ(r.status, 0) << kept.err;
+            EXPECT_EQ(kept.out, first.out);
+            continue;
+        }
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.error, "Error: not enough free space in " + out.path() +
+                               ": the output needs 3 MB, 2 MB are free\n");
+        EXPECT_EQ(kept.out.find("Removing"), std::string::npos) << kept.out;
+        EXPECT_EQ(listing(out.path()), std::set<std::string>());
+    }
+}
 
 // The output folder of a run of `options` on `input` (name -> bytes), and
 // under "said" all it said, the folder's name replaced by "OUT".

@@ -175,6 +175,9 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1),
               4);  // the search ends at --long and marks it
     EXPECT_EQ(marks(), "1111001");
+    // Forgotten: a second vector of the same length starts unmarked.
+    reset_argument_marks();
+    EXPECT_EQ(marks(), "1000000");
 }
 
 // The message shows the option as given and the first value, whichever failed;

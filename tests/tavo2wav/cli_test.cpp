@@ -31,15 +31,15 @@ std::string header(size_t length)
 // A file to make: its name (one ending in '/' is made as a directory) and bytes.
 using Input = std::pair<std::string, std::string>;
 
-// Records of 128 samples cut from the channels. Record r is stamped r * 7
-// seconds, so that at 18 Hz no time gap shows, plus five minutes for every
-// `gap_every` records before it.
+// Records of 128 samples cut from the channels. Record r is stamped
+// `start` + r * 7 seconds, so that at 18 Hz no time gap shows, plus five
+// minutes for every `gap_every` records before it.
 Input file(const std::string& name, const Channels& ch, size_t gap_every = 1 << 20,
-           bool text = false)
+           bool text = false, long start = 0)
 {
     tavo_test::Recording rec{header(128), true, 128, {}};
     for (size_t r = 0; r * 128 < ch[0].size(); r++) {
-        const long t = static_cast<long>(r * 7 + r / gap_every * 300);
+        const long t = start + static_cast<long>(r * 7 + r / gap_every * 300);
         tavo_test::Record& one = rec.records.emplace_back();
         one.time = {t / 60, t % 60};
         for (int c = 0; c < 3; c++)
@@ -88,6 +88,19 @@ std::string clipped(long n)
     return "Warning: " + std::to_string(n) + " samples clipped\n";
 }
 
+// What every help text ends with, after the classic usage text.
+const std::string LONG_OPTIONS =
+    "\nLong options:\n"
+    "  --gaps join|silence      time gaps joined or silent (default: join)\n"
+    "  --timeline               time map chunks and label file (default: off)\n"
+    "  --resampler linear|sinc  resampling method (default: linear)\n"
+    "  --speedup S              play S times real time, in place of -u (default: off)\n"
+    "  --format s16|s24|f32     WAV sample format (default: s16)\n"
+    "  --threads N              render threads, 0 = one per core (default: 0)\n"
+    "  --version                program and library versions\n"
+    "  --help                   this text (also -h, -help, -?)\n"
+    "See 'man tavo2wav' for every option in full.\n";
+
 std::string usage(const std::string& name = "tavo2wav", int upsample = 4, unsigned long rate = 4000)
 {
     return std::string(Version) + "\n\nUsage:" + name +
@@ -101,7 +114,7 @@ std::string usage(const std::string& name = "tavo2wav", int upsample = 4, unsign
            "#       Scale amplitude (default: automatic scaling).\n\t-where     show where the "
            "program is.\n\n\tGood defaults for -u & -r are '-u 50' & '-r 1' which will resample\n"
            "\tand produce a WAV-file which will play at 49 times the original.\n\n" +
-           Copyright + "\n" + Bugs + "\n";
+           Copyright + "\n" + Bugs + "\n" + LONG_OPTIONS;
 }
 
 // An output file as expected: its header fields, and the interleaved
@@ -269,31 +282,65 @@ std::vector<Case> command_lines()
          "Unknown option: -c\n" + opened(X) + "TIMEGAP in data\n" + opened(Y) +
              "Warning: TIMEGAPs in data\n",
          three(768, {}, 22050, "def")},
+        // Half an hour later the second file starts: 1800 - 7 s from the
+        // last stamp of the first, less its record's 7.111 s. Said right
+        // after the second file's lines, before its own gap summary.
+        {"CombiningOverMissingTimeWarns",
+         {file(X, flat(256)), file(Y, flat(384), 2, false, 1800)},
+         {"-c", "-u", "0", X, Y},
+         0,
+         C + SCALED + FILTERING,
+         opened(X) + opened(Y) + "Warning: 1786 s of station time missing between " + X + " and " +
+             Y + "; joined (--gaps silence keeps the time)\nTIMEGAP in data\n",
+         three(640)},
         {"LogsTheQuotedCommandLine",
          {{"my file.dat", NO_RECORDS.second}},
-         {"-u", "0", "my file.dat", "", "a,b", "--t=a \"b\""},
+         {"-u", "0", "my file.dat", "", "a,b", "-t=a \"b\""},
          0,
          M + SCALED + FILTERING,
-         "Unknown option: --t=a \"b\"\n" + opened("my file.dat"),
+         "Unknown option: -t=a \"b\"\n" + opened("my file.dat"),
          three(0, {}, 4000, "abc", "y file"),
          true,
          BIN,
-         "T " + BIN + " -u 0 \"my file.dat\"  \"a,b\" --t=\"a \\\"b\\\"\"\n"},
-        // A long-form argument no option took is reported after the
-        // scanner's own unknown options and is never a file, even with -c.
-        {"UnconsumedLongOptionsReported",
+         "T " + BIN + " -u 0 \"my file.dat\"  \"a,b\" \"-t=a \\\"b\\\"\"\n"},
+        // Every long-form argument no option took is refused, in
+        // command-line order, before anything is logged or printed; the
+        // single-dash unknown options are not reported then.
+        {"UnknownLongOptionsRefused",
          {x},
          {"-c", "-q", "--upsample=50", X, "--u=2", "---x=1"},
-         0,
-         C + SCALED + "Resampling 2 ...done\n" + FILTERING,
-         "Unknown option: -q\nUnknown option: --upsample=50\nUnknown option: ---x=1\n" + opened(X),
-         three(256)},
-        {"UnconsumedLongOptionIsNoFile",
-         {},
-         {"--upsample=50"},
          1,
-         M + usage(),
-         "Unknown option: --upsample=50\n" + NO_FILES},
+         "",
+         "Error: unknown option --upsample=50 (did you mean -u 50?)\n"
+         "Error: unknown option ---x=1\n",
+         {},
+         false},
+        {"MisspeltValuedOptionRefused",
+         {x},
+         {"--resampeler", "sinc", X},
+         1,
+         "",
+         "Error: unknown option --resampeler (did you mean --resampler?)\n",
+         {},
+         false},
+        // A whole-number refusal comes first and alone; the unknown options
+        // come before the refusal of a long option's value.
+        {"WholeNumberBeforeUnknownOption",
+         {x},
+         {"--gaps", "hole", "--colour", "-u", "5x", X},
+         1,
+         "",
+         "Error: -u needs a whole number, not \"5x\"\n",
+         {},
+         false},
+        {"UnknownOptionBeforeLongOptionValue",
+         {x},
+         {"--gaps", "hole", "--colour", X},
+         1,
+         "",
+         "Error: unknown option --colour\n",
+         {},
+         false},
         // Values of -u, -r and -z must be whole numbers: the first bad one in
         // command-line order is refused before anything is logged or printed.
         {"WordAsNumberRefused",
@@ -431,6 +478,14 @@ std::vector<Case> conversions()
     const std::string a252 = "a" + n252.substr(1) + ".wav", six253 = "6ch" + n253 + ".wav";
     std::vector<Case> v = {
         {"ZeroRecords", {NO_RECORDS}, {X}, 0, M + DEFAULTS, opened(X), three(0)},
+        // No samples make no frame at any speed-up: empty files, as always.
+        {"ZeroRecordsAtAnySpeedup",
+         {NO_RECORDS},
+         {"--resampler", "sinc", "--speedup", "1e9", X},
+         0,
+         M + SCALED + "Resampling 2.22222e-07 (sinc) ...done\n",
+         opened(X),
+         three(0)},
         {"ScalingSaturates",
          {file(X, {head({20000}), head({-20000, 100}), head({7})})},
          {"-o", "-z", "2", "-u", "0", "-f", X},
@@ -510,12 +565,14 @@ std::vector<Case> conversions()
          M + FILTERING + "writing: a4010100.wav done\nwriting: b4010100.wav ",
          opened(X) + clipped(full_clips()) + "Error: can't write b4010100.wav: Is a directory\n",
          {ABC[0]}},
+        // The output files are created before the input is read.
         {"SixChannelNameDoesNotFit",
          {file(n253, flat())},
          {"-6", "-u", "0", n253},
          1,
-         S + SCALED + FILTERING + "writing: " + six253 + " ",
-         opened(n253) + "Error: can't write " + six253 + ": File name too long\n"},
+         S,
+         "Error: can't write " + six253 + ": File name too long\n"},
+
         {"NameTooLongForDirectory",
          {file(n252, flat())},
          {"-u", "0", n252},

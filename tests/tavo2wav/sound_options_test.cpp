@@ -1,8 +1,9 @@
 // The options of the sound (--resampler, --speedup, --format): the values
 // they accept, the lines that refuse the others, and the speed-up
-// arithmetic. What the program prints and writes with them is checked in
-// cli_test.
+// arithmetic; and all of tavo2wav's options as words of one string. What the program prints and
+// writes with them is checked in cli_test.
 #include "cli/options.h"
+#include "dsp/sinc_stream.h"
 #include "engine/speedup.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@
 #include <kemra/libkemra.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -128,6 +131,66 @@ TEST(SoundOptions, SpeedupAndUpsamplingExcludeEachOther)
     EXPECT_EQ(check(o), "Error: give -u or --speedup, not both\n");
 }
 
+// tavoinfo's --audio: tavo2wav's options as words of one string.
+struct Words {
+    const char* name;
+    const char* text;
+    std::string want;  // the refusal, or "u rate c resampler speedup format gaps timeline threads"
+    std::string notices = "";
+};
+
+class OptionWordsRead : public testing::TestWithParam<Words> {};
+
+TEST_P(OptionWordsRead, AsTavo2wavReadsThem)
+{
+    const cli::OptionWords w = cli::read_option_words(GetParam().text);
+    const Options& o = w.options;
+    std::ostringstream got;
+    got << o.upsample << " " << o.rate << " " << o.combine << " "
+        << (o.resampler == SINC ? "sinc" : "linear") << " " << o.speedup << " "
+        << static_cast<int>(o.format) << " " << (o.gaps == Gaps::SILENCE ? "silence" : "join")
+        << " " << o.timeline << " " << o.threads;
+    EXPECT_EQ(w.refusal.empty() ? got.str() : w.refusal, GetParam().want);
+    std::string notices;
+    for (const std::string& n : w.notices)
+        notices += n;
+    EXPECT_EQ(notices, GetParam().notices);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, OptionWordsRead,
+    testing::Values(
+        Words{"Listening", "-u 50 -r 1", "50 44100 0 linear 0 0 join 0 0"},
+        Words{"AttachedAndCombined", " --u=0x10  -c ---r=22050 ", "16 22050 1 linear 0 0 join 0 0"},
+        Words{"EveryLongOption",
+              "-c --resampler sinc --speedup 49 -r 1 --gaps silence --format f32 --timeline "
+              "--threads 2",
+              "4 44100 1 sinc 49 2 silence 1 2"},
+        Words{"UnknownRateSaid", "-r 9", "4 4000 0 linear 0 0 join 0 0",
+              "Unknown rate: 9. Using default: 4000.\n"},
+        Words{"WordNoOptionTook", "-u 50 fast -q", "Error: 'fast' is not a tavo2wav option\n"},
+        Words{"SingleDashUnknown", "-u 50 -q", "Error: '-q' is not a tavo2wav option\n"},
+        Words{"MisspeltLongOption", "--resampeler sinc",
+              "Error: unknown option --resampeler (did you mean --resampler?)\n"},
+        Words{"WholeNumberFirst", "--resampeler sinc -u fifty",
+              "Error: -u needs a whole number, not \"fifty\"\n"},
+        Words{"LongOptionValue", "--gaps none",
+              "Error: --gaps needs join or silence, not \"none\"\n"},
+        Words{"NegativeFactor", "-u -3", "Error: upsampling factor must not be negative (-u -3)\n"},
+        Words{"FlagWithValue", "-c=1", "Error: '-c=1' is not a tavo2wav option\n"}),
+    [](const testing::TestParamInfo<Words>& i) { return std::string(i.param.name); });
+
+// The marks of the command line read before are forgotten, even when the
+// words are as many as its arguments.
+TEST(OptionWords, ReadAfterACommandLineOfTheSameLength)
+{
+    Args before({"-u", "7"});
+    ASSERT_EQ(cli::read_options(before.argc(), before.argv()).options.upsample, 7);
+    const cli::OptionWords w = cli::read_option_words("-c x");
+    EXPECT_EQ(w.refusal, "Error: 'x' is not a tavo2wav option\n");
+    EXPECT_TRUE(w.options.combine);
+}
+
 struct Speedup {
     const char* name;
     unsigned long rate;
@@ -169,5 +232,26 @@ INSTANTIATE_TEST_SUITE_P(
                 "Error: speed-up 49.001 needs a whole upsampling factor with the linear resampler "
                 "(U = 49.999); use --resampler sinc\n"}),
     [](const testing::TestParamInfo<Speedup>& i) { return std::string(i.param.name); });
+
+// The largest speed-up still makes one frame of the input, the next number
+// above it none (the refusal names it when a speed-up leaves no sound).
+TEST(SpeedupLeavingNoSound, LargestIsTheEdgeOfOneFrame)
+{
+    for (const auto& [samples, frequency, rate] :
+         std::initializer_list<std::tuple<long, double, unsigned long>>{
+             {4096, 18, 44100}, {194560, 18, 44100}, {1, 18, 4000}, {3, 7.3, 48000}}) {
+        const double s = largest_speedup(samples, frequency, rate);
+        EXPECT_EQ(dsp::SincStream::output_frames(samples, frequency * s, rate), 1u) << samples;
+        EXPECT_EQ(
+            dsp::SincStream::output_frames(samples, frequency * std::nextafter(s, INFINITY), rate),
+            0u)
+            << samples;
+    }
+    Options o;
+    o.speedup = 1e9;
+    EXPECT_EQ(no_sound_error(o, largest_speedup(194560, 18, 44100)),
+              "Error: speed-up 1e+09 leaves no sound (0 frames); the largest for this input is "
+              "9.53344e+08\n");
+}
 
 }  // namespace

@@ -124,6 +124,7 @@ std::string warning_lines(const std::string& err)
     while (std::getline(in, line))
         if (line.rfind("Warning: t", 0) == 0 || line.rfind("Warning: k", 0) == 0 ||
             line.find("no time stamps") != std::string::npos ||
+            line.find(" s of station time missing ") != std::string::npos ||
             line.rfind("Warning: buffers", 0) == 0)
             out += line + "\n";
     return out;
@@ -213,6 +214,18 @@ INSTANTIATE_TEST_SUITE_P(
             {{256, 256 + 129346}},
             "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t32.400500\tgap 7186 s silence\n"
             "16.200500\t16.200500\t2014-03-15 09:00Z\n32.400500\t32.400500\t2014-03-15 10:00Z\n"},
+        // Joined, the missing hour is told and marked as a point.
+        GapCase{"BetweenHourlyFilesJoined",
+                {{16, {{0, 0}, {0, 7}}}, {20, {{0, 0}, {0, 7}}}},
+                with({"-c", "-u", "0", "-f", "--timeline"}, "join"),
+                T222,
+                "Warning: 7186 s of station time missing between "
+                "2014/03/20140315/k4031516.dat and 2014/03/20140315/k4031520.dat; joined "
+                "(--gaps silence keeps the time)\n",
+                128 * 4,
+                {},
+                "0.000000\t0.000000\t2014-03-15 08:00Z\n0.064000\t0.064000\t2014-03-15 09:00Z\n"
+                "0.064000\t0.064000\t2014-03-15 10:00Z\n0.064000\t0.064000\tgap 7186 s joined\n"},
         // 08:05:07 back to 08:01:00 is a step of -247 s: joined, told once.
         GapCase{"BackwardsStampJoins",
                 {{16, {{5, 0}, {5, 7}, {1, 0}, {1, 7}, {0, 0}}}},

@@ -12,6 +12,7 @@ Prints key=value lines:
                   (unshaded columns) whose colour is not the bottom colour
                   of the colour bar
   sound_ink=a-b   first and last dark pixel on the sound axis row
+  sound_runs=N    runs of dark pixels on that row: the axis's pieces
 """
 import sys
 
@@ -76,6 +77,7 @@ def main():
         row = int(sys.argv[8])
         dark = [x for x in range(img.size[0]) if sum(img.getpixel((x, row))) < 3 * 128]
         print("sound_ink=" + ("%d-%d" % (dark[0], dark[-1]) if dark else ""))
+        print("sound_runs=%d" % len(runs(dark).split(",")) if dark else "sound_runs=0")
 
 
 if __name__ == "__main__":

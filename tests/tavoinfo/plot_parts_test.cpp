@@ -12,7 +12,6 @@
 #include "columns.h"
 #include "frequency_axis.h"
 #include "plot.h"
-#include "sound_axis.h"
 #include "time_ticks.h"
 #include "timeline.h"
 
@@ -278,53 +277,6 @@ TEST(ChannelColumnsTest, ConstantRunHasNoPowerAndUntouchedColumnsStayEmpty)
         EXPECT_LT(p, 1e-20);
     EXPECT_FALSE(cols.filled(2));
     EXPECT_EQ(cols.power(3), std::vector<double>(ChannelColumns::bins(), 0.0));
-}
-
-namespace {
-
-struct SoundCase {
-    const char* name;
-    const char* text;
-    const char* want;  // "u r c" or the refusal
-};
-
-void PrintTo(const SoundCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class SoundOptions : public ::testing::TestWithParam<SoundCase> {};
-
-}  // namespace
-
-TEST_P(SoundOptions, ReadLikeTavo2wav)
-{
-    SoundTiming t;
-    std::string why;
-    const bool ok = parse_sound_options(GetParam().text, t, why);
-    EXPECT_EQ(ok ? std::to_string(t.upsample) + " " + std::to_string(t.rate) + " " +
-                       std::to_string(t.combine)
-                 : why,
-              GetParam().want);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SoundOptions,
-    ::testing::Values(SoundCase{"Listening", "-u 50 -r 1", "50 44100 0"},
-                      SoundCase{"AttachedAndCombined", "--u=0x10 -c ---r=22050", "16 22050 1"},
-                      SoundCase{"LayoutOptionsIgnored", " -s -6 -z 4 -o -f ", "4 4000 0"},
-                      SoundCase{"RateEighteen", "-r 18", "4 18 0"},
-                      SoundCase{"UnknownWord", "-u 50 fast", "'fast' is not a tavo2wav option"},
-                      SoundCase{"MissingValue", "-r", "-r needs a number"},
-                      SoundCase{"TextValue", "-u fifty", "-u needs a number"},
-                      SoundCase{"NegativeFactor", "-u -3", "-u needs a factor of 0 or more"},
-                      SoundCase{"FlagWithValue", "-c=1", "'-c=1' takes no value"}),
-    [](const ::testing::TestParamInfo<SoundCase>& info) { return std::string(info.param.name); });
-
-TEST(SoundTimingTest, SecondsPerSampleCountNoResamplingAsOne)
-{
-    EXPECT_DOUBLE_EQ((SoundTiming{50, 44100, false}.seconds_per_sample()), 50.0 / 44100);
-    EXPECT_DOUBLE_EQ((SoundTiming{0, 18, false}.seconds_per_sample()), 1.0 / 18);
 }
 
 namespace {

@@ -11,13 +11,17 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "plot.h"
+#include "replay.h"
 #include "sound_axis.h"
 #include "survey.h"
 #include "tavo_writer.h"
@@ -198,7 +202,9 @@ TEST(PlotPicture, LowBandGetsALogAxisWhereTheToneStandsAtItsFrequency)
 }
 
 // A second file an hour later: without -c the sound is the first file's
-// alone, with -c it runs to the end of the second.
+// alone, with -c it runs to the end of the second; joined, the axis stops
+// at each gap (one in each file, one between them), filled with silence it
+// runs through them.
 TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
 {
     const Workdir w;
@@ -214,17 +220,136 @@ TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
     const int left = l.waveform[0].x, columns = l.waveform[0].width;
     const int first_end =
         left + tavoinfo::plot_column(reports[0].last + LENGTH / RATE, t.start, t.end, columns);
-    for (const bool combine : {false, true}) {
+    const struct {
+        const char* audio;
+        int end, pieces;
+    } rows[] = {{"-u 50 -r 1", first_end, 2},
+                {"-u 50 -r 1 -c", left + columns - 1, 4},
+                {"-u 50 -r 1 -c --gaps silence", left + columns - 1, 1}};
+    for (const auto& row : rows) {
         const Outcome r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600",
-                                 "--audio", combine ? "-u 50 -r 1 -c" : "-u 50 -r 1", a, b});
+                                 "--audio", row.audio, a, b});
         ASSERT_EQ(r.status, 0) << r;
         int x0 = 0, x1 = 0;
-        const std::string ink = check_picture(w, "s.png", l, l.sound_axis_y)["sound_ink"];
-        ASSERT_EQ(std::sscanf(ink.c_str(), "%d-%d", &x0, &x1), 2) << ink;
-        EXPECT_NEAR(x0, left, 1);
-        EXPECT_NEAR(x1, combine ? left + columns - 1 : first_end, 1) << "combine " << combine;
+        std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
+        ASSERT_EQ(std::sscanf(v["sound_ink"].c_str(), "%d-%d", &x0, &x1), 2) << v["sound_ink"];
+        EXPECT_NEAR(x0, left, 1) << row.audio;
+        EXPECT_NEAR(x1, row.end, 1) << row.audio;
+        EXPECT_EQ(v["sound_runs"], std::to_string(row.pieces)) << row.audio;
     }
 }
+
+// Each record's stamp and where the sound axis places it.
+class Placements : public tavoinfo::RecordSink {
+public:
+    Placements(tavoinfo::SoundPlacer& placer, const std::vector<tavoinfo::FileReport>& reports)
+        : placer_(placer), reports_(reports)
+    {
+    }
+    void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) override
+    {
+        placer_.begin_file(file, reader, reports_[file].path);
+    }
+    void run_begins(std::size_t, double, double) override {}
+    void record(const Zeltra::ZELTRA& reader) override
+    {
+        const tavoinfo::SoundPlacer::Place p = placer_.place(reader);
+        if (p.converted)
+            placed.push_back({static_cast<double>(reader.get_tavotime(0)), p});
+    }
+    void run_ends() override {}
+    std::vector<std::pair<double, tavoinfo::SoundPlacer::Place>> placed;
+
+private:
+    tavoinfo::SoundPlacer& placer_;
+    const std::vector<tavoinfo::FileReport>& reports_;
+};
+
+// Frames per channel in the data chunk of a mono 16-bit WAV file.
+long long wav_frames(const std::string& bytes)
+{
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+        uint32_t size = 0;
+        for (int i = 3; i >= 0; --i)
+            size = size << 8 | static_cast<uint8_t>(bytes[at + 4 + i]);
+        if (bytes.compare(at, 4, "data") == 0)
+            return size / 2;
+        at += 8 + size + (size & 1);
+    }
+    return -1;
+}
+
+class SoundPlacement : public ::testing::TestWithParam<const char*> {};
+
+// Where tavo2wav's label file of the same options puts every whole hour and
+// every gap, the sound axis places them too, to the frame; and the sound is
+// as long as the WAV files.
+TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
+{
+    const Workdir w;
+    std::vector<std::string> args = {TAVO2WAV_PATH, "--timeline"};
+    std::vector<tavoinfo::FileReport> reports;
+    std::istringstream words(GetParam());
+    for (std::string word; words >> word;)
+        args.push_back(word);
+    for (const int slot : {16, 18}) {
+        write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, slot), tone_noise_silence());
+        args.push_back("2014/03/20140315/k40315" + std::to_string(slot) + ".dat");
+        reports.push_back(tavoinfo::survey_file(w.dir.file(args.back()), Zeltra::null_sink()));
+    }
+    ASSERT_EQ(w.run(args).status, 0);
+    tavoinfo::Timeline t;
+    std::string why;
+    ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
+    const tavo::cli::OptionWords o = tavo::cli::read_option_words(GetParam());
+    tavoinfo::SoundPlacer placer(o.options, t.frequency);
+    ASSERT_EQ(placer.refusal(), "");
+    Placements sink(placer, reports);
+    ASSERT_TRUE(tavoinfo::replay(reports, t, sink, why)) << why;
+
+    const double rate = static_cast<double>(o.options.rate);
+    const auto frame = [&](double sound_seconds) { return std::llround(sound_seconds * rate); };
+    std::istringstream labels(read_bytes(w.dir.file("k4031516.labels.txt")));
+    int checked = 0;
+    for (std::string line; std::getline(labels, line); ++checked) {
+        double start = 0, end = 0;
+        char text[64] = "";
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf\t%lf\t%63[^\n]", &start, &end, text), 3) << line;
+        std::tm hour{};
+        if (std::strncmp(text, "gap ", 4) != 0) {
+            ASSERT_TRUE(strptime(text, "%Y-%m-%d %H:%MZ", &hour)) << line;
+            const double h = static_cast<double>(timegm(&hour));
+            std::size_t r = 0;  // the last record stamped at or before the hour
+            while (r + 1 < sink.placed.size() && sink.placed[r + 1].first <= h)
+                ++r;
+            const double at = sink.placed[r].second.position + (h - sink.placed[r].first) * RATE;
+            EXPECT_NEAR(frame(placer.seconds_at(at)), frame(start), 1) << line;
+            continue;
+        }
+        const bool silence = std::strstr(text, "silence") != nullptr;
+        bool found = false;
+        for (const auto& [stamp, p] : sink.placed)
+            found = found || ((p.silence > 0) == silence &&
+                              frame(placer.seconds_at(p.position - p.silence)) == frame(start) &&
+                              frame(placer.seconds_at(p.position)) == frame(end));
+        EXPECT_TRUE(found) << line;
+    }
+    EXPECT_GE(checked, 2);
+    EXPECT_EQ(frame(placer.total_seconds()), wav_frames(read_bytes(w.dir.file("a4031516.wav"))));
+}
+
+std::string placement_row(const ::testing::TestParamInfo<const char*>& info)
+{
+    static const char* const names[] = {"CombinedSilence", "CombinedJoined", "SincRatioSilence",
+                                        "FirstFileOnly"};
+    return names[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement,
+                         ::testing::Values("-c -u 50 -r 1 --gaps silence", "-c -u 7",
+                                           "-c --resampler sinc --speedup 37 -r 1 --gaps silence",
+                                           "--resampler sinc -u 3 --gaps silence"),
+                         placement_row);
 
 // The name's extension chooses the format; the vector pictures are read back
 // by Python's XML parser and by poppler (pdfinfo, and pdftoppm rendering the
@@ -440,6 +565,10 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"AudioNotAnOption",
                    {"--plot", "p.png", "--audio", "-u 50 -q", "good.dat"},
                    "Error: --audio: '-q' is not a tavo2wav option\n"},
+        OptionCase{"AudioSpeedupNotWholeForLinear",
+                   {"--plot", "p.png", "--audio", "--speedup 48 -r 1", "good.dat"},
+                   "Error: --audio: speed-up 48 needs a whole upsampling factor with the linear "
+                   "resampler (U = 51.042); use --resampler sinc\n"},
         OptionCase{"PlotWithoutName", {"good.dat", "--plot"}, "Error: --plot needs a value\n"},
         OptionCase{"FrequencyScaleUnknown",
                    {"--plot", "p.png", "--plot-freq", "logarithmic", "good.dat"},
@@ -498,7 +627,9 @@ TEST_P(PlotLabels, NeitherOverlapNorLeaveThePictureNorAreCut)
     std::string why;
     o.sound_text = "-c -u 50 -r 1";
     o.sound_axis = c.sound;
-    ASSERT_TRUE(tavoinfo::parse_sound_options(o.sound_text, o.sound, why)) << why;
+    o.sound.combine = true;
+    o.sound.upsample = 50;
+    o.sound.rate = 44100;
     std::vector<tavoinfo::TextBox> placed;
     ASSERT_TRUE(tavoinfo::draw_plot(reports, o, why, &placed)) << why;
     std::map<std::string, int> count;

@@ -364,9 +364,13 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"NoFiles",
                 {TAVOINFO_PATH, "--json"},
                 {1, "Usage: tavoinfo ", "Error: No files given\n\n"}},
-        // A mistyped long option is reported, not dropped, and is no file.
+        // A mistyped long option ends the run before any file is read, even
+        // before the refusal of another option's value; a single-dash
+        // unknown option is only reported.
         RunCase{"MistypedLongOption",
-                {TAVOINFO_PATH, "-q", "--jsn"},
-                {1, "Usage: tavoinfo ",
-                 "Unknown option: -q\nUnknown option: --jsn\nError: No files given\n\n"}}),
+                {TAVOINFO_PATH, "-q", "--jsn", "--plot-size", "1x1", GOOD},
+                {1, "", "Error: unknown option --jsn (did you mean --json?)\n"}},
+        RunCase{"SingleDashUnknownOption",
+                {TAVOINFO_PATH, "-q"},
+                {1, "Usage: tavoinfo ", "Unknown option: -q\nError: No files given\n\n"}}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
