@@ -9,8 +9,35 @@ unsigned long long LinearStream::output_frames(long n, int u)
     return n > 0 ? static_cast<unsigned long long>(n) * (u > 0 ? u : 1) : 0;
 }
 
+InputSpan LinearStream::input_span(long n, int u, bool filter, unsigned long long start,
+                                   std::size_t count)
+{
+    n = std::max(n, 0L);
+    const unsigned long long frames = output_frames(n, u);
+    start = std::min(start, frames);
+    const unsigned long long end = std::min(frames, start + count);
+    const unsigned long long from =
+        start - (filter ? std::min<unsigned long long>(start, FILTER_TAPS - 1) : 0);
+    if (from >= end)
+        return {};
+    if (u <= 0)
+        return {static_cast<long>(from), static_cast<long>(end)};
+    // Output sample f lies between inputs f / u and f / u + 1; past the
+    // last input it repeats that one.
+    const long first = static_cast<long>(std::min<unsigned long long>(from / u, n - 1));
+    const long last = static_cast<long>(std::min<unsigned long long>((end - 1) / u + 2, n));
+    return {first, last};
+}
+
 LinearStream::LinearStream(const int16_t* in, long n, int u, bool filter, unsigned long long start)
-    : in_(in),
+    : LinearStream(in, InputSpan{0, n > 0 ? n : 0}, n, u, filter, start)
+{
+}
+
+LinearStream::LinearStream(const int16_t* part, InputSpan span, long n, int u, bool filter,
+                           unsigned long long start)
+    : in_(part),
+      first_(span.first),
       n_(n > 0 ? n : 0),
       u_(u > 0 ? u : 0),
       frames_(output_frames(n, u)),
@@ -56,7 +83,7 @@ std::size_t LinearStream::next(int16_t* out, std::size_t count)
 void LinearStream::produce(int16_t* out, std::size_t count)
 {
     if (u_ == 0)
-        std::copy(in_ + done_, in_ + done_ + count, out);
+        std::copy(in_ + (done_ - first_), in_ + (done_ - first_ + count), out);
     else
         resample(out, count);
     done_ += count;
@@ -69,8 +96,8 @@ void LinearStream::resample(int16_t* out, std::size_t count)
 {
     std::size_t p = 0;
     while (p < count && k_ < n_) {
-        const int a = in_[k_ - 1];
-        const double d = in_[k_] - a;
+        const int a = in_[k_ - 1 - first_];
+        const double d = in_[k_ - first_] - a;
         const std::size_t span = std::min<std::size_t>(u_ - j_, count - p);
         const double* t = phase_.data() + j_;
         for (std::size_t i = 0; i < span; i++)
@@ -83,7 +110,7 @@ void LinearStream::resample(int16_t* out, std::size_t count)
         }
     }
     if (p < count)
-        std::fill(out + p, out + count, in_[n_ - 1]);
+        std::fill(out + p, out + count, in_[n_ - 1 - first_]);
 }
 
 }  // namespace tavo::dsp
