@@ -20,14 +20,15 @@ struct CommandLine {
     /// The one line that refuses the command line, "" when it is accepted:
     /// the first value of -u, -r or -z that is not a whole number; else a
     /// bad value of --resampler, --speedup or --format, or -u with --speedup;
-    /// else a bad --threads; else a bad --gaps.
+    /// else a bad --threads; else a bad --gaps; else a window refused
+    /// (cli/window_options.h).
     std::string refusal;
 };
 
 /// Asks the scanner for every option of a conversion, in the order the
 /// program always has: --resampler, --speedup, --format; -s, -m, -6, -c,
-/// -f, -o; -r, -z, -u; --threads; --timeline, --gaps. Prints nothing; never
-/// ends the process.
+/// -f, -o; -r, -z, -u; --threads; --timeline, --gaps; the window options.
+/// Prints nothing; never ends the process.
 CommandLine read_options(int argc, char** argv);
 
 }  // namespace tavo::cli

@@ -78,7 +78,8 @@ int run(int argc, char** argv)
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
     for (const std::string& stray : args.strays)
         say_error("Unknown option: " + stray + "\n");
-    if (args.files.empty()) {
+    // A window of an archive finds its files itself.
+    if (args.files.empty() && cl.options.window.archive.empty()) {
         say_error("Error: No files given\n\n");
         print_usage(argv[0], cl.options);
         return 1;
