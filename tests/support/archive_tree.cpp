@@ -87,12 +87,16 @@ std::int64_t utc(int year, int month, int day, int hour, int minute, int second)
 std::vector<TreeRecord> ArchiveTree::records() const
 {
     std::vector<TreeRecord> out;
-    const std::int64_t seconds = length / frequency;
     for (const Stretch& s : data)
-        for (std::int64_t t = s.start; t < s.start + s.seconds; t += seconds) {
+        for (long long r = 0;; r++) {
+            // Stamps are whole seconds; the samples run on at the frequency.
+            const long long first = s.start * frequency + r * length;
+            const std::int64_t t = first / frequency;
+            if (t >= s.start + s.seconds)
+                break;
             const std::int64_t slot = (s.one_file ? s.start : t) / SLOT * SLOT;
             if (std::find(missing.begin(), missing.end(), slot) == missing.end())
-                out.push_back({t, static_cast<long long>(t) * frequency, slot});
+                out.push_back({t, first, slot});
         }
     return out;
 }

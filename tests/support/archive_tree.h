@@ -29,7 +29,7 @@ struct Stretch {
     bool one_file = false;
 };
 
-/// One record as written: its time, its first sample's number (time x
+/// One record as written: its stamp, its first sample's number (time x
 /// frequency) and the slot start of its file.
 struct TreeRecord {
     std::int64_t time;
@@ -40,7 +40,10 @@ struct TreeRecord {
 struct ArchiveTree {
     std::vector<Stretch> data;  ///< in time order
     int length = 512;           ///< samples per record (128 or 512)
-    int frequency = 16;         ///< Hz; records of 128 or 512 samples then last whole seconds
+    /// Hz. At 16 Hz records of 128 or 512 samples last whole seconds, so a
+    /// record's stamp is the time of its first sample; otherwise the stamp
+    /// is that time cut to the second, as stations write it.
+    int frequency = 16;
     /// The form of each file in turn, cycling: b binary, g gzip binary, t text,
     /// z gzip text.
     std::string forms = "b";
