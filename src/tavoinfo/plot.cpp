@@ -93,6 +93,57 @@ private:
     unsigned long long taken_ = 0;
 };
 
+// Hands on the samples of each run that lie in a window of station time,
+// as runs of their own.
+class WindowSink : public RecordSink {
+public:
+    WindowSink(RecordSink& inner, const PlotOptions::Window& w, double frequency)
+        : inner_(inner), w_(w), frequency_(frequency)
+    {
+    }
+
+    void run_begins(std::size_t file, double at, double until) override
+    {
+        file_ = file;
+        at_ = at;
+        until_ = until;
+    }
+
+    void record(const double* const samples[3], std::size_t length) override
+    {
+        // A sample a millionth of a sample before an edge is on it.
+        const auto index = [&](double t) {
+            const double i = std::ceil((t - at_) * frequency_ - 1e-6);
+            return static_cast<std::size_t>(std::clamp(i, 0.0, static_cast<double>(length)));
+        };
+        const std::size_t first = index(w_.from), last = index(w_.to);
+        if (first < last) {
+            if (!open_)
+                inner_.run_begins(file_, at_ + static_cast<double>(first) / frequency_,
+                                  std::min(until_, w_.to));
+            open_ = true;
+            const double* part[3] = {samples[0] + first, samples[1] + first, samples[2] + first};
+            inner_.record(part, last - first);
+        }
+        at_ += static_cast<double>(length) / frequency_;
+    }
+
+    void run_ends() override
+    {
+        if (open_)
+            inner_.run_ends();
+        open_ = false;
+    }
+
+private:
+    RecordSink& inner_;
+    const PlotOptions::Window w_;
+    const double frequency_;
+    std::size_t file_ = 0;
+    double at_ = 0, until_ = 0;
+    bool open_ = false;
+};
+
 // Power per spectrum bin, summed over every column of the three channels.
 std::vector<double> summed_power(const PlotPicture& p, const ColumnGrid& grid)
 {
@@ -169,6 +220,12 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
     picture.reports = &reports;
     if (!lay_out(reports, picture.timeline, why))
         return false;
+    if (options.window && picture.timeline.clock != AxisClock::Utc) {
+        why = "the files of a window need stamps with a date";
+        return false;
+    }
+    if (options.window)
+        clip_to_window(picture.timeline, options.window->from, options.window->to);
     const PlotLayout layout = plot_layout(options.width, options.height, options.sound_axis);
     const Timeline& t = picture.timeline;
     const ColumnGrid grid{layout.waveform[0].width, t.start, t.end};
@@ -185,7 +242,9 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
         picture.sound_columns.seconds_per_sample = options.sound.seconds_per_sample();
     }
     PictureSink sink(picture, grid, options);
-    if (!replay(reports, t, sink, why))
+    WindowSink clipped(sink, options.window.value_or(PlotOptions::Window{t.start, t.end}),
+                       t.frequency);
+    if (!replay(reports, t, options.window ? static_cast<RecordSink&>(clipped) : sink, why))
         return false;
     picture.sound_columns.total_seconds =
         static_cast<double>(sink.sound_samples()) * picture.sound_columns.seconds_per_sample;

@@ -26,6 +26,7 @@ void usage()
         "Usage: tavoinfo [--json] [--plot OUT.png|.svg|.pdf [--plot-size WxH] "
         "[--audio \"OPTIONS\"]] <file>...\n"
         "       tavoinfo [--json] --archive ROOT --station k --from TIME (--to TIME|--duration D)\n"
+        "                [--plot OUT.png|.svg|.pdf [--plot-size WxH]]\n"
         "Reports what each TAVO data file holds: kind, header line, station,\n"
         "sampling frequency, gain, record length, time words, records, samples,\n"
         "first and last record times, nominal duration and time gaps.\n"
@@ -44,7 +45,8 @@ void usage()
         "\t            would make with these options\n"
         "\t--archive ROOT --station k --from 2014-03-15T06:00:00Z --to ... (or\n"
         "\t            --duration 72h)  the coverage of that window of the station's\n"
-        "\t            archive: files read, records, stretches without data, missing slots\n"
+        "\t            archive: files read, records, stretches without data, missing slots;\n"
+        "\t            with --plot, the picture of the window, missing files shaded\n"
         "\t--version   program and library versions\n"
         "\t--help      this text\n"
         "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
@@ -93,6 +95,35 @@ bool plot_options(int argc, char** argv, bool& wanted, tavoinfo::PlotOptions& op
     return true;
 }
 
+// The picture of an archive's window: the files surveyed again (quietly:
+// the report has shown the reader's lines) and drawn clipped to the window.
+class WindowPlotter : public tavoinfo::WindowPicture {
+public:
+    explicit WindowPlotter(const tavoinfo::PlotOptions& options) : options_(options) {}
+
+    std::string refusal(const std::vector<std::string>& files) const override
+    {
+        return tavoinfo::refuse_picture_target(options_.output, files);
+    }
+
+    bool draw(const std::vector<std::string>& files, const tavo::archive::Window& window,
+              std::string& why) const override
+    {
+        std::vector<tavoinfo::FileReport> reports;
+        for (const std::string& file : files)
+            reports.push_back(tavoinfo::survey_file(file, Zeltra::null_sink()));
+        tavoinfo::PlotOptions options = options_;
+        options.window = tavoinfo::PlotOptions::Window{static_cast<double>(window.from),
+                                                       static_cast<double>(window.to)};
+        tavo::cli::Interrupts interrupts;
+        options.names = &interrupts;
+        return tavoinfo::draw_plot(reports, options, why);
+    }
+
+private:
+    const tavoinfo::PlotOptions options_;
+};
+
 int run(int argc, char** argv)
 {
     // Every time is shown in UTC; setting it here keeps the reader library
@@ -105,13 +136,15 @@ int run(int argc, char** argv)
     }
     if (tavo::cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
-    if (const std::optional<int> status = tavoinfo::archive_report(argc, argv))
-        return *status;
-    const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
     if (!plot_options(argc, argv, plot, plot_with))
         return 1;
+    const WindowPlotter window_picture(plot_with);
+    if (const std::optional<int> status = tavoinfo::archive_report(
+            argc, argv, {plot ? &window_picture : nullptr, plot_with.sound_axis}))
+        return *status;
+    const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
     for (const std::string& stray : args.strays)
         std::fprintf(stderr, "Unknown option: %s\n", stray.c_str());
