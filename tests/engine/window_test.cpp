@@ -247,6 +247,31 @@ INSTANTIATE_TEST_SUITE_P(
                }()}),
     [](const testing::TestParamInfo<Window>& i) { return std::string(i.param.name); });
 
+// A stop asked while the first pass reads or while the second one renders
+// ends the run with nothing in the output folder.
+TEST(WindowStop, LeavesNoFile)
+{
+    tavo_test::TempDir root, out;
+    tavo_test::write_tree(root.path(), tree({{MAR15 + 6 * H, 3 * H}}));
+    for (const long stop : {0L, 100L, 337L, 340L}) {  // 337 records, then chunks
+        Options o = window_options(MAR15 + 6 * H, MAR15 + 9 * H, Gaps::SILENCE, root.path());
+        o.output_dir = out.path();
+        o.threads = 2;
+        Said said;
+        said.stop_after = stop;
+        const tavo::Result r = tavo::convert({}, o, said);
+        EXPECT_TRUE(r.cancelled) << stop;
+        EXPECT_EQ(r.status, 1);
+        DIR* d = opendir(out.path().c_str());
+        int names = 0;
+        for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
+            names += e->d_name[0] != '.';
+        if (d)
+            closedir(d);
+        EXPECT_EQ(names, 0) << stop;
+    }
+}
+
 // The buffered and the streaming conversion of one window with one set of
 // options: the bytes of every file and everything said are the same.
 struct Same {
