@@ -186,7 +186,8 @@ private:
             if (window_.has_archive())
                 named.push_back(f.slot_start);
         sound_.no_data = archive::measure_coverage(window_, walk.records(), named).no_data;
-        c_.warn(archive::no_data_warnings(sound_.no_data));
+        if (!sound_.no_data.empty())
+            c_.warn(archive::no_data_warnings(sound_.no_data));
         c_.warn_clipped(read_clipped_);
         sound_.placed = walk.placed();
         sound_.frequency = walk.frequency();
