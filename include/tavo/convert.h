@@ -43,6 +43,17 @@ enum class Gaps { JOIN = 0, SILENCE = 1 };
 /// resampling through libsoxr.
 enum class Resampler { LINEAR = 0, SINC = 1 };
 
+/// A stretch of station time to convert instead of whole files (--archive,
+/// --station, --from, --to or --duration): the files of a station's archive
+/// that hold it, or the files named, trimmed to the sample.
+struct TimeWindow {
+    bool given = false;     ///< convert the window
+    std::string archive;    ///< the archive's top folder; "" = trim the files named
+    char station = 0;       ///< station letter of the archive's file names
+    std::int64_t from = 0;  ///< first second, since 1970-01-01T00:00:00Z (UTC)
+    std::int64_t to = 0;    ///< first second after the window
+};
+
 /// Every setting of one conversion, with the command line's defaults.
 struct Options {
     Layout layout = Layout::MONO;             ///< -m, -s, -6
@@ -61,13 +72,18 @@ struct Options {
     std::string speedup_text;                 ///< --speedup as written, for messages
     SampleFormat format = SampleFormat::S16;  ///< --format
     std::string output_dir;                   ///< folder of the output files; "" = current
+    TimeWindow window;                        ///< --archive, --from, --to, ...
+    /// A file too large for a WAV file is written as RF64 rather than
+    /// refused; the command line allows it when any long option is given.
+    bool allow_rf64 = false;
 };
 
 /// The refusal text the command line prints for options that cannot go
 /// together or lie out of range ("Error: give -u or --speedup, not both\n",
 /// "Error: --threads needs a whole number from 0 to 256, not \"N\"\n",
-/// "Error: upsampling factor must not be negative (-u -2)\n", ...), or ""
-/// when `o` is valid.  convert() checks the same before it reads anything.
+/// "Error: upsampling factor must not be negative (-u -2)\n",
+/// "Error: --from must be before --to\n", ...), or "" when `o` is valid.
+/// convert() checks the same before it reads anything.
 std::string check(const Options& o);
 
 /// The rate written into the WAV files for a -r value: the codes 0 to 8
@@ -178,7 +194,11 @@ struct Result {
 
 /// Converts `inputs` (the first, or all with `combine`) as tavo2wav does with
 /// the same options, the texts going to `diagnostics`.  With `audio` the
-/// samples go there and no file is written.  Never throws for a failure of
+/// samples go there and no file is written.  With options.window, converts
+/// the window from its archive (`inputs` empty) or from all of `inputs`, its
+/// first sample at `from` (see the README's window mode), in bounded memory
+/// whatever its length, the outputs named after the station and `from`
+/// ("a20140315T060000.wav").  Never throws for a failure of
 /// the input, the options or the output (only std::bad_alloc may travel);
 /// never prints; never ends the process.
 Result convert(const std::vector<std::string>& inputs, const Options& options,

@@ -12,6 +12,7 @@
 
 #include "cli/command_line.h"
 #include "cli/long_options.h"
+#include "cli/window_options.h"
 
 namespace tavo::cli {
 
@@ -171,6 +172,10 @@ CommandLine read_options(int argc, char** argv)
     const std::string times = read_time_options(argc, argv, &cl.options);
     if (cl.refusal.empty())
         cl.refusal = threads.empty() ? times : threads;
+    const std::string window = read_window_options(argc, argv, &cl.options);
+    if (cl.refusal.empty())
+        cl.refusal = window;
+    cl.options.allow_rf64 = long_options_given(argc, argv);
     return cl;
 }
 

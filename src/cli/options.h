@@ -22,14 +22,15 @@ struct CommandLine {
     std::string number_refusal;
     /// The line that refuses the long options' values, "" when they are
     /// accepted: a bad value of --resampler, --speedup or --format, or -u
-    /// with --speedup; else a bad --threads; else a bad --gaps.
+    /// with --speedup; else a bad --threads; else a bad --gaps; else a window
+    /// refused (cli/window_options.h).
     std::string refusal;
 };
 
 /// Asks the scanner for every option of a conversion, in the order the
 /// program always has: --resampler, --speedup, --format; -s, -m, -6, -c,
-/// -f, -o; -r, -z, -u; --threads; --timeline, --gaps. Prints nothing; never
-/// ends the process.
+/// -f, -o; -r, -z, -u; --threads; --timeline, --gaps; the window options.
+/// Prints nothing; never ends the process.
 CommandLine read_options(int argc, char** argv);
 
 /// The options of a conversion written as words of one string, as

@@ -9,8 +9,35 @@ unsigned long long LinearStream::output_frames(long n, int u)
     return n > 0 ? static_cast<unsigned long long>(n) * (u > 0 ? u : 1) : 0;
 }
 
+InputSpan LinearStream::input_span(long n, int u, bool filter, unsigned long long start,
+                                   std::size_t count)
+{
+    n = std::max(n, 0L);
+    const unsigned long long frames = output_frames(n, u);
+    start = std::min(start, frames);
+    const unsigned long long end = std::min(frames, start + count);
+    const unsigned long long from =
+        start - (filter ? std::min<unsigned long long>(start, FILTER_TAPS - 1) : 0);
+    if (from >= end)
+        return {};
+    if (u <= 0)
+        return {static_cast<long>(from), static_cast<long>(end)};
+    // Output sample f lies between inputs f / u and f / u + 1; past the
+    // last input it repeats that one.
+    const long first = static_cast<long>(std::min<unsigned long long>(from / u, n - 1));
+    const long last = static_cast<long>(std::min<unsigned long long>((end - 1) / u + 2, n));
+    return {first, last};
+}
+
 LinearStream::LinearStream(const int16_t* in, long n, int u, bool filter, unsigned long long start)
-    : in_(in),
+    : LinearStream(in, InputSpan{0, n > 0 ? n : 0}, n, u, filter, start)
+{
+}
+
+LinearStream::LinearStream(const int16_t* part, InputSpan span, long n, int u, bool filter,
+                           unsigned long long start)
+    : in_(part),
+      first_(span.first),
       n_(n > 0 ? n : 0),
       u_(u > 0 ? u : 0),
       frames_(output_frames(n, u)),
@@ -56,7 +83,7 @@ std::size_t LinearStream::next(int16_t* out, std::size_t count)
 void LinearStream::produce(int16_t* out, std::size_t count)
 {
     if (u_ == 0)
-        std::copy(in_ + done_, in_ + done_ + count, out);
+        std::copy(in_ + (done_ - first_), in_ + (done_ - first_ + count), out);
     else
         resample(out, count);
     done_ += count;
@@ -66,18 +93,18 @@ namespace {
 
 // Linear interpolation: a + (b - a) x (j / u) with the integer difference
 // b - a and the phase j / u taken from a table, truncated toward zero, from
-// input pair (k - 1, k) at phase j on, while inputs last; returns the
-// samples written. The same operations in the same order for every
-// instruction set (no contraction into fused multiply-adds), built for the
+// input pair (k - 1, k) at phase j on, while inputs last (`in` holds the
+// channel's samples from index `first` on); returns the samples written. The same operations in the
+// same order for every instruction set (no contraction into fused multiply-adds), built for the
 // wider vectors too, so the running processor picks its fastest.
 __attribute__((target_clones("avx512f", "avx2", "default"))) std::size_t interpolate(
-    const int16_t* in, long n, int u, const double* phase, long& k, int& j, int16_t* out,
-    std::size_t count)
+    const int16_t* in, long first, long n, int u, const double* phase, long& k, int& j,
+    int16_t* out, std::size_t count)
 {
     std::size_t p = 0;
     while (p < count && k < n) {
-        const int a = in[k - 1];
-        const double d = in[k] - a;
+        const int a = in[k - 1 - first];
+        const double d = in[k - first] - a;
         const std::size_t span = std::min<std::size_t>(u - j, count - p);
         const double* t = phase + j;
         for (std::size_t i = 0; i < span; i++)
@@ -97,9 +124,9 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) std::size_t interpo
 // Past the last input sample the output holds that sample.
 void LinearStream::resample(int16_t* out, std::size_t count)
 {
-    const std::size_t p = interpolate(in_, n_, u_, phase_.data(), k_, j_, out, count);
+    const std::size_t p = interpolate(in_, first_, n_, u_, phase_.data(), k_, j_, out, count);
     if (p < count)
-        std::fill(out + p, out + count, in_[n_ - 1]);
+        std::fill(out + p, out + count, in_[n_ - 1 - first_]);
 }
 
 }  // namespace tavo::dsp

@@ -19,6 +19,12 @@
 
 namespace tavo::dsp {
 
+// Input samples [first, last) of a channel.
+struct InputSpan {
+    long first = 0;
+    long last = 0;
+};
+
 class LinearStream : public ChannelStream {
 public:
     // `in` (n samples) must outlive the stream. u is the resampling factor
@@ -28,6 +34,21 @@ public:
     // resampled samples before `start`, as a FIR filter depends on its last
     // inputs only. So any chunk of a channel can be computed on its own.
     LinearStream(const int16_t* in, long n, int u, bool filter, unsigned long long start = 0);
+
+    // The same stream over a part of the channel's n samples: `part` holds
+    // samples [span.first, span.last), which must cover
+    // input_span(n, u, filter, start, count) for the `count` samples the
+    // stream is asked for. So a channel too long to hold can be rendered
+    // chunk by chunk from the samples around each chunk.
+    LinearStream(const int16_t* part, InputSpan span, long n, int u, bool filter,
+                 unsigned long long start);
+
+    // The input samples that output samples [start, start + count) need:
+    // those they interpolate between (with the last one repeated past the
+    // end) and, with the filter, those of the FILTER_TAPS - 1 outputs before
+    // `start` that fill its history.
+    static InputSpan input_span(long n, int u, bool filter, unsigned long long start,
+                                std::size_t count);
 
     // Output samples of the whole channel: n * u, or n when u is 0.
     static unsigned long long output_frames(long n, int u);
@@ -45,7 +66,8 @@ private:
     void produce(int16_t* out, std::size_t count);
     void resample(int16_t* out, std::size_t count);
 
-    const int16_t* in_;
+    const int16_t* in_;  // input sample first_ + i is in_[i]
+    long first_;
     long n_;
     int u_;
     unsigned long long frames_;

@@ -18,16 +18,37 @@ bool valid_rate(double r)
     return std::isfinite(r) && r > 0.0;
 }
 
+// The samples of an array the caller holds, as doubles.
+template <typename T>
+class ArrayFeed : public SampleFeed {
+public:
+    explicit ArrayFeed(const T* in) : in_(in) {}
+    bool read(double* out, std::size_t count) override
+    {
+        for (std::size_t i = 0; i < count; i++)
+            out[i] = in_[i];
+        in_ += count;
+        return true;
+    }
+
+private:
+    const T* in_;
+};
+
 }  // namespace
 
 SincStream::SincStream(const int16_t* in, long n, double in_rate, double out_rate)
-    : in16_(in), n_(n > 0 ? n : 0), frames_(output_frames(n, in_rate, out_rate))
+    : SincStream(std::unique_ptr<SampleFeed>(new ArrayFeed<int16_t>(in)), n, in_rate, out_rate)
 {
-    start(in_rate, out_rate);
 }
 
 SincStream::SincStream(const double* in, long n, double in_rate, double out_rate)
-    : in64_(in), n_(n > 0 ? n : 0), frames_(output_frames(n, in_rate, out_rate))
+    : SincStream(std::unique_ptr<SampleFeed>(new ArrayFeed<double>(in)), n, in_rate, out_rate)
+{
+}
+
+SincStream::SincStream(std::unique_ptr<SampleFeed> feed, long n, double in_rate, double out_rate)
+    : feed_(std::move(feed)), n_(n > 0 ? n : 0), frames_(output_frames(n, in_rate, out_rate))
 {
     start(in_rate, out_rate);
 }
@@ -70,8 +91,10 @@ std::size_t SincStream::take_input()
 {
     const std::size_t count =
         static_cast<std::size_t>(std::min<long>(static_cast<long>(INPUT_BLOCK), n_ - fed_));
-    for (std::size_t i = 0; i < count; i++)
-        block_[i] = in16_ ? in16_[fed_ + i] : in64_[fed_ + i];
+    if (!feed_->read(block_.data(), count)) {
+        error_ = feed_->error() != nullptr ? feed_->error() : "the input ended early";
+        return 0;
+    }
     fed_ += static_cast<long>(count);
     block_at_ = 0;
     block_size_ = count;
@@ -86,8 +109,8 @@ std::size_t SincStream::pull(double* out, std::size_t room)
 {
     std::size_t made = 0;
     while (made == 0 && !flushed_ && error_.empty()) {
-        if (block_at_ == block_size_ && fed_ < n_)
-            take_input();
+        if (block_at_ == block_size_ && fed_ < n_ && take_input() == 0)
+            break;
         const bool ended = block_at_ == block_size_;
         std::size_t taken = 0;
         const soxr_error_t err = soxr_process(soxr_, ended ? nullptr : block_.data() + block_at_,

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,17 @@
 struct soxr;
 
 namespace tavo::dsp {
+
+// The input of a SincStream, handed over in order, piece by piece, so that a
+// channel too long to hold can be resampled as it is read.
+class SampleFeed {
+public:
+    virtual ~SampleFeed() = default;
+    // Writes the next `count` input samples to out; false when they cannot
+    // be had (error() then says why).
+    virtual bool read(double* out, std::size_t count) = 0;
+    virtual const char* error() const { return nullptr; }
+};
 
 // A sequential stream: it starts at the first sample, and the samples depend
 // on the sizes asked of next(), so the caller asks in fixed pieces.
@@ -42,6 +54,10 @@ public:
     // nothing.
     SincStream(const int16_t* in, long n, double in_rate, double out_rate);
     SincStream(const double* in, long n, double in_rate, double out_rate);
+    // The same over n samples that `feed` hands over as they are needed:
+    // the same samples come out as from an array that holds them. Should
+    // the feed fail, error() says why and the stream delivers nothing more.
+    SincStream(std::unique_ptr<SampleFeed> feed, long n, double in_rate, double out_rate);
     ~SincStream();
     SincStream(const SincStream&) = delete;
     SincStream& operator=(const SincStream&) = delete;
@@ -67,8 +83,7 @@ private:
     std::size_t pull(double* out, std::size_t room);
     std::size_t take_input();
 
-    const int16_t* in16_ = nullptr;
-    const double* in64_ = nullptr;
+    std::unique_ptr<SampleFeed> feed_;
     long n_;
     unsigned long long frames_;
     unsigned long long done_ = 0;

@@ -15,31 +15,12 @@
 #include <kemra/libkemra.h>
 
 #include "dsp/stages.h"
+#include "engine/reader_messages.h"
 #include "engine/speedup.h"
 #include "engine/wav_chunks.h"
+#include "engine/window_input.h"
 
 namespace tavo::engine {
-
-// The reader's messages, said as the conversion's; muted once a fatal error
-// of the reader has been said, so that nothing follows it.
-class Conversion::ReaderMessages : public Zeltra::MessageSink {
-public:
-    explicit ReaderMessages(Diagnostics& d) : d_(d) {}
-    void message(Zeltra::MessageKind kind, const std::string& text) override
-    {
-        if (muted_)
-            return;
-        const Message m = kind == Zeltra::MessageKind::INFO      ? Message::INFO
-                          : kind == Zeltra::MessageKind::WARNING ? Message::WARNING
-                                                                 : Message::DEBUG;
-        d_.text(m, text);
-    }
-    void mute() { muted_ = true; }
-
-private:
-    Diagnostics& d_;
-    bool muted_ = false;
-};
 
 namespace {
 
@@ -63,6 +44,8 @@ Conversion::Conversion(const Options& options, Diagnostics& diagnostics, AudioSi
 {
     resampling_.upsample = options.upsample;
 }
+
+Conversion::~Conversion() = default;
 
 void Conversion::warn_clipped(long clipped)
 {
@@ -240,10 +223,10 @@ void Conversion::remove_offsets()
 {
     say("Removing offset ");
     long clipped = 0;
+    const std::vector<SampleRun>& silent = clock_ ? clock_->filled() : silent_;
     for (Buffer& b : data_)
-        clipped += clock_ && !clock_->filled().empty()
-                       ? dsp::remove_channel_offset_around(b.get(), ii_, clock_->filled())
-                       : dsp::remove_channel_offset(b.get(), ii_);
+        clipped += !silent.empty() ? dsp::remove_channel_offset_around(b.get(), ii_, silent)
+                                   : dsp::remove_channel_offset(b.get(), ii_);
     say("done\n");
     warn_clipped(clipped);
 }

@@ -29,6 +29,8 @@
 
 namespace tavo::engine {
 
+class WindowInput;
+
 class Conversion {
 public:
     // Writes the output files of the prepared buffers, named from `base`
@@ -39,6 +41,7 @@ public:
 
     // `audio`, when given, takes the samples in place of the files.
     Conversion(const Options& options, Diagnostics& diagnostics, AudioSink* audio = nullptr);
+    ~Conversion();
     Conversion(const Conversion&) = delete;
     Conversion& operator=(const Conversion&) = delete;
 
@@ -50,6 +53,15 @@ public:
     // reference of the tests): reading, offset removal and scaling as run()
     // does them, then `ending`, then the label file of --timeline.
     Result run(const std::vector<std::string>& files, const Ending& ending);
+
+    // Converts the time window of the options (window_conversion.cpp) from
+    // its archive, or from `files`: a first pass over the window's records
+    // for the stages, then a second one streamed through the renderer, in
+    // memory bounded whatever the window's length. With `buffered`, the
+    // window is read once into the channel buffers and goes through the
+    // stages over whole buffers, as run() does: the reference the streaming
+    // conversion equals, for windows that fit the buffers.
+    Result run_window(const std::vector<std::string>& files, bool buffered = false);
 
     // What an ending needs: the options, the resampling factor in force
     // (from -u, or from --speedup with the linear resampler), the samples
@@ -72,8 +84,8 @@ public:
     std::string output_path(const std::string& name) const;
 
 private:
+    friend class WindowConversion;
     typedef std::unique_ptr<int16_t[]> Buffer;
-    class ReaderMessages;
 
     // conversion.cpp: reading and the stages over whole buffers
     bool allocate();
@@ -101,6 +113,9 @@ private:
     bool fits_wav(unsigned long long extra);
     bool leaves_sound();
     bool fits_folder();
+    // A file too large for WAV may be written as RF64: any long option, a
+    // window among them, allows it.
+    bool rf64_allowed() const { return options_.allow_rf64 || options_.window.given; }
     double frames_per_sample() const;
     unsigned long long output_frames() const;
 
@@ -132,6 +147,10 @@ private:
     std::unique_ptr<common::AtomicFile> label_file_;  // with --timeline
     std::vector<unsigned char> chunks_;               // the timeline chunks of --timeline
     AudioTimeline timeline_;                          // and the time map they hold
+    // A window: its input streamed by the second pass, or (read into the
+    // buffers) its runs of silence.
+    std::unique_ptr<WindowInput> window_;
+    std::vector<SampleRun> silent_;
 };
 
 // The automatic amplitude factor for a peak absolute sample value: the

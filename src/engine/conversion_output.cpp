@@ -13,6 +13,7 @@
 #include "engine/conversion.h"
 #include "engine/free_space.h"
 #include "engine/renderer.h"
+#include "engine/window_input.h"
 #include "wav/wave.h"
 
 namespace tavo::engine {
@@ -85,9 +86,12 @@ unsigned long long Conversion::output_frames() const
     return resampling_.frames(ii_);
 }
 
-// Whether the frames and the `extra` chunk bytes fit one WAV file.
+// Whether the frames and the `extra` chunk bytes fit one WAV file (or may
+// go into an RF64 file).
 bool Conversion::fits_wav(unsigned long long extra)
 {
+    if (rf64_allowed())
+        return true;
     const unsigned long long frames = output_frames();
     const unsigned channels = file_layout(options_.layout, 0).channels;
     if (wav::wave_fits(options_.format, channels, frames, extra))
@@ -177,7 +181,7 @@ bool Conversion::open_file(const char* base, int i, unsigned long long frames, R
     (void)fits;  // create_outputs refused a name that does not fit
     std::unique_ptr<wav::WaveWriter> w = std::move(wave_files_.at(static_cast<std::size_t>(i)));
     if (!w->open(path.c_str(), l.channels, static_cast<unsigned long>(frames), options_.rate,
-                 options_.format, options_.timeline ? &chunks_ : nullptr)) {
+                 options_.format, options_.timeline ? &chunks_ : nullptr, rf64_allowed())) {
         out->err = errno;
         return false;
     }
@@ -203,6 +207,8 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
     plan.independent_chunks = !sinc;
     const bool linear = options_.resampler == Resampler::LINEAR;
     plan.open = [&](int c, unsigned long long start) -> std::unique_ptr<dsp::ChannelStream> {
+        if (window_)
+            return window_->open(c, start, plan.chunk);
         if (sinc)
             return std::unique_ptr<dsp::ChannelStream>(
                 new dsp::SincStream(data_[c].get(), ii_, how.in_rate, how.out_rate));
@@ -221,6 +227,8 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
         sinks.push_back(s.get());
     const unsigned long long total = plan.frames * files;
     const Rendered r = render(plan, sinks, [&](unsigned long long done) {
+        if (window_)
+            window_->rendered(done);
         return keep_going({"converting", done * files, total, false});
     });
     diagnostics_.progress({"converting", total, total, true});
@@ -231,7 +239,9 @@ int Conversion::render_files(const char* base, RenderedFiles* out)
             out->why = static_cast<MemorySink*>(out->sinks[r.failed].get())->why();
     }
     if (!r.stream_error.empty())
-        return fail(1, "Error: resampler: " + r.stream_error + "\n");
+        return fail(1, window_ && !window_->error().empty()
+                           ? window_->error()
+                           : "Error: resampler: " + r.stream_error + "\n");
     end_stage_lines(r.clipped);
     return 0;
 }

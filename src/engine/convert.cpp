@@ -65,6 +65,10 @@ std::string check(const Options& o)
     if (o.upsample < 0)
         return "Error: upsampling factor must not be negative (-u " + std::to_string(o.upsample) +
                ")\n";
+    if (o.window.given && !o.window.archive.empty() && o.window.station == 0)
+        return "Error: --archive needs --station and --from\n";
+    if (o.window.given && o.window.to <= o.window.from)
+        return "Error: --from must be before --to\n";
     return "";
 }
 
@@ -84,12 +88,16 @@ Result convert(const std::vector<std::string>& inputs, const Options& options,
 {
     Result refused;
     refused.status = 1;
-    refused.error = inputs.empty() ? "Error: No files given\n" : check(options);
+    const bool archive = options.window.given && !options.window.archive.empty();
+    refused.error = inputs.empty() && !archive ? "Error: No files given\n" : check(options);
+    if (refused.error.empty() && archive && !inputs.empty())
+        refused.error = "Error: --archive finds its files itself; name no files with it\n";
     if (!refused.error.empty()) {
         diagnostics.text(Message::ERROR, refused.error);
         return refused;
     }
-    return engine::Conversion(options, diagnostics, audio).run(inputs);
+    engine::Conversion conversion(options, diagnostics, audio);
+    return options.window.given ? conversion.run_window(inputs) : conversion.run(inputs);
 }
 
 }  // namespace tavo

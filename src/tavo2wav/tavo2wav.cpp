@@ -84,7 +84,8 @@ int run(int argc, char** argv)
     print_mode(cl.options);
 
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
-    if (args.files.empty()) {
+    // A window of an archive finds its files itself.
+    if (args.files.empty() && cl.options.window.archive.empty()) {
         say_error("Error: No files given\n\n");
         print_usage(argv[0], cl.options);
         return 1;

@@ -10,6 +10,7 @@
 #include <kemra/libkemra.h>
 
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 #include "json.h"
 
 namespace tavoinfo {
@@ -53,18 +54,6 @@ std::string scan_options(int argc, char** argv, ta::WindowRequest& request, bool
     return refusal;
 }
 
-// --plot, --plot-size and --audio draw named files only.
-bool asks_for_picture(int argc, char** argv)
-{
-    bool asked = false;
-    for (const char* name : {"plot", "plot-size", "audio"}) {
-        char* value = nullptr;
-        asked = get_option_string(argc, argv, name, &value) != 0 || asked;
-        asked = get_option(argc, argv, name, 1, 0) != 0 || asked;
-    }
-    return asked;
-}
-
 // Reads every listed file; returns false when one could not be read to its end.
 bool read_files(WindowReport& r)
 {
@@ -77,7 +66,15 @@ bool read_files(WindowReport& r)
     return complete;
 }
 
-int report(const ta::Window& window, bool json)
+std::vector<std::string> paths_of(const std::vector<ta::ArchiveFile>& files)
+{
+    std::vector<std::string> paths;
+    for (const ta::ArchiveFile& f : files)
+        paths.push_back(f.path);
+    return paths;
+}
+
+int report(const ta::Window& window, bool json, const WindowPicture* picture)
 {
     WindowReport r;
     r.window = window;
@@ -87,6 +84,11 @@ int report(const ta::Window& window, bool json)
         return 1;
     }
     r.listed = listing.files;
+    const std::string refused = picture ? picture->refusal(paths_of(r.listed)) : "";
+    if (!refused.empty()) {
+        std::cerr << "Error: " << refused << "\n";
+        return 1;
+    }
     const bool complete = read_files(r);
     std::vector<std::int64_t> named;
     for (const ta::ArchiveFile& f : r.listed)
@@ -101,7 +103,15 @@ int report(const ta::Window& window, bool json)
     else
         print_window_text(std::cout, r);
     std::cout.flush();
-    return complete && std::cout.good() ? 0 : 1;
+    if (!complete || !std::cout.good())
+        return 1;
+    // A picture only of files that were read to their end.
+    std::string why;
+    if (picture && !picture->draw(paths_of(r.listed), window, why)) {
+        std::cerr << "Error: " << why << "\n";
+        return 1;
+    }
+    return 0;
 }
 
 void json_files(JsonWriter& w, const WindowReport& r)
@@ -232,7 +242,7 @@ void print_window_json(std::ostream& out, const WindowReport& r)
     w.end_object();
 }
 
-std::optional<int> archive_report(int argc, char** argv)
+std::optional<int> archive_report(int argc, char** argv, const PictureRequest& asked)
 {
     ta::WindowRequest request;
     bool given = false;
@@ -240,12 +250,14 @@ std::optional<int> archive_report(int argc, char** argv)
     if (!given)
         return std::nullopt;
     const bool json = get_option(argc, argv, "json", 1, 0) != 0;
-    const bool picture = asks_for_picture(argc, argv);
-    if (refusal.empty() && picture)
-        refusal = "Error: --plot goes with files, not with --archive\n";
+    const std::string unknown = tavo::cli::unknown_long_options(argc, argv, asked.known, false);
+    if (!unknown.empty() || !asked.plot_refusal.empty()) {
+        std::cerr << (unknown.empty() ? asked.plot_refusal : unknown);
+        return 1;
+    }
+    if (refusal.empty() && asked.sound_axis)
+        refusal = "Error: --audio goes with files, not with --archive\n";
     const tavo::cli::FileArguments args = tavo::cli::file_arguments(argc, argv);
-    for (const std::string& stray : args.strays)
-        std::cerr << "Unknown option: " << stray << "\n";
     request.files_named = !args.files.empty();
     ta::Window window;
     if (refusal.empty())
@@ -256,7 +268,7 @@ std::optional<int> archive_report(int argc, char** argv)
         std::cerr << refusal;
         return 1;
     }
-    return report(window, json);
+    return report(window, json, asked.picture);
 }
 
 }  // namespace tavoinfo

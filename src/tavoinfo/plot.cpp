@@ -64,6 +64,15 @@ public:
             c->end_run();
     }
 
+    // Samples of part of a record, `length` per channel, with no sound to
+    // place (a window's picture has no sound axis).
+    void record_part(const double* const samples[3], std::size_t length)
+    {
+        for (int c = 0; c < 3; ++c)
+            p_.channels[c]->push(samples[c], length);
+        at_ += static_cast<double>(length) / frequency_;
+    }
+
 private:
     void note(int c, double low, double high)
     {
@@ -117,6 +126,65 @@ private:
     double at_ = 0;        // axis second of the next record
     double gap_from_ = 0;  // where the run before the current one ended
     int last_column_ = 0;
+};
+
+// Hands on the samples of each run that lie in a window of station time,
+// as runs of their own.
+class WindowSink : public RecordSink {
+public:
+    WindowSink(PictureSink& inner, const PlotOptions::Window& w, double frequency)
+        : inner_(inner), w_(w), frequency_(frequency)
+    {
+    }
+
+    void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) override
+    {
+        inner_.file_begins(file, reader);
+    }
+
+    void run_begins(std::size_t file, double at, double until) override
+    {
+        file_ = file;
+        at_ = at;
+        until_ = until;
+    }
+
+    void record(const Zeltra::ZELTRA& reader) override
+    {
+        const std::size_t length = reader.get_length();
+        const double* const samples[3] = {reader.current[0].data(), reader.current[1].data(),
+                                          reader.current[2].data()};
+        // A sample a millionth of a sample before an edge is on it.
+        const auto index = [&](double t) {
+            const double i = std::ceil((t - at_) * frequency_ - 1e-6);
+            return static_cast<std::size_t>(std::clamp(i, 0.0, static_cast<double>(length)));
+        };
+        const std::size_t first = index(w_.from), last = index(w_.to);
+        if (first < last) {
+            if (!open_)
+                inner_.run_begins(file_, at_ + static_cast<double>(first) / frequency_,
+                                  std::min(until_, w_.to));
+            open_ = true;
+            const double* part[3] = {samples[0] + first, samples[1] + first, samples[2] + first};
+            inner_.record_part(part, last - first);
+        }
+        at_ += static_cast<double>(length) / frequency_;
+    }
+
+    void run_ends() override
+    {
+        if (open_)
+            inner_.run_ends();
+        open_ = false;
+    }
+
+private:
+    PictureSink& inner_;
+    const PlotOptions::Window w_;
+    const double frequency_;
+    std::size_t file_ = 0;
+    double at_ = 0, until_ = 0;
+    bool open_ = false;
 };
 
 // Power per spectrum bin, summed over every column of the three channels.
@@ -195,6 +263,12 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
     picture.reports = &reports;
     if (!lay_out(reports, picture.timeline, why))
         return false;
+    if (options.window && picture.timeline.clock != AxisClock::Utc) {
+        why = "the files of a window need stamps with a date";
+        return false;
+    }
+    if (options.window)
+        clip_to_window(picture.timeline, options.window->from, options.window->to);
     const PlotLayout layout = plot_layout(options.width, options.height, options.sound_axis);
     const Timeline& t = picture.timeline;
     const ColumnGrid grid{layout.waveform[0].width, t.start, t.end};
@@ -219,7 +293,9 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
         picture.sound_columns.seconds_per_sample = placer->seconds_at(1);
     }
     PictureSink sink(picture, grid, placer.get());
-    if (!replay(reports, t, sink, why))
+    WindowSink clipped(sink, options.window.value_or(PlotOptions::Window{t.start, t.end}),
+                       t.frequency);
+    if (!replay(reports, t, options.window ? static_cast<RecordSink&>(clipped) : sink, why))
         return false;
     if (placer) {
         picture.sound_columns.total_seconds = placer->total_seconds();

@@ -17,7 +17,7 @@
 namespace tavoinfo {
 
 struct PlotOptions {
-    std::string output;  ///< picture path: .png, .svg or .pdf
+    std::string output;                ///< picture path: .png, .svg or .pdf
     tavo::NameWatch* names = nullptr;  ///< follows the picture's temporary names
     int width = 1600, height = 900;
     bool sound_axis = false;  ///< draw the axis of sound seconds
@@ -25,6 +25,12 @@ struct PlotOptions {
     std::string sound_text;   ///< those settings as the user wrote them
     /// --plot-freq; when empty, default_frequency_scale of the picture's power
     std::optional<FrequencyScale> frequency;
+    /// A window of station time [from, to), in seconds since the epoch: the
+    /// picture shows it alone (tavoinfo --archive ... --plot).
+    struct Window {
+        double from, to;
+    };
+    std::optional<Window> window;
 };
 
 /// Sizes --plot-size accepts.
@@ -64,7 +70,9 @@ struct TextBox {
     std::string text;
 };
 
-/// Draws the reports' files (surveyed without error) into options.output.
+/// Draws the reports' files (surveyed without error) into options.output;
+/// with options.window, only the samples in the window, on an axis that
+/// spans it, the time without data shaded.
 /// Reads every file a second time; memory is bounded by the picture size.
 /// Returns false with `why` set ("<what>: <reason>", no "Error: " prefix)
 /// when the files cannot be drawn (see lay_out and replay), tavo2wav would

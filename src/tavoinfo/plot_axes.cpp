@@ -132,7 +132,9 @@ std::string Painter::moment(double t) const
     return day_name(static_cast<long long>(day), p_.timeline.clock) + " " + clock;
 }
 
-// File boundaries (dashed) and steps back (red) over all panels.
+// File boundaries (dashed) and steps back (red) over all panels. A window
+// of an archive leaves out the boundaries when they would lie closer than
+// 8 pixels on average: its missing files show as shaded gaps.
 void Painter::marks_across_panels()
 {
     const double top = l_.waveform[0].y, bottom = l_.spectrogram[2].y + l_.spectrogram[2].height;
@@ -140,7 +142,9 @@ void Painter::marks_across_panels()
     const double dash[] = {4, 3};
     cairo_set_dash(cr_, dash, 2, 0);
     colour(cr_, SOFT_INK);
-    for (std::size_t i = 1; i < p_.timeline.files.size(); ++i)
+    const std::size_t files = p_.timeline.files.size();
+    const bool crowded = o_.window && 8.0 * static_cast<double>(files) > l_.waveform[0].width;
+    for (std::size_t i = 1; i < files && !crowded; ++i)
         if (!p_.timeline.files[i].run_starts.empty()) {
             const double x = std::floor(xs_.x(p_.timeline.files[i].run_starts.front())) + 0.5;
             cairo_move_to(cr_, x, top);

@@ -28,6 +28,7 @@ void usage()
         "Usage: tavoinfo [--json] [--plot OUT.png|.svg|.pdf [--plot-size WxH] "
         "[--audio \"OPTIONS\"]] <file>...\n"
         "       tavoinfo [--json] --archive ROOT --station k --from TIME (--to TIME|--duration D)\n"
+        "                [--plot OUT.png|.svg|.pdf [--plot-size WxH]]\n"
         "Reports what each TAVO data file holds: kind, header line, station,\n"
         "sampling frequency, gain, record length, time words, records, samples,\n"
         "first and last record times, nominal duration and time gaps.\n"
@@ -46,15 +47,17 @@ void usage()
         "\t            would make with these options (any of its conversion options)\n"
         "\t--archive ROOT --station k --from 2014-03-15T06:00:00Z --to ... (or\n"
         "\t            --duration 72h)  the coverage of that window of the station's\n"
-        "\t            archive: files read, records, stretches without data, missing slots\n"
+        "\t            archive: files read, records, stretches without data, missing slots;\n"
+        "\t            with --plot, the picture of the window, missing files shaded\n"
         "\t--version   program and library versions\n"
         "\t--help      this text\n"
         "Exit status: 0 when every file was read to its end, 1 otherwise.\n");
 }
 
 // tavoinfo's long options, for the suggestion after a misspelt one.
-const std::vector<std::string> LONG_OPTIONS = {"audio",     "help",      "json",   "plot",
-                                               "plot-freq", "plot-size", "version"};
+const std::vector<std::string> LONG_OPTIONS = {"archive",   "audio",   "duration", "from",
+                                               "help",      "json",    "plot",     "plot-freq",
+                                               "plot-size", "station", "to",       "version"};
 
 // Reads --plot, --plot-size and --audio.  Returns the error line when one is
 // malformed or comes without --plot, else "".
@@ -110,6 +113,33 @@ bool sound_options(tavoinfo::PlotOptions& options)
     return false;
 }
 
+// The picture of an archive's window: the files surveyed again (quietly:
+// the report has shown the reader's lines) and drawn clipped to the window.
+class WindowPlotter : public tavoinfo::WindowPicture {
+public:
+    explicit WindowPlotter(const tavoinfo::PlotOptions& options) : options_(options) {}
+
+    std::string refusal(const std::vector<std::string>& files) const override
+    {
+        return tavoinfo::refuse_picture_target(options_.output, files);
+    }
+
+    bool draw(const std::vector<std::string>& files, const tavo::archive::Window& window,
+              std::string& why) const override
+    {
+        std::vector<tavoinfo::FileReport> reports;
+        for (const std::string& file : files)
+            reports.push_back(tavoinfo::survey_file(file, Zeltra::null_sink()));
+        tavoinfo::PlotOptions options = options_;
+        options.window = tavoinfo::PlotOptions::Window{static_cast<double>(window.from),
+                                                       static_cast<double>(window.to)};
+        return tavoinfo::draw_plot(reports, options, why);
+    }
+
+private:
+    const tavoinfo::PlotOptions options_;
+};
+
 int run(int argc, char** argv)
 {
     // Every time is shown in UTC; setting it here keeps the reader library
@@ -122,12 +152,17 @@ int run(int argc, char** argv)
     }
     if (tavo::cli::answered_version(argc, argv, "tavoinfo", TAVO2WAV_VERSION))
         return 0;
-    if (const std::optional<int> status = tavoinfo::archive_report(argc, argv))
-        return *status;
-    const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     bool plot = false;
     tavoinfo::PlotOptions plot_with;
     const std::string refused = plot_options(argc, argv, plot, plot_with);
+    tavo::cli::Interrupts interrupts;
+    plot_with.names = &interrupts;
+    const WindowPlotter window_picture(plot_with);
+    const tavoinfo::PictureRequest asked{plot ? &window_picture : nullptr, plot_with.sound_axis,
+                                         refused, LONG_OPTIONS};
+    if (const std::optional<int> status = tavoinfo::archive_report(argc, argv, asked))
+        return *status;
+    const bool json = get_option(argc, argv, "json", 1, 0) != 0;
     const std::string unknown = tavo::cli::unknown_long_options(argc, argv, LONG_OPTIONS, false);
     if (!unknown.empty() || !refused.empty()) {
         std::fputs((unknown.empty() ? refused : unknown).c_str(), stderr);
@@ -170,8 +205,6 @@ int run(int argc, char** argv)
         return 1;
     // A picture only of files that were read to their end.
     std::string why;
-    tavo::cli::Interrupts interrupts;
-    plot_with.names = &interrupts;
     if (plot && status == 0 && !tavoinfo::draw_plot(reports, plot_with, why)) {
         std::fprintf(stderr, "Error: %s\n", why.c_str());
         return 1;

@@ -1,6 +1,7 @@
 // tavoinfo --plot: placing files and the runs between their gaps on one axis.
 #include "timeline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -115,6 +116,41 @@ bool lay_out(const std::vector<FileReport>& reports, Timeline& t, std::string& w
         }
     t.end = cursor;
     return true;
+}
+
+void clip_to_window(Timeline& t, double from, double to)
+{
+    double first = to, last = from;
+    for (const FileRuns& f : t.files)
+        for (std::size_t k = 0; k < f.run_starts.size(); ++k)
+            if (f.run_starts[k] < to && f.run_ends[k] > from) {
+                first = std::min(first, std::max(f.run_starts[k], from));
+                last = std::max(last, std::min(f.run_ends[k], to));
+            }
+    // The window's edges first: a gap of the data already shades them.
+    std::vector<ShadedGap> gaps;
+    bool lead = first - from > SLACK, trail = first < last && to - last > SLACK;
+    for (const ShadedGap& g : t.gaps) {
+        const double start = std::max(g.start, from);
+        const double end = std::min(g.start + g.seconds, to);
+        if (end <= start)
+            continue;
+        gaps.push_back(ShadedGap{start, end - start, g.between_files});
+        lead = lead && start > from + SLACK;
+        trail = trail && end < to - SLACK;
+    }
+    if (lead)
+        gaps.insert(gaps.begin(), ShadedGap{from, first - from, true});
+    if (trail)
+        gaps.push_back(ShadedGap{last, to - last, true});
+    std::vector<StepBack> steps;
+    for (const StepBack& s : t.steps)
+        if (s.at >= from && s.at < to)
+            steps.push_back(s);
+    t.gaps = gaps;
+    t.steps = steps;
+    t.start = from;
+    t.end = to;
 }
 
 }  // namespace tavoinfo

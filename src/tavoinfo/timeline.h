@@ -62,6 +62,12 @@ struct Timeline {
 /// differ or one lies outside 0.001 to 100000 Hz.
 bool lay_out(const std::vector<FileReport>& reports, Timeline& timeline, std::string& why);
 
+/// Narrows a station-time axis to the window [from, to): the axis spans the
+/// window exactly, shaded gaps and steps are cut to it, and the stretches
+/// of the window before the first run and after the last one (the files
+/// missing there) are shaded as gaps between files.
+void clip_to_window(Timeline& timeline, double from, double to);
+
 }  // namespace tavoinfo
 
 #endif  // TAVOINFO_TIMELINE_H

@@ -1,6 +1,7 @@
 #include "wav/wave.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -22,6 +23,13 @@ constexpr uint16_t FORMAT_FLOAT = 3;
 
 // Output is collected in blocks of this size before each write() call.
 constexpr std::size_t WRITE_BUFFER_BYTES = std::size_t{1} << 18;
+
+// A 32-bit size field that does not hold the size: RF64 readers take it
+// from ds64.
+constexpr uint32_t SIZE_IN_DS64 = 0xFFFFFFFFu;
+
+// The largest RIFF length of a WAV file (set_riff_limit_for_tests).
+std::atomic<uint64_t> riff_limit{UINT32_MAX};
 
 constexpr uint32_t fourcc(const char (&code)[5])
 {
@@ -75,6 +83,21 @@ unsigned char* store(unsigned char* out, const WaveChunkHeader& c)
     return out + 8;
 }
 
+void put64(unsigned char* out, uint64_t v)
+{
+    put32(out, static_cast<uint32_t>(v & 0xFFFFFFFFu));
+    put32(out + 4, static_cast<uint32_t>(v >> 32));
+}
+
+unsigned char* store(unsigned char* out, const Ds64Body& d)
+{
+    put64(out + 0, d.riff_size);      // Ds64Body.riff_size: file size - 8
+    put64(out + 8, d.data_size);      // Ds64Body.data_size: data chunk body
+    put64(out + 16, d.sample_count);  // Ds64Body.sample_count: frames
+    put32(out + 24, d.table_length);  // Ds64Body.table_length: 0
+    return out + 28;
+}
+
 unsigned char* store(unsigned char* out, const WaveFmtBody& f)
 {
     put16(out + 0, f.format);       // WaveFmtBody.format: 1 PCM, 3 float
@@ -93,19 +116,33 @@ uint64_t padded_data_bytes(uint64_t frames, uint64_t frame_bytes)
     return bytes + (bytes & 1);
 }
 
-// Fills the header bytes (wave_header_bytes(format) plus the `extra` chunks):
-// RIFF header, "fmt " chunk, for float a "fact" chunk, the `extra` chunks,
-// and the "data" chunk header.
+// A 32-bit size field: the size, or SIZE_IN_DS64 when it does not fit.
+uint32_t size32(uint64_t size)
+{
+    return size > UINT32_MAX ? SIZE_IN_DS64 : static_cast<uint32_t>(size);
+}
+
+// Fills the header bytes (wave_header_bytes(format) plus the `extra` chunks,
+// plus DS64_CHUNK_BYTES for RF64): RIFF header, for RF64 a "JUNK" chunk that
+// holds the place of ds64, "fmt " chunk, for float a "fact" chunk, the
+// `extra` chunks, and the "data" chunk header.
 void encode_header(unsigned char* out, SampleFormat format, uint16_t channels, uint32_t rate,
-                   uint32_t frames, const std::vector<unsigned char>& extra)
+                   uint64_t frames, const std::vector<unsigned char>& extra, bool rf64)
 {
     const bool pcm = format != SampleFormat::F32;
     const uint16_t sample = static_cast<uint16_t>(sample_bytes(format));
     const uint16_t bytes_per_frame = static_cast<uint16_t>(sample * channels);
-    const uint32_t data_bytes = frames * bytes_per_frame;
-    const uint32_t riff_length = static_cast<uint32_t>(
-        wave_header_bytes(format) - 8 + extra.size() + padded_data_bytes(frames, bytes_per_frame));
+    const uint32_t data_bytes =
+        rf64 ? SIZE_IN_DS64 : static_cast<uint32_t>(frames * bytes_per_frame);
+    const uint32_t riff_length =
+        rf64 ? SIZE_IN_DS64
+             : static_cast<uint32_t>(wave_header_bytes(format) - 8 + extra.size() +
+                                     padded_data_bytes(frames, bytes_per_frame));
     out = store(out, WaveHeader{fourcc("RIFF"), riff_length, fourcc("WAVE")});
+    if (rf64) {
+        out = store(out, WaveChunkHeader{fourcc("JUNK"), DS64_CHUNK_BYTES - 8});
+        out = std::fill_n(out, DS64_CHUNK_BYTES - 8, 0);
+    }
     out = store(out, WaveChunkHeader{fourcc("fmt "), pcm ? 16u : 18u});
     out = store(out,
                 WaveFmtBody{pcm ? FORMAT_PCM : FORMAT_FLOAT, channels, rate, rate * bytes_per_frame,
@@ -113,7 +150,7 @@ void encode_header(unsigned char* out, SampleFormat format, uint16_t channels, u
     if (!pcm) {
         put16(out, 0);  // "fmt " extension size: no extension
         out = store(out + 2, WaveChunkHeader{fourcc("fact"), 4});
-        put32(out, frames);  // "fact" body: frames per channel
+        put32(out, size32(frames));  // "fact" body: frames per channel
         out += 4;
     }
     out = std::copy(extra.begin(), extra.end(), out);
@@ -158,7 +195,7 @@ bool WaveWriter::prepare(const char* path)
 }
 
 bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames, unsigned long rate,
-                      SampleFormat format, const std::vector<unsigned char>* chunks)
+                      SampleFormat format, const std::vector<unsigned char>* chunks, bool rf64)
 {
     static const std::vector<unsigned char> none;
     const std::vector<unsigned char>& extra = chunks ? *chunks : none;
@@ -171,12 +208,15 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
         return fail(ENOENT);
     if (extra.size() % 2 != 0)
         return fail(EINVAL);
-    if (!wave_fits(format, channels, frames, extra.size()))
+    const bool fits = wave_fits(format, channels, frames, extra.size());
+    if (!fits && (!rf64 || frames > UINT64_MAX / 2 / frame_bytes))
         return fail(EFBIG);
     if (rate > UINT32_MAX / frame_bytes)
         return fail(EINVAL);
+    rf64_ = !fits;
+    header_bytes_ = wave_header_bytes(format) + extra.size() + (rf64_ ? DS64_CHUNK_BYTES : 0);
     try {
-        buffer_.resize(std::max(WRITE_BUFFER_BYTES, wave_header_bytes(format) + extra.size()));
+        buffer_.resize(std::max(WRITE_BUFFER_BYTES, header_bytes_));
     } catch (const std::bad_alloc&) {
         return fail(ENOMEM);
     }
@@ -188,8 +228,23 @@ bool WaveWriter::open(const char* path, unsigned channels, unsigned long frames,
     frames_expected_ = frames;
     frames_written_ = 0;
     encode_header(buffer_.data(), format, static_cast<uint16_t>(channels),
-                  static_cast<uint32_t>(rate), static_cast<uint32_t>(frames), extra);
-    buffered_ = wave_header_bytes(format) + extra.size();
+                  static_cast<uint32_t>(rate), frames, extra, rf64_);
+    buffered_ = header_bytes_;
+    return true;
+}
+
+// Turns the header of a complete RF64 file into its final form: "RF64" for
+// "RIFF" and the ds64 chunk with the sizes in place of the "JUNK" chunk.
+bool WaveWriter::write_ds64()
+{
+    const uint64_t data_bytes = uint64_t{frames_written_} * sample_bytes(format_) * channels_;
+    unsigned char head[12 + DS64_CHUNK_BYTES];
+    unsigned char* out = store(head, WaveHeader{fourcc("RF64"), SIZE_IN_DS64, fourcc("WAVE")});
+    out = store(out, WaveChunkHeader{fourcc("ds64"), DS64_CHUNK_BYTES - 8});
+    store(out, Ds64Body{header_bytes_ - 8 + data_bytes + (data_bytes & 1), data_bytes,
+                        uint64_t{frames_written_}, 0});
+    if (!file_.write_at(head, sizeof head, 0))
+        return fail(errno);
     return true;
 }
 
@@ -301,6 +356,8 @@ bool WaveWriter::commit()
     }
     if (!flush_buffer())
         return false;
+    if (rf64_ && !write_ds64())
+        return false;
     if (!file_.commit(common::AtomicFile::Sync::NONE))
         return fail(errno);
     return true;
@@ -323,13 +380,19 @@ bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames
 {
     // The RIFF length counts the header bytes after it, the other chunks,
     // the data and its pad byte.
+    const uint64_t limit = riff_limit.load();
     const uint64_t header = wave_header_bytes(format) - 8;
-    if (extra_bytes > UINT32_MAX - header)
+    if (extra_bytes > limit - std::min(limit, header))
         return false;
-    const uint64_t max_data = UINT32_MAX - header - extra_bytes;
+    const uint64_t max_data = limit - header - extra_bytes;
     const uint64_t frame_bytes = sample_bytes(format) * uint64_t{channels};
     return frame_bytes > 0 && frames <= max_data / frame_bytes &&
            padded_data_bytes(frames, frame_bytes) <= max_data;
+}
+
+void set_riff_limit_for_tests(uint64_t limit)
+{
+    riff_limit.store(limit == 0 || limit > UINT32_MAX ? UINT32_MAX : limit);
 }
 
 }  // namespace tavo::wav

@@ -1,7 +1,9 @@
 // WAV output in three sample formats (<tavo/sample_format.h>): 16- and
 // 24-bit PCM with the canonical 44-byte header, and 32-bit IEEE float with
 // the 58-byte header that non-PCM data calls for (an 18-byte "fmt " chunk and
-// a "fact" chunk).
+// a "fact" chunk). A writer that is allowed to may write a file whose data
+// outgrow the 32-bit RIFF sizes as RF64 (EBU Tech 3306); every file that
+// fits stays a plain WAV file.
 //
 // Every writer builds the file as an AtomicFile (common/atomic_file.h): it
 // appears under its name only once it is complete, so a failed write never
@@ -33,6 +35,14 @@ namespace tavo::wav {
 //        of 0), "fact" chunk (4 bytes: frames per channel), "data" chunk.
 // A data chunk of an odd number of bytes (24-bit mono, odd frame count) is
 // followed by one zero pad byte, which the RIFF length counts.
+//
+// RF64: "RF64", a length of 0xFFFFFFFF and "WAVE", then a "ds64" chunk
+// (28-byte Ds64Body) right after "WAVE", then the chunks of a WAV file, the
+// "data" chunk's length 0xFFFFFFFF (and a "fact" count above 32 bits
+// 0xFFFFFFFF): readers take the sizes from ds64. While the data are being
+// written the first 12 bytes read "RIFF", 0xFFFFFFFF, "WAVE" and the ds64
+// chunk's place is held by a "JUNK" chunk of the same size, as EBU Tech 3306
+// describes; commit() writes both once the sizes are final.
 struct WaveHeader {
     uint32_t magic;   // "RIFF"
     uint32_t length;  // bytes after this field: header bytes - 8 + other chunks + data + pad
@@ -42,6 +52,13 @@ struct WaveHeader {
 struct WaveChunkHeader {
     uint32_t type;    // "fmt ", "fact" or "data"
     uint32_t length;  // bytes of the chunk body, without a pad byte
+};
+
+struct Ds64Body {
+    uint64_t riff_size;     // bytes after the RF64 length field: the file size - 8
+    uint64_t data_size;     // bytes of the "data" chunk body, without a pad byte
+    uint64_t sample_count;  // frames per channel
+    uint32_t table_length;  // entries of the chunk size table that follows: 0
 };
 
 struct WaveFmtBody {
@@ -60,6 +77,10 @@ constexpr std::size_t WAVE_HEADER_BYTES = 44;
 // f32.
 std::size_t wave_header_bytes(SampleFormat format);
 
+// Bytes the header of an RF64 file adds to that of a WAV file: the ds64
+// chunk.
+constexpr std::size_t DS64_CHUNK_BYTES = 36;
+
 // True when `frames` frames of `channels` channels in `format` (with the pad
 // byte of an odd-sized data chunk) and `extra_bytes` of other chunks fit the
 // 32-bit RIFF sizes.
@@ -71,6 +92,12 @@ bool wave_fits(SampleFormat format, unsigned channels, unsigned long long frames
 // wave_fits.
 unsigned long long wave_file_bytes(SampleFormat format, unsigned channels,
                                    unsigned long long frames, std::size_t extra_bytes = 0);
+
+// Test hook: the RIFF length above which a file no longer fits a WAV file
+// (UINT32_MAX unless set; 0 restores it), so that tests can make a small
+// file RF64 (and see the refusal of a small output). Affects every writer
+// and wave_fits on every thread from then on.
+void set_riff_limit_for_tests(uint64_t limit);
 
 // Streaming writer of one WAV file whose frame count is known in advance.
 // prepare() creates the temporary file (so that a folder that cannot be
@@ -108,11 +135,15 @@ public:
     // the path prepared.
     // `chunks`, when given, holds whole chunks (each header and its body,
     // padded to even sizes) placed between "fmt " and "data"; they count in
-    // the RIFF length and in the size check (EFBIG), and an odd total fails
-    // with EINVAL.
+    // the RIFF length and in the size check, and an odd total fails with
+    // EINVAL. With `rf64`, a file that does not fit is written as RF64
+    // instead of failing with EFBIG.
     bool open(const char* path, unsigned channels, unsigned long frames, unsigned long rate,
               SampleFormat format = SampleFormat::S16,
-              const std::vector<unsigned char>* chunks = nullptr);
+              const std::vector<unsigned char>* chunks = nullptr, bool rf64 = false);
+
+    // True when the open file is being written as RF64.
+    bool rf64() const { return rf64_; }
 
     // Appends `frames` frames of `channels` interleaved samples each.
     // 16-bit samples may be written in every format: they keep their value
@@ -134,6 +165,7 @@ public:
 private:
     bool fail(int err);
     bool flush_buffer();
+    bool write_ds64();
     void discard();
     bool accept(std::size_t frames, bool format_fits);
     bool write_as_is(const void* interleaved, std::size_t frames);
@@ -141,7 +173,9 @@ private:
     bool encode(const T* interleaved, std::size_t frames, Encode put);
 
     common::AtomicFile file_;
-    bool opened_ = false;  // the header has been written
+    bool opened_ = false;           // the header has been written
+    bool rf64_ = false;             // ... as that of an RF64 file
+    std::size_t header_bytes_ = 0;  // bytes before the first frame
     int error_;
     SampleFormat format_;
     unsigned channels_;

@@ -2,7 +2,8 @@
 // status and the exact lines the program prints, with nothing left in the
 // output folder; two conversions on two threads give the bytes each gives
 // alone; a stop asked through the progress call ends the conversion with no
-// file; the samples delivered in memory are those of the WAV files.
+// file; the samples delivered in memory are those of the WAV files; an
+// output too large for WAV is refused or written as RF64.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -18,6 +19,7 @@
 #include "common/atomic_file.h"
 #include "engine/free_space.h"
 #include "tavo_writer.h"
+#include "wav/wave.h"
 
 namespace {
 
@@ -342,5 +344,58 @@ TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
         EXPECT_EQ(in_memory.out + "|" + in_memory.err, said);
     }
 }
+
+// An output too large for a WAV file (the limit lowered to 50000 bytes):
+// refused in the classic mode, written as RF64 when a long option (or a
+// window) allows it; what fits stays a WAV file.
+struct Outgrown {
+    const char* name;
+    std::function<void(Options&)> set;
+    std::string error;  // "" when written
+    const char* magic;  // of the file written
+};
+
+class OutgrownWav : public testing::TestWithParam<Outgrown> {};
+
+TEST_P(OutgrownWav, IsRefusedOrWrittenAsRf64)
+{
+    tavo_test::TempDir in, out;
+    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
+    tavo_test::write_binary(a, recording(20));  // 10240 samples: 81920 bytes at -u 4
+    Options o;
+    o.output_dir = out.path();
+    GetParam().set(o);
+    tavo::wav::set_riff_limit_for_tests(50000);
+    Kept kept;
+    const tavo::Result r = tavo::convert({a}, o, kept);
+    tavo::wav::set_riff_limit_for_tests(0);
+    EXPECT_EQ(r.error, GetParam().error);
+    if (!GetParam().error.empty()) {
+        EXPECT_EQ(listing(out.path()), std::set<std::string>());
+        return;
+    }
+    ASSERT_EQ(r.status, 0);
+    for (const std::string& path : r.written)
+        EXPECT_EQ(tavo_test::read_bytes(path).substr(0, 4), GetParam().magic) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, OutgrownWav,
+    testing::Values(Outgrown{"ClassicRefused", [](Options&) {},
+                             "Error: output too large for a WAV file (40960 frames)\n", ""},
+                    Outgrown{"LongOptionGivesRf64", [](Options& o) { o.allow_rf64 = true; }, "",
+                             "RF64"},
+                    Outgrown{"WindowGivesRf64",
+                             [](Options& o) {
+                                 o.window = {true, "", 0, 1394870400, 1394874000};  // 08:00-09:00
+                             },
+                             "", "RF64"},
+                    Outgrown{"FitsStaysWav",
+                             [](Options& o) {
+                                 o.allow_rf64 = true;
+                                 o.upsample = 1;
+                             },
+                             "", "RIFF"}),
+    [](const testing::TestParamInfo<Outgrown>& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -1,7 +1,8 @@
-// The options of the sound (--resampler, --speedup, --format): the values
-// they accept, the lines that refuse the others, and the speed-up
-// arithmetic; and all of tavo2wav's options as words of one string. What the program prints and
-// writes with them is checked in cli_test.
+// The options of the sound (--resampler, --speedup, --format) and of a
+// window (--archive, --from, ...): the values they accept, the lines that
+// refuse the others, and the speed-up arithmetic; and all of tavo2wav's
+// options as words of one string. What the program prints and writes with
+// them is checked in cli_test.
 #include "cli/options.h"
 #include "dsp/sinc_stream.h"
 #include "engine/speedup.h"
@@ -116,6 +117,86 @@ INSTANTIATE_TEST_SUITE_P(
                     Reading{"FormatLast", {"x.dat", "--format"}, "Error: --format needs a value\n"},
                     Reading{"SpeedupLast", {"--speedup"}, "Error: --speedup needs a value\n"}),
     [](const testing::TestParamInfo<Reading>& i) { return std::string(i.param.name); });
+
+// The window options read into Options::window, the refusals of those that
+// do not go together, and which command lines let an output outgrow a WAV
+// file as RF64 (any long option, with any number of dashes).
+struct WindowReading {
+    const char* name;
+    std::vector<std::string> words;
+    std::string error;
+    bool rf64;
+    TimeWindow window = {};
+};
+
+class WindowOptionValues : public testing::TestWithParam<WindowReading> {};
+
+TEST_P(WindowOptionValues, ReadsOrRefuses)
+{
+    const WindowReading& p = GetParam();
+    Args args(p.words);
+    const cli::CommandLine cl = cli::read_options(args.argc(), args.argv());
+    EXPECT_EQ(cl.refusal, p.error);
+    EXPECT_EQ(cl.options.allow_rf64, p.rf64);
+    const TimeWindow& w = cl.options.window;
+    EXPECT_EQ(w.given, p.window.given);
+    EXPECT_EQ(w.archive, p.window.archive);
+    EXPECT_EQ(w.station, p.window.station);
+    EXPECT_EQ(w.from, p.window.from);
+    EXPECT_EQ(w.to, p.window.to);
+}
+
+const std::int64_t MAR15_06 = 1394863200;  // 2014-03-15T06:00:00Z
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, WindowOptionValues,
+    testing::Values(
+        WindowReading{"ClassicOnly", {"-c", "-u", "50", "-r", "1", "x.dat"}, "", false},
+        WindowReading{"FormatAsDefault", {"--format", "s16", "x.dat"}, "", true},
+        WindowReading{"ThreadsZero", {"--threads", "0", "x.dat"}, "", true},
+        WindowReading{"TimelineOneDash", {"-timeline", "x.dat"}, "", true},
+        WindowReading{"GapsAttached", {"x.dat", "--gaps=join"}, "", true},
+        WindowReading{"FileNamedLikeAnOption", {"timeline"}, "", false},
+        WindowReading{"Archive",
+                      {"--archive", "/data", "--station", "k", "--from", "2014-03-15T06:00:00Z",
+                       "--duration", "72h", "-u", "50"},
+                      "",
+                      true,
+                      {true, "/data", 'k', MAR15_06, MAR15_06 + 72 * 3600}},
+        WindowReading{"FilesTrimmed",
+                      {"x.dat", "--from=2014-03-15T06:00", "--to=2014-03-15T07:00"},
+                      "",
+                      true,
+                      {true, "", 0, MAR15_06, MAR15_06 + 3600}},
+        WindowReading{"ArchiveWithFiles",
+                      {"--archive", "/data", "--station", "k", "--from", "2014-03-15", "--to",
+                       "2014-03-16", "x.dat"},
+                      "Error: --archive finds its files itself; name no files with it\n",
+                      true},
+        WindowReading{"BackwardWindow",
+                      {"x.dat", "--from", "2014-03-15T06:00:00Z", "--to", "2014-03-15"},
+                      "Error: --from must be before --to\n",
+                      true},
+        WindowReading{"BadTime",
+                      {"x.dat", "--from", "2014-03-15 06:00", "--duration", "1h"},
+                      "Error: cannot read the time \"2014-03-15 06:00\" (use "
+                      "2014-03-15T06:00:00Z)\n",
+                      true},
+        WindowReading{"StationAlone",
+                      {"--station", "k", "x.dat"},
+                      "Error: --station goes with --archive\n",
+                      true},
+        WindowReading{"ArchiveWithoutFrom",
+                      {"--archive", "/data", "--station", "k", "--to", "2014-03-16"},
+                      "Error: --archive needs --station and --from\n",
+                      true},
+        WindowReading{
+            "FromWithoutValue", {"x.dat", "--from"}, "Error: --from needs a value\n", true},
+        WindowReading{"SoundRefusedFirst",
+                      {"--format", "s8", "x.dat", "--from", "2014-03-16", "--to", "2014-03-15"},
+                      "Error: unknown sample format 's8' (s16, s24 or f32)\n",
+                      true}),
+    [](const testing::TestParamInfo<WindowReading>& i) { return std::string(i.param.name); });
 
 TEST(SoundOptions, SpeedupAndUpsamplingExcludeEachOther)
 {

@@ -293,20 +293,20 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "",
                    "Error: --archive needs a value\n"},
-        ReportCase{"PictureOfAWindow",
+        ReportCase{"SoundAxisOfAWindow",
                    {},
                    {"--archive", "arch", "--station", "k", "--from", "2014-03-15", "--to",
-                    "2014-03-16", "--plot", "w.png"},
+                    "2014-03-16", "--plot", "w.png", "--audio", "-u 50"},
                    1,
                    "",
-                   "Error: --plot goes with files, not with --archive\n"},
+                   "Error: --audio goes with files, not with --archive\n"},
         ReportCase{
             "MistypedOption",
             {},
             {"--archive", "arch", "--station", "k", "--from", "2014-03-15", "--too", "2014-03-16"},
             1,
             "",
-            "Unknown option: --too\nError: --from needs --to or --duration\n"}),
+            "Error: unknown option --too (did you mean --to?)\n"}),
     [](const ::testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.name); });
 
 TEST(ArchiveReport, JsonReadsBackWithPython)

@@ -209,6 +209,56 @@ INSTANTIATE_TEST_SUITE_P(
                    "refused: a: sampling frequency 1e+09 Hz is outside 0.001 to 100000 Hz"}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return std::string(info.param.name); });
 
+// The layout narrowed to a window: the axis spans the window, the time
+// before the first run and after the last one is shaded as between files,
+// gaps are cut at the window's edges.
+struct WindowCase {
+    const char* name;
+    std::vector<FileReport> reports;
+    double from, to;
+    const char* want;  // digest
+};
+
+void PrintTo(const WindowCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class WindowLayout : public ::testing::TestWithParam<WindowCase> {};
+
+TEST_P(WindowLayout, SpansTheWindowAndShadesWhatHasNoData)
+{
+    Timeline t;
+    std::string why;
+    ASSERT_TRUE(lay_out(GetParam().reports, t, why)) << why;
+    clip_to_window(t, GetParam().from, GetParam().to);
+    EXPECT_EQ(digest(t), GetParam().want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, WindowLayout,
+    ::testing::Values(
+        WindowCase{"MissingAtBothEnds",
+                   {report("a", 1000, 2, {})},
+                   0,
+                   2000,
+                   "0 0..2000 runs [ 1000 ] gap 0+1000f gap 1064+936f"},
+        // The file starts before the window; its gap reaches into it.
+        WindowCase{"GapCutAtTheStart",
+                   {report("a", 0, 3, {{64, 100}})},
+                   100,
+                   196,
+                   "0 100..196 runs [ 0 164 ] gap 100+64"},
+        WindowCase{"HoleBetweenFilesInside",
+                   {report("a", 0, 2, {}), report("b", 1000, 1, {})},
+                   32,
+                   1010,
+                   "0 32..1010 runs [ 0 ] [ 1000 ] gap 64+936f"},
+        // Data up to the edges, within the 2 s allowance: nothing shaded.
+        WindowCase{
+            "CoveredWithinTheAllowance", {report("a", 1, 3, {})}, 0, 98, "0 0..98 runs [ 1 ]"}),
+    [](const ::testing::TestParamInfo<WindowCase>& info) { return std::string(info.param.name); });
+
 namespace {
 
 // Runs of a 2 Hz sine of amplitude 1000 at 16 Hz (exactly bin 32 of the

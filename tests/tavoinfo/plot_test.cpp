@@ -201,6 +201,42 @@ TEST(PlotPicture, LowBandGetsALogAxisWhereTheToneStandsAtItsFrequency)
     }
 }
 
+// A window of an archive from 07:50 to 08:30 whose one file starts at
+// 08:00 and has a gap: the report is the same as without --plot, and the
+// picture spans the window, shading the time before the file, the gap and
+// the time after the file.
+TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
+{
+    const Workdir w;
+    const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
+    write_binary(path, tone_noise_silence());
+    const std::vector<std::string> window = {TAVOINFO_PATH,      "--archive", ".",
+                                             "--station",        "k",         "--from",
+                                             "2014-03-15T07:50", "--to",      "2014-03-15T08:30"};
+    const Outcome plain = w.run(window);
+    std::vector<std::string> drawing = window;
+    drawing.insert(drawing.end(), {"--plot", "w.png", "--plot-size", "1300x760"});
+    ASSERT_EQ(w.run(drawing), plain);
+    const tavoinfo::FileReport r = tavoinfo::survey_file(path);
+    ASSERT_EQ(r.gaps.size(), 1u);
+    const double from = 1394869800, to = from + 2400;  // 07:50 and 08:30
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
+    const int left = l.waveform[0].x, columns = l.waveform[0].width;
+    const auto x = [&](double t) { return left + tavoinfo::plot_column(t, from, to, columns); };
+    const double end = r.last + LENGTH / RATE;
+    const int want[6] = {
+        left,   x(r.first) - 1,    x(r.gaps[0].start), x(r.gaps[0].start + r.gaps[0].seconds),
+        x(end), left + columns - 1};
+    int got[6] = {0, 0, 0, 0, 0, 0};
+    const std::string shaded = check_picture(w, "w.png", l, -1)["wave0_shaded"];
+    ASSERT_EQ(std::sscanf(shaded.c_str(), "%d-%d,%d-%d,%d-%d", &got[0], &got[1], &got[2], &got[3],
+                          &got[4], &got[5]),
+              6)
+        << shaded;
+    for (int i = 0; i < 6; i++)
+        EXPECT_NEAR(got[i], want[i], 1) << i << ": " << shaded;
+}
+
 // A second file an hour later: without -c the sound is the first file's
 // alone, with -c it runs to the end of the second; joined, the axis stops
 // at each gap (one in each file, one between them), filled with silence it

@@ -2,7 +2,9 @@
 // that fails (past a file-size limit of 4096 bytes, SIGXFSZ ignored) leaves
 // the old file and no temporary file behind. The 24-bit and float formats get
 // their headers, pad byte and size limits checked here; the bytes of the
-// 16-bit files of each layout are checked end to end in cli_test.
+// 16-bit files of each layout are checked end to end in cli_test. A file
+// that outgrows the RIFF sizes is written as RF64 where allowed, and read
+// back by libsndfile, ffmpeg and python-soundfile.
 #include "wav/wave.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <sys/resource.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -195,5 +198,127 @@ INSTANTIATE_TEST_SUITE_P(
                     Limit{"S24SixChannels", SampleFormat::S24, 6, (4294967295ul - 36) / 18},
                     Limit{"F32Stereo", SampleFormat::F32, 2, (4294967295ul - 50) / 8}),
     [](const testing::TestParamInfo<Limit>& i) { return std::string(i.param.name); });
+
+// The RIFF length limit lowered for one test, restored on the way out.
+class LowLimit {
+public:
+    explicit LowLimit(uint64_t limit) { tavo::wav::set_riff_limit_for_tests(limit); }
+    ~LowLimit() { tavo::wav::set_riff_limit_for_tests(0); }
+};
+
+// A file that outgrows the (lowered) limit, written by a writer that may
+// write RF64: "RF64", ds64 with the 64-bit sizes first, then the chunks of a
+// WAV file with the 32-bit sizes that do not hold them at 0xFFFFFFFF; a
+// file that fits stays a plain WAV file.
+struct Rf64 {
+    const char* name;
+    SampleFormat format;
+    unsigned channels;
+    std::vector<int16_t> samples;  // interleaved
+    std::string expected_head;     // everything before the samples
+    std::size_t tail;              // bytes after the samples: the pad byte
+};
+
+class WaveRf64 : public testing::TestWithParam<Rf64> {};
+
+TEST_P(WaveRf64, HoldsItsSizesInDs64)
+{
+    const Rf64& p = GetParam();
+    const LowLimit limit(60);
+    tavo_test::TempDir dir;
+    const std::string path = dir.file("x.wav");
+    const std::vector<unsigned char> info = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
+    const std::size_t frames = p.samples.size() / p.channels;
+    {
+        WaveWriter refused;
+        errno = 0;
+        const bool fits = p.expected_head.compare(0, 4, "RIFF") == 0;
+        EXPECT_EQ(refused.open(path.c_str(), p.channels, frames, 8000, p.format, &info), fits);
+        EXPECT_EQ(errno, fits ? 0 : EFBIG);
+    }
+    WaveWriter w;
+    ASSERT_TRUE(w.open(path.c_str(), p.channels, frames, 8000, p.format, &info, true));
+    ASSERT_TRUE(w.write(p.samples.data(), frames));
+    ASSERT_TRUE(w.commit());
+    const std::string bytes = tavo_test::read_bytes(path);
+    EXPECT_EQ(bytes.substr(0, p.expected_head.size()), p.expected_head);
+    const std::size_t data = frames * p.channels * (p.format == SampleFormat::S16 ? 2 : 3);
+    EXPECT_EQ(bytes.size(), p.expected_head.size() + data + p.tail);
+}
+
+const std::string FMT_S16_STEREO =
+    "fmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(8000, 4) + le(32000, 4) + le(4, 2) + le(16, 2);
+const std::string INFO = "LIST" + le(4, 4) + "INFO";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, WaveRf64,
+    testing::Values(
+        Rf64{"S16Stereo", SampleFormat::S16, 2, std::vector<int16_t>(20, 5),
+             "RF64" + le(0xFFFFFFFF, 4) + "WAVE" + "ds64" + le(28, 4) + le(36 + 36 + 12 + 40, 8) +
+                 le(40, 8) + le(10, 8) + le(0, 4) + FMT_S16_STEREO + INFO + "data" +
+                 le(0xFFFFFFFF, 4),
+             0},
+        Rf64{"S24MonoOddIsPadded", SampleFormat::S24, 1, std::vector<int16_t>(17, -3),
+             "RF64" + le(0xFFFFFFFF, 4) + "WAVE" + "ds64" + le(28, 4) +
+                 le(36 + 36 + 12 + 51 + 1, 8) + le(51, 8) + le(17, 8) + le(0, 4) + "fmt " +
+                 le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(24000, 4) + le(3, 2) +
+                 le(24, 2) + INFO + "data" + le(0xFFFFFFFF, 4),
+             1},
+        Rf64{"FitsStaysWav", SampleFormat::S16, 2, std::vector<int16_t>(2, 5),
+             "RIFF" + le(36 + 12 + 4, 4) + "WAVE" + FMT_S16_STEREO + INFO + "data" + le(4, 4), 0}),
+    [](const testing::TestParamInfo<Rf64>& i) { return std::string(i.param.name); });
+
+// What a command prints on standard output, and its exit status.
+std::string output_of(const std::string& command, int* status)
+{
+    std::string out;
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    char buf[4096];
+    for (std::size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+        out.append(buf, n);
+    *status = p ? pclose(p) : -1;
+    return out;
+}
+
+// An RF64 file (f32 stereo, with a chunk between "fmt "/"fact" and "data")
+// as libsndfile, ffmpeg and python-soundfile read it: the ds64 sizes, the
+// frame count and the samples.
+TEST(Rf64Clients, ReadTheSizesAndTheFrames)
+{
+    tavo_test::TempDir dir;
+    const std::string path = dir.file("x.wav");
+    {
+        const LowLimit limit(1000);
+        const std::vector<unsigned char> info = {'L', 'I', 'S', 'T', 4,   0,
+                                                 0,   0,   'I', 'N', 'F', 'O'};
+        std::vector<int16_t> samples;
+        for (int i = 0; i < 2 * 1001; i++)
+            samples.push_back(static_cast<int16_t>(i % 2 ? -i : i));
+        WaveWriter w;
+        ASSERT_TRUE(w.open(path.c_str(), 2, 1001, 8000, SampleFormat::F32, &info, true));
+        ASSERT_TRUE(w.rf64());
+        ASSERT_TRUE(w.write(samples.data(), 1001) && w.commit());
+    }
+    int status = 0;
+    const std::string info = output_of("sndfile-info " + path, &status);
+    ASSERT_EQ(status, 0) << info;
+    // 58 header bytes, 36 of ds64, 12 of the LIST chunk and 8008 of data.
+    for (const char* line : {"RF64\n", "ds64 : 28\n", "Riff size : 8106\n", "Data size : 8008\n",
+                             "Frames    : 1001\n", "Frames      : 1001\n", "Channels    : 2\n"})
+        EXPECT_NE(info.find(line), std::string::npos) << line << info;
+    EXPECT_EQ(output_of("ffprobe -v error -show_entries stream=codec_name,duration_ts,channels "
+                        "-of default=noprint_wrappers=1 " +
+                            path,
+                        &status),
+              "codec_name=pcm_f32le\nchannels=2\nduration_ts=1001\n");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output_of("/usr/bin/python3 -c \"import soundfile as sf; i = sf.info('" + path +
+                            "'); x = sf.read('" + path +
+                            "', dtype='float32')[0]; print(i.format, i.frames, "
+                            "round(float(x[1000][0]) * 32768), round(float(x[1000][1]) * 32768))\"",
+                        &status),
+              "RF64 1001 2000 -2001\n");
+    EXPECT_EQ(status, 0);
+}
 
 }  // namespace
