@@ -2,9 +2,10 @@
 // against values worked out from the input: which input channel each WAV
 // channel carries, text values beyond 16 bits, options that must give the
 // same sound, the sinc resampler's overshoot in each format, silence through
-// the filter, and each conversion's own automatic factor.
+// the filter, full buffers, and each conversion's own automatic factor.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -211,6 +212,39 @@ TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
         ASSERT_EQ(w.sample(i, 0), 0) << "frame " << i;
     EXPECT_NE(w.sample(256 * 4 - 10, 0), 0);
     EXPECT_NE(w.sample((256 + 1672) * 4 + 200, 0), 0);
+}
+
+// Reading stops with a warning once a record no longer has room after
+// 3173888 samples per channel; the files are written with what was read,
+// and a following input is still opened. Rows: one file of 512-sample
+// records, a second file after a nearly full first one, 128-sample records.
+TEST(BuffersFull, StopReadingWithAWarning)
+{
+    for (const auto& [length, first, second] : std::initializer_list<std::array<std::size_t, 3>>{
+             {512, 6201, 0}, {512, 6199, 3}, {128, 24797, 0}}) {
+        const tavo_test::TempDir dir;
+        tavo_test::Record flat;
+        for (int c = 0; c < 3; c++)
+            flat.channels[c].assign(length, c + 1);
+        const std::string header =
+            tavo_test::form3_header('S', static_cast<int>(length), "18", 1, 'k');
+        tavo_test::write_binary(dir.file("x.dat"),
+                                {header, true, length, std::vector(first, flat)});
+        tavo_test::write_binary(dir.file("y.dat"),
+                                {header, true, length, std::vector(second, flat)});
+        Options o = raw();
+        o.combine = true;
+        const Converted c = convert_into({dir.file("x.dat"), dir.file("y.dat")}, o);
+        ASSERT_EQ(c.result.status, 0) << c.err;
+        EXPECT_EQ(c.err.substr(c.err.rfind("\nFile: ") + 1),
+                  "File: " + dir.file(second ? "y.dat" : "x.dat") + " Type:binary\n" +
+                      "valid_comment_type3: " + header +
+                      "\nWarning: buffers full after 3173888 samples per channel; the rest of "
+                      "the input is not converted\n");
+        const tavo_test::WavFile w = tavo_test::parse_wav(c.files.at("c.wav"));
+        EXPECT_EQ(w.frames, 3173888u);
+        EXPECT_EQ(w.sample(w.frames - 1, 0), 3);
+    }
 }
 
 // Each conversion chooses the automatic factor from its own data: a loud
