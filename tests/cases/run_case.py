@@ -215,9 +215,9 @@ def make_input(folder, words):
 
 
 def digest(path, data):
-    """A WAV file's format, frames (as libsndfile reads them) and the CRC-32
-    of all its bytes; a PNG picture's size (its bytes depend on the fonts);
-    any other file's size and CRC-32."""
+    """A WAV file's format and frames as Python's wave module reads them
+    (soundfile, for floats) and the CRC-32 of all its bytes; a PNG picture's
+    size (its bytes depend on the fonts); any other file's size and CRC-32."""
     crc = f"crc {zlib.crc32(data):08x}"
     if data[:4] == b"RIFF":
         try:
@@ -266,9 +266,8 @@ def run(case):
         env = dict(os.environ, TZ="UTC")
         env.update(fs(e).partition("=")[::2] for e in case["env"])
         argv = [fs(a) for a in [case["argv0"] or program] + case["run"][1:]]
-        done = subprocess.run(argv, executable=program,
-                              cwd=folder, env=env, capture_output=True, stdin=subprocess.DEVNULL,
-                              timeout=60)
+        done = subprocess.run(argv, executable=program, cwd=folder, env=env, capture_output=True,
+                              stdin=subprocess.DEVNULL, timeout=60)
         after, left, problems = entries(folder), {}, []
         for name, data in after.items():
             if name not in before or name in case["files"]:
