@@ -1,4 +1,5 @@
 #include "dsp/linear_stream.h"
+#include "dsp/vector_clones.h"
 
 #include <algorithm>
 
@@ -97,9 +98,9 @@ namespace {
 // channel's samples from index `first` on); returns the samples written. The same operations in the
 // same order for every instruction set (no contraction into fused multiply-adds), built for the
 // wider vectors too, so the running processor picks its fastest.
-__attribute__((target_clones("avx512f", "avx2", "default"))) std::size_t interpolate(
-    const int16_t* in, long first, long n, int u, const double* phase, long& k, int& j,
-    int16_t* out, std::size_t count)
+TAVO_VECTOR_CLONES std::size_t interpolate(const int16_t* in, long first, long n, int u,
+                                           const double* phase, long& k, int& j, int16_t* out,
+                                           std::size_t count)
 {
     std::size_t p = 0;
     while (p < count && k < n) {

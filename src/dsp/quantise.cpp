@@ -1,4 +1,5 @@
 #include "dsp/quantise.h"
+#include "dsp/vector_clones.h"
 
 namespace tavo::dsp {
 
@@ -22,9 +23,7 @@ inline double round_or_limit(double x, double lo, double hi, int* outside)
 
 // Rounded to whole counts as 32-bit values first, block by block, and then
 // narrowed, so that both loops run on whole vectors.
-__attribute__((target_clones("avx512f", "avx2", "default"))) long quantise_s16(const double* in,
-                                                                               int16_t* out,
-                                                                               std::size_t n)
+TAVO_VECTOR_CLONES long quantise_s16(const double* in, int16_t* out, std::size_t n)
 {
     constexpr std::size_t BLOCK = 1024;
     int32_t wide[BLOCK];
@@ -44,9 +43,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) long quantise_s16(c
     return clipped;
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) long quantise_s24(const double* in,
-                                                                               int32_t* out,
-                                                                               std::size_t n)
+TAVO_VECTOR_CLONES long quantise_s24(const double* in, int32_t* out, std::size_t n)
 {
     long clipped = 0;
     for (std::size_t i = 0; i < n; i++) {
@@ -57,8 +54,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) long quantise_s24(c
     return clipped;
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void to_f32(const double* in,
-                                                                         float* out, std::size_t n)
+TAVO_VECTOR_CLONES void to_f32(const double* in, float* out, std::size_t n)
 {
     for (std::size_t i = 0; i < n; i++)
         out[i] = static_cast<float>(in[i] / 32768.0);

@@ -7,14 +7,13 @@
 // temporary files it leaves them, as the README says.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 
 #include <set>
 #include <string>
 #include <vector>
 
-#include "run_process.h"
+#include "process.h"
 #include "tavo_writer.h"
 
 namespace {
@@ -23,14 +22,8 @@ const std::string OLD_BYTES = "an older output of the same name";
 
 std::set<std::string> listing(const std::string& dir)
 {
-    std::set<std::string> names;
-    DIR* d = opendir(dir.c_str());
-    for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-            names.insert(e->d_name);
-    if (d)
-        closedir(d);
-    return names;
+    const std::vector<std::string> names = tavo_test::listing(dir);
+    return {names.begin(), names.end()};
 }
 
 // Forty records of 512 samples at 18 Hz: at -u 50 about a million frames per

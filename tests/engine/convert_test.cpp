@@ -6,69 +6,30 @@
 // output too large for WAV is refused or written as RF64.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <mutex>
-#include <set>
+#include <functional>
 #include <thread>
 
 #include <tavo/convert.h>
 
 #include "common/atomic_file.h"
+#include "convert_into.h"
 #include "engine/free_space.h"
 #include "tavo_writer.h"
 #include "wav/wave.h"
 
 namespace {
 
-using tavo::Message;
 using tavo::Options;
+using tavo_test::convert_into;
+using tavo_test::Converted;
+using tavo_test::listing;
+using tavo_test::Said;
 
 // Every test process starts in UTC, so that no reader announces switching.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
-
-// Every text the engine says, one string per kind: "out" (progress, standard
-// output) and "err" (all the rest, standard error), as the program prints
-// them; and the reader's lines apart.
-class Kept : public tavo::Diagnostics {
-public:
-    void text(Message kind, const std::string& t) override
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        (kind == Message::PROGRESS ? out : err) += t;
-        if (kind == Message::INFO)
-            info += t;
-        if (kind == Message::ERROR)
-            error += t;
-    }
-    bool progress(const tavo::Progress& p) override
-    {
-        if (p.end || stop_after < 0)
-            return true;
-        return reports++ < stop_after;
-    }
-    std::string out, err, info, error;
-    long stop_after = -1;  // stop at this progress report (counting from 0); -1: never
-    long reports = 0;
-
-private:
-    std::mutex mutex_;
-};
-
-// The names in a folder, sorted, "." and ".." left out; hidden ones too.
-std::set<std::string> listing(const std::string& dir)
-{
-    std::set<std::string> names;
-    DIR* d = opendir(dir.c_str());
-    for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-            names.insert(e->d_name);
-    if (d)
-        closedir(d);
-    return names;
-}
 
 // Eight records of 512 samples from 08:00 at 18 Hz, 28 s apart.
 tavo_test::Recording recording(int records = 8)
@@ -119,7 +80,7 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
     c.set(o);
     for (const bool named : {false, true}) {
         tavo::common::AtomicFile::refuse_unnamed_for_tests(named);
-        Kept kept;
+        Said kept;
         const tavo::Result r = tavo::convert({path}, o, kept);
         tavo::common::AtomicFile::refuse_unnamed_for_tests(false);
         EXPECT_EQ(r.status, c.status);
@@ -129,24 +90,59 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
         EXPECT_EQ(kept.err.substr(kept.err.size() - std::min(kept.err.size(), r.error.size())),
                   r.error);
         EXPECT_TRUE(r.written.empty());
-        EXPECT_EQ(listing(out.path()), std::set<std::string>()) << "named " << named;
+        EXPECT_TRUE(listing(out.path()).empty()) << "named " << named;
     }
 }
 
 const std::string GOOD = tavo_test::binary_bytes(recording());
+const std::string TEXT = tavo_test::text_bytes(recording(2));
+// Where record 2 starts: the header line and its CR, then one record of
+// three blocks of two time words and 512 samples.
+const std::size_t R2 = recording().header.size() + 1 + 3 * (4 + 2 * 512);
+// GOOD stored in a gzip member (10 bytes of member header, 5 of block
+// header), so that a cut at LEAD + n leaves n bytes to inflate; and GOOD
+// compressed, long enough that zlib checks its trailer while records are
+// read (a small file's is checked while detection looks at it).
+const std::size_t LEAD = 15;
+const std::string STORED = tavo_test::gzip_bytes(GOOD, 0), ZIPPED = tavo_test::gzip_bytes(GOOD);
+
+std::string flipped(std::string bytes, std::size_t back)
+{
+    bytes[bytes.size() - back] ^= 1;
+    return bytes;
+}
+
+void none(Options&) {}
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, EngineRefusal,
     testing::Values(
-        Refused{"Missing", "<none>", [](Options&) {}, 1,
-                "gzopen:No such file or directory\nCan't open @\n"},
-        Refused{"Directory", "<dir>", [](Options&) {}, 1, "@: Is a directory\n"},
-        Refused{"TooShort", "!S512Tidserier", [](Options&) {}, 1,
+        Refused{"Missing", "<none>", none, 1, "gzopen:No such file or directory\nCan't open @\n"},
+        Refused{"Directory", "<dir>", none, 1, "@: Is a directory\n"},
+        Refused{"Empty", "", none, 1, "Error: @: file too short to be a data file\n"},
+        Refused{"TooShort", "!S512Tidserier", none, 1,
                 "Error: @: file too short to be a data file\n"},
-        Refused{"NoLineEnd", std::string(300, 'x'), [](Options&) {}, 1,
+        Refused{"NoLineEnd", std::string(300, 'x'), none, 1,
                 "Error: @: no end of the first line in its first 255 bytes\n"},
-        Refused{"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), [](Options&) {}, 1,
+        Refused{"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), none, 1,
                 "Error: @: file ends inside a record\n"},
+        Refused{"EndsOneByteIntoARecord", GOOD.substr(0, R2 + 1), none, 1,
+                "Error: @: file ends inside a record\n"},
+        Refused{"EndsOneByteBeforeTheRecordEnd", GOOD.substr(0, R2 + 3 * 1028 - 1), none, 1,
+                "Error: @: file ends inside a record\n"},
+        Refused{"GzipCutInsideItsHeader", STORED.substr(0, 5), none, 1,
+                "@: unexpected end of file\n"},
+        Refused{"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, 1,
+                "@: unexpected end of file\n"},
+        Refused{"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, 1,
+                "@: unexpected end of file\n"},
+        Refused{"TextGzipCutInsideARecord",
+                tavo_test::gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2), none, 1,
+                "@: unexpected end of file\n"},
+        Refused{"GzipBadCrcInASmallFile", flipped(tavo_test::gzip_bytes(GOOD.substr(0, R2)), 8),
+                none, 1, "@: incorrect data check\n"},
+        Refused{"GzipBadCrc", flipped(ZIPPED, 8), none, 1, "@: incorrect data check\n"},
+        Refused{"GzipBadLength", flipped(ZIPPED, 1), none, 1, "@: incorrect length check\n"},
         Refused{"SpeedupNotWholeForLinear", GOOD,
                 [](Options& o) {
                     o.speedup = 48;
@@ -187,58 +183,37 @@ INSTANTIATE_TEST_SUITE_P(
 // nothing is left. The free space is pretended through the engine's hook.
 TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 {
-    tavo_test::TempDir in, out;
+    tavo_test::TempDir in;
     const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(a, recording(8));
     Options o;
-    o.output_dir = out.path();
     o.timeline = true;
     o.format = tavo::SampleFormat::S24;
     o.resampler = tavo::Resampler::SINC;
     o.speedup = 37;  // 271215 frames: an odd data chunk, padded
     o.rate = 44100;
-    Kept first;
-    ASSERT_EQ(tavo::convert({a}, o, first).status, 0) << first.err;
+    const Converted first = convert_into({a}, o);
+    ASSERT_EQ(first.result.status, 0) << first.err;
     long long need = 0;
-    for (const std::string& name : listing(out.path()))
-        need += static_cast<long long>(tavo_test::read_bytes(out.file(name)).size());
-    for (const std::string& name : listing(out.path()))
-        std::remove(out.file(name).c_str());
+    for (const auto& [name, bytes] : first.files)
+        need += static_cast<long long>(bytes.size());
     for (const long long room : {need - 1, need}) {
         tavo::engine::pretend_free_bytes_for_tests(room);
-        Kept kept;
-        const tavo::Result r = tavo::convert({a}, o, kept);
+        const Converted c = convert_into({a}, o);
         tavo::engine::pretend_free_bytes_for_tests(-1);
         if (room == need) {
-            EXPECT_EQ(r.status, 0) << kept.err;
-            EXPECT_EQ(kept.out, first.out);
+            EXPECT_EQ(c.result.status, 0) << c.err;
+            EXPECT_EQ(c.out, first.out);
             continue;
         }
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.error, "Error: not enough free space in " + out.path() +
-                               ": the output needs 3 MB, 2 MB are free\n");
-        EXPECT_EQ(kept.out.find("Removing"), std::string::npos) << kept.out;
-        EXPECT_EQ(listing(out.path()), std::set<std::string>());
+        EXPECT_EQ(c.result.status, 1);
+        EXPECT_EQ(c.result.error.substr(c.result.error.find(": the")),
+                  ": the output needs 3 MB, 2 MB are free\n");
+        EXPECT_EQ(c.err.substr(c.err.rfind("Error:")),
+                  "Error: not enough free space in OUT: the output needs 3 MB, 2 MB are free\n");
+        EXPECT_EQ(c.out.find("Removing"), std::string::npos) << c.out;
+        EXPECT_TRUE(c.files.empty());
     }
-}
-
-// The output folder of a run of `options` on `input` (name -> bytes), and
-// under "said" all it said, the folder's name replaced by "OUT".
-std::map<std::string, std::string> convert_into(const std::string& input, Options o)
-{
-    tavo_test::TempDir out;
-    o.output_dir = out.path();
-    Kept kept;
-    const tavo::Result r = tavo::convert({input}, o, kept);
-    EXPECT_EQ(r.status, 0) << kept.err;
-    std::map<std::string, std::string> files;
-    for (const std::string& name : listing(out.path()))
-        files[name] = tavo_test::read_bytes(out.file(name));
-    std::string said = kept.out + "|" + kept.err;
-    for (auto at = said.find(out.path()); at != std::string::npos; at = said.find(out.path()))
-        said.replace(at, out.path().size(), "OUT");
-    files["said"] = said;
-    return files;
 }
 
 // Two conversions at once on two threads, each of another file with other
@@ -257,19 +232,19 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
     ob.resampler = tavo::Resampler::SINC;
     ob.format = tavo::SampleFormat::F32;
     ob.timeline = true;
-    const auto alone_a = convert_into(a, oa);
-    const auto alone_b = convert_into(b, ob);
-    EXPECT_EQ(alone_a.size(), 4u);  // three files and what was said
-    EXPECT_EQ(alone_b.size(), 3u);  // one file, the labels and what was said
+    const Converted alone_a = convert_into({a}, oa), alone_b = convert_into({b}, ob);
+    EXPECT_EQ(alone_a.files.size(), 3u);  // three files
+    EXPECT_EQ(alone_b.files.size(), 2u);  // one file and the labels
     for (int round = 0; round < 3; round++) {
-        std::map<std::string, std::string> got_a, got_b;
-        std::thread one([&] { got_a = convert_into(a, oa); });
-        std::thread two([&] { got_b = convert_into(b, ob); });
+        Converted got_a, got_b;
+        std::thread one([&] { got_a = convert_into({a}, oa); });
+        std::thread two([&] { got_b = convert_into({b}, ob); });
         one.join();
         two.join();
-        EXPECT_TRUE(got_a == alone_a);
-        EXPECT_TRUE(got_b == alone_b);
-        EXPECT_EQ(got_a["said"], alone_a.at("said"));
+        EXPECT_TRUE(got_a.files == alone_a.files);
+        EXPECT_TRUE(got_b.files == alone_b.files);
+        EXPECT_EQ(got_a.out + got_a.err, alone_a.out + alone_a.err);
+        EXPECT_EQ(got_b.out + got_b.err, alone_b.out + alone_b.err);
     }
 }
 
@@ -284,12 +259,12 @@ TEST(Engine, StopFromProgressLeavesNoFile)
         Options o;
         o.upsample = 50;
         o.output_dir = out.path();
-        Kept kept;
-        kept.stop_after = stop;
-        const tavo::Result r = tavo::convert({a}, o, kept);
+        Said said;
+        said.stop_after = stop;
+        const tavo::Result r = tavo::convert({a}, o, said);
         EXPECT_TRUE(r.cancelled) << stop;
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(listing(out.path()), std::set<std::string>()) << stop;
+        EXPECT_TRUE(listing(out.path()).empty()) << stop;
     }
 }
 
@@ -326,19 +301,19 @@ TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
         Options o;
         o.layout = layout;
         o.upsample = 7;
-        const auto files = convert_into(a, o);
+        const Converted files = convert_into({a}, o);
         Memory memory;
-        Kept in_memory;
+        Said in_memory;
         const tavo::Result r = tavo::convert({a}, o, in_memory, &memory);
         ASSERT_EQ(r.status, 0);
-        ASSERT_EQ(memory.files.size() + 1, files.size());
+        ASSERT_EQ(memory.files.size(), files.files.size());
         for (std::size_t i = 0; i < memory.files.size(); i++) {
             const std::string& wav =
-                files.at(memory.files[i].name.substr(memory.files[i].name.rfind('/') + 1));
+                files.files.at(memory.files[i].name.substr(memory.files[i].name.rfind('/') + 1));
             EXPECT_EQ(wav.substr(44), memory.bytes[i]) << memory.files[i].name;
             EXPECT_EQ(memory.files[i].frames * memory.files[i].channels * 2, wav.size() - 44);
         }
-        std::string said = files.at("said");
+        std::string said = files.out + "|" + files.err;
         for (auto at = said.find("OUT/"); at != std::string::npos; at = said.find("OUT/"))
             said.erase(at, 4);
         EXPECT_EQ(in_memory.out + "|" + in_memory.err, said);
@@ -366,12 +341,12 @@ TEST_P(OutgrownWav, IsRefusedOrWrittenAsRf64)
     o.output_dir = out.path();
     GetParam().set(o);
     tavo::wav::set_riff_limit_for_tests(50000);
-    Kept kept;
-    const tavo::Result r = tavo::convert({a}, o, kept);
+    tavo_test::Said said;
+    const tavo::Result r = tavo::convert({a}, o, said);
     tavo::wav::set_riff_limit_for_tests(0);
     EXPECT_EQ(r.error, GetParam().error);
     if (!GetParam().error.empty()) {
-        EXPECT_EQ(listing(out.path()), std::set<std::string>());
+        EXPECT_TRUE(listing(out.path()).empty());
         return;
     }
     ASSERT_EQ(r.status, 0);

@@ -10,6 +10,7 @@ import threading
 
 import numpy as np
 import pytest
+import soundfile
 
 import tavo
 from conftest import MAKE_EXAMPLE, TAVO2WAV, run
@@ -27,34 +28,14 @@ def recording(folder, slot, records=60):
     return path
 
 
-def wav_data(path):
-    """(format tag, channels, rate, bits, data chunk bytes) of a WAV file."""
-    b = open(path, "rb").read()
-    assert b[:4] == b"RIFF" and b[8:12] == b"WAVE"
-    at, fmt = 12, None
-    while at + 8 <= len(b):
-        cid, size = b[at:at + 4], int.from_bytes(b[at + 4:at + 8], "little")
-        body = b[at + 8:at + 8 + size]
-        if cid == b"fmt ":
-            fmt = (int.from_bytes(body[0:2], "little"), int.from_bytes(body[2:4], "little"),
-                   int.from_bytes(body[4:8], "little"), int.from_bytes(body[14:16], "little"))
-        if cid == b"data":
-            return fmt + (body,)
-        at += 8 + size + (size & 1)
-    raise AssertionError(f"{path}: no data chunk")
-
-
 def wav_samples(path):
-    """The data chunk as convert delivers it: int16, int32 (24-bit values
-    sign-extended) or float32, shape (frames, channels)."""
-    _, channels, rate, bits, data = wav_data(path)
-    if bits == 24:
-        raw = np.frombuffer(data, np.uint8).reshape(-1, 3).astype(np.int32)
-        values = raw[:, 0] | raw[:, 1] << 8 | raw[:, 2] << 16
-        values = np.where(values >= 1 << 23, values - (1 << 24), values).astype(np.int32)
-    else:
-        values = np.frombuffer(data, "<i2" if bits == 16 else "<f4")
-    return values.reshape(-1, channels), rate
+    """The samples of a WAV file as libsndfile reads them and convert
+    delivers them: int16, int32 (24-bit values, sign-extended) or float32,
+    shape (frames, channels); and the rate."""
+    subtype = soundfile.info(str(path)).subtype
+    dtype = {"PCM_16": "int16", "PCM_24": "int32", "FLOAT": "float32"}[subtype]
+    samples, rate = soundfile.read(str(path), dtype=dtype, always_2d=True)
+    return (samples >> 8 if subtype == "PCM_24" else samples), rate
 
 
 # name: (convert's keyword arguments, tavo2wav's options, files)

@@ -1,15 +1,13 @@
 // Shared pieces of the reliability tests (the standard headers they need
-// included): TAVO files of plain records, the
-// reader's standard-error lines, and runs of the built tavo2wav under limits.
+// included): TAVO files of plain records, the reader's standard-error
+// lines, and runs of the built tavo2wav under limits.
 #ifndef TESTS_RELIABILITY_UTIL_H
 #define TESTS_RELIABILITY_UTIL_H
-
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "run_process.h"
+#include "process.h"
 #include "tavo_writer.h"
 
 namespace reliability {
@@ -50,21 +48,18 @@ struct Limits {
 inline RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd,
                           const Limits& limits = {})
 {
-    // The shell ignores SIGXFSZ, so that a write past the file-size limit
-    // fails with EFBIG, and sets the limits (-f counts 512-byte blocks).
-    std::string script = "trap '' XFSZ";
-    if (limits.file_size != 0)
-        script += "; ulimit -f " + std::to_string(limits.file_size / 512);
+    RunOptions o;
+    o.env = {"TZ=UTC"};
+    o.timeout_s = limits.timeout_s;
+    o.max_files = limits.max_files;
+    o.file_size = limits.file_size;
+    o.honour_permissions = limits.honour_permissions;
 #ifndef TAVO_SANITIZED
-    script += "; ulimit -v 204800";
+    o.address_space = 200ul << 20;
 #endif
-    std::vector<std::string> argv{"/bin/sh", "-c", script + "; exec \"$@\"", "sh"};
-    // Root passes every permission check through these two capabilities.
-    if (limits.honour_permissions && geteuid() == 0)
-        argv.insert(argv.end(), {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
-    argv.push_back(TAVO2WAV_BIN);
+    std::vector<std::string> argv = {TAVO2WAV_BIN};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run_process(argv, cwd, RunOptions{"", {"TZ=UTC"}, limits.max_files, limits.timeout_s});
+    return run_process(argv, cwd, o);
 }
 
 // What detection and the reader's constructor print for a file `name` read

@@ -7,7 +7,6 @@
 #include <new>
 #include <sstream>
 
-#include "cli/standard_streams.h"
 #include "engine/conversion.h"
 #include "reference.h"
 #include "wav/wave.h"
@@ -112,20 +111,10 @@ int write_stagewise(Conversion& c, const char* base)
 
 }  // namespace
 
-int convert_stagewise(const tavo::Options& options, const std::vector<std::string>& files)
+tavo::Result convert_stagewise(const tavo::Options& options, const std::vector<std::string>& files,
+                               tavo::Diagnostics& diagnostics)
 {
-    tavo::cli::StandardStreams streams;
-    const int status = Conversion(options, streams).run(files, write_stagewise).status;
-    std::fflush(stdout);
-    return status;
-}
-
-int convert_rendered(const tavo::Options& options, const std::vector<std::string>& files)
-{
-    tavo::cli::StandardStreams streams;
-    const int status = tavo::convert(files, options, streams).status;
-    std::fflush(stdout);
-    return status;
+    return Conversion(options, diagnostics).run(files, write_stagewise);
 }
 
 }  // namespace tavo_test

@@ -2,9 +2,9 @@
 // tested against: after the same reading, offset removal and scaling, it
 // resamples whole buffers (u times as long), runs the per-sample reference
 // Filter() over every sample and writes each file with one put_wav_data_*
-// call. It prints and writes the same bytes as the pipeline with the linear
+// call. It says and writes the same bytes as the pipeline with the linear
 // resampler and 16-bit samples; it writes no timeline chunks (the label file
-// of --timeline is written all the same).
+// of --timeline is written all the same). convert_into.h runs it.
 #ifndef TAVO_TEST_STAGEWISE_H
 #define TAVO_TEST_STAGEWISE_H
 
@@ -15,14 +15,11 @@
 
 namespace tavo_test {
 
-// Converts `files` with `options` stage by stage, printing to the standard
-// streams. Returns the status a conversion returns: 0, 9 when a buffer
-// cannot be allocated, 1 for any other failure, the reason printed on
-// standard error.
-int convert_stagewise(const tavo::Options& options, const std::vector<std::string>& files);
-
-// The same through the engine, printing to the standard streams.
-int convert_rendered(const tavo::Options& options, const std::vector<std::string>& files);
+// Converts `files` with `options` stage by stage, saying what it does to
+// `diagnostics` as the engine does. The status is that of a conversion: 0,
+// 9 when a buffer cannot be allocated, 1 for any other failure.
+tavo::Result convert_stagewise(const tavo::Options& options, const std::vector<std::string>& files,
+                               tavo::Diagnostics& diagnostics);
 
 }  // namespace tavo_test
 

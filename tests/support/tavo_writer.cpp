@@ -1,6 +1,7 @@
 // Test support: TAVO file writer, gzip copies, dated paths, temporary dirs.
 #include "tavo_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -94,16 +95,41 @@ std::string read_bytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-void gzip_copy(const std::string& src, const std::string& dst)
+namespace {
+
+void gzip_file(const std::string& bytes, const std::string& dst, int level)
 {
-    const std::string bytes = read_bytes(src);
-    std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), "wb"), gzclose);
+    const std::string mode = "wb" + std::to_string(level);
+    std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), mode.c_str()), gzclose);
     if (!gz)
         throw std::runtime_error("cannot open " + dst);
     const int wrote =
         bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
     if (gzclose(gz.release()) != Z_OK || wrote != static_cast<int>(bytes.size()))
         throw std::runtime_error("cannot compress into " + dst);
+}
+
+}  // namespace
+
+void gzip_copy(const std::string& src, const std::string& dst)
+{
+    gzip_file(read_bytes(src), dst, 6);
+}
+
+std::string gzip_bytes(const std::string& bytes, int level)
+{
+    const TempDir dir;
+    gzip_file(bytes, dir.file("z"), level);
+    return read_bytes(dir.file("z"));
+}
+
+std::vector<std::string> listing(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string dated_path(const std::string& root, char station, int year, int month, int day,

@@ -85,6 +85,9 @@ inline void write_text(const std::string& path, const Recording& rec, const Text
 {
     write_bytes(path, text_bytes(rec, style));
 }
+/// `bytes` as one gzip member, compressed at `level` (0 stores them in
+/// plain sight after a 10-byte member header and a 5-byte block header).
+std::string gzip_bytes(const std::string& bytes, int level = 6);
 /// Writes a gzip-compressed copy of src to dst; throws on failure.
 void gzip_copy(const std::string& src, const std::string& dst);
 /// The whole content of a file; throws when it cannot be read.
@@ -94,6 +97,9 @@ std::string read_bytes(const std::string& path);
 /// directories created, e.g. root/2014/03/20140315/k4031516.dat.
 std::string dated_path(const std::string& root, char station, int year, int month, int day,
                        int slot, const std::string& extension = ".dat");
+
+/// The names in a folder, sorted ("." and ".." left out, hidden ones kept).
+std::vector<std::string> listing(const std::string& dir);
 
 /// A fresh directory under the system's temporary directory, removed with
 /// everything in it when the object goes out of scope.

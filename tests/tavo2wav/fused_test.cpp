@@ -3,17 +3,13 @@
 // per-sample reference filter: both must print and write the same bytes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <map>
 
-#include "stagewise.h"
+#include "convert_into.h"
 #include "tavo_writer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using tavo::Layout;
 using tavo::Options;
 
@@ -31,27 +27,17 @@ tavo_test::Recording recording()
     return rec;
 }
 
-// Converts `input` in dir with `settings` (automatic scaling); returns what was printed
-// on standard output and error (under "" and "2") and each file written
-// (under its name).
-std::map<std::string, std::string> convert(const std::string& dir, const std::string& input,
-                                           const Options& settings, bool stagewise)
+const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
+
+// What the conversion of `input` with `settings` (automatic scaling) says
+// and writes, stage by stage or fused.
+std::pair<std::string, std::map<std::string, std::string>> convert(const std::string& input,
+                                                                   const Options& settings,
+                                                                   bool stagewise)
 {
-    setenv("TZ", "UTC", 1);  // so that no reader announces switching to it
-    tzset();
-    const fs::path cwd = fs::current_path();
-    fs::current_path(dir);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = stagewise ? tavo_test::convert_stagewise(settings, {input})
-                                 : tavo_test::convert_rendered(settings, {input});
-    std::map<std::string, std::string> out = {{"2", testing::internal::GetCapturedStderr()},
-                                              {"", testing::internal::GetCapturedStdout()}};
-    fs::current_path(cwd);
-    EXPECT_EQ(status, 0);
-    for (const fs::directory_entry& e : fs::directory_iterator(dir))
-        out[e.path().filename()] = tavo_test::read_bytes(e.path());
-    return out;
+    const tavo_test::Converted c = tavo_test::convert_into({input}, settings, stagewise);
+    EXPECT_EQ(c.result.status, 0) << c.err;
+    return {c.out + "|" + c.err, c.files};
 }
 
 // Layout, resampling factor, offset removal, filter.
@@ -61,12 +47,12 @@ TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 {
     Options s;
     std::tie(s.layout, s.upsample, s.remove_offset, s.filter) = GetParam();
-    tavo_test::TempDir input_dir, ref_dir, fused_dir;
+    tavo_test::TempDir input_dir;
     const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(input, recording());
-    const auto ref = convert(ref_dir.path(), input, s, true);
-    EXPECT_EQ(ref.size(), s.layout == Layout::SIX ? 3u : 5u);
-    EXPECT_TRUE(convert(fused_dir.path(), input, s, false) == ref);
+    const auto ref = convert(input, s, true);
+    EXPECT_EQ(ref.second.size(), s.layout == Layout::SIX ? 1u : 3u);
+    EXPECT_TRUE(convert(input, s, false) == ref);
 }
 
 // Inputs that span many chunks, so that chunks written in the wrong order
@@ -104,12 +90,12 @@ TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
     Options s;
     s.upsample = p.u;
     s.filter = p.filter;
-    tavo_test::TempDir input_dir, ref_dir, fused_dir;
+    tavo_test::TempDir input_dir;
     const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
     tavo_test::write_binary(input, long_recording(p.records, p.length));
-    const auto ref = convert(ref_dir.path(), input, s, true);
-    EXPECT_EQ(ref.size(), 5u);
-    EXPECT_TRUE(convert(fused_dir.path(), input, s, false) == ref);
+    const auto ref = convert(input, s, true);
+    EXPECT_EQ(ref.second.size(), 3u);
+    EXPECT_TRUE(convert(input, s, false) == ref);
 }
 
 // 1500 x 512 samples at U = 7 make 5376000 frames (21 chunks); 128 samples

@@ -1,37 +1,29 @@
-// The built tavo2wav on a busy machine: a recording long enough for more
-// than forty output chunks is converted while child processes spin on every
-// core, several times and with several --threads values, and every WAV
-// byte must equal the stage-by-stage conversion done in this process. The
-// sinc resampler, which has no stage-by-stage twin, must write the bytes of
-// its run without extra threads for every --threads value while the cores
-// are busy.
+// The built tavo2wav on a busy machine, end to end: a recording long enough
+// for more than forty output chunks is converted while child processes spin
+// on every core, with the default and with more render threads than cores,
+// and every run writes the bytes and says the clip counts of a conversion
+// on one thread of an idle machine. (The order of chunks under random
+// delays is ordered_chunks_test's, the bytes of every thread count are
+// fused_test's and renderer_test's.)
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <map>
 #include <thread>
 
-#include "stagewise.h"
-#include "run_process.h"
+#include "convert_into.h"
+#include "process.h"
 #include "tavo_writer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
-const std::string BIN = TAVO2WAV_BIN;
-
-// 410 records of 512 samples at 18 Hz: 209920 samples per channel, which at
-// -u 50 make 10496000 frames, 41 chunks of 262144. The stamps advance by
-// each record's duration, so the reader sees no gap. Channel 0 is a
-// full-scale square wave whose filtered overshoot clips, so the clip count
-// is summed over chunks rendered by different threads.
+// 410 records of 512 samples at 18 Hz: at -u 50, 10496000 frames, 41 chunks
+// of 262144. Channel 0 is a full-scale square wave whose filtered overshoot
+// clips, so the clip count is summed over chunks of different threads.
 std::string write_recording(const std::string& root)
 {
     tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18.0", 1, 'k'), true, 512, {}};
@@ -52,8 +44,7 @@ class BusyCores {
 public:
     BusyCores()
     {
-        const unsigned n = std::max(1u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < n; i++) {
+        for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); i++) {
             const pid_t pid = fork();
             if (pid == 0) {
                 for (volatile unsigned long k = 0;; k++) {
@@ -77,117 +68,56 @@ private:
     std::vector<pid_t> pids_;
 };
 
-using Files = std::map<std::string, std::string>;
-
-Files wav_files(const std::string& dir)
-{
-    Files out;
-    for (const fs::directory_entry& e : fs::directory_iterator(dir))
-        if (e.path().extension() == ".wav")
-            out[e.path().filename()] = tavo_test::read_bytes(e.path());
-    return out;
-}
-
-// The stage-by-stage conversion with -u 50 in the given layout.
-Files reference(const std::string& input, tavo::Layout layout)
-{
-    tavo_test::TempDir dir;
-    tavo::Options s;
-    s.layout = layout;
-    s.upsample = 50;
-    setenv("TZ", "UTC", 1);
-    tzset();
-    const fs::path cwd = fs::current_path();
-    fs::current_path(dir.path());
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = tavo_test::convert_stagewise(s, {input});
-    testing::internal::GetCapturedStderr();
-    testing::internal::GetCapturedStdout();
-    fs::current_path(cwd);
-    EXPECT_EQ(status, 0);
-    return wav_files(dir.path());
-}
-
-class LoadedConversion : public testing::TestWithParam<tavo::Layout> {};
-
-TEST_P(LoadedConversion, WritesTheStagewiseBytesForEveryRunAndThreadCount)
-{
-    tavo_test::TempDir input_dir;
-    const std::string input = write_recording(input_dir.path());
-    const Files ref = reference(input, GetParam());
-    ASSERT_EQ(ref.size(), GetParam() == tavo::Layout::SIX ? 1u : 3u);
-    const std::string layout = GetParam() == tavo::Layout::SIX ? "-6" : "-m";
-    const std::vector<std::vector<std::string>> runs = {
-        {}, {}, {}, {"--threads", "1"}, {"--threads=8"}};
-    BusyCores busy;
-    RunResult first;
-    for (const std::vector<std::string>& extra : runs) {
-        tavo_test::TempDir out;
-        std::vector<std::string> argv = {BIN, layout, "-u", "50", input};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        const RunResult r = run_process(argv, out.path(), 300);
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(wav_files(out.path()) == ref)
-            << "differs with" << testing::PrintToString(extra);
-        // What the run prints, clip counts included, is the same every time.
-        EXPECT_NE(r.err.find(" samples clipped\n"), std::string::npos);
-        if (first.status == -1)
-            first = r;
-        EXPECT_EQ(r.out, first.out);
-        EXPECT_EQ(r.err, first.err);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, LoadedConversion,
-                         testing::Values(tavo::Layout::MONO, tavo::Layout::SIX),
-                         [](const testing::TestParamInfo<tavo::Layout>& info) {
-                             return std::string(info.param == tavo::Layout::MONO ? "Mono"
-                                                                                 : "SixChannels");
-                         });
-
-// The sinc conversion at -u 4 (13 output chunks per channel, all three
-// channels used), in one sample format.
-struct SincRun {
+struct Loaded {
     const char* name;
-    const char* format;
+    std::vector<std::string> args;            // of the program, before the input
+    std::function<void(tavo::Options&)> set;  // the same as options
 };
 
-class LoadedSinc : public testing::TestWithParam<SincRun> {};
+class LoadedConversion : public testing::TestWithParam<Loaded> {};
 
-TEST_P(LoadedSinc, WritesTheBytesOfTheCallingThreadForEveryThreadCount)
+TEST_P(LoadedConversion, WritesTheBytesOfOneThreadOnAnIdleMachine)
 {
     tavo_test::TempDir input_dir;
     const std::string input = write_recording(input_dir.path());
-    auto convert = [&](const std::vector<std::string>& threads, Files* files) {
-        tavo_test::TempDir out;
-        std::vector<std::string> argv = {BIN,        "--resampler",     "sinc", "-u", "4",
-                                         "--format", GetParam().format, input};
-        argv.insert(argv.end(), threads.begin(), threads.end());
-        const RunResult r = run_process(argv, out.path(), 300);
-        *files = wav_files(out.path());
-        return r;
-    };
-    Files ref;
-    const RunResult first = convert({"--threads", "1"}, &ref);
-    ASSERT_EQ(first.status, 0) << first.err;
-    ASSERT_EQ(ref.size(), 3u);
+    tavo::Options o;
+    o.threads = 1;
+    GetParam().set(o);
+    const tavo_test::Converted ref = tavo_test::convert_into({input}, o);
+    ASSERT_EQ(ref.result.status, 0) << ref.err;
+    EXPECT_NE(ref.err.find(" samples clipped\n"), std::string::npos);
     BusyCores busy;
-    for (const std::vector<std::string>& threads : std::vector<std::vector<std::string>>{
-             {"--threads", "2"}, {"--threads=8"}, {}, {"--threads", "1"}}) {
-        Files files;
-        const RunResult r = convert(threads, &files);
+    for (const std::string threads : {"0", "8"}) {
+        tavo_test::TempDir out;
+        std::vector<std::string> argv = {TAVO2WAV_BIN, "--threads", threads};
+        argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
+        argv.push_back(input);
+        const RunResult r = run_process(argv, out.path(), RunOptions{"", {"TZ=UTC"}, 300});
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(files == ref) << "differs with" << testing::PrintToString(threads);
-        EXPECT_EQ(r.out, first.out);
-        EXPECT_EQ(r.err, first.err);
+        EXPECT_EQ(r.err, ref.err) << threads;
+        std::map<std::string, std::string> files;
+        for (const std::string& name : tavo_test::listing(out.path()))
+            if (name != "logfile")
+                files[name] = tavo_test::read_bytes(out.file(name));
+        EXPECT_TRUE(files == ref.files) << "differs with --threads " << threads;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, LoadedSinc,
-                         testing::Values(SincRun{"S16", "s16"}, SincRun{"F32", "f32"}),
-                         [](const testing::TestParamInfo<SincRun>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Resamplers, LoadedConversion,
+    testing::Values(Loaded{"LinearSixChannels",
+                           {"-6", "-u", "50"},
+                           [](tavo::Options& o) {
+                               o.layout = tavo::Layout::SIX;
+                               o.upsample = 50;
+                           }},
+                    Loaded{"SincFloat",
+                           {"--resampler", "sinc", "-u", "4", "--format", "f32"},
+                           [](tavo::Options& o) {
+                               o.resampler = tavo::Resampler::SINC;
+                               o.upsample = 4;
+                               o.format = tavo::SampleFormat::F32;
+                           }}),
+    [](const testing::TestParamInfo<Loaded>& i) { return std::string(i.param.name); });
 
 }  // namespace

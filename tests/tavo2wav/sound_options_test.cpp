@@ -115,6 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
                             {"--speedup", "nan"},
                             "Error: speed-up must be a positive number (--speedup nan)\n"},
                     Reading{"FormatLast", {"x.dat", "--format"}, "Error: --format needs a value\n"},
+                    Reading{"SpeedupBeforeUpsampling",
+                            {"--speedup=49", "-u=0"},
+                            "Error: give -u or --speedup, not both\n"},
                     Reading{"SpeedupLast", {"--speedup"}, "Error: --speedup needs a value\n"}),
     [](const testing::TestParamInfo<Reading>& i) { return std::string(i.param.name); });
 
@@ -270,6 +273,24 @@ TEST(OptionWords, ReadAfterACommandLineOfTheSameLength)
     const cli::OptionWords w = cli::read_option_words("-c x");
     EXPECT_EQ(w.refusal, "Error: 'x' is not a tavo2wav option\n");
     EXPECT_TRUE(w.options.combine);
+}
+
+// -r: a code of the table, one of its rates in hertz, or else the default
+// and a notice.
+TEST(RateTable, CodesRatesAndTheRest)
+{
+    const unsigned long by_code[] = {48000, 44100, 22050, 11025, 8000, 7333, 6000, 5500, 4000};
+    for (unsigned long code = 0; code < 9; code++)
+        EXPECT_EQ(rate_of_code(code).rate, by_code[code]) << code;
+    for (unsigned long hz : {18, 4000, 5500, 6000, 7333, 8000, 11025, 22050, 44100, 48000}) {
+        EXPECT_EQ(rate_of_code(hz).rate, hz);
+        EXPECT_EQ(rate_of_code(hz).notice, "");
+    }
+    for (unsigned long other : {9, 17, 44101}) {
+        EXPECT_EQ(rate_of_code(other).rate, 4000u);
+        EXPECT_EQ(rate_of_code(other).notice,
+                  "Unknown rate: " + std::to_string(other) + ". Using default: 4000.\n");
+    }
 }
 
 struct Speedup {

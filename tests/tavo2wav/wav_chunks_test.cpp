@@ -1,11 +1,10 @@
 // The timeline's pieces without a conversion: the bext layout of EBU Tech
 // 3285 v1, even chunk sizes, WaveWriter's extra chunks before "data" (RIFF
-// length and size check), and offset removal around silent runs.
+// length and size check). (Offset removal around silent runs: stages_test.)
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
-#include "dsp/stages.h"
 #include "engine/wav_chunks.h"
 #include "tavo_writer.h"
 #include "wav/wave.h"
@@ -14,8 +13,6 @@ namespace {
 
 using namespace tavo::engine;
 using tavo::SampleFormat;
-using tavo::dsp::remove_channel_offset_around;
-using tavo::dsp::SampleRun;
 using tavo::wav::WaveWriter;
 
 uint32_t le32(const std::string& b, std::size_t at)
@@ -160,35 +157,5 @@ TEST(WaveWriterExtra, ChunksStandBetweenFmtAndDataAndCountInTheRiffLength)
     EXPECT_EQ(le32(b, 50), 6u);
     EXPECT_EQ(b.substr(54), std::string("\x01\x00\xff\xff\x00\x01", 6));
 }
-
-// Offset removal around silent runs: the mean of the other samples only.
-struct OffsetRow {
-    const char* name;
-    std::vector<int16_t> x;
-    std::vector<SampleRun> silent;
-    std::vector<int16_t> want;
-};
-
-class OffsetAround : public testing::TestWithParam<OffsetRow> {};
-
-TEST_P(OffsetAround, LeavesSilenceOutOfTheMean)
-{
-    OffsetRow r = GetParam();
-    EXPECT_EQ(remove_channel_offset_around(r.x.data(), static_cast<long>(r.x.size()), r.silent), 0);
-    EXPECT_EQ(r.x, r.want);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, OffsetAround,
-    testing::Values(
-        // Mean 10 of the sounding samples; with the 0s it would be 6.
-        OffsetRow{"RunInTheMiddle", {8, 12, 0, 0, 9, 11}, {{2, 2}}, {-2, 2, 0, 0, -1, 1}},
-        OffsetRow{"RunsAtBothEnds", {0, 5, 7, 0}, {{0, 1}, {3, 1}}, {0, -1, 1, 0}},
-        // Whatever a silent sample holds, it ends as 0 and counts for nothing.
-        OffsetRow{"SilenceHoldingValues", {100, 3, 5}, {{0, 1}}, {0, -1, 1}},
-        OffsetRow{"AllSilent", {4, 4}, {{0, 2}}, {0, 0}},
-        // The mean is truncated toward zero: -1.5 subtracts -1.
-        OffsetRow{"TruncatedMean", {-1, -2, 0}, {{2, 1}}, {0, -1, 0}}),
-    [](const testing::TestParamInfo<OffsetRow>& i) { return std::string(i.param.name); });
 
 }  // namespace

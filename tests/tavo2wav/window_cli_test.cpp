@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 
 #include "archive_tree.h"
-#include "run_process.h"
+#include "process.h"
 #include "tavo_writer.h"
 
 namespace {

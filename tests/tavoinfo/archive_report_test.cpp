@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "run_process.h"
+#include "process.h"
 #include "tavo_writer.h"
 
 using namespace tavo_test;

@@ -1,16 +1,11 @@
 // tavoinfo --plot from the command line: the picture of a generated
 // recording read back with Python's PIL (size, tone, silence, gap, sound
-// axis), and runs that must draw nothing: damaged files, bad options, an
-// output that cannot be written.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// axis), the sound axis against tavo2wav's label file, damaged files that
+// leave an older picture, and texts that never overlap (the refused names
+// and options are cases of tests/cases/tavoinfo.txt).
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -20,14 +15,26 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "process.h"
 #include "plot.h"
 #include "replay.h"
 #include "sound_axis.h"
 #include "survey.h"
 #include "tavo_writer.h"
 #include "timeline.h"
+#include "wav_file.h"
 
 using namespace tavo_test;
+
+bool operator==(const RunResult& a, const RunResult& b)
+{
+    return a.status == b.status && a.out == b.out && a.err == b.err;
+}
+
+std::ostream& operator<<(std::ostream& os, const RunResult& o)
+{
+    return os << "status " << o.status << "\nout:\n" << o.out << "err:\n" << o.err;
+}
 
 namespace {
 
@@ -59,47 +66,20 @@ Recording tone_noise_silence(double tone = 2)
     return rec;
 }
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-bool operator==(const Outcome& a, const Outcome& b)
-{
-    return a.status == b.status && a.out == b.out && a.err == b.err;
-}
-
-std::ostream& operator<<(std::ostream& os, const Outcome& o)
-{
-    return os << "status " << o.status << "\nout:\n" << o.out << "err:\n" << o.err;
-}
-
 // A directory for one test; programs run in it.
 struct Workdir {
     TempDir dir;
 
-    Outcome run(const std::vector<std::string>& args) const
+    RunResult run(const std::vector<std::string>& args) const
     {
-        std::string command = "cd '" + dir.path() + "' &&";
-        for (const std::string& a : args)
-            command += " '" + a + "'";
-        const int status = std::system((command + " >.stdout 2>.stderr").c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_bytes(dir.file(".stdout")),
-                read_bytes(dir.file(".stderr"))};
+        return run_process(args, dir.path(), RunOptions{"", {"TZ=UTC"}});
     }
-    // Names in the directory apart from the captured streams, sorted.
+    // Names in the directory, sorted.
     std::string listing() const
     {
-        std::set<std::string> names;
-        DIR* d = opendir(dir.path().c_str());
-        for (const dirent* e = d ? readdir(d) : nullptr; e != nullptr; e = readdir(d))
-            names.insert(e->d_name);
-        if (d)
-            closedir(d);
         std::string s;
-        for (const std::string& n : names)
-            if (n != "." && n != ".." && n != ".stdout" && n != ".stderr")
-                s += n + " ";
+        for (const std::string& n : tavo_test::listing(dir.path()))
+            s += n + " ";
         return s;
     }
 };
@@ -125,7 +105,7 @@ std::map<std::string, std::string> check_picture(const Workdir& w, const std::st
                                      box(l.colour_bar[2])};
     if (sound_row >= 0)
         args.push_back(std::to_string(sound_row));
-    const Outcome py = w.run(args);
+    const RunResult py = w.run(args);
     EXPECT_EQ(py.status, 0) << py.err;
     std::map<std::string, std::string> values;
     std::istringstream in(py.out);
@@ -142,8 +122,8 @@ TEST(PlotPicture, ShowsToneNoiseSilenceAndTheGapWhereTheyAre)
     const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
     write_binary(path, tone_noise_silence());
     const std::string file = "2014/03/20140315/k4031516.dat";
-    const Outcome plain = w.run({TAVOINFO_PATH, file});
-    const Outcome drawn =
+    const RunResult plain = w.run({TAVOINFO_PATH, file});
+    const RunResult drawn =
         w.run({TAVOINFO_PATH, "--plot", "out.png", "--plot-size", "1300x760", file});
     ASSERT_EQ(drawn, plain);  // the report is the same, and nothing else is said
     EXPECT_EQ(w.listing(), "2014 out.png ");
@@ -213,7 +193,7 @@ TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
     const std::vector<std::string> window = {TAVOINFO_PATH,      "--archive", ".",
                                              "--station",        "k",         "--from",
                                              "2014-03-15T07:50", "--to",      "2014-03-15T08:30"};
-    const Outcome plain = w.run(window);
+    const RunResult plain = w.run(window);
     std::vector<std::string> drawing = window;
     drawing.insert(drawing.end(), {"--plot", "w.png", "--plot-size", "1300x760"});
     ASSERT_EQ(w.run(drawing), plain);
@@ -263,8 +243,8 @@ TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
                 {"-u 50 -r 1 -c", left + columns - 1, 4},
                 {"-u 50 -r 1 -c --gaps silence", left + columns - 1, 1}};
     for (const auto& row : rows) {
-        const Outcome r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600",
-                                 "--audio", row.audio, a, b});
+        const RunResult r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600",
+                                   "--audio", row.audio, a, b});
         ASSERT_EQ(r.status, 0) << r;
         int x0 = 0, x1 = 0;
         std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
@@ -300,20 +280,6 @@ private:
     tavoinfo::SoundPlacer& placer_;
     const std::vector<tavoinfo::FileReport>& reports_;
 };
-
-// Frames per channel in the data chunk of a mono 16-bit WAV file.
-long long wav_frames(const std::string& bytes)
-{
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        uint32_t size = 0;
-        for (int i = 3; i >= 0; --i)
-            size = size << 8 | static_cast<uint8_t>(bytes[at + 4 + i]);
-        if (bytes.compare(at, 4, "data") == 0)
-            return size / 2;
-        at += 8 + size + (size & 1);
-    }
-    return -1;
-}
 
 class SoundPlacement : public ::testing::TestWithParam<const char*> {};
 
@@ -371,7 +337,8 @@ TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
         EXPECT_TRUE(found) << line;
     }
     EXPECT_GE(checked, 2);
-    EXPECT_EQ(frame(placer.total_seconds()), wav_frames(read_bytes(w.dir.file("a4031516.wav"))));
+    EXPECT_EQ(frame(placer.total_seconds()),
+              static_cast<long long>(read_wav(w.dir.file("a4031516.wav")).frames));
 }
 
 std::string placement_row(const ::testing::TestParamInfo<const char*>& info)
@@ -396,7 +363,7 @@ TEST(PlotPicture, VectorFormatsHoldTheSamePicture)
     const Workdir w;
     write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
     const std::string file = "2014/03/20140315/k4031516.dat";
-    const Outcome plain = w.run({TAVOINFO_PATH, file});
+    const RunResult plain = w.run({TAVOINFO_PATH, file});
     const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
     for (const std::string name : {"p.svg", "p.pdf", "P.PNG"}) {
         write_bytes(w.dir.file(name), "");
@@ -409,7 +376,7 @@ TEST(PlotPicture, VectorFormatsHoldTheSamePicture)
     EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg ");
     EXPECT_EQ(check_picture(w, "P.PNG", l, -1)["size"], "1300x760");
 
-    const Outcome svg = w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.svg"});
+    const RunResult svg = w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.svg"});
     EXPECT_EQ(svg.out, "size=1300x760\nimages=3\ntexts=" + svg.out.substr(svg.out.rfind('=') + 1));
     EXPECT_GT(std::stoi(svg.out.substr(svg.out.rfind('=') + 1)), 20) << svg.out;
 
@@ -420,92 +387,6 @@ TEST(PlotPicture, VectorFormatsHoldTheSamePicture)
     const double row_hz = 9.0 / l.spectrogram[0].height;
     EXPECT_NEAR(std::stod(v["peak0_hz"]), 2.0, 1.5 * row_hz + 9.0 / 256);
     EXPECT_GT(std::stod(v["off_floor1"]), 0.9);
-}
-
-namespace {
-
-// --plot names that would destroy something. Each is refused before any file
-// is read: exactly one line on standard error, status 1, and every file in
-// the directory keeps its bytes.
-struct TargetCase {
-    const char* name;
-    std::vector<std::string> args;
-    std::string err;
-};
-
-void PrintTo(const TargetCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class PlotTarget : public ::testing::TestWithParam<TargetCase> {};
-
-}  // namespace
-
-TEST_P(PlotTarget, IsRefusedAndEveryFileKeepsItsBytes)
-{
-    const Workdir w;
-    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
-    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 20), tone_noise_silence());
-    const std::string a = w.dir.file("2014/03/20140315/k4031516.dat");
-    write_bytes(w.dir.file("notes.png"), "measurements of 15 March\n");
-    write_bytes(w.dir.file("pic.svg"), std::string("\x89PNG\r\n\x1a\n", 8) + "a PNG");
-    ASSERT_EQ(::link(a.c_str(), w.dir.file("link.png").c_str()), 0);
-    ASSERT_EQ(::mkdir(w.dir.file("dir.png").c_str(), 0755), 0);
-    const std::vector<std::string> names = {
-        "2014/03/20140315/k4031516.dat", "2014/03/20140315/k4031520.dat", "notes.png", "pic.svg"};
-    std::vector<std::string> before;
-    for (const std::string& n : names)
-        before.push_back(read_bytes(w.dir.file(n)));
-    const std::string listing = w.listing();
-
-    std::vector<std::string> args = {TAVOINFO_PATH};
-    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-    EXPECT_EQ(w.run(args), (Outcome{1, "", GetParam().err}));
-    EXPECT_EQ(w.listing(), listing);
-    for (std::size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(read_bytes(w.dir.file(names[i])), before[i]) << names[i];
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, PlotTarget,
-    ::testing::Values(
-        TargetCase{"ForgottenPictureName",
-                   {"--plot", "2014/03/20140315/k4031516.dat", "2014/03/20140315/k4031520.dat"},
-                   "Error: --plot needs a .png, .svg or .pdf file name, not "
-                   "\"2014/03/20140315/k4031516.dat\"\n"},
-        TargetCase{"JpegName",
-                   {"--plot", "out.jpg", "2014/03/20140315/k4031520.dat"},
-                   "Error: --plot needs a .png, .svg or .pdf file name, not \"out.jpg\"\n"},
-        TargetCase{
-            "InputSpeltOtherwise",
-            {"--plot", "./2014/03/../03/20140315/k4031516.dat", "2014/03/20140315/k4031516.dat"},
-            "Error: --plot would overwrite the input 2014/03/20140315/k4031516.dat\n"},
-        TargetCase{"InputThroughHardLink",
-                   {"--plot", "link.png", "2014/03/20140315/k4031520.dat",
-                    "2014/03/20140315/k4031516.dat"},
-                   "Error: --plot would overwrite the input 2014/03/20140315/k4031516.dat\n"},
-        TargetCase{"TextFileNamedPng",
-                   {"--plot", "notes.png", "2014/03/20140315/k4031516.dat"},
-                   "Error: notes.png exists and is not a picture; not overwritten\n"},
-        TargetCase{"PngNamedSvg",
-                   {"--plot", "pic.svg", "2014/03/20140315/k4031516.dat"},
-                   "Error: pic.svg exists and is not a picture; not overwritten\n"},
-        TargetCase{"DirectoryNamedPng",
-                   {"--plot", "dir.png", "2014/03/20140315/k4031516.dat"},
-                   "Error: dir.png exists and is not a picture; not overwritten\n"}),
-    [](const ::testing::TestParamInfo<TargetCase>& info) { return std::string(info.param.name); });
-
-// Cairo refuses text that is not UTF-8; names and header bytes may be anything.
-TEST(PlotPicture, DrawsFilesWithStrayBytesInNameAndHeader)
-{
-    const Workdir w;
-    Recording rec = tone_noise_silence();
-    rec.header = form3_header('S', 512, "18", 1, '\xe5');
-    write_binary(w.dir.file("\xff\x01\xed\xa0\x80.dat"), rec);
-    const Outcome r = w.run({TAVOINFO_PATH, "--plot", "odd.png", "\xff\x01\xed\xa0\x80.dat"});
-    EXPECT_EQ(r.status, 0) << r;
-    EXPECT_EQ(w.listing(), "odd.png \xff\x01\xed\xa0\x80.dat ");
 }
 
 namespace {
@@ -540,9 +421,9 @@ TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
 
     std::vector<std::string> args = {TAVOINFO_PATH};
     args.insert(args.end(), GetParam().files.begin(), GetParam().files.end());
-    const Outcome plain = w.run(args);
+    const RunResult plain = w.run(args);
     args.insert(args.begin() + 1, {"--plot", "old.png", "--audio", "-u 50"});
-    const Outcome drawn = w.run(args);
+    const RunResult drawn = w.run(args);
     EXPECT_EQ(plain.status, 1);
     EXPECT_EQ(drawn, plain);
     EXPECT_EQ(read_bytes(w.dir.file("old.png")), older);
@@ -556,69 +437,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"TextValueMissing", {"notext.dat", "good.dat"}},
                       DamageCase{"NoSuchFile", {"good.dat", "none.dat"}}),
     [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
-
-namespace {
-
-// Command lines that draw nothing, with their exact standard error (or its
-// end, for runs that read the file first) and status 1.
-struct OptionCase {
-    const char* name;
-    std::vector<std::string> args;
-    std::string err_end;
-};
-
-void PrintTo(const OptionCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class PlotOptionError : public ::testing::TestWithParam<OptionCase> {};
-
-}  // namespace
-
-TEST_P(PlotOptionError, EndsWithStatusOneAndNoPicture)
-{
-    const Workdir w;
-    write_binary(w.dir.file("good.dat"), tone_noise_silence());
-    std::vector<std::string> args = {TAVOINFO_PATH};
-    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-    const Outcome r = w.run(args);
-    EXPECT_EQ(r.status, 1);
-    const std::string& want = GetParam().err_end;
-    EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), want.size())), want) << r.err;
-    EXPECT_EQ(w.listing(), "good.dat ");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, PlotOptionError,
-    ::testing::Values(
-        OptionCase{"SizeTooSmall",
-                   {"--plot", "p.png", "--plot-size", "100x100", "good.dat"},
-                   "Error: --plot-size wants WIDTHxHEIGHT from 480x360 to 8192x8192 pixels\n"},
-        OptionCase{"AudioWithoutPlot",
-                   {"--audio", "-u 50", "good.dat"},
-                   "Error: --plot-size and --audio go with --plot\n"},
-        OptionCase{"AudioNotAnOption",
-                   {"--plot", "p.png", "--audio", "-u 50 -q", "good.dat"},
-                   "Error: --audio: '-q' is not a tavo2wav option\n"},
-        OptionCase{"AudioSpeedupNotWholeForLinear",
-                   {"--plot", "p.png", "--audio", "--speedup 48 -r 1", "good.dat"},
-                   "Error: --audio: speed-up 48 needs a whole upsampling factor with the linear "
-                   "resampler (U = 51.042); use --resampler sinc\n"},
-        OptionCase{"PlotWithoutName", {"good.dat", "--plot"}, "Error: --plot needs a value\n"},
-        OptionCase{"FrequencyScaleUnknown",
-                   {"--plot", "p.png", "--plot-freq", "logarithmic", "good.dat"},
-                   "Error: --plot-freq needs linear or log, not \"logarithmic\"\n"},
-        OptionCase{"FrequencyScaleWithoutPlot",
-                   {"--plot-freq", "log", "good.dat"},
-                   "Error: --plot-freq goes with --plot\n"},
-        OptionCase{"FrequencyScaleWithoutValue",
-                   {"--plot", "p.png", "good.dat", "--plot-freq"},
-                   "Error: --plot-freq needs a value\n"},
-        OptionCase{"NoSuchDirectory",
-                   {"--plot", "nodir/p.png", "good.dat"},
-                   "Error: nodir/p.png: No such file or directory\n"}),
-    [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 namespace {
 

@@ -1,16 +1,9 @@
 // tavoinfo on files of known content from the test-support writer: the
-// survey of one file (records, first and last times, gaps, damaged files) and
-// header dates, then the command line (exit status, standard output and
-// error), its JSON form read back by Python's json module, and --version of
-// both programs.
-#include <sys/wait.h>
-#include <unistd.h>
-
+// survey of one file (records, first and last times, gaps, damaged files),
+// header dates, and its JSON form read back by Python's json module (its
+// command lines are cases of tests/cases/tavoinfo.txt).
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -18,6 +11,7 @@
 #include <vector>
 
 #include "report.h"
+#include "process.h"
 #include "survey.h"
 #include "tavo_writer.h"
 
@@ -211,98 +205,31 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-const std::string GOOD = "2014/03/20140315/k4031516.dat.gz";
-
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-// A fresh directory holding GOOD: four binary records at 0, 28, 56 and 118 s
-// (one gap), gzip-compressed.  Programs run there with standard output and
-// error going to files.
-struct Workdir {
-    TempDir dir;
-
-    Workdir()
-    {
-        const std::string plain = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-        write_bytes(
-            plain,
-            file_bytes({"", 16, 'b', S512, {{0, 0}, {0, 28}, {0, 56}, {0, 118}}, 512, 0, ""}));
-        gzip_copy(plain, plain + ".gz");
-    }
-    Outcome run(const std::vector<std::string>& args) const
-    {
-        std::string command = "cd '" + dir.path() + "' &&";
-        for (const std::string& a : args)
-            command += " '" + a + "'";
-        const int status = std::system((command + " >.stdout 2>.stderr").c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_bytes(dir.file(".stdout")),
-                read_bytes(dir.file(".stderr"))};
-    }
-};
-
-}  // namespace
-
-TEST(TavoinfoCli, ReportsEachFileAndEndsWithStatusOneAfterADamagedOne)
+// tavoinfo's JSON of a good file (four binary records at 0, 28, 56 and 118 s,
+// gzip-compressed), of one whose frequency JSON cannot hold and whose header
+// holds every kind of byte, and of a missing one, read back by Python's json.
+TEST(TavoinfoJson, ReadsBackWithPython)
 {
-    const Workdir w;
-    write_bytes(w.dir.file("short.dat"), "!Tidserier 18 2\r");
-    // A text of 2000 bytes, whose first line reads as a binary file with no header line.
-    write_bytes(w.dir.file("notes.txt"), "# Notes\n" + std::string(1991, '-') + "\n");
-    // Under another time zone every time still reads in UTC, and nothing announces a switch.
-    const Outcome r =
-        w.run({"env", "TZ=XYZ-3", TAVOINFO_PATH, "-x", "short.dat", "notes.txt", "none.dat", GOOD});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(
-        r.out,
-        "file: short.dat\nerror: short.dat: file too short to be a data file\n\n"
-        "file: notes.txt\nerror: not a TAVO data file (no header line of a known form)\n\n"
-        "file: none.dat\nerror: Can't open none.dat\n\n"
-        "file: 2014/03/20140315/k4031516.dat.gz\nkind: binary, gzip\n"
-        "header: !S512Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 time: 08:00:00\n"
-        "station: k\nsampling frequency: 18 Hz\ngain: 2\nrecord length: 512 samples per channel\n"
-        "time words: minutes and seconds\nrecords: 4\nsamples per channel: 2048\n"
-        "first record: 2014-03-15T08:00:00Z\nlast record: 2014-03-15T08:01:58Z\n"
-        "nominal duration: 113.778 s\ntime gaps: 1\n"
-        "  gap at 2014-03-15T08:01:24.444Z, 33.556 s, at sample 1536 (85.333 s from the start)\n");
-    // The unknown option is reported; the reader library's own lines stay on standard error.
-    EXPECT_EQ(r.err.substr(0, 19), "Unknown option: -x\n");
-    EXPECT_NE(r.err.find("File: " + GOOD + " Type:binary\n"), std::string::npos);
-    EXPECT_EQ(r.err.find("WARNING: setting TZ=UTC"), std::string::npos);
-    // Only GOOD's one gap is announced; notes.txt is not read as records.
-    const std::size_t gap = r.err.find("TIMEGAP in data\n");
-    EXPECT_GT(gap, r.err.find("File: " + GOOD));
-    EXPECT_EQ(r.err.rfind("TIMEGAP"), gap);
-}
-
-TEST(TavoinfoCli, RefusesANamedPipeWithoutWaitingForAWriter)
-{
-    const Workdir w;
-    ASSERT_EQ(mkfifo(w.dir.file("pipe.dat").c_str(), 0600), 0);
-    // A hang shows as the timeout's status 124.
-    const Outcome r = w.run({"timeout", "20", TAVOINFO_PATH, "pipe.dat"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "file: pipe.dat\nerror: pipe.dat: not a regular file\n");
-}
-
-TEST(TavoinfoCli, JsonReadsBackWithPython)
-{
-    const Workdir w;
-    // A frequency JSON cannot hold, and header bytes: Latin-1, tab, quote, backslash, a control
-    // byte, valid UTF-8 of two and four bytes, a stray continuation, an overlong '/', a surrogate,
-    // above U+10FFFF and a sequence cut short.
+    const TempDir dir;
+    const std::string good = "2014/03/20140315/k4031516.dat.gz";
+    const std::string plain = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
+    write_bytes(plain,
+                file_bytes({"", 16, 'b', S512, {{0, 0}, {0, 28}, {0, 56}, {0, 118}}, 512, 0, ""}));
+    gzip_copy(plain, dir.file(good));
+    // Latin-1, tab, quote, backslash, a control byte, valid UTF-8 of two and
+    // four bytes, a stray continuation, an overlong '/', a surrogate, above
+    // U+10FFFF and a sequence cut short.
     const std::string odd =
         "!Tidserier inf 2 \xe5\t\"\\\x01\xc3\xa5\xf0\x9f\x8e\xb5"
         "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
-    write_binary(w.dir.file("odd.dat"), Recording{odd, true, 128, {make_record(128, 0, 0, 0)}});
-    const Outcome r = w.run({TAVOINFO_PATH, "--json", GOOD, "odd.dat", "none.dat"});
+    write_binary(dir.file("odd.dat"), Recording{odd, true, 128, {make_record(128, 0, 0, 0)}});
+    const RunResult r = run_process({TAVOINFO_PATH, "--json", good, "odd.dat", "none.dat"},
+                                    dir.path(), RunOptions{"", {"TZ=UTC"}});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("\"seconds\": 33.55555555555556\n"),
               std::string::npos);  // the shortest exact form
-    write_bytes(w.dir.file("report.json"), r.out);
-    const Outcome py = w.run({PYTHON3_PATH, JSON_CHECK_PATH, "report.json"});
+    write_bytes(dir.file("report.json"), r.out);
+    const RunResult py = run_process({PYTHON3_PATH, JSON_CHECK_PATH, "report.json"}, dir.path());
     ASSERT_EQ(py.status, 0) << py.err;
     for (const std::string line :
          {"files.0.gaps.0.start_seconds=1394870484.4444444", "files.0.gaps.0.position_samples=1536",
@@ -324,53 +251,4 @@ TEST(TavoinfoCli, JsonReadsBackWithPython)
         "files.2.error=\"Can't open none.dat\"\n");
 }
 
-// Runs that read no file: --version, help before it, and no file given; the
-// expected out is the start of standard output.  None of them writes the
-// command-line log.
-struct RunCase {
-    const char* name;
-    std::vector<std::string> args;
-    Outcome want;
-};
-
-void PrintTo(const RunCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class NoFileRun : public ::testing::TestWithParam<RunCase> {};
-
-TEST_P(NoFileRun, PrintsExactlyThis)
-{
-    const Workdir w;
-    const Outcome r = w.run(GetParam().args);
-    EXPECT_EQ(r.status, GetParam().want.status);
-    EXPECT_EQ(r.out.substr(0, GetParam().want.out.size()), GetParam().want.out);
-    EXPECT_EQ(r.err, GetParam().want.err);
-    EXPECT_NE(access(w.dir.file("logfile").c_str(), F_OK), 0);
-}
-
-const std::string LIBRARIES = " " PROJECT_VERSION_TEXT "\nlibzeltra 1.71\nlibkemra 0.52\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Programs, NoFileRun,
-    ::testing::Values(
-        RunCase{"Tavo2wav", {TAVO2WAV_PATH, "--version"}, {0, "tavo2wav" + LIBRARIES, ""}},
-        RunCase{"AmongOptions",
-                {TAVO2WAV_PATH, "-s", GOOD, "-version", "-r", "1"},
-                {0, "tavo2wav" + LIBRARIES, ""}},
-        RunCase{"HelpFirst", {TAVO2WAV_PATH, "--version", "-h"}, {0, "libkemra Version 0.52 ", ""}},
-        RunCase{"Tavoinfo", {TAVOINFO_PATH, GOOD, "--version"}, {0, "tavoinfo" + LIBRARIES, ""}},
-        RunCase{"NoFiles",
-                {TAVOINFO_PATH, "--json"},
-                {1, "Usage: tavoinfo ", "Error: No files given\n\n"}},
-        // A mistyped long option ends the run before any file is read, even
-        // before the refusal of another option's value; a single-dash
-        // unknown option is only reported.
-        RunCase{"MistypedLongOption",
-                {TAVOINFO_PATH, "-q", "--jsn", "--plot-size", "1x1", GOOD},
-                {1, "", "Error: unknown option --jsn (did you mean --json?)\n"}},
-        RunCase{"SingleDashUnknownOption",
-                {TAVOINFO_PATH, "-q"},
-                {1, "Usage: tavoinfo ", "Unknown option: -q\nError: No files given\n\n"}}),
-    [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+}  // namespace

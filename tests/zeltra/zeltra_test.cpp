@@ -170,6 +170,16 @@ std::string at_path(const std::string& start_of_day_and_time_base)
     return kB + kSays1 + "= 18 1 k S 128 new " + start_of_day_and_time_base + "  \n";
 }
 const std::string kTwoRecords = records(kForm1, 128, {{5, 6}, {5, 7}});
+// A text file of two records whose first holds, in its last line, time
+// values no time word can hold (the blank keeps the line from reading as
+// a comment).
+std::string out_of_range_times()
+{
+    std::string t =
+        text_file("\n", "", "0 0") + text_file("\n", "", "0 7").substr(kS128.size() + 1);
+    const std::size_t third = t.find('\n', t.find('\n', t.find('\n') + 1) + 1) + 1;
+    return t.replace(third, 3, " nan 1e300");
+}
 const std::string kNumbers =
     pad("1 2 3\n", 250, ' ');  // text to the detector, less than a block to the reader
 
@@ -203,6 +213,8 @@ const Case kCases[] = {
     {"SignedTimeWords", records(kForm1, 128, {{65535, 1}}), kBin1 + "> -1 1 952 1182\n"},
     {"EndAtBlockBoundary", kTwoRecords.substr(0, kTwoRecords.size() - 260),
      kBin1 + "> 5 6 952 1182\n"},
+    {"EndAfterFirstBlock", kTwoRecords.substr(0, kTwoRecords.size() - 520),
+     kBin1 + "> 5 6 952 1182\n"},
     // Text records.
     {"TextCrLfLines", text_file("\r\n"), kText128 + kTextRecord, Text},
     {"TextSkipsCommentLetterEmpty", text_file("\n", "! comment\nletters 1 2\n\n"),
@@ -211,6 +223,17 @@ const Case kCases[] = {
      kText128 + "> 13 -4 0.25 23.25\n", Text},
     {"TextLongestLine", text_file("\n", "", "5 6", 51198), kText128 + kTextRecord, Text},
     {"TextCrLfLineIsNotSkipped", text_file("\n", "\r\n"), kText128, Text},
+    // A text file may end anywhere but inside a line of samples.
+    {"TextLastLineWithoutLf", text_file("\n").substr(0, text_file("\n").size() - 1),
+     kText128 + kTextRecord, Text},
+    {"TextEndsBetweenLinesOfARecord",
+     text_file("\n") +
+         text_file("\n").substr(kS128.size() + 1,
+                                text_file("\n").find('\n', kS128.size() + 1) - kS128.size()),
+     kText128 + kTextRecord, Text},
+    {"TextEndsInsideTimeValues", text_file("\n") + "5", kText128 + kTextRecord, Text},
+    {"TextHeaderWithoutLf", kS128 + "\r" + pad("1 2 3", 220, ' '),
+     "##File: @ Type:text\ngzgetc:Success\nexit 1\n", Text},
     {"TextTooFewSamples", text_file("\n", "1 2 7\n"),
      kText128 + "Failed to read value 3 of line:\n1 2 7\n\n", Text},
     {"TextFailedLookAheadSkipsLines",
@@ -363,6 +386,8 @@ const StateCase kStates[] = {
     {"WithoutLookAhead", records(kS512, 512, {{0, 0}, {5, 0}}), NoLookAhead, "0-- 0-- ||"},
     {"TextRecordFailure", text_file("\n", "1 2 7\n"), Text,
      "||Failed to read value 3 of line:\n1 2 7\n\n"},
+    // Time values no time word holds make a gap, and nothing worse.
+    {"TextTimeValuesOutOfRange", out_of_range_times(), Text, "1h- 1-- |TIMEGAP in data\n|"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Streams, ReaderState, testing::ValuesIn(kStates),

@@ -1,12 +1,15 @@
-#include "run_process.h"
+#include "process.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <ctime>
 
 extern char** environ;
@@ -29,6 +32,24 @@ std::vector<std::string> child_environment(const std::vector<std::string>& extra
     return env;
 }
 
+// The file to execute for `program`: itself when it names a path, else the
+// first executable of that name in a folder of PATH (as a shell finds it).
+std::string find_program(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    if (program.find('/') != std::string::npos || path == nullptr)
+        return program;
+    const std::string folders = path;
+    for (std::size_t from = 0, to; from <= folders.size(); from = to + 1) {
+        to = folders.find(':', from);
+        to = to == std::string::npos ? folders.size() : to;
+        const std::string file = folders.substr(from, to - from) + "/" + program;
+        if (access(file.c_str(), X_OK) == 0)
+            return file;
+    }
+    return program;
+}
+
 // The strings' pointers and a null pointer, as execve takes them.
 std::vector<char*> pointers(std::vector<std::string>& strings)
 {
@@ -39,14 +60,32 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return p;
 }
 
+// Sets one limit of the child; 0 leaves it alone.
+bool limit(int resource, unsigned long value)
+{
+    const struct rlimit l = {value, value};
+    return value == 0 || setrlimit(resource, &l) == 0;
+}
+
+// Drops the capabilities that let root pass permission checks from the
+// bounding set, so that the program executed next never has them.
+bool drop_permission_overrides(bool drop)
+{
+    return !drop || geteuid() != 0 ||
+           (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 &&
+            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0);
+}
+
 // Runs in the forked child: only async-signal-safe calls from here on.
 [[noreturn]] void child(const char* program, char* const* args, char* const* env,
-                        const RunOptions& options, const char* cwd, int out, int err)
+                        const RunOptions& o, const char* cwd, int out, int err)
 {
     const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const struct rlimit limit = {options.max_files, options.max_files};
+    if (o.file_size != 0)
+        signal(SIGXFSZ, SIG_IGN);
     if (in >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 && chdir(cwd) == 0 &&
-        (options.max_files == 0 || setrlimit(RLIMIT_NOFILE, &limit) == 0))
+        limit(RLIMIT_NOFILE, o.max_files) && limit(RLIMIT_FSIZE, o.file_size) &&
+        limit(RLIMIT_AS, o.address_space) && drop_permission_overrides(o.honour_permissions))
         execve(program, args, env);
     _exit(127);
 }
@@ -102,26 +141,20 @@ bool drain(struct pollfd fds[2], RunResult* r, time_t deadline, Child* c)
 
 }  // namespace
 
-RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd, int timeout_s)
-{
-    RunOptions options;
-    options.timeout_s = timeout_s;
-    return run_process(argv, cwd, options);
-}
-
 RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                       const RunOptions& options)
 {
     RunResult r;
     std::vector<std::string> args_text = argv, env_text = child_environment(options.env);
     const std::vector<char*> args = pointers(args_text), env = pointers(env_text);
+    const std::string program =
+        find_program(options.program.empty() ? argv.at(0) : options.program);
     int out[2] = {-1, -1}, err[2] = {-1, -1};
     // No child when there is nothing to run or the pipes cannot be made.
     const bool ready = !argv.empty() && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
     const pid_t pid = ready ? fork() : -1;
     if (pid == 0)
-        child((options.program.empty() ? argv[0] : options.program).c_str(), args.data(),
-              env.data(), options, cwd.c_str(), out[1], err[1]);
+        child(program.c_str(), args.data(), env.data(), options, cwd.c_str(), out[1], err[1]);
     struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     for (int fd : {out[1], err[1]})
         close(fd);  // the child's ends; -1 when not made

@@ -1,7 +1,12 @@
 // Runs a program in a child process and collects what it wrote and how it
-// ended, for command-line tests.
-#ifndef TESTS_RUN_PROCESS_H
-#define TESTS_RUN_PROCESS_H
+// ended: the one process runner of the tests.
+//
+//   RunOptions o;
+//   o.env = {"TZ=UTC"};
+//   const RunResult r = run_process({TAVO2WAV_BIN, "-u", "0", "x.dat"}, dir.path(), o);
+//   // r.status, r.signal, r.out, r.err
+#ifndef TAVO_TESTS_SUPPORT_PROCESS_H
+#define TAVO_TESTS_SUPPORT_PROCESS_H
 
 #include <string>
 #include <vector>
@@ -19,22 +24,25 @@ struct RunOptions {
     std::string program;
     // "NAME=value" entries added to (or replacing those of) the environment.
     std::vector<std::string> env;
-    // Limit on open file descriptors in the child; 0 leaves it unchanged.
-    unsigned long max_files = 0;
     // The child is killed after this many seconds (then signal is SIGKILL).
     int timeout_s = 60;
     // When the child stops itself (SIGSTOP), it gets this signal and then
     // SIGCONT; 0: a stopped child is left alone.
     int signal_on_stop = 0;
+    // Limits of the child, 0 for none: open file descriptors, bytes of any
+    // file it writes (SIGXFSZ ignored, so that such a write fails with
+    // EFBIG) and bytes of address space.
+    unsigned long max_files = 0;
+    unsigned long file_size = 0;
+    unsigned long address_space = 0;
+    // File permission bits bind the child even when it runs as root: the
+    // two capabilities that pass every permission check are dropped.
+    bool honour_permissions = false;
 };
 
-// Runs argv[0] with argv in directory cwd, standard input from /dev/null.
-// Kills it after timeout_s seconds (then signal is SIGKILL).
+// Runs argv[0] (or options.program; a name without "/" is looked up in
+// PATH) with argv in directory cwd, standard input from /dev/null.
 RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
-                      int timeout_s = 60);
-
-// As above, with the start-up choices of `options`.
-RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
-                      const RunOptions& options);
+                      const RunOptions& options = {});
 
 #endif

@@ -1,0 +1,52 @@
+// Conversions through the engine (tavo::convert) or the stage-by-stage
+// reference, in-process, into a fresh output folder: what they said and the
+// bytes of every file they left.
+//
+//   tavo::Options o;
+//   o.upsample = 0;
+//   const tavo_test::Converted c = tavo_test::convert_into({input}, o);
+//   // c.result.status, c.out, c.err, c.files.at("a4031516.wav")
+#ifndef TAVO_TESTS_SUPPORT_CONVERT_INTO_H
+#define TAVO_TESTS_SUPPORT_CONVERT_INTO_H
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <tavo/convert.h>
+
+namespace tavo_test {
+
+// Every text the engine says, as the program prints it: `out` (progress,
+// standard output) and `err` (all the rest, standard error); the failure's
+// text apart in `error`. Asks to stop at progress report `stop_after`
+// (counting from 0; -1: never).
+class Said : public tavo::Diagnostics {
+public:
+    void text(tavo::Message kind, const std::string& t) override;
+    bool progress(const tavo::Progress& p) override;
+    std::string out, err, error;
+    long stop_after = -1;
+
+private:
+    long reports_ = 0;
+    std::mutex mutex_;
+};
+
+struct Converted {
+    tavo::Result result;
+    std::string out, err;                      // as Said keeps them
+    std::map<std::string, std::string> files;  // name -> bytes, of the output folder
+};
+
+// Converts `inputs` with `options` into a fresh temporary folder (the
+// options' output_dir is replaced): through tavo::convert, or stage by stage
+// when `stagewise` (the linear resampler and 16-bit samples only). In the
+// texts the folder's name reads "OUT".
+Converted convert_into(const std::vector<std::string>& inputs, tavo::Options options,
+                       bool stagewise = false);
+
+}  // namespace tavo_test
+
+#endif
