@@ -169,15 +169,17 @@ def values(spec, count):
 def tavo_bytes(keys):
     """A TAVO data file from the keys of an "input PATH tavo" line."""
     length = int(keys.get("length", 128))
+    unix = "unix" in keys
     header = keys.get("header") or tavo_files.form3_header(
-        "S", length, keys.get("freq", "18"), int(keys.get("gain", 1)))
+        "U" if unix else "S", length, keys.get("freq", "18"), int(keys.get("gain", 1)),
+        date=keys.get("date", "2014-03-15"))
     if "stamps" in keys:
         stamps = [tuple(int(x) for x in s.split(":")) for s in keys["stamps"].split(",")]
     else:
         step, start = int(keys.get("step", 7)), int(keys.get("start", 0))
         extra, every = (int(x) for x in keys.get("gap", "0/1").split("/"))
-        stamps = [divmod(start + r * step + r // every * extra, 60)
-                  for r in range(int(keys.get("records", 1)))]
+        times = [start + r * step + r // every * extra for r in range(int(keys.get("records", 1)))]
+        stamps = [(t & 0xFFFF, t >> 16) if unix else divmod(t, 60) for t in times]
     lists = keys.get("values", "||").split("|")
     records = []
     for r, stamp in enumerate(stamps):
@@ -192,9 +194,10 @@ def tavo_bytes(keys):
 
 
 def make_input(folder, words):
-    """input PATH tavo [text] [gz] [length=128] [gain=1] [freq=18] [header=TEXT|old]
-    [records=1 step=7 start=0 gap=S/N | stamps=M:S,...] [values=A|B|C] [cut=N]:
-    a TAVO file, records stamped start + r x step s (S s more after every N),
+    """input PATH tavo [text] [gz] [length=128] [gain=1] [freq=18] [date=2014-03-15]
+    [header=TEXT|old] [unix] [records=1 step=7 start=0 gap=S/N | stamps=M:S,...]
+    [values=A|B|C] [cut=N]: a TAVO file, records stamped start + r x step s (S s
+    more after every N; as Unix times with unix, else as minute and second),
     channels holding the listed samples (default tavo_files.make_record's);
     input PATH bytes WORD...; input PATH dir | fifo | link TARGET."""
     path, kind, rest = os.path.join(folder, fs(words[0])), words[1], words[2:]

@@ -34,11 +34,26 @@ private:
     std::mutex mutex_;
 };
 
+// The samples delivered in memory (tavo::AudioSink): each file and the
+// bytes of its interleaved samples, as they come (int16, int32 or float).
+class Captured : public tavo::AudioSink {
+public:
+    bool begin(const tavo::AudioFile& f, std::string&) override;
+    bool write(int index, const void* samples, std::size_t frames, std::string&) override;
+    bool end(int, std::string&) override { return true; }
+    std::vector<tavo::AudioFile> files;
+    std::vector<std::string> bytes;
+};
+
 struct Converted {
     tavo::Result result;
     std::string out, err;                      // as Said keeps them
     std::map<std::string, std::string> files;  // name -> bytes, of the output folder
 };
+
+// The options tavo2wav reads from these words ("-6 -u 7 --format s24");
+// throws std::invalid_argument with the refusal when it refuses them.
+tavo::Options options(const std::string& words);
 
 // Converts `inputs` with `options` into a fresh temporary folder (the
 // options' output_dir is replaced): through tavo::convert, or stage by stage
