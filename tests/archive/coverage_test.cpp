@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "rows.h"
 #include "tavo_writer.h"
 
 namespace ta = tavo::archive;
@@ -44,11 +45,6 @@ struct CoverageCase {
     std::string want;
 };
 
-void PrintTo(const CoverageCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 std::string digest(const ta::Coverage& c)
 {
     std::string s;
@@ -61,8 +57,6 @@ std::string digest(const ta::Coverage& c)
 }
 
 class Coverage : public ::testing::TestWithParam<CoverageCase> {};
-
-}  // namespace
 
 TEST_P(Coverage, TellsTheStretchesWithoutDataAndTheMissingSlots)
 {
@@ -78,66 +72,42 @@ TEST_P(Coverage, TellsTheStretchesWithoutDataAndTheMissingSlots)
     EXPECT_EQ(digest(ta::measure_coverage(w, files, named)), c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Windows, Coverage,
-    ::testing::Values(
-        CoverageCase{"EveryRecordFollows",
-                     {records(0, 90, 40, 40)},
-                     3600,
-                     {0, 1800},
-                     "100.00 %, missing, 90 records"},
-        // Records of 512 samples at 18 Hz (28.444 s) stamped every 28 s: the
-        // stretch runs from the end of record 40 (1148.444 s) to the next stamp.
-        CoverageCase{"HoleInside",
-                     {records(0, 41, 28, 512 / 18.0) + records(2965, 23, 28, 512 / 18.0)},
-                     3600,
-                     {0},
-                     "08:19:08Z to 2014-03-15T08:49:25Z (1817 s); 49.54 %, missing 08:30x1, 64 "
-                     "records"},
-        // Holes of 2 s and 1.5 s, data 1.5 s after the start and up to 2 s
-        // before the end are covered; a hole of 2.5 s is not (1002.5 shown as 1003).
-        CoverageCase{"ShortHolesAreCovered",
-                     {records(1.5, 1, 0, 998.5) + records(1002.5, 1, 0, 1000) +
-                      records(2004.5, 1, 0, 1000) + records(3006, 1, 0, 592)},
-                     3600,
-                     {0, 1800},
-                     "08:16:40Z to 2014-03-15T08:16:43Z (3 s); 99.93 %, missing, 4 records"},
-        CoverageCase{"StretchesAtBothEdges",
-                     {records(3, 1, 0, 3594.5)},
-                     3600,
-                     {0},
-                     "08:00:00Z to 2014-03-15T08:00:03Z (3 s); 08:59:58Z to 2014-03-15T09:00:00Z "
-                     "(2 s); 99.84 %, missing, 1 records"},
-        // The second file's clock steps back; together the files cover all.
-        CoverageCase{
-            "OverlappingFilesAndAStepBack",
-            {records(0, 50, 40, 40), records(2500, 28, 40, 40) + records(1500, 25, 40, 40)},
-            3600,
-            {0, 1800},
-            "100.00 %, missing, 103 records"},
-        // The last record reaches 12.444 s into the 09:00 slot, which is still missing.
-        CoverageCase{"TailOfARecordCoversNoSlot",
-                     {records(0, 129, 28, 512 / 18.0)},
-                     7200,
-                     {0},
-                     "09:00:12Z to 2014-03-15T10:00:00Z (3588 s); 50.17 %, missing 09:00x2, "
-                     "129 records"},
-        // One record from 07:50 to 09:30 covers three slots of the window.
-        CoverageCase{
-            "RecordLastsThroughSlots",
-            {records(-600, 1, 0, 6000)},
-            7200,
-            {},
-            "09:30:00Z to 2014-03-15T10:00:00Z (1800 s); 75.00 %, missing 09:30x1, 1 records"},
-        CoverageCase{"RecordsBeforeAndAfterOnly",
-                     {records(-100, 1, 0, 90) + records(3600, 1, 0, 40)},
-                     3600,
-                     {-1800, 3600},
-                     "08:00:00Z to 2014-03-15T09:00:00Z (3600 s); 0.00 %, missing 08:00x2, 0 "
-                     "records"}),
-    [](const ::testing::TestParamInfo<CoverageCase>& info) {
-        return std::string(info.param.name);
-    });
+const double R512 = 512 / 18.0;  // a record of 512 samples at 18 Hz, 28.444 s
+
+// clang-format off
+const CoverageCase coverages[] = {
+    {"EveryRecordFollows", {records(0, 90, 40, 40)}, 3600, {0, 1800},
+     "100.00 %, missing, 90 records"},
+    // Records stamped every 28 s: the stretch runs from the end of record 40
+    // (1148.444 s) to the next stamp.
+    {"HoleInside", {records(0, 41, 28, R512) + records(2965, 23, 28, R512)}, 3600, {0},
+     "08:19:08Z to 2014-03-15T08:49:25Z (1817 s); 49.54 %, missing 08:30x1, 64 records"},
+    // Holes of 2 s and 1.5 s, data 1.5 s after the start and up to 2 s
+    // before the end are covered; a hole of 2.5 s is not (1002.5 shown as 1003).
+    {"ShortHolesAreCovered",
+     {records(1.5, 1, 0, 998.5) + records(1002.5, 1, 0, 1000) + records(2004.5, 1, 0, 1000) +
+      records(3006, 1, 0, 592)}, 3600, {0, 1800},
+     "08:16:40Z to 2014-03-15T08:16:43Z (3 s); 99.93 %, missing, 4 records"},
+    {"StretchesAtBothEdges", {records(3, 1, 0, 3594.5)}, 3600, {0},
+     "08:00:00Z to 2014-03-15T08:00:03Z (3 s); 08:59:58Z to 2014-03-15T09:00:00Z (2 s); "
+     "99.84 %, missing, 1 records"},
+    // The second file's clock steps back; together the files cover all.
+    {"OverlappingFilesAndAStepBack",
+     {records(0, 50, 40, 40), records(2500, 28, 40, 40) + records(1500, 25, 40, 40)}, 3600,
+     {0, 1800}, "100.00 %, missing, 103 records"},
+    // The last record reaches 12.444 s into the 09:00 slot, which is still missing.
+    {"TailOfARecordCoversNoSlot", {records(0, 129, 28, R512)}, 7200, {0},
+     "09:00:12Z to 2014-03-15T10:00:00Z (3588 s); 50.17 %, missing 09:00x2, 129 records"},
+    // One record from 07:50 to 09:30 covers three slots of the window.
+    {"RecordLastsThroughSlots", {records(-600, 1, 0, 6000)}, 7200, {},
+     "09:30:00Z to 2014-03-15T10:00:00Z (1800 s); 75.00 %, missing 09:30x1, 1 records"},
+    {"RecordsBeforeAndAfterOnly", {records(-100, 1, 0, 90) + records(3600, 1, 0, 40)}, 3600,
+     {-1800, 3600},
+     "08:00:00Z to 2014-03-15T09:00:00Z (3600 s); 0.00 %, missing 08:00x2, 0 records"},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Windows, Coverage, ::testing::ValuesIn(coverages), RowName());
 
 TEST(Coverage, AWindowOffTheSlotsCountsTheSlotItStartsIn)
 {
@@ -173,12 +143,9 @@ TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
 
 TEST(GapSlack, AgreesWithTheReadersGapRule)
 {
-    // Records of 512 samples at 18 Hz last 28.444 s: a step of 30 s leaves
-    // 1.556 s between them, 31 s leaves 2.556 s.
-    for (const long step : {30L, 31L}) {
-        const double hole = step - 512 / 18.0;
-        EXPECT_EQ(hole > ta::GAP_SLACK, Zeltra::is_time_gap(step, 512, 18.0)) << step;
-    }
+    // A step of 30 s leaves 1.556 s between two records, 31 s leaves 2.556 s.
+    for (const long step : {30L, 31L})
+        EXPECT_EQ(step - R512 > ta::GAP_SLACK, Zeltra::is_time_gap(step, 512, 18.0)) << step;
 }
 
 TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
@@ -205,10 +172,6 @@ TEST(NoDataLines, CutThePercentToHundredths)
     EXPECT_EQ(ta::percent_text(0), "0.00");
 }
 
-namespace {
-
-const std::string S512 = form3_header('S', 512, "18", 2, 'k');
-
 // One generated file read through the reader: its form, where it lies, its
 // records' time words, the window, and what read_records gives, in short.
 struct FileCase {
@@ -222,11 +185,6 @@ struct FileCase {
     std::int64_t from, to;  // window, seconds after T0
     const char* want;
 };
-
-void PrintTo(const FileCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 // "in the window / read, each run in seconds after T0, the error"
 // with the temporary folder shown as D.
@@ -246,135 +204,54 @@ std::string digest(const ta::FileRecords& f, const std::string& dir)
 
 class ReadRecords : public ::testing::TestWithParam<FileCase> {};
 
-}  // namespace
-
 TEST_P(ReadRecords, PlacesEveryRecordInStationTime)
 {
     const FileCase& c = GetParam();
     TempDir dir;
-    Recording rec{c.header, c.form != 'o', c.length, {}};
-    for (const auto& t : c.times)
-        rec.records.push_back(make_record(c.length, t[0], t[1], 0));
-    std::string bytes = c.form == 't' ? text_bytes(rec) : binary_bytes(rec);
-    bytes.resize(bytes.size() - c.cut);
     const std::string path =
         c.slot < 0 ? dir.file("k.dat") : dated_path(dir.path(), 'k', 2014, 3, 15, c.slot);
-    write_bytes(path, bytes);
+    write_bytes(path,
+                stamped_bytes(c.form == 'z' ? 'b' : c.form, c.header, c.length, c.times, c.cut));
     if (c.form == 'z')
         gzip_copy(path, path + ".gz");
     const ta::Window w{"", 0, T0 + c.from, T0 + c.to};
     EXPECT_EQ(digest(ta::read_records(path + (c.form == 'z' ? ".gz" : ""), w), dir.path()), c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ReadRecords,
-    ::testing::Values(
-        // Slot 16 gives the base hour 08:00 to minute words up to 60.
-        FileCase{"MinuteStampsOnThePathsDay",
-                 'b',
-                 16,
-                 S512,
-                 512,
-                 {{0, 0}, {0, 28}, {0, 56}},
-                 0,
-                 0,
-                 3600,
-                 "3/3 [0.000, 84.444)"},
-        FileCase{"TextOf128Samples",
-                 't',
-                 16,
-                 form3_header('S', 128, "18", 2, 'k'),
-                 128,
-                 {{0, 0}, {0, 7}, {0, 14}},
-                 0,
-                 0,
-                 3600,
-                 "3/3 [0.000, 21.111)"},
-        // 1394870400 = 21284 * 65536 + 2176; a gap of 100 s opens a second run.
-        FileCase{"GzipWithUnixTime",
-                 'z',
-                 16,
-                 form3_header('U', 512, "18", 2, 'k'),
-                 512,
-                 {{2176, 21284}, {2204, 21284}, {2332, 21284}},
-                 0,
-                 0,
-                 3600,
-                 "3/3 [0.000, 56.444) [156.000, 184.444)"},
-        FileCase{"HeaderDateWhenThePathHasNone",
-                 'b',
-                 -1,
-                 S512,
-                 512,
-                 {{480, 0}, {480, 28}},
-                 0,
-                 0,
-                 3600,
-                 "2/2 [0.000, 56.444)"},
-        // Slot 00 has no base hour: 1439:50 is 23:59:50, and 0:18 lies past midnight.
-        FileCase{"PastMidnight",
-                 'b',
-                 0,
-                 S512,
-                 512,
-                 {{1439, 50}, {0, 18}},
-                 0,
-                 57590,
-                 57700,
-                 "2/2 [57590.000, 57646.444)"},
-        // The first record ends before the window, the third starts after it.
-        FileCase{"OnlyTheRecordsInTheWindow",
-                 'b',
-                 16,
-                 S512,
-                 512,
-                 {{0, 0}, {0, 28}, {0, 56}},
-                 0,
-                 30,
-                 50,
-                 "1/3 [28.000, 56.444)"},
-        // The look-ahead record was read whole before the read that failed.
-        FileCase{"CutInsideTheThirdRecord",
-                 'b',
-                 16,
-                 S512,
-                 512,
-                 {{0, 0}, {0, 28}, {0, 56}},
-                 700,
-                 0,
-                 3600,
-                 "2/2 [0.000, 56.444) | Error: D/2014/03/20140315/k4031516.dat: file "
-                 "ends inside a record\n"},
-        FileCase{"OldStyle",
-                 'o',
-                 16,
-                 "Tidserier old",
-                 128,
-                 {{0, 0}},
-                 0,
-                 0,
-                 3600,
-                 "0/0 | Error: D/2014/03/20140315/k4031516.dat has no time stamps and cannot be "
-                 "placed in the window\n"},
-        FileCase{"NoDate",
-                 'b',
-                 -1,
-                 form1_header("18", "2"),
-                 128,
-                 {{480, 0}},
-                 0,
-                 0,
-                 3600,
-                 "0/0 | Error: D/k.dat gives no date and cannot be placed in the window\n"},
-        FileCase{"NoFrequency",
-                 'b',
-                 16,
-                 form1_header("0", "2"),
-                 128,
-                 {{0, 0}},
-                 0,
-                 0,
-                 3600,
-                 "0/0 | Error: D/2014/03/20140315/k4031516.dat has no sampling frequency and "
-                 "cannot be placed in the window\n"}),
-    [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
+const std::string S512 = form3_header('S', 512, "18", 2, 'k');
+const std::vector<std::array<long, 2>> THREE = {{0, 0}, {0, 28}, {0, 56}};
+
+// clang-format off
+const FileCase files[] = {
+    // Slot 16 gives the base hour 08:00 to minute words up to 60.
+    {"MinuteStampsOnThePathsDay", 'b', 16, S512, 512, THREE, 0, 0, 3600, "3/3 [0.000, 84.444)"},
+    {"TextOf128Samples", 't', 16, form3_header('S', 128, "18", 2, 'k'), 128,
+     {{0, 0}, {0, 7}, {0, 14}}, 0, 0, 3600, "3/3 [0.000, 21.111)"},
+    // 1394870400 = 21284 * 65536 + 2176; a gap of 100 s opens a second run.
+    {"GzipWithUnixTime", 'z', 16, form3_header('U', 512, "18", 2, 'k'), 512,
+     {{2176, 21284}, {2204, 21284}, {2332, 21284}}, 0, 0, 3600,
+     "3/3 [0.000, 56.444) [156.000, 184.444)"},
+    {"HeaderDateWhenThePathHasNone", 'b', -1, S512, 512, {{480, 0}, {480, 28}}, 0, 0, 3600,
+     "2/2 [0.000, 56.444)"},
+    // Slot 00 has no base hour: 1439:50 is 23:59:50, and 0:18 lies past midnight.
+    {"PastMidnight", 'b', 0, S512, 512, {{1439, 50}, {0, 18}}, 0, 57590, 57700,
+     "2/2 [57590.000, 57646.444)"},
+    // The first record ends before the window, the third starts after it.
+    {"OnlyTheRecordsInTheWindow", 'b', 16, S512, 512, THREE, 0, 30, 50, "1/3 [28.000, 56.444)"},
+    // The look-ahead record was read whole before the read that failed.
+    {"CutInsideTheThirdRecord", 'b', 16, S512, 512, THREE, 700, 0, 3600,
+     "2/2 [0.000, 56.444) | Error: D/2014/03/20140315/k4031516.dat: file ends inside a record\n"},
+    {"OldStyle", 'o', 16, "Tidserier old", 128, {{0, 0}}, 0, 0, 3600,
+     "0/0 | Error: D/2014/03/20140315/k4031516.dat has no time stamps and cannot be placed in "
+     "the window\n"},
+    {"NoDate", 'b', -1, form1_header("18", "2"), 128, {{480, 0}}, 0, 0, 3600,
+     "0/0 | Error: D/k.dat gives no date and cannot be placed in the window\n"},
+    {"NoFrequency", 'b', 16, form1_header("0", "2"), 128, {{0, 0}}, 0, 0, 3600,
+     "0/0 | Error: D/2014/03/20140315/k4031516.dat has no sampling frequency and cannot be "
+     "placed in the window\n"},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Files, ReadRecords, ::testing::ValuesIn(files), RowName());
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "rows.h"
 #include "tavo_writer.h"
 
 namespace ta = tavo::archive;
@@ -23,11 +24,6 @@ struct TreeCase {
     const char *from, *to;
     std::vector<std::string> want;
 };
-
-void PrintTo(const TreeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class FindFiles : public ::testing::TestWithParam<TreeCase> {};
 
@@ -64,70 +60,48 @@ TEST_P(FindFiles, ListsTheSlotsOfTheWindowAfterTheLastFileBeforeIt)
     EXPECT_EQ(got, c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Trees, FindFiles,
-    ::testing::Values(
-        // Slot 12 starts 06:00, before the window: the last such file is read, not slot 10.
-        TreeCase{"SlotsAndTheFileBefore",
-                 {"2014/03/20140315/k4031510.dat", "2014/03/20140315/k4031512.dat",
-                  "2014/03/20140315/k4031514.dat.gz", "2014/03/20140315/k4031515.dat"},
-                 "2014-03-15T06:10:00Z",
-                 "2014-03-15T07:30:00Z",
-                 {"2014/03/20140315/k4031512.dat", "2014/03/20140315/k4031514.dat.gz"}},
-        TreeCase{"EndIsExclusive",
-                 {"2014/03/20140315/k4031546.dat", "2014/03/20140316/k4031600.dat"},
-                 "2014-03-15T23:00:00Z",
-                 "2014-03-16T00:00:00Z",
-                 {"2014/03/20140315/k4031546.dat"}},
-        TreeCase{"FileBeforeInThePreviousDay",
-                 {"2014/03/20140314/k4031444.dat", "2014/03/20140315/k4031502.dat"},
-                 "2014-03-15",
-                 "2014-03-15T02:00:00Z",
-                 {"2014/03/20140314/k4031444.dat", "2014/03/20140315/k4031502.dat"}},
-        TreeCase{"AcrossTheYear",
-                 {"2013/12/20131231/k3123140.dat", "2014/01/20140101/k4010100.dat.gz",
-                  "2014/01/20140101/k4010101.dat"},
-                 "2013-12-31T23:00:00Z",
-                 "2014-01-01T01:00:00Z",
-                 {"2013/12/20131231/k3123140.dat", "2014/01/20140101/k4010100.dat.gz",
-                  "2014/01/20140101/k4010101.dat"}},
-        TreeCase{"AcrossTheMonthInALeapYear",
-                 {"2016/02/20160229/k6022946.dat", "2016/03/20160301/k6030100.dat"},
-                 "2016-02-29T23:30:00Z",
-                 "2016-03-01T00:30:00Z",
-                 {"2016/02/20160229/k6022946.dat", "2016/03/20160301/k6030100.dat"}},
-        TreeCase{"TwoDaysBack",
-                 {"2014/03/20140313/k4031300.dat"},
-                 "2014-03-15T06:00:00Z",
-                 "2014-03-15T07:00:00Z",
-                 {"2014/03/20140313/k4031300.dat"}},
-        TreeCase{"ThreeDaysBackIsTooFar",
-                 {"2014/03/20140312/k4031247.dat"},
-                 "2014-03-15T00:00:00Z",
-                 "2014-03-15T07:00:00Z",
-                 {}},
-        TreeCase{"PlainReadBeforeItsGzipTwin",
-                 {"2014/03/20140315/k4031516.dat.gz", "2014/03/20140315/k4031516.dat",
-                  "2014/03/20140315/k4031517.dat.gz"},
-                 "2014-03-15T08:00:00Z",
-                 "2014-03-15T09:00:00Z",
-                 {"2014/03/20140315/k4031516.dat+2014/03/20140315/k4031516.dat.gz",
-                  "2014/03/20140315/k4031517.dat.gz"}},
-        // Another station, year digit, month or day than the folders, slot 48,
-        // other extensions, a folder with a file's name, misnamed folders.
-        TreeCase{"NamesOffTheConvention",
-                 {"2014/03/20140315/x4031516.dat", "2014/03/20140315/K4031516.dat",
-                  "2014/03/20140315/k5031516.dat", "2014/03/20140315/k4041516.dat",
-                  "2014/03/20140315/k4031616.dat", "2014/03/20140315/k4031548.dat",
-                  "2014/03/20140315/k4031516.txt", "2014/03/20140315/k4031516.dat.bz2",
-                  "2014/03/20140315/k4031516.datx", "2014/03/20140315/k4031517.dat/",
-                  "2014/03/20140415/k4041516.dat", "2014/3/20140315/k4031516.dat",
-                  "2014/03/2014031/k4031516.dat"},
-                 "2014-03-15T00:00:00Z",
-                 "2014-03-16T00:00:00Z",
-                 {}},
-        TreeCase{"NoArchiveThere", {}, "2014-03-15", "2014-03-16", {}}),
-    [](const ::testing::TestParamInfo<TreeCase>& info) { return std::string(info.param.name); });
+const std::string D15 = "2014/03/20140315/";
+
+// clang-format off
+const TreeCase trees[] = {
+    // Slot 12 starts 06:00, before the window: the last such file is read, not slot 10.
+    {"SlotsAndTheFileBefore",
+     {D15 + "k4031510.dat", D15 + "k4031512.dat", D15 + "k4031514.dat.gz", D15 + "k4031515.dat"},
+     "2014-03-15T06:10:00Z", "2014-03-15T07:30:00Z", {D15 + "k4031512.dat", D15 + "k4031514.dat.gz"}},
+    {"EndIsExclusive", {D15 + "k4031546.dat", "2014/03/20140316/k4031600.dat"},
+     "2014-03-15T23:00:00Z", "2014-03-16T00:00:00Z", {D15 + "k4031546.dat"}},
+    {"FileBeforeInThePreviousDay", {"2014/03/20140314/k4031444.dat", D15 + "k4031502.dat"},
+     "2014-03-15", "2014-03-15T02:00:00Z", {"2014/03/20140314/k4031444.dat", D15 + "k4031502.dat"}},
+    {"AcrossTheYear",
+     {"2013/12/20131231/k3123140.dat", "2014/01/20140101/k4010100.dat.gz",
+      "2014/01/20140101/k4010101.dat"},
+     "2013-12-31T23:00:00Z", "2014-01-01T01:00:00Z",
+     {"2013/12/20131231/k3123140.dat", "2014/01/20140101/k4010100.dat.gz",
+      "2014/01/20140101/k4010101.dat"}},
+    {"AcrossTheMonthInALeapYear", {"2016/02/20160229/k6022946.dat", "2016/03/20160301/k6030100.dat"},
+     "2016-02-29T23:30:00Z", "2016-03-01T00:30:00Z",
+     {"2016/02/20160229/k6022946.dat", "2016/03/20160301/k6030100.dat"}},
+    {"TwoDaysBack", {"2014/03/20140313/k4031300.dat"}, "2014-03-15T06:00:00Z",
+     "2014-03-15T07:00:00Z", {"2014/03/20140313/k4031300.dat"}},
+    {"ThreeDaysBackIsTooFar", {"2014/03/20140312/k4031247.dat"}, "2014-03-15T00:00:00Z",
+     "2014-03-15T07:00:00Z", {}},
+    {"PlainReadBeforeItsGzipTwin",
+     {D15 + "k4031516.dat.gz", D15 + "k4031516.dat", D15 + "k4031517.dat.gz"},
+     "2014-03-15T08:00:00Z", "2014-03-15T09:00:00Z",
+     {D15 + "k4031516.dat+" + D15 + "k4031516.dat.gz", D15 + "k4031517.dat.gz"}},
+    // Another station, year digit, month or day than the folders, slot 48,
+    // other extensions, a folder with a file's name, misnamed folders.
+    {"NamesOffTheConvention",
+     {D15 + "x4031516.dat", D15 + "K4031516.dat", D15 + "k5031516.dat", D15 + "k4041516.dat",
+      D15 + "k4031616.dat", D15 + "k4031548.dat", D15 + "k4031516.txt", D15 + "k4031516.dat.bz2",
+      D15 + "k4031516.datx", D15 + "k4031517.dat/", "2014/03/20140415/k4041516.dat",
+      "2014/3/20140315/k4031516.dat", "2014/03/2014031/k4031516.dat"},
+     "2014-03-15T00:00:00Z", "2014-03-16T00:00:00Z", {}},
+    {"NoArchiveThere", {}, "2014-03-15", "2014-03-16", {}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Trees, FindFiles, ::testing::ValuesIn(trees), tavo_test::RowName());
 
 TEST(FindFiles, AnArchiveRootWithATrailingSlashGivesTheSamePaths)
 {

@@ -79,6 +79,16 @@ std::string text_bytes(const Recording& rec, const TextStyle& style)
     return out.str();
 }
 
+std::string stamped_bytes(char form, const std::string& header, std::size_t length,
+                          const std::vector<std::array<long, 2>>& times, std::size_t cut)
+{
+    Recording rec{header, form != 'o', length, {}};
+    for (const auto& t : times)
+        rec.records.push_back(make_record(length, t[0], t[1], static_cast<int>(rec.records.size())));
+    const std::string b = form == 't' ? text_bytes(rec) : binary_bytes(rec);
+    return b.substr(0, b.size() - cut);
+}
+
 void write_bytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -75,6 +75,12 @@ std::string binary_bytes(const Recording& rec);
 /// record (time words first in new-style files), numbers separated by blanks.
 std::string text_bytes(const Recording& rec, const TextStyle& style = {});
 
+/// A file of one record per pair of time words (make_record's samples,
+/// seeds 0, 1, ...): `form` 'b' binary, 'o' old-style binary or 't' text,
+/// `cut` bytes cut off its end.
+std::string stamped_bytes(char form, const std::string& header, std::size_t length,
+                          const std::vector<std::array<long, 2>>& times, std::size_t cut = 0);
+
 /// Writes bytes to path, replacing the file; throws std::runtime_error on failure.
 void write_bytes(const std::string& path, const std::string& bytes);
 inline void write_binary(const std::string& path, const Recording& rec)
