@@ -8,7 +8,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -17,6 +16,7 @@
 #include "common/atomic_file.h"
 #include "convert_into.h"
 #include "engine/free_space.h"
+#include "rows.h"
 #include "tavo_writer.h"
 #include "wav/wave.h"
 
@@ -40,6 +40,14 @@ tavo_test::Recording recording(int records = 8)
         rec.records.push_back(tavo_test::make_record(512, 480 + t / 60, t % 60, r));
     }
     return rec;
+}
+
+// The recording in a dated file of `dir`, at 08:00 (slot 16) or later.
+std::string input(const tavo_test::TempDir& dir, int records, int slot = 16)
+{
+    const std::string path = tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, slot);
+    tavo_test::write_binary(path, recording(records));
+    return path;
 }
 
 // A damaged input or refused option set: what goes into the input file
@@ -114,68 +122,55 @@ std::string flipped(std::string bytes, std::size_t back)
 
 void none(Options&) {}
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, EngineRefusal,
-    testing::Values(
-        Refused{"Missing", "<none>", none, 1, "gzopen:No such file or directory\nCan't open @\n"},
-        Refused{"Directory", "<dir>", none, 1, "@: Is a directory\n"},
-        Refused{"Empty", "", none, 1, "Error: @: file too short to be a data file\n"},
-        Refused{"TooShort", "!S512Tidserier", none, 1,
-                "Error: @: file too short to be a data file\n"},
-        Refused{"NoLineEnd", std::string(300, 'x'), none, 1,
-                "Error: @: no end of the first line in its first 255 bytes\n"},
-        Refused{"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), none, 1,
-                "Error: @: file ends inside a record\n"},
-        Refused{"EndsOneByteIntoARecord", GOOD.substr(0, R2 + 1), none, 1,
-                "Error: @: file ends inside a record\n"},
-        Refused{"EndsOneByteBeforeTheRecordEnd", GOOD.substr(0, R2 + 3 * 1028 - 1), none, 1,
-                "Error: @: file ends inside a record\n"},
-        Refused{"GzipCutInsideItsHeader", STORED.substr(0, 5), none, 1,
-                "@: unexpected end of file\n"},
-        Refused{"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, 1,
-                "@: unexpected end of file\n"},
-        Refused{"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, 1,
-                "@: unexpected end of file\n"},
-        Refused{"TextGzipCutInsideARecord",
-                tavo_test::gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2), none, 1,
-                "@: unexpected end of file\n"},
-        Refused{"GzipBadCrcInASmallFile", flipped(tavo_test::gzip_bytes(GOOD.substr(0, R2)), 8),
-                none, 1, "@: incorrect data check\n"},
-        Refused{"GzipBadCrc", flipped(ZIPPED, 8), none, 1, "@: incorrect data check\n"},
-        Refused{"GzipBadLength", flipped(ZIPPED, 1), none, 1, "@: incorrect length check\n"},
-        Refused{"SpeedupNotWholeForLinear", GOOD,
-                [](Options& o) {
-                    o.speedup = 48;
-                    o.rate = 44100;
-                },
-                1,
-                "Error: speed-up 48 needs a whole upsampling factor with the linear resampler "
-                "(U = 51.042); use --resampler sinc\n"},
-        // 4096 samples at 18 Hz make one frame at 44100 Hz up to a speed-up
-        // of 2 x 4096 x 44100 / 18.
-        Refused{"SpeedupLeavesNoSound", GOOD,
-                [](Options& o) {
-                    o.resampler = tavo::Resampler::SINC;
-                    o.speedup = 1e9;
-                    o.speedup_text = "1e9";
-                    o.rate = 44100;
-                },
-                1,
-                "Error: speed-up 1e9 leaves no sound (0 frames); the largest for this input is "
-                "2.00704e+07\n"},
-        Refused{"NegativeUpsampling", GOOD, [](Options& o) { o.upsample = -2; }, 1,
-                "Error: upsampling factor must not be negative (-u -2)\n"},
-        Refused{"UpsamplingWithSpeedup", GOOD,
-                [](Options& o) {
-                    o.speedup = 49;
-                    o.upsample_given = true;
-                },
-                1, "Error: give -u or --speedup, not both\n"},
-        Refused{"TooManyThreads", GOOD, [](Options& o) { o.threads = 257; }, 1,
-                "Error: --threads needs a whole number from 0 to 256, not \"257\"\n"},
-        Refused{"NoFolder", GOOD, [](Options& o) { o.output_dir += "/none"; }, 1,
-                "Error: can't write OUT/none/a4031516.wav: No such file or directory\n"}),
-    [](const testing::TestParamInfo<Refused>& i) { return std::string(i.param.name); });
+const std::string CUT = "Error: @: file ends inside a record\n",
+                  EOF_ = "@: unexpected end of file\n";
+
+// clang-format off
+const Refused refusals[] = {
+    {"Missing", "<none>", none, 1, "gzopen:No such file or directory\nCan't open @\n"},
+    {"Directory", "<dir>", none, 1, "@: Is a directory\n"},
+    {"Empty", "", none, 1, "Error: @: file too short to be a data file\n"},
+    {"TooShort", "!S512Tidserier", none, 1, "Error: @: file too short to be a data file\n"},
+    {"NoLineEnd", std::string(300, 'x'), none, 1,
+     "Error: @: no end of the first line in its first 255 bytes\n"},
+    {"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), none, 1, CUT},
+    {"EndsOneByteIntoARecord", GOOD.substr(0, R2 + 1), none, 1, CUT},
+    {"EndsOneByteBeforeTheRecordEnd", GOOD.substr(0, R2 + 3 * 1028 - 1), none, 1, CUT},
+    {"GzipCutInsideItsHeader", STORED.substr(0, 5), none, 1, EOF_},
+    {"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, 1, EOF_},
+    {"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, 1, EOF_},
+    {"TextGzipCutInsideARecord", tavo_test::gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2),
+     none, 1, EOF_},
+    {"GzipBadCrcInASmallFile", flipped(tavo_test::gzip_bytes(GOOD.substr(0, R2)), 8), none, 1,
+     "@: incorrect data check\n"},
+    {"GzipBadCrc", flipped(ZIPPED, 8), none, 1, "@: incorrect data check\n"},
+    {"GzipBadLength", flipped(ZIPPED, 1), none, 1, "@: incorrect length check\n"},
+    {"SpeedupNotWholeForLinear", GOOD, [](Options& o) { o.speedup = 48; o.rate = 44100; }, 1,
+     "Error: speed-up 48 needs a whole upsampling factor with the linear resampler (U = 51.042); "
+     "use --resampler sinc\n"},
+    // 4096 samples at 18 Hz make one frame at 44100 Hz up to a speed-up of
+    // 2 x 4096 x 44100 / 18.
+    {"SpeedupLeavesNoSound", GOOD,
+     [](Options& o) {
+         o.resampler = tavo::Resampler::SINC;
+         o.speedup = 1e9;
+         o.speedup_text = "1e9";
+         o.rate = 44100;
+     },
+     1, "Error: speed-up 1e9 leaves no sound (0 frames); the largest for this input is "
+     "2.00704e+07\n"},
+    {"NegativeUpsampling", GOOD, [](Options& o) { o.upsample = -2; }, 1,
+     "Error: upsampling factor must not be negative (-u -2)\n"},
+    {"UpsamplingWithSpeedup", GOOD, [](Options& o) { o.speedup = 49; o.upsample_given = true; },
+     1, "Error: give -u or --speedup, not both\n"},
+    {"TooManyThreads", GOOD, [](Options& o) { o.threads = 257; }, 1,
+     "Error: --threads needs a whole number from 0 to 256, not \"257\"\n"},
+    {"NoFolder", GOOD, [](Options& o) { o.output_dir += "/none"; }, 1,
+     "Error: can't write OUT/none/a4031516.wav: No such file or directory\n"},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), tavo_test::RowName());
 
 // The output needs exactly the bytes of the files it leaves (every WAV file
 // whole, chunks and pad byte included, and the label file): with that much
@@ -184,14 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 {
     tavo_test::TempDir in;
-    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_binary(a, recording(8));
-    Options o;
-    o.timeline = true;
-    o.format = tavo::SampleFormat::S24;
-    o.resampler = tavo::Resampler::SINC;
-    o.speedup = 37;  // 271215 frames: an odd data chunk, padded
-    o.rate = 44100;
+    const std::string a = input(in, 8);
+    // 271215 frames: an odd data chunk, padded.
+    const Options o =
+        tavo_test::options("--timeline --format s24 --resampler sinc --speedup 37 -r 1");
     const Converted first = convert_into({a}, o);
     ASSERT_EQ(first.result.status, 0) << first.err;
     long long need = 0;
@@ -221,17 +212,9 @@ TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 {
     tavo_test::TempDir in;
-    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
-    const std::string b = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 18);
-    tavo_test::write_binary(a, recording(40));
-    tavo_test::write_binary(b, recording(30));
-    Options oa, ob;
-    oa.upsample = 50;
-    oa.threads = 2;
-    ob.layout = tavo::Layout::SIX;
-    ob.resampler = tavo::Resampler::SINC;
-    ob.format = tavo::SampleFormat::F32;
-    ob.timeline = true;
+    const std::string a = input(in, 40), b = input(in, 30, 18);
+    const Options oa = tavo_test::options("-u 50 --threads 2");
+    const Options ob = tavo_test::options("-6 --resampler sinc --format f32 --timeline");
     const Converted alone_a = convert_into({a}, oa), alone_b = convert_into({b}, ob);
     EXPECT_EQ(alone_a.files.size(), 3u);  // three files
     EXPECT_EQ(alone_b.files.size(), 2u);  // one file and the labels
@@ -253,11 +236,9 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 TEST(Engine, StopFromProgressLeavesNoFile)
 {
     tavo_test::TempDir in, out;
-    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_binary(a, recording(40));
+    const std::string a = input(in, 40);
     for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
-        Options o;
-        o.upsample = 50;
+        Options o = tavo_test::options("-u 50");
         o.output_dir = out.path();
         Said said;
         said.stop_after = stop;
@@ -268,50 +249,24 @@ TEST(Engine, StopFromProgressLeavesNoFile)
     }
 }
 
-// Keeps the samples delivered in memory, per file.
-class Memory : public tavo::AudioSink {
-public:
-    bool begin(const tavo::AudioFile& f, std::string&) override
-    {
-        files.push_back(f);
-        bytes.emplace_back();
-        return true;
-    }
-    bool write(int i, const void* p, std::size_t frames, std::string&) override
-    {
-        const std::size_t n =
-            frames * files[i].channels * (files[i].format == tavo::SampleFormat::S16 ? 2 : 4);
-        bytes[i].append(static_cast<const char*>(p), n);
-        return true;
-    }
-    bool end(int, std::string&) override { return true; }
-    std::vector<tavo::AudioFile> files;
-    std::vector<std::string> bytes;
-};
-
 // In memory, each file's samples are the data chunk of the WAV file written
 // with the same options, and nothing is written.
 TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
 {
     tavo_test::TempDir in;
-    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_binary(a, recording(20));
-    for (const tavo::Layout layout :
-         {tavo::Layout::MONO, tavo::Layout::STEREO, tavo::Layout::SIX}) {
-        Options o;
-        o.layout = layout;
-        o.upsample = 7;
+    const std::string a = input(in, 20);
+    for (const char* layout : {"-m", "-s", "-6"}) {
+        const Options o = tavo_test::options(std::string(layout) + " -u 7");
         const Converted files = convert_into({a}, o);
-        Memory memory;
+        tavo_test::Captured memory;
         Said in_memory;
-        const tavo::Result r = tavo::convert({a}, o, in_memory, &memory);
-        ASSERT_EQ(r.status, 0);
+        ASSERT_EQ(tavo::convert({a}, o, in_memory, &memory).status, 0);
         ASSERT_EQ(memory.files.size(), files.files.size());
         for (std::size_t i = 0; i < memory.files.size(); i++) {
-            const std::string& wav =
-                files.files.at(memory.files[i].name.substr(memory.files[i].name.rfind('/') + 1));
-            EXPECT_EQ(wav.substr(44), memory.bytes[i]) << memory.files[i].name;
-            EXPECT_EQ(memory.files[i].frames * memory.files[i].channels * 2, wav.size() - 44);
+            const tavo::AudioFile& f = memory.files[i];
+            const std::string& wav = files.files.at(f.name.substr(f.name.rfind('/') + 1));
+            EXPECT_EQ(wav.substr(44), memory.bytes[i]) << f.name;
+            EXPECT_EQ(f.frames * f.channels * 2, wav.size() - 44);
         }
         std::string said = files.out + "|" + files.err;
         for (auto at = said.find("OUT/"); at != std::string::npos; at = said.find("OUT/"))
@@ -335,8 +290,7 @@ class OutgrownWav : public testing::TestWithParam<Outgrown> {};
 TEST_P(OutgrownWav, IsRefusedOrWrittenAsRf64)
 {
     tavo_test::TempDir in, out;
-    const std::string a = tavo_test::dated_path(in.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_binary(a, recording(20));  // 10240 samples: 81920 bytes at -u 4
+    const std::string a = input(in, 20);  // 10240 samples: 81920 bytes at -u 4
     Options o;
     o.output_dir = out.path();
     GetParam().set(o);
@@ -345,32 +299,23 @@ TEST_P(OutgrownWav, IsRefusedOrWrittenAsRf64)
     const tavo::Result r = tavo::convert({a}, o, said);
     tavo::wav::set_riff_limit_for_tests(0);
     EXPECT_EQ(r.error, GetParam().error);
-    if (!GetParam().error.empty()) {
-        EXPECT_TRUE(listing(out.path()).empty());
-        return;
-    }
-    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, GetParam().error.empty() ? 0 : 1);
+    EXPECT_EQ(r.written.size(), GetParam().error.empty() ? 3u : 0u);
     for (const std::string& path : r.written)
         EXPECT_EQ(tavo_test::read_bytes(path).substr(0, 4), GetParam().magic) << path;
+    EXPECT_EQ(listing(out.path()).size(), r.written.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Limits, OutgrownWav,
-    testing::Values(Outgrown{"ClassicRefused", [](Options&) {},
-                             "Error: output too large for a WAV file (40960 frames)\n", ""},
-                    Outgrown{"LongOptionGivesRf64", [](Options& o) { o.allow_rf64 = true; }, "",
-                             "RF64"},
-                    Outgrown{"WindowGivesRf64",
-                             [](Options& o) {
-                                 o.window = {true, "", 0, 1394870400, 1394874000};  // 08:00-09:00
-                             },
-                             "", "RF64"},
-                    Outgrown{"FitsStaysWav",
-                             [](Options& o) {
-                                 o.allow_rf64 = true;
-                                 o.upsample = 1;
-                             },
-                             "", "RIFF"}),
-    [](const testing::TestParamInfo<Outgrown>& i) { return std::string(i.param.name); });
+// clang-format off
+const Outgrown outgrown[] = {
+    {"ClassicRefused", none, "Error: output too large for a WAV file (40960 frames)\n", ""},
+    {"LongOptionGivesRf64", [](Options& o) { o.allow_rf64 = true; }, "", "RF64"},
+    {"WindowGivesRf64", [](Options& o) { o.window = {true, "", 0, 1394870400, 1394874000}; }, "",
+     "RF64"},  // 08:00 to 09:00
+    {"FitsStaysWav", [](Options& o) { o.allow_rf64 = true; o.upsample = 1; }, "", "RIFF"},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Limits, OutgrownWav, testing::ValuesIn(outgrown), tavo_test::RowName());
 
 }  // namespace
