@@ -1,6 +1,7 @@
-"""Failures as exceptions: every damaged input raises tavo.Error with the
-text and status the command line ends with, the interpreter lives on, and
-nothing is left in the folder."""
+"""Failures as exceptions: every damaged input raises tavo.Error from read
+and convert with the text and status the command line ends with, info
+reports what tavoinfo reports, the interpreter lives on, and nothing is left
+in the folder."""
 import errno
 import gzip
 import json
@@ -13,27 +14,19 @@ from conftest import EXAMPLE, TAVO2WAV, TAVOINFO, run
 from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records, text_bytes
 
 S512 = form3_header("S", 512)
-
-
-def good_binary():
-    return binary_bytes(Recording(S512, 512, minutes_records(512, 3)))
-
-
-def damaged_gzip():
-    """A gzip stream whose compressed bytes are overwritten in the middle."""
-    z = bytearray(gzip.compress(good_binary(), mtime=0))
-    z[len(z) // 2:len(z) // 2 + 16] = b"\xff" * 16
-    return bytes(z)
-
+GOOD = binary_bytes(Recording(S512, 512, minutes_records(512, 3)))
+ZIPPED = gzip.compress(GOOD, mtime=0)
+# Its compressed bytes overwritten in the middle.
+DAMAGED_GZIP = ZIPPED[:len(ZIPPED) // 2] + b"\xff" * 16 + ZIPPED[len(ZIPPED) // 2 + 16:]
 
 # name: (bytes of the file, or None for no file; exception class)
 DAMAGED = {
     "missing_file": (None, tavo.FileError),
     "too_short": (b"!Tidserier 18 2\r" + b"\0" * 100, tavo.Error),
     "no_line_end_in_255_bytes": (b"!" + b"x" * 400, tavo.Error),
-    "record_cut_short": (good_binary()[:-100], tavo.Error),
-    "gzip_cut_short": (gzip.compress(good_binary(), mtime=0)[:-300], tavo.Error),
-    "gzip_damaged": (damaged_gzip(), tavo.Error),
+    "record_cut_short": (GOOD[:-100], tavo.Error),
+    "gzip_cut_short": (ZIPPED[:-300], tavo.Error),
+    "gzip_damaged": (DAMAGED_GZIP, tavo.Error),
     "binary_header_over_51200_bytes": (b"!Tidserier 18 2\n" + b"y" * 52000 + b"\r", tavo.Error),
     "text_line_over_51199_bytes": (text_bytes(Recording(S512, 512, minutes_records(512, 1)))
                                    + b"1 2 " + b"3" * 52000 + b"\n", tavo.Error),
@@ -55,27 +48,23 @@ def listing(folder):
 
 
 @pytest.mark.parametrize("name", sorted(DAMAGED))
-def test_read_raises_what_tavo2wav_prints(tmp_path, name):
+def test_damaged_input_raises_what_tavo2wav_prints_and_leaves_nothing(tmp_path, name):
     path = damaged_file(tmp_path / "data", name)
-    (tmp_path / "cli").mkdir()
+    for folder in ("cli", "py"):
+        (tmp_path / folder).mkdir()
     status, _, stderr = run([TAVO2WAV, path], cwd=tmp_path / "cli")
     before = listing(tmp_path / "data")
-    with pytest.raises(DAMAGED[name][1]) as caught:
-        tavo.read(path)
-    e = caught.value
-    assert status != 0 and stderr.endswith(e.message)
-    assert e.status == status and str(e) == e.message.rstrip("\n")
-    assert listing(tmp_path / "data") == before
+    for call in (lambda: tavo.read(path), lambda: tavo.convert(path, output_dir=tmp_path / "py")):
+        with pytest.raises(DAMAGED[name][1]) as caught:
+            call()
+        e = caught.value
+        assert status != 0 and stderr.endswith(e.message)
+        assert e.status == status and str(e) == e.message.rstrip("\n")
+    assert listing(tmp_path / "data") == before and os.listdir(tmp_path / "py") == []
+    _, out, _ = run([TAVOINFO, "--json", path])
+    assert tavo.info(path) == json.loads(out)["files"][0]
     # The interpreter lives on and reads again.
     assert tavo.read(EXAMPLE).data.shape == (3, 194560)
-
-
-@pytest.mark.parametrize("name", sorted(DAMAGED))
-def test_info_reports_what_tavoinfo_reports(tmp_path, name):
-    path = damaged_file(tmp_path, name)
-    status, out, _ = run([TAVOINFO, "--json", path])
-    assert status == 1
-    assert tavo.info(path) == json.loads(out)["files"][0]
 
 
 def test_a_missing_file_is_a_file_not_found_error(tmp_path):
@@ -119,7 +108,7 @@ PLOT_REFUSALS = {
     "audio_negative_upsampling": ({"audio": "-u -2"}, ["--audio", "-u -2"]),
     "frequency_scale_unknown": ({"freq": "mel"}, ["--plot-freq", "mel"]),
     "name_without_picture_extension": ({"png_path": "picture.txt"}, []),
-    "name_of_the_input": ({"png_path": "INPUT"}, []),
+    "name_of_the_input": ({"png_path": "k4031516.dat.gz"}, []),
     "name_of_a_file_that_is_no_picture": ({"png_path": "notes.png"}, []),
 }
 
@@ -128,11 +117,8 @@ PLOT_REFUSALS = {
 def test_plot_refuses_as_tavoinfo_refuses(folder, name):
     given, cli = PLOT_REFUSALS[name]
     (folder / "notes.png").write_text("my notes\n")
-    source = (folder / "k4031516.dat.gz")
-    source.write_bytes(open(EXAMPLE, "rb").read())
+    (folder / "k4031516.dat.gz").write_bytes(open(EXAMPLE, "rb").read())
     kwargs = {"png_path": "out.png", **given}
-    if kwargs["png_path"] == "INPUT":
-        kwargs["png_path"] = "k4031516.dat.gz"
     before = listing(folder)
     status, _, stderr = run([TAVOINFO, "--plot", kwargs["png_path"]] + cli + ["k4031516.dat.gz"],
                             cwd=folder)
