@@ -1,10 +1,11 @@
 // The WAV writer replaces an existing file only with a complete one: a write
 // that fails (past a file-size limit of 4096 bytes, SIGXFSZ ignored) leaves
 // the old file and no temporary file behind. The 24-bit and float formats get
-// their headers, pad byte and size limits checked here; the bytes of the
-// 16-bit files of each layout are checked end to end in cli_test. A file
-// that outgrows the RIFF sizes is written as RF64 where allowed, and read
-// back by libsndfile, ffmpeg and python-soundfile.
+// their headers, pad byte and size limits checked here, extra chunks before
+// "data" their place and their count in the sizes; the bytes of the 16-bit
+// files of each layout are checked end to end in tests/cases. A file that
+// outgrows the RIFF sizes is written as RF64 where allowed, and read back by
+// libsndfile, ffmpeg and python-soundfile.
 #include "wav/wave.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "process.h"
+#include "rows.h"
 #include "tavo_writer.h"
 
 namespace {
@@ -112,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Layout{"S24MonoOddIsPadded", SampleFormat::S24, 1, {1, -1, -32768}, S24_MONO},
                     Layout{"S24Stereo", SampleFormat::S24, 2, {32767, 0}, S24_STEREO},
                     Layout{"F32Stereo", SampleFormat::F32, 2, {1, -32768, 32767, 0}, F32_STEREO}),
-    [](const testing::TestParamInfo<Layout>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 
 TEST(WaveWriter, WritesSamplesOfItsOwnFormat)
 {
@@ -159,32 +162,44 @@ INSTANTIATE_TEST_SUITE_P(Mismatches, WaveMismatch,
                                          Mismatch{"Int32ToF32", SampleFormat::F32, 0},
                                          Mismatch{"FloatToS16", SampleFormat::S16, 1},
                                          Mismatch{"FloatToS24", SampleFormat::S24, 1}),
-                         [](const testing::TestParamInfo<Mismatch>& i) {
-                             return std::string(i.param.name);
-                         });
+                         tavo_test::RowName());
 
-// The largest frame count whose RIFF sizes fit 32 bits, and one more.
+// The largest frame count whose RIFF sizes fit 32 bits with `extra` bytes
+// of chunks before "data", and one more.
 struct Limit {
     const char* name;
     SampleFormat format;
     unsigned channels;
     unsigned long largest;
+    std::size_t extra = 0;
 };
 
 class WaveLimit : public testing::TestWithParam<Limit> {};
+
+// Chunks of an odd size are refused.
+TEST(WaveLimit, RefusesOddChunkBytes)
+{
+    tavo_test::TempDir dir;
+    const std::vector<unsigned char> extra(3, 0);
+    WaveWriter w;
+    errno = 0;
+    EXPECT_FALSE(w.open(dir.file("x.wav").c_str(), 1, 10, 4000, SampleFormat::S16, &extra));
+    EXPECT_EQ(errno, EINVAL);
+}
 
 TEST_P(WaveLimit, RefusesDataBeyondFourGigabytes)
 {
     const Limit& p = GetParam();
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
+    const std::vector<unsigned char> extra(p.extra, 0);
     {
         WaveWriter fits;
-        EXPECT_TRUE(fits.open(path.c_str(), p.channels, p.largest, 8000, p.format));
+        EXPECT_TRUE(fits.open(path.c_str(), p.channels, p.largest, 8000, p.format, &extra));
     }
     WaveWriter beyond;
     errno = 0;
-    EXPECT_FALSE(beyond.open(path.c_str(), p.channels, p.largest + 1, 8000, p.format));
+    EXPECT_FALSE(beyond.open(path.c_str(), p.channels, p.largest + 1, 8000, p.format, &extra));
     EXPECT_EQ(errno, EFBIG);
     EXPECT_EQ(std::distance(Dir(dir.path()), Dir()), 0);
 }
@@ -196,8 +211,12 @@ INSTANTIATE_TEST_SUITE_P(
                     // with an odd byte count and no room for the pad byte.
                     Limit{"S24MonoNeedsRoomForPad", SampleFormat::S24, 1, 1431655752ul},
                     Limit{"S24SixChannels", SampleFormat::S24, 6, (4294967295ul - 36) / 18},
-                    Limit{"F32Stereo", SampleFormat::F32, 2, (4294967295ul - 50) / 8}),
-    [](const testing::TestParamInfo<Limit>& i) { return std::string(i.param.name); });
+                    Limit{"F32Stereo", SampleFormat::F32, 2, (4294967295ul - 50) / 8},
+                    // 357913938 six-channel frames fill all but 3 bytes: two
+                    // bytes of chunks still fit, four do not.
+                    Limit{"S16SixChannelsTwoChunkBytes", SampleFormat::S16, 6, 357913938, 2},
+                    Limit{"S16SixChannelsFourChunkBytes", SampleFormat::S16, 6, 357913937, 4}),
+    tavo_test::RowName());
 
 // The RIFF length limit lowered for one test, restored on the way out.
 class LowLimit {
@@ -266,19 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
              1},
         Rf64{"FitsStaysWav", SampleFormat::S16, 2, std::vector<int16_t>(2, 5),
              "RIFF" + le(36 + 12 + 4, 4) + "WAVE" + FMT_S16_STEREO + INFO + "data" + le(4, 4), 0}),
-    [](const testing::TestParamInfo<Rf64>& i) { return std::string(i.param.name); });
-
-// What a command prints on standard output, and its exit status.
-std::string output_of(const std::string& command, int* status)
-{
-    std::string out;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-        out.append(buf, n);
-    *status = p ? pclose(p) : -1;
-    return out;
-}
+    tavo_test::RowName());
 
 // An RF64 file (f32 stereo, with a chunk between "fmt "/"fact" and "data")
 // as libsndfile, ffmpeg and python-soundfile read it: the ds64 sizes, the
@@ -299,26 +306,26 @@ TEST(Rf64Clients, ReadTheSizesAndTheFrames)
         ASSERT_TRUE(w.rf64());
         ASSERT_TRUE(w.write(samples.data(), 1001) && w.commit());
     }
-    int status = 0;
-    const std::string info = output_of("sndfile-info " + path, &status);
-    ASSERT_EQ(status, 0) << info;
+    const RunResult info = run_process({"sndfile-info", path}, dir.path());
+    ASSERT_EQ(info.status, 0) << info.err;
     // 58 header bytes, 36 of ds64, 12 of the LIST chunk and 8008 of data.
     for (const char* line : {"RF64\n", "ds64 : 28\n", "Riff size : 8106\n", "Data size : 8008\n",
                              "Frames    : 1001\n", "Frames      : 1001\n", "Channels    : 2\n"})
-        EXPECT_NE(info.find(line), std::string::npos) << line << info;
-    EXPECT_EQ(output_of("ffprobe -v error -show_entries stream=codec_name,duration_ts,channels "
-                        "-of default=noprint_wrappers=1 " +
-                            path,
-                        &status),
+        EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
+    EXPECT_EQ(run_process({"ffprobe", "-v", "error", "-show_entries",
+                           "stream=codec_name,duration_ts,channels", "-of",
+                           "default=noprint_wrappers=1", path},
+                          dir.path())
+                  .out,
               "codec_name=pcm_f32le\nchannels=2\nduration_ts=1001\n");
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(output_of("/usr/bin/python3 -c \"import soundfile as sf; i = sf.info('" + path +
-                            "'); x = sf.read('" + path +
-                            "', dtype='float32')[0]; print(i.format, i.frames, "
-                            "round(float(x[1000][0]) * 32768), round(float(x[1000][1]) * 32768))\"",
-                        &status),
+    EXPECT_EQ(run_process({"/usr/bin/python3", "-c",
+                           "import soundfile as sf, sys; i = sf.info(sys.argv[1]); x = "
+                           "sf.read(sys.argv[1], dtype='float32')[0]; print(i.format, i.frames, "
+                           "round(float(x[1000][0]) * 32768), round(float(x[1000][1]) * 32768))",
+                           path},
+                          dir.path())
+                  .out,
               "RF64 1001 2000 -2001\n");
-    EXPECT_EQ(status, 0);
 }
 
 }  // namespace
