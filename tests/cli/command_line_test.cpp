@@ -4,6 +4,7 @@
 // a misspelt long option with its suggestion.
 #include "cli/command_line.h"
 #include "cli/long_options.h"
+#include "rows.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         NumberText{"TrailingBlank", "5 ", false}, NumberText{"TrailingLetter", "5x", false},
         NumberText{"Decimal", "44.1k", false}, NumberText{"Exponent", "1e3", false},
         NumberText{"TwoSigns", "--5", false}, NumberText{"Word", "abc", false}),
-    [](const testing::TestParamInfo<NumberText>& info) { return std::string(info.param.name); });
+    tavo_test::RowName());
 
 // An argv as main receives it: "prog", then the arguments, then null.
 struct Args {
@@ -133,6 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "Error: unknown option --upsample=50\n"},
         Misspelt{"InspectorTie", "--jot", false,
                  "Error: unknown option --jot (did you mean --json?)\n"}),
-    [](const testing::TestParamInfo<Misspelt>& info) { return std::string(info.param.name); });
+    tavo_test::RowName());
 
 }  // namespace

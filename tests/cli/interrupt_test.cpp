@@ -15,6 +15,7 @@
 
 #include "process.h"
 #include "tavo_writer.h"
+#include "rows.h"
 
 namespace {
 
@@ -47,11 +48,6 @@ struct Interruption {
     std::size_t completed;  // outputs in place before the signal
     bool named = false;     // named temporary files from the start
 };
-
-void PrintTo(const Interruption& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class Interrupted : public testing::TestWithParam<Interruption> {};
 
@@ -143,10 +139,7 @@ std::vector<Interruption> table()
     return rows;
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, Interrupted, testing::ValuesIn(table()),
-                         [](const testing::TestParamInfo<Interruption>& i) {
-                             return std::string(i.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Runs, Interrupted, testing::ValuesIn(table()), tavo_test::RowName());
 
 // tavoinfo's picture: interrupted just before it gets its name, an older
 // picture of that name keeps its bytes and nothing else is left.

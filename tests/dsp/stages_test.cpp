@@ -11,6 +11,7 @@
 #include "dsp/linear_stream.h"
 #include "dsp/stages.h"
 #include "engine/conversion.h"
+#include "rows.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
               0},
         Stage{"ResampleTruncatesTowardZero", resample(2), {0, -3, 3}, {0, -1, -3, 0, 3, 3}, 0},
         Stage{"NoResampling", resample(0), {5, -5}, {5, -5}, 0}),
-    [](const testing::TestParamInfo<Stage>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 
 // The filter's gain at 0 Hz is 1: a constant comes out as itself once the
 // zero history has left the 129 taps, each result + 0.5 truncated toward

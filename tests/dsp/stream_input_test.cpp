@@ -14,6 +14,7 @@
 #include "dsp/linear_stream.h"
 #include "dsp/sinc_stream.h"
 #include "dsp/stages.h"
+#include "rows.h"
 
 namespace {
 
@@ -70,9 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, PartialInput,
                                          Shape{"ByFourFiltered", 4, true},
                                          Shape{"ByFourUnfiltered", 4, false},
                                          Shape{"ByFiftyFiltered", 50, true}),
-                         [](const testing::TestParamInfo<Shape>& i) {
-                             return std::string(i.param.name);
-                         });
+                         tavo_test::RowName());
 
 // Hands over a vector's samples, failing after `fail_after` of them.
 class VectorFeed : public SampleFeed {
@@ -154,6 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Values{"NegativeMeanTruncatesTowardZero", {-3, -4, -4}, 2},
                     Values{"FullScaleNegativePeak", {-32768, 0, 1, 2}, 128},
                     Values{"ScaleClipsBothWays", {-300, 300, 10, -10}, 128}),
-    [](const testing::TestParamInfo<Values>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "convert_into.h"
 #include "tavo_writer.h"
 #include "wav_file.h"
+#include "rows.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
         // WAV channels 0, 2 and 4 carry the second, first and third input.
         Placement{"SixChannels", Layout::SIX, {{"6chk4031516.wav", {1, -1, 0, -1, 2, -1}}}}),
-    [](const testing::TestParamInfo<Placement>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 
 // Text values beyond 16 bits saturate and count as clipped, NaN too (as 0);
 // hexadecimal floats and an underflow read as the numbers they are.
@@ -167,9 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Options, SameSound,
                                        o.filter = true;
                                    },
                                    [](Options&) {}}),
-                         [](const testing::TestParamInfo<Twins>& i) {
-                             return std::string(i.param.name);
-                         });
+                         tavo_test::RowName());
 
 // A square wave at the automatic scale reaches 32000 counts; the sinc
 // resampler's edges overshoot past 32767: clipped in 16 bits, kept in floats.

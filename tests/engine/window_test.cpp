@@ -11,6 +11,7 @@
 #include "convert_into.h"
 #include "engine/conversion.h"
 #include "tavo_writer.h"
+#include "rows.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                Gaps::SILENCE, ""},
         Window{"TenStretchesShown", thirteen_holes(), MAR17, MAR17 + 13 * H, Gaps::JOIN,
                ten_of_thirteen_lines()}),
-    [](const testing::TestParamInfo<Window>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 // clang-format on
 
 // A stop asked while the first pass reads or while the second one renders
@@ -244,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
         Same{"ScaleClipsWithoutResampling", "-z 8 -u 0", Gaps::JOIN, 6, true},
         Same{"OffsetKeptScaleClipsUnfiltered", "-o -z 4 -u 2 -f --threads 1", Gaps::SILENCE, 6,
              true}),
-    [](const testing::TestParamInfo<Same>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 // clang-format on
 
 }  // namespace

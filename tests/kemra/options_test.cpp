@@ -10,6 +10,8 @@
 
 #include <sys/resource.h>
 
+#include "rows.h"
+
 namespace {
 
 // An argv as main receives it: "prog", then the given arguments, then null.
@@ -73,7 +75,6 @@ struct ScanCase {
     const char* found;              // ask_all's list
     const char* files;              // the walk over non-option arguments afterwards
     const char* errors;             // everything on standard error
-    friend void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ScannerTable : public testing::TestWithParam<ScanCase> {};
@@ -153,10 +154,7 @@ const ScanCase scan_cases[] = {
      UNKNOWN("-p") UNKNOWN("-p")},
 };
 
-INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases),
-                         [](const testing::TestParamInfo<ScanCase>& i) {
-                             return std::string(i.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases), tavo_test::RowName());
 
 // The marks a program reads back: the queries' and the unknown-option
 // search's, never changed by reading them.

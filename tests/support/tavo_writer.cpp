@@ -84,7 +84,8 @@ std::string stamped_bytes(char form, const std::string& header, std::size_t leng
 {
     Recording rec{header, form != 'o', length, {}};
     for (const auto& t : times)
-        rec.records.push_back(make_record(length, t[0], t[1], static_cast<int>(rec.records.size())));
+        rec.records.push_back(
+            make_record(length, t[0], t[1], static_cast<int>(rec.records.size())));
     const std::string b = form == 't' ? text_bytes(rec) : binary_bytes(rec);
     return b.substr(0, b.size() - cut);
 }

@@ -7,6 +7,7 @@
 
 #include "convert_into.h"
 #include "tavo_writer.h"
+#include "rows.h"
 
 namespace {
 
@@ -105,9 +106,7 @@ INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
                                          Long{"U7Unfiltered", 1500, 512, 7, false},
                                          Long{"U44100Filtered", 1, 128, 44100, true},
                                          Long{"U44100Unfiltered", 1, 128, 44100, false}),
-                         [](const testing::TestParamInfo<Long>& info) {
-                             return std::string(info.param.name);
-                         });
+                         tavo_test::RowName());
 
 // "StereoFactor4MeanRemovedUnfiltered" and so on.
 std::string row_name(const testing::TestParamInfo<std::tuple<Layout, int, bool, bool>>& i)

@@ -16,6 +16,7 @@
 #include "convert_into.h"
 #include "process.h"
 #include "tavo_writer.h"
+#include "rows.h"
 
 namespace {
 
@@ -103,21 +104,21 @@ TEST_P(LoadedConversion, WritesTheBytesOfOneThreadOnAnIdleMachine)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Resamplers, LoadedConversion,
-    testing::Values(Loaded{"LinearSixChannels",
-                           {"-6", "-u", "50"},
-                           [](tavo::Options& o) {
-                               o.layout = tavo::Layout::SIX;
-                               o.upsample = 50;
-                           }},
-                    Loaded{"SincFloat",
-                           {"--resampler", "sinc", "-u", "4", "--format", "f32"},
-                           [](tavo::Options& o) {
-                               o.resampler = tavo::Resampler::SINC;
-                               o.upsample = 4;
-                               o.format = tavo::SampleFormat::F32;
-                           }}),
-    [](const testing::TestParamInfo<Loaded>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Resamplers, LoadedConversion,
+                         testing::Values(Loaded{"LinearSixChannels",
+                                                {"-6", "-u", "50"},
+                                                [](tavo::Options& o) {
+                                                    o.layout = tavo::Layout::SIX;
+                                                    o.upsample = 50;
+                                                }},
+                                         Loaded{
+                                             "SincFloat",
+                                             {"--resampler", "sinc", "-u", "4", "--format", "f32"},
+                                             [](tavo::Options& o) {
+                                                 o.resampler = tavo::Resampler::SINC;
+                                                 o.upsample = 4;
+                                                 o.format = tavo::SampleFormat::F32;
+                                             }}),
+                         tavo_test::RowName());
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "tavo_writer.h"
 #include "wav_file.h"
 #include "wav/wave.h"
+#include "rows.h"
 
 namespace {
 
@@ -169,8 +170,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, SincOutput,
                                          Setup{"StereoS24", Layout::STEREO, SampleFormat::S24},
                                          Setup{"SixChannelF32", Layout::SIX, SampleFormat::F32},
                                          Setup{"MonoS24", Layout::MONO, SampleFormat::S24}),
-                         [](const testing::TestParamInfo<Setup>& i) {
-                             return std::string(i.param.name);
-                         });
+                         tavo_test::RowName());
 
 }  // namespace

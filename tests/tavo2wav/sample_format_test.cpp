@@ -5,6 +5,7 @@
 
 #include "dsp/quantise.h"
 #include "wav/sample_format.h"
+#include "rows.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Rounding{"UnderBoth", -32768.6, -32768, -8388608, 1, 1},
                     Rounding{"FarOver", 1e9, 32767, 8388607, 1, 1},
                     Rounding{"NotANumber", NAN, 0, 0, 1, 1}),
-    [](const testing::TestParamInfo<Rounding>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 
 // The vector forms give, value for value, what the one-value forms give,
 // clip counts included: the edges of both ranges, NaN and infinities, and a

@@ -23,6 +23,7 @@
 #include "tavo_writer.h"
 #include "timeline.h"
 #include "wav_file.h"
+#include "rows.h"
 
 using namespace tavo_test;
 
@@ -398,11 +399,6 @@ struct DamageCase {
     std::vector<std::string> files;
 };
 
-void PrintTo(const DamageCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class PlotRefusal : public ::testing::TestWithParam<DamageCase> {};
 
 }  // namespace
@@ -436,7 +432,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"TooShortToBeADataFile", {"short.dat"}},
                       DamageCase{"TextValueMissing", {"notext.dat", "good.dat"}},
                       DamageCase{"NoSuchFile", {"good.dat", "none.dat"}}),
-    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
+    tavo_test::RowName());
 
 namespace {
 
@@ -449,11 +445,6 @@ struct LabelCase {
     double tone;  // 0.2 Hz makes the axis logarithmic, 2 Hz linear
     bool sound;
 };
-
-void PrintTo(const LabelCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class PlotLabels : public ::testing::TestWithParam<LabelCase> {};
 
@@ -510,6 +501,4 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PlotLabels,
                                            LabelCase{"DefaultLog", 1600, 900, 0.2, true},
                                            LabelCase{"WideAndLow", 1600, 360, 2, true},
                                            LabelCase{"NarrowAndTall", 480, 900, 0.2, true}),
-                         [](const ::testing::TestParamInfo<LabelCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         tavo_test::RowName());

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tavo_writer.h"
+#include "rows.h"
 #include <zeltra/zeltra.h>
 
 namespace {
@@ -343,10 +344,7 @@ TEST_P(Transcript, MatchesExactly)
     EXPECT_EQ(got, expand(expand(expand(tc.text, '#', pair), '$', first_line), '@', tc.file));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<Case>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, Transcript, testing::ValuesIn(kCases), tavo_test::RowName());
 
 // What a reader tells about its stream: after each record "<gaps counted>"
 // "h" while a look-ahead record is held, "+" when it was joined; then "|",
@@ -390,10 +388,7 @@ const StateCase kStates[] = {
     {"TextTimeValuesOutOfRange", out_of_range_times(), Text, "1h- 1-- |TIMEGAP in data\n|"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Streams, ReaderState, testing::ValuesIn(kStates),
-                         [](const testing::TestParamInfo<StateCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Streams, ReaderState, testing::ValuesIn(kStates), tavo_test::RowName());
 
 // The error carries what a program prints and its status; nothing is printed.
 TEST(ReaderError, CarriesMessageAndStatus)
