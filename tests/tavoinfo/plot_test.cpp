@@ -123,9 +123,9 @@ TEST(PlotPicture, ShowsToneNoiseSilenceAndTheGapWhereTheyAre)
     const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
     write_binary(path, tone_noise_silence());
     const std::string file = "2014/03/20140315/k4031516.dat";
-    const RunResult plain = w.run({TAVOINFO_PATH, file});
+    const RunResult plain = w.run({TAVOINFO_BIN, file});
     const RunResult drawn =
-        w.run({TAVOINFO_PATH, "--plot", "out.png", "--plot-size", "1300x760", file});
+        w.run({TAVOINFO_BIN, "--plot", "out.png", "--plot-size", "1300x760", file});
     ASSERT_EQ(drawn, plain);  // the report is the same, and nothing else is said
     EXPECT_EQ(w.listing(), "2014 out.png ");
 
@@ -168,7 +168,7 @@ TEST(PlotPicture, LowBandGetsALogAxisWhereTheToneStandsAtItsFrequency)
     const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
     const double row_hz = 9.0 / l.spectrogram[0].height;
     for (const char* scale : {"", "log", "linear"}) {
-        std::vector<std::string> args = {TAVOINFO_PATH, "--plot",   "low.png",
+        std::vector<std::string> args = {TAVOINFO_BIN, "--plot",   "low.png",
                                          "--plot-size", "1300x760", file};
         if (*scale)
             args.insert(args.end(), {"--plot-freq", scale});
@@ -191,7 +191,7 @@ TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
     const Workdir w;
     const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
     write_binary(path, tone_noise_silence());
-    const std::vector<std::string> window = {TAVOINFO_PATH,      "--archive", ".",
+    const std::vector<std::string> window = {TAVOINFO_BIN,      "--archive", ".",
                                              "--station",        "k",         "--from",
                                              "2014-03-15T07:50", "--to",      "2014-03-15T08:30"};
     const RunResult plain = w.run(window);
@@ -244,7 +244,7 @@ TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
                 {"-u 50 -r 1 -c", left + columns - 1, 4},
                 {"-u 50 -r 1 -c --gaps silence", left + columns - 1, 1}};
     for (const auto& row : rows) {
-        const RunResult r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600",
+        const RunResult r = w.run({TAVOINFO_BIN, "--plot", "s.png", "--plot-size", "1000x600",
                                    "--audio", row.audio, a, b});
         ASSERT_EQ(r.status, 0) << r;
         int x0 = 0, x1 = 0;
@@ -290,7 +290,7 @@ class SoundPlacement : public ::testing::TestWithParam<const char*> {};
 TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
 {
     const Workdir w;
-    std::vector<std::string> args = {TAVO2WAV_PATH, "--timeline"};
+    std::vector<std::string> args = {TAVO2WAV_BIN, "--timeline"};
     std::vector<tavoinfo::FileReport> reports;
     std::istringstream words(GetParam());
     for (std::string word; words >> word;)
@@ -364,15 +364,15 @@ TEST(PlotPicture, VectorFormatsHoldTheSamePicture)
     const Workdir w;
     write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
     const std::string file = "2014/03/20140315/k4031516.dat";
-    const RunResult plain = w.run({TAVOINFO_PATH, file});
+    const RunResult plain = w.run({TAVOINFO_BIN, file});
     const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
     for (const std::string name : {"p.svg", "p.pdf", "P.PNG"}) {
         write_bytes(w.dir.file(name), "");
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "480x360", file}).status, 1);
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, file}).status, 1) << "empty " << name;
+        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "480x360", file}).status, 1);
+        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, file}).status, 1) << "empty " << name;
         std::remove(w.dir.file(name).c_str());
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "480x360", file}), plain);
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "1300x760", file}), plain);
+        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "480x360", file}), plain);
+        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "1300x760", file}), plain);
     }
     EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg ");
     EXPECT_EQ(check_picture(w, "P.PNG", l, -1)["size"], "1300x760");
@@ -415,7 +415,7 @@ TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
     const std::string older = std::string("\x89PNG\r\n\x1a\n", 8) + "an older picture";
     write_bytes(w.dir.file("old.png"), older);
 
-    std::vector<std::string> args = {TAVOINFO_PATH};
+    std::vector<std::string> args = {TAVOINFO_BIN};
     args.insert(args.end(), GetParam().files.begin(), GetParam().files.end());
     const RunResult plain = w.run(args);
     args.insert(args.begin() + 1, {"--plot", "old.png", "--audio", "-u 50"});

@@ -150,7 +150,7 @@ TEST(TavoinfoJson, ReadsBackWithPython)
         "!Tidserier inf 2 \xe5\t\"\\\x01\xc3\xa5\xf0\x9f\x8e\xb5"
         "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
     write_bytes(dir.file("odd.dat"), stamped_bytes('b', odd, 128, {{0, 0}}));
-    const RunResult r = run_process({TAVOINFO_PATH, "--json", good, "odd.dat", "none.dat"},
+    const RunResult r = run_process({TAVOINFO_BIN, "--json", good, "odd.dat", "none.dat"},
                                     dir.path(), RunOptions{"", {"TZ=UTC"}});
     EXPECT_EQ(r.status, 1);
     // The shortest exact form.
