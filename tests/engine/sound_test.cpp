@@ -46,15 +46,7 @@ std::string write(const tavo_test::TempDir& dir, std::vector<tavo_test::Record> 
 
 // The samples pass unchanged: no offset removal, factor 1, no resampling,
 // no filter.
-Options raw()
-{
-    Options o;
-    o.remove_offset = false;
-    o.scale = 1;
-    o.upsample = 0;
-    o.filter = false;
-    return o;
-}
+const char* const RAW = "-o -z 1 -u 0 -f";
 
 // Input channel c holds (c + 1) x 1000 + j: each channel and each sample
 // tells where it came from.
@@ -65,7 +57,7 @@ double tell(int c, int j)
 
 struct Placement {
     const char* name;
-    Layout layout;
+    const char* layout;
     std::map<std::string, std::vector<int>> files;  // input channel of each WAV channel, -1 silent
 };
 
@@ -74,8 +66,7 @@ class Channels : public testing::TestWithParam<Placement> {};
 TEST_P(Channels, LandWhereTheLayoutSays)
 {
     const tavo_test::TempDir dir;
-    Options o = raw();
-    o.layout = GetParam().layout;
+    const Options o = tavo_test::options(std::string(RAW) + " " + GetParam().layout);
     const Converted c = convert_into({write(dir, {record(0, tell)})}, o);
     ASSERT_EQ(c.result.status, 0) << c.err;
     ASSERT_EQ(c.files.size(), GetParam().files.size());
@@ -90,18 +81,16 @@ TEST_P(Channels, LandWhereTheLayoutSays)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, Channels,
-    testing::Values(
-        Placement{"MonoOneEach",
-                  Layout::MONO,
-                  {{"a4031516.wav", {0}}, {"b4031516.wav", {1}}, {"c4031516.wav", {2}}}},
-        Placement{"StereoPairs",
-                  Layout::STEREO,
-                  {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
-        // WAV channels 0, 2 and 4 carry the second, first and third input.
-        Placement{"SixChannels", Layout::SIX, {{"6chk4031516.wav", {1, -1, 0, -1, 2, -1}}}}),
-    tavo_test::RowName());
+// clang-format off
+const Placement placements[] = {
+    {"MonoOneEach", "-m", {{"a4031516.wav", {0}}, {"b4031516.wav", {1}}, {"c4031516.wav", {2}}}},
+    {"StereoPairs", "-s", {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
+    // WAV channels 0, 2 and 4 carry the second, first and third input.
+    {"SixChannels", "-6", {{"6chk4031516.wav", {1, -1, 0, -1, 2, -1}}}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Channels, testing::ValuesIn(placements), tavo_test::RowName());
 
 // Text values beyond 16 bits saturate and count as clipped, NaN too (as 0);
 // hexadecimal floats and an underflow read as the numbers they are.
@@ -114,7 +103,7 @@ TEST(TextValues, SaturateAndCount)
         line += " 1";
     tavo_test::write_bytes(dir.file("t.dat"),
                            header + "\n" + line + "\n" + line + "\n" + line + "\n");
-    const Converted c = convert_into({dir.file("t.dat")}, raw());
+    const Converted c = convert_into({dir.file("t.dat")}, tavo_test::options(RAW));
     ASSERT_EQ(c.result.status, 0) << c.err;
     EXPECT_EQ(c.err.substr(c.err.rfind("Warning")), "Warning: 15 samples clipped\n");
     const std::vector<double> a = tavo_test::parse_wav(c.files.at("a.wav")).channel(0);
@@ -125,7 +114,7 @@ TEST(TextValues, SaturateAndCount)
 // Two option sets that must give the same sound and say the same.
 struct Twins {
     const char* name;
-    std::function<void(Options&)> one, other;
+    const char *one, *other;  // the words of the options
 };
 
 class SameSound : public testing::TestWithParam<Twins> {};
@@ -138,37 +127,21 @@ TEST_P(SameSound, FromBothOptionSets)
         records.push_back(
             record(r * 7, [r](int c, int j) { return 1000 * std::sin(0.1 * (r * 128 + j) + c); }));
     const std::string input = write(dir, records);
-    Options one = raw(), other = raw();
-    GetParam().one(one);
-    GetParam().other(other);
-    const Converted a = convert_into({input}, one), b = convert_into({input}, other);
+    const Converted a = convert_into({input}, tavo_test::options(GetParam().one));
+    const Converted b = convert_into({input}, tavo_test::options(GetParam().other));
     ASSERT_EQ(a.result.status, 0) << a.err;
     EXPECT_EQ(a.out, b.out);
     EXPECT_TRUE(a.files == b.files);
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, SameSound,
-                         testing::Values(
-                             // 44100 Hz / (18 Hz x 49) = 50 exactly.
-                             Twins{"SpeedupFortyNineIsFactorFifty",
-                                   [](Options& o) {
-                                       o.rate = 44100;
-                                       o.speedup = 49;
-                                       o.filter = true;
-                                   },
-                                   [](Options& o) {
-                                       o.rate = 44100;
-                                       o.upsample = 50;
-                                       o.filter = true;
-                                   }},
-                             // The sinc resampler takes no filter.
-                             Twins{"SincWithoutResamplingPassesTheSamples",
-                                   [](Options& o) {
-                                       o.resampler = tavo::Resampler::SINC;
-                                       o.filter = true;
-                                   },
-                                   [](Options&) {}}),
-                         tavo_test::RowName());
+const Twins twins[] = {
+    // 44100 Hz / (18 Hz x 49) = 50 exactly.
+    {"SpeedupFortyNineIsFactorFifty", "-o -z 1 -r 1 --speedup 49", "-o -z 1 -r 1 -u 50"},
+    // The sinc resampler takes no filter.
+    {"SincWithoutResamplingPassesTheSamples", "-o -z 1 -u 0 --resampler sinc", RAW},
+};
+
+INSTANTIATE_TEST_SUITE_P(Options, SameSound, testing::ValuesIn(twins), tavo_test::RowName());
 
 // A square wave at the automatic scale reaches 32000 counts; the sinc
 // resampler's edges overshoot past 32767: clipped in 16 bits, kept in floats.
@@ -177,12 +150,9 @@ TEST(SincOvershoot, ClipsOnlyInIntegerFormats)
     const tavo_test::TempDir dir;
     const std::string input =
         write(dir, {record(0, [](int, int j) { return j % 18 < 9 ? 1000 : -1000; })});
-    Options o;
-    o.resampler = tavo::Resampler::SINC;
-    o.upsample = 8;
-    const Converted s16 = convert_into({input}, o);
-    o.format = tavo::SampleFormat::F32;
-    const Converted f32 = convert_into({input}, o);
+    const Converted s16 = convert_into({input}, tavo_test::options("--resampler sinc -u 8"));
+    const Converted f32 =
+        convert_into({input}, tavo_test::options("--resampler sinc -u 8 --format f32"));
     EXPECT_NE(s16.err.find(" samples clipped\n"), std::string::npos) << s16.err;
     EXPECT_EQ(f32.err.find(" samples clipped\n"), std::string::npos) << f32.err;
     double peak = 0;
@@ -198,11 +168,9 @@ TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
 {
     const tavo_test::TempDir dir;
     const auto alternating = [](int, int j) { return j % 2 ? 600 : 400; };
-    Options o;
-    o.gaps = tavo::Gaps::SILENCE;
     const Converted c = convert_into(
         {write(dir, {record(0, alternating), record(7, alternating), record(107, alternating)})},
-        o);
+        tavo_test::options("--gaps silence"));
     ASSERT_EQ(c.result.status, 0) << c.err;
     const tavo_test::WavFile w = tavo_test::parse_wav(c.files.at("a4031516.wav"));
     EXPECT_EQ(w.data, 44u);
@@ -231,8 +199,7 @@ TEST(BuffersFull, StopReadingWithAWarning)
                                 {header, true, length, std::vector(first, flat)});
         tavo_test::write_binary(dir.file("y.dat"),
                                 {header, true, length, std::vector(second, flat)});
-        Options o = raw();
-        o.combine = true;
+        const Options o = tavo_test::options(std::string(RAW) + " -c");
         const Converted c = convert_into({dir.file("x.dat"), dir.file("y.dat")}, o);
         ASSERT_EQ(c.result.status, 0) << c.err;
         EXPECT_EQ(c.err.substr(c.err.rfind("\nFile: ") + 1),
