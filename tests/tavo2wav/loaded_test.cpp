@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <thread>
 
 #include "convert_into.h"
@@ -71,8 +72,7 @@ private:
 
 struct Loaded {
     const char* name;
-    std::vector<std::string> args;            // of the program, before the input
-    std::function<void(tavo::Options&)> set;  // the same as options
+    const char* options;  // of the program, before the input
 };
 
 class LoadedConversion : public testing::TestWithParam<Loaded> {};
@@ -81,17 +81,17 @@ TEST_P(LoadedConversion, WritesTheBytesOfOneThreadOnAnIdleMachine)
 {
     tavo_test::TempDir input_dir;
     const std::string input = write_recording(input_dir.path());
-    tavo::Options o;
-    o.threads = 1;
-    GetParam().set(o);
-    const tavo_test::Converted ref = tavo_test::convert_into({input}, o);
+    const tavo_test::Converted ref = tavo_test::convert_into(
+        {input}, tavo_test::options(GetParam().options + std::string(" --threads 1")));
     ASSERT_EQ(ref.result.status, 0) << ref.err;
     EXPECT_NE(ref.err.find(" samples clipped\n"), std::string::npos);
     BusyCores busy;
     for (const std::string threads : {"0", "8"}) {
         tavo_test::TempDir out;
         std::vector<std::string> argv = {TAVO2WAV_BIN, "--threads", threads};
-        argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
+        std::istringstream words(GetParam().options);
+        for (std::string word; words >> word;)
+            argv.push_back(word);
         argv.push_back(input);
         const RunResult r = run_process(argv, out.path(), RunOptions{"", {"TZ=UTC"}, 300});
         ASSERT_EQ(r.status, 0) << r.err;
@@ -104,21 +104,12 @@ TEST_P(LoadedConversion, WritesTheBytesOfOneThreadOnAnIdleMachine)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Resamplers, LoadedConversion,
-                         testing::Values(Loaded{"LinearSixChannels",
-                                                {"-6", "-u", "50"},
-                                                [](tavo::Options& o) {
-                                                    o.layout = tavo::Layout::SIX;
-                                                    o.upsample = 50;
-                                                }},
-                                         Loaded{
-                                             "SincFloat",
-                                             {"--resampler", "sinc", "-u", "4", "--format", "f32"},
-                                             [](tavo::Options& o) {
-                                                 o.resampler = tavo::Resampler::SINC;
-                                                 o.upsample = 4;
-                                                 o.format = tavo::SampleFormat::F32;
-                                             }}),
+const Loaded loads[] = {
+    {"LinearSixChannels", "-6 -u 50"},
+    {"SincFloat", "--resampler sinc -u 4 --format f32"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Resamplers, LoadedConversion, testing::ValuesIn(loads),
                          tavo_test::RowName());
 
 }  // namespace
