@@ -217,7 +217,7 @@ TEST(NothingLost, OutputBeyondTheFreeSpaceRefused)
         GTEST_SKIP() << "no tmpfs can be mounted here (needs CAP_SYS_ADMIN and unshare)";
     std::vector<std::string> argv = mount;
     argv.insert(argv.end(), {TAVO2WAV_BIN, "-u", "4000", "../x4010100.dat"});
-    const RunResult r = run_process(argv, dir.path(), RunOptions{"", {"TZ=UTC"}, 20});
+    const RunResult r = run_process(argv, dir.path(), RunOptions{{"TZ=UTC"}, 20});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "mode:mono\nRate: 4000\nlogfile\n");
     const std::string line =

@@ -147,8 +147,7 @@ RunResult run_process(const std::vector<std::string>& argv, const std::string& c
     RunResult r;
     std::vector<std::string> args_text = argv, env_text = child_environment(options.env);
     const std::vector<char*> args = pointers(args_text), env = pointers(env_text);
-    const std::string program =
-        find_program(options.program.empty() ? argv.at(0) : options.program);
+    const std::string program = find_program(argv.at(0));
     int out[2] = {-1, -1}, err[2] = {-1, -1};
     // No child when there is nothing to run or the pipes cannot be made.
     const bool ready = !argv.empty() && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;

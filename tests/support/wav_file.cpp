@@ -54,12 +54,6 @@ const WavChunk* WavFile::chunk(const std::string& id) const
     return nullptr;
 }
 
-std::string WavFile::body(const std::string& id) const
-{
-    const WavChunk* c = chunk(id);
-    return c == nullptr ? "" : bytes.substr(c->body, c->size);
-}
-
 double WavFile::sample(std::uint64_t frame, unsigned channel) const
 {
     const unsigned size = bits / 8;

@@ -2,7 +2,7 @@
 // its samples, read from the bytes alone (nothing of src/wav).
 //
 //   const WavFile w = read_wav(dir.file("a4010100.wav"));
-//   w.channels, w.rate, w.bits, w.frames, w.chunk("bext"), w.sample(frame, channel)
+//   w.channels, w.rate, w.bits, w.frames, w.sample(frame, channel)
 #ifndef TAVO_TESTS_SUPPORT_WAV_FILE_H
 #define TAVO_TESTS_SUPPORT_WAV_FILE_H
 
@@ -37,8 +37,6 @@ struct WavFile {
 
     // The chunk of that code, or nullptr.
     const WavChunk* chunk(const std::string& id) const;
-    // The body of that chunk ("" when there is none).
-    std::string body(const std::string& id) const;
     // Sample `channel` of `frame` in counts of the 16-bit scale (a float
     // sample times 32768, a 24-bit one over 256).
     double sample(std::uint64_t frame, unsigned channel) const;

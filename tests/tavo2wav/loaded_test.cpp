@@ -93,7 +93,7 @@ TEST_P(LoadedConversion, WritesTheBytesOfOneThreadOnAnIdleMachine)
         for (std::string word; words >> word;)
             argv.push_back(word);
         argv.push_back(input);
-        const RunResult r = run_process(argv, out.path(), RunOptions{"", {"TZ=UTC"}, 300});
+        const RunResult r = run_process(argv, out.path(), RunOptions{{"TZ=UTC"}, 300});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.err, ref.err) << threads;
         std::map<std::string, std::string> files;

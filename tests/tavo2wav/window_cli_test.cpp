@@ -40,7 +40,7 @@ protected:
     RunResult run(std::vector<std::string> argv) const
     {
         argv.insert(argv.begin(), TAVO2WAV_BIN);
-        return run_process(argv, out.path(), RunOptions{"", {"TZ=UTC"}});
+        return run_process(argv, out.path(), RunOptions{{"TZ=UTC"}});
     }
     static tavo_test::TempDir* root_;
     const tavo_test::TempDir out;

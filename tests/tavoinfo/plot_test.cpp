@@ -79,7 +79,7 @@ struct Workdir {
     }
     RunResult run(const std::vector<std::string>& args) const
     {
-        return run_process(args, dir.path(), RunOptions{"", {"TZ=UTC"}});
+        return run_process(args, dir.path(), RunOptions{{"TZ=UTC"}});
     }
     // Names in the directory, sorted.
     std::string listing() const

@@ -151,7 +151,7 @@ TEST(TavoinfoJson, ReadsBackWithPython)
         "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
     write_bytes(dir.file("odd.dat"), stamped_bytes('b', odd, 128, {{0, 0}}));
     const RunResult r = run_process({TAVOINFO_BIN, "--json", good, "odd.dat", "none.dat"},
-                                    dir.path(), RunOptions{"", {"TZ=UTC"}});
+                                    dir.path(), RunOptions{{"TZ=UTC"}});
     EXPECT_EQ(r.status, 1);
     // The shortest exact form.
     EXPECT_NE(r.out.find("\"seconds\": 33.55555555555556\n"), std::string::npos);
