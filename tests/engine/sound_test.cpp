@@ -84,7 +84,8 @@ TEST_P(Channels, LandWhereTheLayoutSays)
 // clang-format off
 const Placement placements[] = {
     {"MonoOneEach", "-m", {{"a4031516.wav", {0}}, {"b4031516.wav", {1}}, {"c4031516.wav", {2}}}},
-    {"StereoPairs", "-s", {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
+    {"StereoPairs", "-s",
+     {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
     // WAV channels 0, 2 and 4 carry the second, first and third input.
     {"SixChannels", "-6", {{"6chk4031516.wav", {1, -1, 0, -1, 2, -1}}}},
 };

@@ -97,7 +97,8 @@ const Reading readings[] = {
     {"AttachedValues", false, "--resampler=linear --speedup=2.5 --format=s24",
      "4 4000 0 linear 2.5 1 join 0 0 rf64"},
     {"OneDash", false, "-format s24", "4 4000 0 linear 0 1 join 0 0 rf64"},
-    {"UnknownFormat", false, "--format s8", "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
+    {"UnknownFormat", false, "--format s8",
+     "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
     {"FormatIsCaseSensitive", false, "--format F32",
      "Error: unknown sample format 'F32' (s16, s24 or f32)\n"},
     {"UnknownResampler", false, "--resampler cubic",
@@ -109,7 +110,8 @@ const Reading readings[] = {
     {"SpeedupInfinite", false, "--speedup 1e999", SPEEDUP + "1e999)\n"},
     {"SpeedupNan", false, "--speedup nan", SPEEDUP + "nan)\n"},
     {"FormatLast", false, "x.dat --format", "Error: --format needs a value\n"},
-    {"SpeedupBeforeUpsampling", false, "--speedup=49 -u=0", "Error: give -u or --speedup, not both\n"},
+    {"SpeedupBeforeUpsampling", false, "--speedup=49 -u=0",
+     "Error: give -u or --speedup, not both\n"},
     {"SpeedupLast", false, "--speedup", "Error: --speedup needs a value\n"},
     // Which command lines let an output outgrow a WAV file as RF64: any
     // long option, with any number of dashes; the window options.
@@ -119,13 +121,15 @@ const Reading readings[] = {
     {"TimelineOneDash", false, "-timeline x.dat", "4 4000 0 linear 0 0 join 1 0 rf64"},
     {"GapsAttached", false, "x.dat --gaps=join", "4 4000 0 linear 0 0 join 0 0 rf64"},
     {"FileNamedLikeAnOption", false, "timeline", "4 4000 0 linear 0 0 join 0 0"},
-    {"Archive", false, "--archive /data --station k --from 2014-03-15T06:00:00Z --duration 72h -u 50",
+    {"Archive", false,
+     "--archive /data --station k --from 2014-03-15T06:00:00Z --duration 72h -u 50",
      "50 4000 0 linear 0 0 join 0 0 rf64" + ARCHIVE_72H},
     {"FilesTrimmed", false, "x.dat --from=2014-03-15T06:00 --to=2014-03-15T07:00",
      "4 4000 0 linear 0 0 join 0 0 rf64" + WINDOW_6_TO_7},
     // The window's refusals are the library's (tests/archive): that the
     // files are named is the command line's to tell; the sound's come first.
-    {"ArchiveWithFiles", false, "--archive /data --station k --from 2014-03-15 --to 2014-03-16 x.dat",
+    {"ArchiveWithFiles", false,
+     "--archive /data --station k --from 2014-03-15 --to 2014-03-16 x.dat",
      "Error: --archive finds its files itself; name no files with it\n"},
     {"FromWithoutValue", false, "x.dat --from", "Error: --from needs a value\n"},
     {"SoundRefusedFirst", false, "--format s8 x.dat --from 2014-03-16 --to 2014-03-15",
