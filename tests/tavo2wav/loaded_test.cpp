@@ -4,7 +4,7 @@
 // and every run writes the bytes and says the clip counts of a conversion
 // on one thread of an idle machine. (The order of chunks under random
 // delays is ordered_chunks_test's, the bytes of every thread count are
-// fused_test's and renderer_test's.)
+// fused_test's.)
 #include <gtest/gtest.h>
 
 #include <signal.h>
