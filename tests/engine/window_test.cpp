@@ -97,7 +97,9 @@ TEST_P(WindowSound, HoldsExactlyTheSamplesOfTheWindow)
     ASSERT_EQ(sound.files.size(), 3u);
     for (int c = 0; c < 3; c++) {
         double first_time = 0;
-        EXPECT_TRUE(sound.bytes[c] == expected(w, c, &first_time)) << "channel " << c;
+        const std::string want = expected(w, c, &first_time);
+        EXPECT_EQ(sound.files[c].frames * 2, want.size()) << "channel " << c;
+        EXPECT_TRUE(sound.bytes[c] == want) << "channel " << c;
         EXPECT_EQ(r.time_map.start, first_time);
         EXPECT_EQ(sound.files[c].name,
                   "abc"[c] + tavo::archive::window_base_name('k', w.from).substr(1) + ".wav");

@@ -61,8 +61,8 @@ def test_damaged_input_raises_what_tavo2wav_prints_and_leaves_nothing(tmp_path, 
         assert status != 0 and stderr.endswith(e.message)
         assert e.status == status and str(e) == e.message.rstrip("\n")
     assert listing(tmp_path / "data") == before and os.listdir(tmp_path / "py") == []
-    _, out, _ = run([TAVOINFO, "--json", path])
-    assert tavo.info(path) == json.loads(out)["files"][0]
+    status, out, _ = run([TAVOINFO, "--json", path])
+    assert status == 1 and tavo.info(path) == json.loads(out)["files"][0]
     # The interpreter lives on and reads again.
     assert tavo.read(EXAMPLE).data.shape == (3, 194560)
 
