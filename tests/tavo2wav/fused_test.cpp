@@ -1,11 +1,11 @@
 // The rendering pipeline against its references. The fused conversion
 // (chunked resampling, fast filter, parallel chunks) against the
 // stage-by-stage conversion over whole buffers with the per-sample
-// reference filter: both must print and write the same bytes. With the
-// sinc resampler's sequential streams, the files hold exactly each
-// channel's SincStream samples, converted and interleaved in the layout's
-// places, and the same bytes come out whatever number of threads share the
-// channels, none included.
+// reference filter: both must print and write the same bytes, on any number
+// of render threads. With the sinc resampler's sequential streams, the files
+// hold exactly each channel's SincStream samples, converted and interleaved
+// in the layout's places, and the same bytes come out whatever number of
+// threads share the channels, none included.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,99 +25,57 @@ namespace {
 using tavo::Layout;
 using tavo::Options;
 
-// Eleven records of 512 samples: 281600 frames at U = 50, more than one
-// chunk. Channel 0 is a full-scale square wave whose filtered overshoot
-// clips; the others step by 1000 from record to record.
-tavo_test::Recording recording()
+const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
+
+// Records of `length` samples stamped `seconds` apart, stepping by 1000
+// from record to record, with a square wave of +-`amplitude` on channel 0
+// so that every chunk differs from its neighbours (at full scale its
+// filtered overshoot clips, and the clip counts add up over chunks).
+tavo_test::Recording recording(int records, std::size_t length, int amplitude, long seconds)
 {
-    tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18.0", 1, 'k'), true, 512, {}};
-    for (int r = 0; r < 11; r++) {
-        rec.records.push_back(tavo_test::make_record(512, 480 + r / 2, r % 2 * 28, r));
-        for (size_t j = 0; j < 512; j++)
-            rec.records[r].channels[0][j] = (j / 37) % 2 ? 32767 : -32768;
+    tavo_test::Recording rec{
+        tavo_test::form3_header('S', static_cast<int>(length), "18.0", 1, 'k'), true, length, {}};
+    for (int r = 0; r < records; r++) {
+        const long t = r * seconds;
+        rec.records.push_back(tavo_test::make_record(length, 480 + t / 60, t % 60, r % 30));
+        for (size_t j = 0; j < length; j++)
+            rec.records[r].channels[0][j] = (j / 37 + r) % 2 ? amplitude : -amplitude;
     }
     return rec;
 }
 
-const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
-
-// What the conversion of `input` with `settings` (automatic scaling) says
-// and writes, stage by stage or fused.
-std::pair<std::string, std::map<std::string, std::string>> convert(const std::string& input,
-                                                                   const Options& settings,
-                                                                   bool stagewise)
+// The conversion of `rec` with `s` says and writes what the stage-by-stage
+// one does, or, where that cannot go (sinc, wide formats), what it does on
+// one thread.
+void expect_as_reference(const tavo_test::Recording& rec, const Options& s)
 {
-    const tavo_test::Converted c = tavo_test::convert_into({input}, settings, stagewise);
-    EXPECT_EQ(c.result.status, 0) << c.err;
-    return {c.out + "|" + c.err, c.files};
+    tavo_test::TempDir input_dir;
+    const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
+    tavo_test::write_binary(input, rec);
+    Options one = s;
+    one.threads = 1;
+    const bool stagewise =
+        s.resampler == tavo::Resampler::LINEAR && s.format == tavo::SampleFormat::S16;
+    const tavo_test::Converted ref = tavo_test::convert_into({input}, one, stagewise);
+    const tavo_test::Converted got = tavo_test::convert_into({input}, s);
+    EXPECT_EQ(ref.result.status, 0) << ref.err;
+    EXPECT_EQ(got.result.status, 0) << got.err;
+    EXPECT_EQ(ref.files.size(), s.layout == Layout::SIX ? 1u : 3u);
+    EXPECT_EQ(got.out + "|" + got.err, ref.out + "|" + ref.err);
+    EXPECT_TRUE(got.files == ref.files);
 }
 
 // Layout, resampling factor, offset removal, filter.
 class FusedConversion : public testing::TestWithParam<std::tuple<Layout, int, bool, bool>> {};
 
+// Eleven records of 512 samples, each after a time gap: 281600 frames at
+// U = 50, more than one chunk.
 TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 {
     Options s;
     std::tie(s.layout, s.upsample, s.remove_offset, s.filter) = GetParam();
-    tavo_test::TempDir input_dir;
-    const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_binary(input, recording());
-    const auto ref = convert(input, s, true);
-    EXPECT_EQ(ref.second.size(), s.layout == Layout::SIX ? 1u : 3u);
-    EXPECT_TRUE(convert(input, s, false) == ref);
+    expect_as_reference(recording(11, 512, 32767, 32), s);
 }
-
-// Inputs that span many chunks, so that chunks written in the wrong order
-// or rendered from the wrong place would show: record count, record
-// length, resampling factor, filter.
-struct Long {
-    const char* name;
-    int records;
-    std::size_t length;
-    int u;
-    bool filter;
-};
-
-class LongFusedConversion : public testing::TestWithParam<Long> {};
-
-// Records of `length` samples stepping by 1000 from record to record, with
-// a square wave on channel 0 so that every chunk differs from its
-// neighbours.
-tavo_test::Recording long_recording(int records, std::size_t length)
-{
-    tavo_test::Recording rec{
-        tavo_test::form3_header('S', static_cast<int>(length), "18.0", 1, 'k'), true, length, {}};
-    for (int r = 0; r < records; r++) {
-        const long t = r * static_cast<long>(length) / 18;
-        rec.records.push_back(tavo_test::make_record(length, 480 + t / 60, t % 60, r % 30));
-        for (size_t j = 0; j < length; j++)
-            rec.records[r].channels[0][j] = (j / 37 + r) % 2 ? 3000 : -3000;
-    }
-    return rec;
-}
-
-TEST_P(LongFusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
-{
-    const Long p = GetParam();
-    Options s;
-    s.upsample = p.u;
-    s.filter = p.filter;
-    tavo_test::TempDir input_dir;
-    const std::string input = tavo_test::dated_path(input_dir.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_binary(input, long_recording(p.records, p.length));
-    const auto ref = convert(input, s, true);
-    EXPECT_EQ(ref.second.size(), 3u);
-    EXPECT_TRUE(convert(input, s, false) == ref);
-}
-
-// 1500 x 512 samples at U = 7 make 5376000 frames (21 chunks); 128 samples
-// at U = 44100 make 5644800 (22 chunks).
-INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
-                         testing::Values(Long{"U7Filtered", 1500, 512, 7, true},
-                                         Long{"U7Unfiltered", 1500, 512, 7, false},
-                                         Long{"U44100Filtered", 1, 128, 44100, true},
-                                         Long{"U44100Unfiltered", 1, 128, 44100, false}),
-                         tavo_test::RowName());
 
 // "StereoFactor4MeanRemovedUnfiltered" and so on.
 std::string row_name(const testing::TestParamInfo<std::tuple<Layout, int, bool, bool>>& i)
@@ -135,15 +93,39 @@ INSTANTIATE_TEST_SUITE_P(
                      testing::Values(0, 1, 4, 50), testing::Bool(), testing::Bool()),
     row_name);
 
+// Inputs that span many chunks, so that chunks written in the wrong order
+// or rendered from the wrong place would show, on more threads than cores.
+struct Long {
+    const char* name;
+    int records;
+    std::size_t length;
+    const char* options;
+};
+
+class LongFusedConversion : public testing::TestWithParam<Long> {};
+
+TEST_P(LongFusedConversion, WritesTheBytesOfTheReference)
+{
+    const Long p = GetParam();
+    expect_as_reference(recording(p.records, p.length, 3000, static_cast<long>(p.length) / 18),
+                        tavo_test::options(p.options));
+}
+
+// 1500 x 512 samples at U = 7 make 5376000 frames (21 chunks); 128 samples
+// at U = 44100 make 5644800 (22 chunks); 410 x 512 at U = 4, 839680.
+INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
+                         testing::Values(Long{"U7Filtered", 1500, 512, "-u 7 --threads 8"},
+                                         Long{"U7Unfiltered", 1500, 512, "-u 7 -f"},
+                                         Long{"SixChannelsU7", 1500, 512, "-6 -u 7 --threads 3"},
+                                         Long{"U44100Filtered", 1, 128, "-u 44100 --threads 8"},
+                                         Long{"U44100Unfiltered", 1, 128, "-u 44100 -f"},
+                                         Long{"SincFloat", 410, 512,
+                                              "--resampler sinc -u 4 --format f32 --threads 8"}),
+                         tavo_test::RowName());
+
 using namespace tavo;
 using namespace tavo::engine;
 using tavo::dsp::SincStream;
-
-// What the renderer is asked to do.
-struct SincJob {
-    SampleFormat format;
-    unsigned threads;
-};
 
 class WaveSink : public FrameSink {
 public:
@@ -178,19 +160,19 @@ struct Channels {
 
 // Writes the files of `layout` and returns their bytes; *clips gets the
 // per-channel clip counts.
-std::vector<std::string> render(const Channels& ch, Layout layout, const SincJob& job,
-                                long (*clips)[3])
+std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat format,
+                                unsigned threads, long (*clips)[3])
 {
     tavo_test::TempDir dir;
     std::vector<std::unique_ptr<wav::WaveWriter>> writers;
     std::vector<std::unique_ptr<WaveSink>> owners;
     std::vector<FrameSink*> sinks;
     RenderPlan plan;
-    plan.format = job.format;
+    plan.format = format;
     plan.frames = SincStream::output_frames(IN, 1, 50);
     plan.chunk = 1 << 16;
     plan.independent_chunks = false;
-    plan.workers = job.threads;
+    plan.workers = threads;
     plan.open = [&](int c, unsigned long long) -> std::unique_ptr<dsp::ChannelStream> {
         return std::unique_ptr<dsp::ChannelStream>(new SincStream(ch.ptr[c], IN, 1, 50));
     };
@@ -199,7 +181,7 @@ std::vector<std::string> render(const Channels& ch, Layout layout, const SincJob
         writers.emplace_back(new wav::WaveWriter);
         const std::string path = dir.file(std::to_string(f) + ".wav");
         EXPECT_TRUE(writers.back()->open(path.c_str(), plan.files.back().channels, plan.frames,
-                                         44100, job.format));
+                                         44100, format));
         owners.emplace_back(new WaveSink(*writers.back()));
         sinks.push_back(owners.back().get());
     }
@@ -223,28 +205,12 @@ struct Setup {
 
 class SincOutput : public testing::TestWithParam<Setup> {};
 
-TEST_P(SincOutput, SameBytesOnAnyThreadCount)
+TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlaceOnAnyThreadCount)
 {
     const Channels ch;
-    long inline_clips[3];
-    const SincJob one{GetParam().format, 1};
-    const std::vector<std::string> inline_bytes = render(ch, GetParam().layout, one, &inline_clips);
-    // 2 threads share three channels; 3 and 8 give each channel its own.
-    for (unsigned threads : {2u, 3u, 8u}) {
-        long threaded_clips[3];
-        const SincJob many{GetParam().format, threads};
-        EXPECT_EQ(render(ch, GetParam().layout, many, &threaded_clips), inline_bytes) << threads;
-        for (int c = 0; c < 3; c++)
-            EXPECT_EQ(threaded_clips[c], inline_clips[c]) << threads;
-    }
-}
-
-TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
-{
-    const Channels ch;
-    const SincJob job{GetParam().format, 2};
+    const SampleFormat format = GetParam().format;
     long clips[3];
-    const std::vector<std::string> files = render(ch, GetParam().layout, job, &clips);
+    const std::vector<std::string> files = render(ch, GetParam().layout, format, 2, &clips);
     // Each input channel resampled on its own, in counts, then converted.
     std::vector<double> expected[3];
     long clipped[3] = {0, 0, 0};
@@ -256,7 +222,7 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
     for (std::size_t f = 0; f < files.size(); f++) {
         const FileLayout l = file_layout(GetParam().layout, static_cast<int>(f));
         const tavo_test::WavFile w = tavo_test::parse_wav(files[f]);
-        const std::size_t data = OUT * l.channels * sample_bytes(job.format);
+        const std::size_t data = OUT * l.channels * sample_bytes(format);
         ASSERT_EQ(w.channels, l.channels);
         ASSERT_EQ(w.frames, OUT);
         ASSERT_EQ(w.bytes.size(), w.data + data + data % 2);  // and the pad byte
@@ -264,8 +230,8 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
             for (unsigned k = 0; k < l.channels; k++) {
                 const double v = l.source[k] < 0 ? 0.0 : expected[l.source[k]][i];
                 long ignored = 0;
-                const double want = job.format == SampleFormat::F32 ? dsp::to_f32(v) * 32768.0
-                                    : job.format == SampleFormat::S24
+                const double want = format == SampleFormat::F32 ? dsp::to_f32(v) * 32768.0
+                                    : format == SampleFormat::S24
                                         ? dsp::quantise_s24(v, &ignored) / 256.0
                                         : dsp::quantise_s16(v, &ignored);
                 EXPECT_EQ(w.sample(i, k), want) << f << " " << i << " " << k;
@@ -274,12 +240,19 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlace)
     }
     for (int c = 0; c < 3; c++) {
         for (double v : expected[c]) {
-            if (job.format == SampleFormat::S16)
+            if (format == SampleFormat::S16)
                 dsp::quantise_s16(v, &clipped[c]);
-            else if (job.format == SampleFormat::S24)
+            else if (format == SampleFormat::S24)
                 dsp::quantise_s24(v, &clipped[c]);
         }
         EXPECT_EQ(clips[c], clipped[c]);
+    }
+    // 2 threads share three channels; 3 and 8 give each channel its own.
+    for (unsigned threads : {1u, 3u, 8u}) {
+        long threaded_clips[3];
+        EXPECT_EQ(render(ch, GetParam().layout, format, threads, &threaded_clips), files)
+            << threads;
+        EXPECT_TRUE(std::equal(clips, clips + 3, threaded_clips)) << threads;
     }
 }
 
