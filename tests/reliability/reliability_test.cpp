@@ -28,25 +28,19 @@ namespace {
 
 // The form-3 header line (128-sample records, minute and second time words)
 // that most test files start from.
-inline const std::string HEADER =
+const std::string HEADER =
     "!S128Tidserier sampfrek: 18 gain: 1 station: k date: 2014-03-15 time: 08:00:00";
 
-// `n` records of 128 samples stamped 7 s apart (no time gaps) after the
-// header line `header` (none when empty).
-inline tavo_test::Recording records(std::size_t n, const std::string& header = HEADER)
+// A binary file of `n` records of 128 samples stamped 7 s apart (no time
+// gaps).
+std::string binary(std::size_t n)
 {
-    tavo_test::Recording rec;
-    rec.header = header;
+    tavo_test::Recording rec{HEADER, true, 128, {}};
     for (std::size_t r = 0; r < n; ++r) {
         const long t = 7 * static_cast<long>(r);
         rec.records.push_back(tavo_test::make_record(128, t / 60, t % 60, static_cast<int>(r)));
     }
-    return rec;
-}
-
-inline std::string binary(std::size_t n, const std::string& header = HEADER)
-{
-    return tavo_test::binary_bytes(records(n, header));
+    return tavo_test::binary_bytes(rec);
 }
 
 // Limits of a run beyond 200 MB of address space (left out under the
@@ -59,8 +53,8 @@ struct Limits {
 };
 
 // Runs tavo2wav with `args` in directory `cwd` under `limits`, with TZ=UTC.
-inline RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd,
-                          const Limits& limits = {})
+RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd,
+                   const Limits& limits = {})
 {
     RunOptions o;
     o.env = {"TZ=UTC"};
@@ -78,21 +72,12 @@ inline RunResult run_tool(const std::vector<std::string>& args, const std::strin
 
 // What detection and the reader's constructor print for a file `name` read
 // as `kind` ("binary" or "text") up to the point where the reader takes in
-// its header line, given the first line that detection sees (form 3).
-inline std::string opened(const std::string& name, const std::string& kind,
-                          const std::string& probe = HEADER)
+// its header line; with `header`, that line too.
+std::string opened(const std::string& name, const std::string& kind, bool header = false)
 {
     const std::string echo = name + "\n" + name.substr(0, name.rfind('.')) + "\n";
-    return "valid_comment_type3: " + probe + "\n" + echo + echo + "File: " + name +
-           " Type:" + kind + "\n";
-}
-
-// opened(), then the reader's line for its header line `header` (form 3).
-inline std::string reader_lines(const std::string& name, const std::string& kind,
-                                const std::string& probe = HEADER,
-                                const std::string& header = HEADER)
-{
-    return opened(name, kind, probe) + "valid_comment_type3: " + header + "\n";
+    return "valid_comment_type3: " + HEADER + "\n" + echo + echo + "File: " + name +
+           " Type:" + kind + "\n" + (header ? "valid_comment_type3: " + HEADER + "\n" : "");
 }
 
 enum Kind { File, Fifo, Unreadable };
@@ -117,12 +102,12 @@ std::vector<Damaged> table()
          "Error: " + GZ + ": no end of the first line in its first 255 bytes\n"},
         // Reading stops when the buffers are full, long before the bomb ends.
         {"GzipBombOfZeroRecords", GZ, tavo_test::gzip_bytes(HEADER + "\r") + bomb, 0,
-         reader_lines(GZ, "binary") + "Warning: buffers full after 3173888 samples per channel; "
+         opened(GZ, "binary", true) + "Warning: buffers full after 3173888 samples per channel; "
                                       "the rest of the input is not converted\n"},
         {"GzipBombInsideBinaryHeader", GZ, tavo_test::gzip_bytes(HEADER + "\n") + bomb, 1,
          opened(GZ, "binary") + "Error: " + GZ + ": header line longer than 51200 bytes\n"},
         {"GzipBombInsideTextLine", TGZ, tavo_test::gzip_bytes(HEADER + "\n0 0 1 2 3") + bomb, 1,
-         reader_lines(TGZ, "text") + "Error: Line to long\n"},
+         opened(TGZ, "text", true) + "Error: Line to long\n"},
         // Opening a named pipe would wait for a writer forever.
         {"Fifo", B, "", 1, "Error: " + B + ": not a regular file\n", Fifo},
         {"Unreadable", B, binary(3), 1, "gzopen:Permission denied\nCan't open " + B + "\n",
@@ -169,7 +154,7 @@ TEST_P(NothingLost, FailedWriteKeepsTheOlderFile)
     const RunResult r =
         run_tool({"-f", "x4010100.dat"}, dir.path(), {read_only ? 0ul : 4096ul, read_only});
     chmod(dir.path().c_str(), 0755);
-    std::string err = read_only ? "No logfile entry\n" : reader_lines("x4010100.dat", "binary");
+    std::string err = read_only ? "No logfile entry\n" : opened("x4010100.dat", "binary", true);
     std::set<std::string> left = {"a4010100.wav", "x4010100.dat"};
     if (!read_only)
         left.insert("logfile");
@@ -264,7 +249,7 @@ TEST(ManyFilesSlow, CombineThreeThousandUnderDescriptorLimit)
         const std::string name = "n" + std::to_string(1000 + i) + ".dat";
         tavo_test::write_bytes(dir.file(name), binary(1));
         args.push_back(name);
-        err += reader_lines(name, "binary");
+        err += opened(name, "binary", true);
     }
     const RunResult r = run_tool(args, dir.path(), {0, false, 64, 120});  // 64 descriptors, 120 s
     ASSERT_EQ(r.status, 0) << r.err.substr(r.err.size() - std::min<std::size_t>(r.err.size(), 300));

@@ -11,7 +11,8 @@ void resample_channel(const int16_t* in, long n, int u, int16_t* out)
         return;
     for (long k = 1; k < n; k++)
         for (int j = 0; j < u; j++)
-            out[(k - 1) * u + j] = interpolate(in[k - 1], in[k], j, u);
+            out[(k - 1) * u + j] = static_cast<int16_t>(
+                in[k - 1] + (in[k] - in[k - 1]) * (static_cast<double>(j) / u));
     for (int j = 0; j < u; j++)
         out[(n - 1) * u + j] = in[n - 1];
 }

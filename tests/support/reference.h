@@ -7,14 +7,8 @@
 
 namespace tavo_test {
 
-// One interpolated sample between a and b at phase j of u:
-// a + (b - a) * (j / u), truncated toward zero.
-inline int16_t interpolate(int a, int b, int j, int u)
-{
-    return static_cast<int16_t>(a + (b - a) * (static_cast<double>(j) / u));
-}
-
-// Linear interpolation by u >= 1 into out (room for n * u samples). The
+// Linear interpolation by u >= 1 into out (room for n * u samples): between
+// a and b at phase j of u, a + (b - a) * (j / u) truncated toward zero. The
 // last u samples, which follow the last input sample, repeat it.
 void resample_channel(const int16_t* in, long n, int u, int16_t* out);
 

@@ -16,8 +16,7 @@
 namespace tavo_test {
 
 // Converts `files` with `options` stage by stage, saying what it does to
-// `diagnostics` as the engine does. The status is that of a conversion: 0,
-// 9 when a buffer cannot be allocated, 1 for any other failure.
+// `diagnostics` as the engine does (for conversions that succeed).
 tavo::Result convert_stagewise(const tavo::Options& options, const std::vector<std::string>& files,
                                tavo::Diagnostics& diagnostics);
 

@@ -23,17 +23,12 @@ struct WavChunk {
 struct WavFile {
     std::string bytes;             // the whole file
     std::string error;             // why the bytes are no WAV file, "" when they are
-    std::uint32_t riff_size = 0;   // the RIFF header's length field
     std::vector<WavChunk> chunks;  // in file order, "data" included
     unsigned format = 0;           // 1 PCM, 3 IEEE float
     unsigned channels = 0, bits = 0, block_align = 0;
-    std::uint32_t rate = 0, byte_rate = 0;
+    std::uint32_t rate = 0;
     std::uint64_t frames = 0;  // the data chunk's size over block_align
     std::size_t data = 0;      // offset of the first sample byte
-    // An RF64 file keeps its 64-bit RIFF and data sizes in a "ds64" chunk
-    // after "RF64": parse_wav reads them there once the writer makes such
-    // files (read_chunks takes the data size from ds64 in place of the
-    // 0xFFFFFFFF of the data chunk's header).
 
     // The chunk of that code, or nullptr.
     const WavChunk* chunk(const std::string& id) const;

@@ -111,16 +111,6 @@ TEST(SincStream, SamplesDoNotDependOnHowTheyAreTaken)
     }
 }
 
-TEST(SincStream, SixteenBitInputGivesTheSameSamples)
-{
-    std::vector<int16_t> in16(5000);
-    std::vector<double> in64(5000);
-    for (std::size_t i = 0; i < in16.size(); i++)
-        in64[i] = in16[i] = static_cast<int16_t>(20000 * std::sin(0.37 * i));
-    SincStream a(in16.data(), 5000, 1, 7), b(in64.data(), 5000, 1, 7);
-    EXPECT_EQ(drain(a, 999), drain(b, 999));
-}
-
 TEST(SincStream, RejectsRatesThatAreNotPositive)
 {
     const double in[4] = {1, 2, 3, 4};
