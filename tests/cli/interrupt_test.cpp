@@ -103,33 +103,25 @@ std::vector<Interruption> table()
     const std::vector<std::string> mono = {"a4031516.wav", "b4031516.wav", "c4031516.wav"},
                                    stereo = {"d4031516.wav", "e4031516.wav", "f4031516.wav"},
                                    six = {"6chk4031516.wav", "k4031516.labels.txt"};
-    struct Layout {
-        const char* name;
-        std::vector<std::string> args, outputs;
-    };
-    const Layout layouts[] = {{"Mono", {"-u", "50"}, mono},
-                              {"Stereo", {"-s", "-u", "50"}, stereo},
-                              {"SixWithTimeline", {"-6", "-u", "50", "--timeline"}, six},
-                              {"SincMono", {"--resampler", "sinc", "-u", "50"}, mono}};
-    const struct {
-        const char* name;
-        int signal;
-    } signals[] = {{"Int", SIGINT}, {"Term", SIGTERM}, {"Hup", SIGHUP}};
-    const struct {
-        const char* name;
-        const char* point;
-        std::size_t completed;
-    } points[] = {{"BeforeTheFirstWrite", "read", 0},
-                  {"InTheFirstFile", "chunk:2", 0},
-                  {"BetweenTwoFiles", "placed:1", 1}};
+    const std::vector<Interruption> layouts = {
+        {"Mono", {"-u", "50"}, mono, "", 0, 0},
+        {"Stereo", {"-s", "-u", "50"}, stereo, "", 0, 0},
+        {"SixWithTimeline", {"-6", "-u", "50", "--timeline"}, six, "", 0, 0},
+        {"SincMono", {"--resampler", "sinc", "-u", "50"}, mono, "", 0, 0}};
+    const std::pair<const char*, int> signals[] = {
+        {"Int", SIGINT}, {"Term", SIGTERM}, {"Hup", SIGHUP}};
+    const Interruption points[] = {{"BeforeTheFirstWrite", {}, {}, "read", 0, 0},
+                                   {"InTheFirstFile", {}, {}, "chunk:2", 0, 0},
+                                   {"BetweenTwoFiles", {}, {}, "placed:1", 0, 1}};
     static std::vector<std::string> names;
+    names.reserve(48);  // the rows point at the names
     std::vector<Interruption> rows;
-    for (const Layout& l : layouts)
-        for (const auto& s : signals)
-            for (const auto& p : points) {
-                names.push_back(std::string(l.name) + s.name + p.name);
+    for (const Interruption& l : layouts)
+        for (const auto& [name, signal] : signals)
+            for (const Interruption& p : points) {
+                names.push_back(std::string(l.name) + name + p.name);
                 rows.push_back(
-                    {names.back().c_str(), l.args, l.outputs, p.point, s.signal, p.completed});
+                    {names.back().c_str(), l.args, l.outputs, p.point, signal, p.completed});
             }
     rows.push_back({"KillInTheFirstFile", {"-u", "50"}, mono, "chunk:2", SIGKILL, 0});
     rows.push_back({"KillBetweenTwoFiles", {"-u", "50"}, mono, "placed:1", SIGKILL, 1});

@@ -93,12 +93,12 @@ TEST_P(SincAlignment, PulseKeepsItsTime)
     EXPECT_NEAR(static_cast<double>(peak), p.at * p.ratio, 0.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pulses, SincAlignment,
-                         testing::Values(Pulse{"MiddleU4", 1500, 4}, Pulse{"MiddleU50", 1500, 50},
-                                         Pulse{"MiddleFraction", 1500, 2.5},
-                                         Pulse{"NearStartU50", 40, 50},
-                                         Pulse{"NearEndU50", 2960, 50}),
-                         tavo_test::RowName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Pulses, SincAlignment, testing::Values(
+    Pulse{"MiddleU4", 1500, 4}, Pulse{"MiddleU50", 1500, 50}, Pulse{"MiddleFraction", 1500, 2.5},
+    Pulse{"NearStartU50", 40, 50}, Pulse{"NearEndU50", 2960, 50}),
+    tavo_test::RowName());
+// clang-format on
 
 TEST(SincStream, SamplesDoNotDependOnHowTheyAreTaken)
 {
@@ -149,16 +149,14 @@ TEST_P(SincQuality, SpuriousComponentsAreHundredDecibelsDown)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tones, SincQuality,
-                         testing::Values(Quality{"HalfHzU4", 0.5, 4}, Quality{"OneHzU4", 1, 4},
-                                         Quality{"FiveHzU4", 5, 4},
-                                         Quality{"PointFourFsU4", 7.2, 4},
-                                         Quality{"PointFourFiveFsU4", 8.1, 4},
-                                         Quality{"HalfHzU50", 0.5, 50},
-                                         Quality{"ThreeHzU50", 3, 50}, Quality{"EightHzU50", 8, 50},
-                                         Quality{"PointFourFiveFsU50", 8.1, 50},
-                                         Quality{"OneHzSpeedup40", 1, 44100 / (18.0 * 40)},
-                                         Quality{"PointFourFsSpeedup37", 7.2, 44100 / (18.0 * 37)}),
-                         tavo_test::RowName());
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Tones, SincQuality, testing::Values(
+    Quality{"HalfHzU4", 0.5, 4}, Quality{"OneHzU4", 1, 4}, Quality{"FiveHzU4", 5, 4},
+    Quality{"PointFourFsU4", 7.2, 4}, Quality{"PointFourFiveFsU4", 8.1, 4},
+    Quality{"HalfHzU50", 0.5, 50}, Quality{"ThreeHzU50", 3, 50}, Quality{"EightHzU50", 8, 50},
+    Quality{"PointFourFiveFsU50", 8.1, 50}, Quality{"OneHzSpeedup40", 1, 44100 / (18.0 * 40)},
+    Quality{"PointFourFsSpeedup37", 7.2, 44100 / (18.0 * 37)}),
+    tavo_test::RowName());
+// clang-format on
 
 }  // namespace
