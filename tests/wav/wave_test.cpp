@@ -3,7 +3,7 @@
 // their count in the sizes; the bytes of the 16-bit files of each layout are
 // checked end to end in tests/cases, a failed write that keeps the older file
 // in reliability_test. A file that outgrows the RIFF sizes is written as
-// RF64 where allowed, and read back by libsndfile, ffmpeg and python-soundfile.
+// RF64 where allowed, and read back by ffmpeg and python-soundfile.
 #include "wav/wave.h"
 
 #include <gtest/gtest.h>
@@ -261,9 +261,9 @@ INSTANTIATE_TEST_SUITE_P(
     tavo_test::RowName());
 
 // An RF64 file (f32 stereo, with a chunk between "fmt "/"fact" and "data")
-// as libsndfile, ffmpeg and python-soundfile read it: the ds64 sizes, the
-// frame count and the samples.
-TEST(Rf64Clients, ReadTheSizesAndTheFrames)
+// as ffmpeg and libsndfile (python-soundfile) read it: the format, the frame
+// count and the samples (its ds64 sizes are WaveRf64's).
+TEST(Rf64Clients, ReadTheFramesAndTheSamples)
 {
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
@@ -279,12 +279,6 @@ TEST(Rf64Clients, ReadTheSizesAndTheFrames)
         ASSERT_TRUE(w.rf64());
         ASSERT_TRUE(w.write(samples.data(), 1001) && w.commit());
     }
-    const RunResult info = run_process({"sndfile-info", path}, dir.path());
-    ASSERT_EQ(info.status, 0) << info.err;
-    // 58 header bytes, 36 of ds64, 12 of the LIST chunk and 8008 of data.
-    for (const char* line : {"RF64\n", "ds64 : 28\n", "Riff size : 8106\n", "Data size : 8008\n",
-                             "Frames    : 1001\n", "Frames      : 1001\n", "Channels    : 2\n"})
-        EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
     EXPECT_EQ(run_process({"ffprobe", "-v", "error", "-show_entries",
                            "stream=codec_name,duration_ts,channels", "-of",
                            "default=noprint_wrappers=1", path},
