@@ -19,33 +19,30 @@
 
 namespace tavo_test {
 
-/// One record: three channel blocks (or data lines) and their time words.
+/// One record: its time words (minutes and seconds, or the low and high
+/// halves of a Unix time), written in every block (binary) or line (text),
+/// and the samples of its three channels in file order, `Recording::length`
+/// each (binary writes them as signed 16-bit words, 0 when missing).
 struct Record {
-    /// Time words of the record, written in every block (binary) or line
-    /// (text): minutes and seconds, or the low and high halves of a Unix time.
     std::array<long, 2> time{};
-    /// Samples per channel in file order; each holds `Recording::length`
-    /// values (binary writes them as signed 16-bit words, 0 when missing).
     std::array<std::vector<double>, 3> channels;
 };
 
-/// A whole data file.
+/// A whole data file: the header line without its terminator (empty: none),
+/// whether records are new-style (two time words per block or line), and
+/// the samples per channel block (128 or 512 for valid files).
 struct Recording {
-    /// Header line without its terminator; empty writes no header line.
     std::string header;
-    /// New-style records carry two time words per block/line.
     bool new_style = true;
-    /// Samples per channel block (128 or 512 for valid files).
     std::size_t length = 128;
     std::vector<Record> records;
 };
 
-/// Text layout choices.
+/// Text layout: the line end of every line, header included ("\n" or
+/// "\r\n"), and lines inserted before data line k (counting data lines
+/// from 0 over the whole file), each followed by `eol`.
 struct TextStyle {
-    /// Line end of every line, header included ("\n" or "\r\n").
     std::string eol = "\n";
-    /// Lines inserted before data line k (counting data lines from 0 over
-    /// the whole file); each is written followed by `eol`.
     std::map<std::size_t, std::vector<std::string>> extra_lines;
 };
 

@@ -127,34 +127,27 @@ using namespace tavo;
 using namespace tavo::engine;
 using tavo::dsp::SincStream;
 
-class WaveSink : public FrameSink {
-public:
-    explicit WaveSink(wav::WaveWriter& w) : w_(w) {}
-    bool write(const int16_t* f, std::size_t n) override { return w_.write(f, n); }
-    bool write(const int32_t* f, std::size_t n) override { return w_.write(f, n); }
-    bool write(const float* f, std::size_t n) override { return w_.write(f, n); }
-
-private:
-    wav::WaveWriter& w_;
+// A WAV file as the renderer's sink.
+struct WaveSink : public FrameSink {
+    bool write(const int16_t* f, std::size_t n) override { return w.write(f, n); }
+    bool write(const int32_t* f, std::size_t n) override { return w.write(f, n); }
+    bool write(const float* f, std::size_t n) override { return w.write(f, n); }
+    wav::WaveWriter w;
 };
 
 // Samples per channel in and out: 6000 at a ratio of 50, five chunks.
 constexpr long IN = 6000;
 constexpr unsigned long long OUT = 300000;
 
-// 6000 samples per channel (5 chunks at a ratio of 50 after resampling): a
-// different chirp on each channel, loud enough to clip in s16 here and there.
+// A different chirp on each channel, loud enough to clip in s16 here and there.
 struct Channels {
     std::vector<int16_t> c[3];
-    const int16_t* ptr[3];
     Channels()
     {
-        for (int k = 0; k < 3; k++) {
-            for (int i = 0; i < 6000; i++)
+        for (int k = 0; k < 3; k++)
+            for (int i = 0; i < IN; i++)
                 c[k].push_back(
                     static_cast<int16_t>(32000 * std::sin(0.001 * (k + 1) * i * i / 50.0)));
-            ptr[k] = c[k].data();
-        }
     }
 };
 
@@ -164,7 +157,6 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
                                 unsigned threads, long (*clips)[3])
 {
     tavo_test::TempDir dir;
-    std::vector<std::unique_ptr<wav::WaveWriter>> writers;
     std::vector<std::unique_ptr<WaveSink>> owners;
     std::vector<FrameSink*> sinks;
     RenderPlan plan;
@@ -174,15 +166,14 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
     plan.independent_chunks = false;
     plan.workers = threads;
     plan.open = [&](int c, unsigned long long) -> std::unique_ptr<dsp::ChannelStream> {
-        return std::unique_ptr<dsp::ChannelStream>(new SincStream(ch.ptr[c], IN, 1, 50));
+        return std::unique_ptr<dsp::ChannelStream>(new SincStream(ch.c[c].data(), IN, 1, 50));
     };
     for (int f = 0; f < output_files(layout); f++) {
         plan.files.push_back(file_layout(layout, f));
-        writers.emplace_back(new wav::WaveWriter);
+        owners.emplace_back(new WaveSink);
         const std::string path = dir.file(std::to_string(f) + ".wav");
-        EXPECT_TRUE(writers.back()->open(path.c_str(), plan.files.back().channels, plan.frames,
-                                         44100, format));
-        owners.emplace_back(new WaveSink(*writers.back()));
+        EXPECT_TRUE(owners.back()->w.open(path.c_str(), plan.files.back().channels, plan.frames,
+                                          44100, format));
         sinks.push_back(owners.back().get());
     }
     const Rendered r = tavo::engine::render(plan, sinks, [](unsigned long long) { return true; });
@@ -191,7 +182,7 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
     std::copy(r.clipped, r.clipped + 3, *clips);
     std::vector<std::string> bytes;
     for (int f = 0; f < output_files(layout); f++) {
-        EXPECT_TRUE(writers[f]->commit());
+        EXPECT_TRUE(owners[f]->w.commit());
         bytes.push_back(tavo_test::read_bytes(dir.file(std::to_string(f) + ".wav")));
     }
     return bytes;
@@ -215,7 +206,7 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlaceOnAnyThreadCount)
     std::vector<double> expected[3];
     long clipped[3] = {0, 0, 0};
     for (int c = 0; c < 3; c++) {
-        SincStream s(ch.ptr[c], IN, 1, 50);
+        SincStream s(ch.c[c].data(), IN, 1, 50);
         expected[c].resize(s.frames());
         s.next(expected[c].data(), expected[c].size());
     }
