@@ -1,10 +1,9 @@
 // A conversion or a picture interrupted by SIGINT, SIGTERM or SIGHUP at a
-// fixed point (through the programs' test hook, which stops the process
-// there until the signal comes): the run ends as killed by that signal, the
-// folder holds what it held plus the outputs completed before, older
-// outputs keep their bytes, and the one line on standard error says what was
-// written. SIGKILL leaves nothing where unnamed files work; with named
-// temporary files it leaves them, as the README says.
+// fixed point (the programs' test hook stops there until the signal comes)
+// dies of that signal; the folder holds what it held plus the outputs
+// completed before, older outputs keep their bytes, and the last line on
+// standard error says what was written. SIGKILL leaves nothing where unnamed
+// files work; named temporary files it leaves, as the README says.
 #include <gtest/gtest.h>
 
 #include <signal.h>

@@ -1,9 +1,8 @@
 // The pieces that let a channel too long to hold be converted: a linear
-// stream over the input around its chunk gives what the stream over the
-// whole channel gives; a sinc stream fed piece by piece gives what it gives
-// from an array, and stops with the feed's error; the stages worked out
-// from a histogram give the clip counts, the peak and the values of the
-// stages over the whole buffer.
+// stream over the input around its chunk gives what the whole channel's
+// gives; a sinc stream fed piece by piece gives what it gives from a 16-bit
+// array, and stops with the feed's error; the stages worked out from a
+// histogram give the clip counts, peak and values of the whole buffer's.
 #include <gtest/gtest.h>
 
 #include <algorithm>

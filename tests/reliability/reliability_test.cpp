@@ -1,13 +1,10 @@
-// tavo2wav run as a process, for what only a process shows. Hostile inputs:
-// each ends with its exact status and standard error, without a signal,
-// within 10 seconds and within 200 MB of address space, however much its
-// bytes would inflate to; a named pipe is never waited on, and an unreadable
-// file is refused even to root. (The reader's limits and the damaged files'
-// messages are tested in-process: zeltra_test, and the engine's
-// EngineRefusal in convert_test.) Nothing is lost: a conversion that cannot
-// write leaves no partial or temporary file and keeps an older WAV of the
-// same name; concurrent runs keep every log line whole; thousands of
-// combined files never exhaust the file descriptors.
+// tavo2wav run as a process, for what only a process shows (the reader's
+// limits are zeltra_test's, damaged files' messages convert_test's). Hostile
+// inputs end with their exact status and standard error, without a signal,
+// within 10 s and 200 MB of address space however much they inflate; a named
+// pipe is never waited on, an unreadable file is refused even to root. A
+// failed write keeps an older WAV and leaves no partial file; concurrent runs
+// keep log lines whole; thousands of combined files fit 64 descriptors.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>

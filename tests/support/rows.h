@@ -1,7 +1,5 @@
-// Tables of test cases: each row of a TEST_P table carries its `name`,
-// which is its test's name (INSTANTIATE_TEST_SUITE_P(Rows, Suite,
-// testing::ValuesIn(rows), tavo_test::RowName())) and what a failure
-// prints of it.
+// Each row of a TEST_P table carries its `name`, its test's name:
+// INSTANTIATE_TEST_SUITE_P(Rows, Suite, testing::ValuesIn(rows), tavo_test::RowName()).
 #ifndef TAVO_TESTS_SUPPORT_ROWS_H
 #define TAVO_TESTS_SUPPORT_ROWS_H
 

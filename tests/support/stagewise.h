@@ -1,10 +1,8 @@
-// The stage-by-stage conversion, the reference the rendering pipeline is
-// tested against: after the same reading, offset removal and scaling, it
-// resamples whole buffers (u times as long), runs the per-sample reference
-// Filter() over every sample and writes each file with one put_wav_data_*
-// call. It says and writes the same bytes as the pipeline with the linear
-// resampler and 16-bit samples; it writes no timeline chunks (the label file
-// of --timeline is written all the same). convert_into.h runs it.
+// The stage-by-stage conversion, the rendering pipeline's reference: after
+// the same reading, offset removal and scaling, it resamples whole buffers,
+// runs the per-sample reference Filter() and writes each file with one
+// put_wav_data_* call; the linear resampler and 16-bit samples only, and no
+// timeline chunks (the label file is written all the same).
 #ifndef TAVO_TEST_STAGEWISE_H
 #define TAVO_TEST_STAGEWISE_H
 

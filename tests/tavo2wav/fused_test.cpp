@@ -1,11 +1,8 @@
-// The rendering pipeline against its references. The fused conversion
-// (chunked resampling, fast filter, parallel chunks) against the
-// stage-by-stage conversion over whole buffers with the per-sample
-// reference filter: both must print and write the same bytes, on any number
-// of render threads. With the sinc resampler's sequential streams, the files
-// hold exactly each channel's SincStream samples, converted and interleaved
-// in the layout's places, and the same bytes come out whatever number of
-// threads share the channels, none included.
+// The rendering pipeline against its references: the fused conversion
+// (chunked resampling, fast filter, parallel chunks) prints and writes the
+// bytes of the stage-by-stage one on any number of render threads. The sinc
+// renderer's files hold exactly each channel's SincStream samples, converted
+// and in the layout's places, whatever number of threads share the channels.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -279,8 +279,6 @@ const Case kCases[] = {
      kBin512 + "> 10 0 952 2178 +\n> 10 30 1952 2178\n"},
     {"LaterThanLimitIsGap", records(kS512, 512, {{10, 0}, {10, 31}}),
      kBin512 + "> 10 0 952 1178\n> 10 31 1952 2178\nTIMEGAP in data\n"},
-    {"MidnightWrap", records(kS512, 512, {{1439, 50}, {0, 18}}),
-     kBin512 + "> 1439 50 952 2178 +\n> 0 18 1952 2178\n"},
     {"WrapsBelowMinus86000", records(kS512At1Hz, 512, {{1439, 50}, {6, 29}}),
      kB + kSays3 +
          "= 1 1 k S 512 new 0 0 2014-03-15 08:00:00\n> 1439 50 952 2178 +\n> 6 29 1952 2178\n"},
