@@ -1,10 +1,7 @@
 // Conversions through the engine (tavo::convert) or the stage-by-stage
 // reference, in-process, into a fresh output folder: what they said and the
-// bytes of every file they left.
-//
-//   tavo::Options o;
-//   o.upsample = 0;
-//   const tavo_test::Converted c = tavo_test::convert_into({input}, o);
+// bytes of every file they left:
+//   const Converted c = convert_into({input}, options("-u 0"));
 //   // c.result.status, c.out, c.err, c.files.at("a4031516.wav")
 #ifndef TAVO_TESTS_SUPPORT_CONVERT_INTO_H
 #define TAVO_TESTS_SUPPORT_CONVERT_INTO_H

@@ -1,10 +1,6 @@
 // Runs a program in a child process and collects what it wrote and how it
 // ended: the one process runner of the tests.
-//
-//   RunOptions o;
-//   o.env = {"TZ=UTC"};
-//   const RunResult r = run_process({TAVO2WAV_BIN, "-u", "0", "x.dat"}, dir.path(), o);
-//   // r.status, r.signal, r.out, r.err
+//   const RunResult r = run_process({TAVO2WAV_BIN, "x.dat"}, dir.path(), RunOptions{{"TZ=UTC"}});
 #ifndef TAVO_TESTS_SUPPORT_PROCESS_H
 #define TAVO_TESTS_SUPPORT_PROCESS_H
 

@@ -1,14 +1,7 @@
 // Test support: writes TAVO data files in every form the reader accepts, so
-// tests and fuzz seeds generate their data in code.
-//
-//   Recording rec;                        // header line, style, records
-//   rec.header = form3_header('S', 512, "18", 2, 'k');
-//   rec.length = 512;
-//   rec.records.push_back(make_record(rec.length, 60, 0, 0));
-//   TempDir dir;
-//   std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-//   write_binary(path, rec);              // or write_text(path, rec)
-//   gzip_copy(path, path + ".gz");
+// tests and fuzz seeds generate their data in code:
+//   Recording rec{form3_header('S', 512, "18", 2, 'k'), true, 512, {make_record(512, 60, 0, 0)}};
+//   write_binary(dated_path(dir.path(), 'k', 2014, 3, 15, 16), rec);  // or write_text
 #ifndef TAVO_TESTS_SUPPORT_TAVO_WRITER_H
 #define TAVO_TESTS_SUPPORT_TAVO_WRITER_H
 

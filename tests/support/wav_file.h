@@ -1,8 +1,5 @@
 // The tests' one WAV reader: the chunks of a RIFF/WAVE file, its format and
 // its samples, read from the bytes alone (nothing of src/wav).
-//
-//   const WavFile w = read_wav(dir.file("a4010100.wav"));
-//   w.channels, w.rate, w.bits, w.frames, w.sample(frame, channel)
 #ifndef TAVO_TESTS_SUPPORT_WAV_FILE_H
 #define TAVO_TESTS_SUPPORT_WAV_FILE_H
 
