@@ -75,22 +75,20 @@ INSTANTIATE_TEST_SUITE_P(Streams, PartialInput,
 // Hands over a vector's samples, failing after `fail_after` of them.
 class VectorFeed : public SampleFeed {
 public:
-    VectorFeed(const std::vector<int16_t>& x, std::size_t fail_after) : x_(x), left_(fail_after) {}
+    VectorFeed(const std::vector<int16_t>& x, std::size_t fail_after) : x_(x), end_(fail_after) {}
     bool read(double* out, std::size_t count) override
     {
-        if (count > left_)
+        if (at_ + count > end_)
             return false;
-        for (std::size_t i = 0; i < count; i++)
-            out[i] = x_[at_ + i];
+        std::copy(x_.begin() + at_, x_.begin() + at_ + count, out);
         at_ += count;
-        left_ -= count;
         return true;
     }
     const char* error() const override { return "the feed ran dry"; }
 
 private:
     const std::vector<int16_t>& x_;
-    std::size_t at_ = 0, left_;
+    std::size_t at_ = 0, end_;
 };
 
 TEST(FedSincStream, GivesTheSamplesOfTheArrayOrStopsWithTheFeedsError)

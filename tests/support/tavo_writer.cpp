@@ -25,6 +25,18 @@ std::string word(long value)
     return {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)};
 }
 
+void gzip_file(const std::string& bytes, const std::string& dst, int level)
+{
+    const std::string mode = "wb" + std::to_string(level);
+    std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), mode.c_str()), gzclose);
+    if (!gz)
+        throw std::runtime_error("cannot open " + dst);
+    const int wrote =
+        bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (gzclose(gz.release()) != Z_OK || wrote != static_cast<int>(bytes.size()))
+        throw std::runtime_error("cannot compress into " + dst);
+}
+
 }  // namespace
 
 std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
@@ -105,22 +117,6 @@ std::string read_bytes(const std::string& path)
         throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
-
-namespace {
-
-void gzip_file(const std::string& bytes, const std::string& dst, int level)
-{
-    const std::string mode = "wb" + std::to_string(level);
-    std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), mode.c_str()), gzclose);
-    if (!gz)
-        throw std::runtime_error("cannot open " + dst);
-    const int wrote =
-        bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
-    if (gzclose(gz.release()) != Z_OK || wrote != static_cast<int>(bytes.size()))
-        throw std::runtime_error("cannot compress into " + dst);
-}
-
-}  // namespace
 
 void gzip_copy(const std::string& src, const std::string& dst)
 {
