@@ -1,11 +1,9 @@
 """The reader's lines reach the logger "tavo" with their levels, and nothing
 reaches file descriptor 2."""
-import contextlib
 import logging
 import os
 import subprocess
 import sys
-import tempfile
 
 import pytest
 
@@ -14,71 +12,37 @@ from conftest import EXAMPLE
 from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records, write
 
 
-class Collect(logging.Handler):
-    def __init__(self):
-        super().__init__(logging.DEBUG)
-        self.records = []
-
-    def emit(self, record):
-        self.records.append((record.levelname, record.getMessage()))
-
-
-@contextlib.contextmanager
-def collected():
-    logger = logging.getLogger("tavo")
-    handler = Collect()
-    logger.addHandler(handler)
-    logger.setLevel(logging.DEBUG)
-    try:
-        yield handler.records
-    finally:
-        logger.removeHandler(handler)
-        logger.setLevel(logging.NOTSET)
-
-
-@contextlib.contextmanager
-def descriptor_2():
-    """What is written to fd 2 meanwhile, read from a file put in its place."""
-    with tempfile.TemporaryFile() as sink:
-        saved = os.dup(2)
-        os.dup2(sink.fileno(), 2)
-        written = []
-        try:
-            yield written
-        finally:
-            os.dup2(saved, 2)
-            os.close(saved)
-            sink.seek(0)
-            written.append(sink.read())
-
-
 def gap_file(folder):
     rec = Recording(form3_header("S", 512), 512, minutes_records(512, 6, skip={2}))
     return write(dated_path(folder, "k", 2014, 3, 15, 16), binary_bytes(rec))
 
 
-def test_the_readers_lines_arrive_with_their_levels(tmp_path):
+def said(caplog):
+    return [(r.levelname, r.getMessage()) for r in caplog.records if r.name == "tavo"]
+
+
+def test_the_readers_lines_arrive_with_their_levels(tmp_path, caplog):
     path = gap_file(tmp_path)
-    with collected() as records:
+    with caplog.at_level(logging.DEBUG, logger="tavo"):
         tavo.read(path)
+    records = said(caplog)
     assert ("INFO", f"File: {path} Type:binary") in records
     assert ("INFO", "valid_comment_type3: " + form3_header("S", 512)) in records
     assert ("WARNING", "TIMEGAP in data") in records
     assert all("\n" not in message for _, message in records)
 
 
-def test_nothing_reaches_descriptor_2(tmp_path):
+def test_nothing_reaches_descriptor_2(tmp_path, capfd, caplog):
     path = gap_file(tmp_path)
-    with descriptor_2() as written:
-        tavo.read(path)
-        tavo.info(path)
-        tavo.info(str(tmp_path / "missing.dat"))
-        with pytest.raises(tavo.FileError):
-            tavo.read(str(tmp_path / "missing.dat"))
-        with collected() as records:
-            tavo.plot(EXAMPLE, str(tmp_path / "p.png"), size=(480, 360), audio="-u 50 -r 9")
-    assert written == [b""]
-    assert ("WARNING", "Unknown rate: 9. Using default: 4000.") in records
+    tavo.read(path)
+    tavo.info(path)
+    tavo.info(str(tmp_path / "missing.dat"))
+    with pytest.raises(tavo.FileError):
+        tavo.read(str(tmp_path / "missing.dat"))
+    with caplog.at_level(logging.DEBUG, logger="tavo"):
+        tavo.plot(EXAMPLE, str(tmp_path / "p.png"), size=(480, 360), audio="-u 50 -r 9")
+    assert capfd.readouterr().err == ""
+    assert ("WARNING", "Unknown rate: 9. Using default: 4000.") in said(caplog)
 
 
 def test_the_switch_to_utc_is_said_through_logging():
