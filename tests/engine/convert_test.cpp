@@ -1,9 +1,6 @@
-// The engine in-process: damaged inputs and refused options come back as a
-// status and the exact lines the program prints, with nothing left in the
-// output folder; two conversions on two threads give the bytes each gives
-// alone; a stop asked through the progress call ends the conversion with no
-// file; the samples delivered in memory are those of the WAV files; an
-// output too large for WAV is refused or written as RF64.
+// The engine in-process: refusals with nothing left behind, the free space,
+// two conversions at once, a stop, the samples in memory, outputs too large
+// for WAV.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -50,8 +47,7 @@ std::string input(const tavo_test::TempDir& dir, int records, int slot = 16)
     return path;
 }
 
-// A damaged input or refused option set: what goes into the input file
-// (bytes, or a directory), the options, and the status and error text.
+// A damaged input or refused option set, and the status and error text.
 struct Refused {
     const char* name;
     std::string bytes;  // the input's content; "<dir>" makes it a directory, "<none>" none
@@ -71,8 +67,8 @@ std::string expand(std::string text, const std::string& path, const std::string&
 
 class EngineRefusal : public testing::TestWithParam<Refused> {};
 
-// The output files are created before the input is read, also as named
-// temporary files where the file system has no unnamed ones: none is left.
+// The outputs are created before the input is read, also as named
+// temporary files (no unnamed ones on the file system): none is left.
 TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 {
     const Refused& c = GetParam();
@@ -104,13 +100,11 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 
 const std::string GOOD = tavo_test::binary_bytes(recording());
 const std::string TEXT = tavo_test::text_bytes(recording(2));
-// Where record 2 starts: the header line and its CR, then one record of
-// three blocks of two time words and 512 samples.
+// Where record 2 starts: the header line and its CR, then three blocks.
 const std::size_t R2 = recording().header.size() + 1 + 3 * (4 + 2 * 512);
-// GOOD stored in a gzip member (10 bytes of member header, 5 of block
-// header), so that a cut at LEAD + n leaves n bytes to inflate; and GOOD
-// compressed, long enough that zlib checks its trailer while records are
-// read (a small file's is checked while detection looks at it).
+// GOOD stored (10 bytes of member header, 5 of block header: a cut at LEAD + n
+// leaves n bytes to inflate), and compressed: long enough that zlib checks
+// its trailer while records are read, not while detection looks at it.
 const std::size_t LEAD = 15;
 const std::string STORED = tavo_test::gzip_bytes(GOOD, 0), ZIPPED = tavo_test::gzip_bytes(GOOD);
 
@@ -172,10 +166,8 @@ const Refused refusals[] = {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), tavo_test::RowName());
 
-// The output needs exactly the bytes of the files it leaves (every WAV file
-// whole, chunks and pad byte included, and the label file): with that much
-// free it is written, with a byte less refused before converting, and
-// nothing is left. The free space is pretended through the engine's hook.
+// The output needs exactly the bytes of the files it leaves (chunks, pad byte
+// and label file included): a byte less is refused before converting.
 TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 {
     tavo_test::TempDir in;
@@ -207,8 +199,8 @@ TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
     }
 }
 
-// Two conversions at once on two threads, each of another file with other
-// options, give what each gives alone, and say the same.
+// Two conversions at once, of other files with other options, give and say
+// what each gives alone.
 TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 {
     tavo_test::TempDir in;
@@ -231,8 +223,7 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
     }
 }
 
-// A stop asked while reading or while converting ends the run with nothing
-// in the folder.
+// A stop while reading or while converting leaves nothing in the folder.
 TEST(Engine, StopFromProgressLeavesNoFile)
 {
     tavo_test::TempDir in, out;
@@ -249,8 +240,7 @@ TEST(Engine, StopFromProgressLeavesNoFile)
     }
 }
 
-// In memory, each file's samples are the data chunk of the WAV file written
-// with the same options, and nothing is written.
+// In memory, each file's samples are the data chunk of its WAV file.
 TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
 {
     tavo_test::TempDir in;
@@ -275,9 +265,8 @@ TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
     }
 }
 
-// An output too large for a WAV file (the limit lowered to 50000 bytes):
-// refused in the classic mode, written as RF64 when a long option (or a
-// window) allows it; what fits stays a WAV file.
+// An output too large for WAV (limit lowered to 50000 bytes): refused in the
+// classic mode, RF64 when a long option or a window allows it.
 struct Outgrown {
     const char* name;
     std::function<void(Options&)> set;

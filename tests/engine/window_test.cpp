@@ -118,31 +118,8 @@ ArchiveTree tree(std::vector<tavo_test::Stretch> data, std::vector<std::int64_t>
     return t;
 }
 
-const std::int64_t MAR15 = utc(2014, 3, 15), MAR16 = utc(2014, 3, 16), MAR17 = utc(2014, 3, 17);
+const std::int64_t MAR15 = utc(2014, 3, 15), MAR16 = utc(2014, 3, 16);
 const std::int64_t H = 3600, M = 60;
-
-// The files of 00:30, 01:30 ... missing: thirteen stretches without data.
-ArchiveTree thirteen_holes()
-{
-    std::vector<std::int64_t> slots;
-    for (int i = 0; i < 13; i++)
-        slots.push_back(MAR17 + 1800 + i * H);
-    return tree({{MAR17, 13 * H}}, slots, "b", 128);
-}
-
-std::string ten_of_thirteen_lines()
-{
-    std::string lines;
-    for (int h = 0; h < 10; h++) {
-        char line[120];
-        std::snprintf(line, sizeof line,
-                      "Warning: no data from 2014-03-17T%02d:30:00Z to 2014-03-17T%02d:00:00Z "
-                      "(1800 s)\n",
-                      h, h + 1);
-        lines += line;
-    }
-    return lines + "Warning: and 3 more stretches without data\n";
-}
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
@@ -172,9 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                "Warning: no data from 2014-03-16T01:20:00Z to 2014-03-16T01:40:00Z (1200 s)\n"},
         Window{"FileOfThePreviousDayPastMidnight",
                tree({{MAR15 + 22 * H, 5 * H, true}}, {}, "b", 512, true), MAR16 + H, MAR16 + 2 * H,
-               Gaps::SILENCE, ""},
-        Window{"TenStretchesShown", thirteen_holes(), MAR17, MAR17 + 13 * H, Gaps::JOIN,
-               ten_of_thirteen_lines()}),
+               Gaps::SILENCE, ""}),
     tavo_test::RowName());
 // clang-format on
 

@@ -23,9 +23,10 @@ class Recording:
     new_style: bool = True  # blocks and lines carry two time words
 
 
-def form3_header(letter, length):
-    return (f"!{letter}{length}Tidserier sampfrek: 18 gain: 2 station: k date: 2014-03-15 "
-            "time: 08:00:00")
+def form3_header(letter="S", length=512, frequency="18", gain=2, station="k",
+                 date="2014-03-15", time="08:00:00"):
+    return (f"!{letter}{length}Tidserier sampfrek: {frequency} gain: {gain} "
+            f"station: {station} date: {date} time: {time}")
 
 
 def form1_header():

@@ -48,8 +48,6 @@ OPTION_SETS = {
                             ["-f", "-z", "4", "--format", "s24"], 1),
     "sinc_speedup_f32": ({"resampler": "sinc", "speedup": 49, "rate": 1, "format": "f32"},
                          ["--resampler", "sinc", "--speedup", "49", "-r", "1", "--format", "f32"], 1),
-    "sinc_six_s24_one_thread": ({"resampler": "sinc", "layout": "six", "format": "s24", "threads": 1},
-                                ["--resampler", "sinc", "-6", "--format", "s24", "--threads", "1"], 1),
     "combine_gaps_silence_timeline": ({"combine": True, "upsample": 50, "rate": 1, "gaps": "silence",
                                        "timeline": True},
                                       ["-c", "-u", "50", "-r", "1", "--gaps", "silence", "--timeline"], 2),
@@ -91,10 +89,8 @@ def test_the_timeline_maps_audio_to_station_time(tmp_path):
 
 # name: (convert's keyword arguments, tavo2wav's options)
 REFUSALS = {
-    "negative_upsampling": ({"upsample": -2}, ["-u", "-2"]),
     "upsample_and_speedup": ({"upsample": 50, "speedup": 49}, ["-u", "50", "--speedup", "49"]),
     "threads_out_of_range": ({"threads": 300}, ["--threads", "300"]),
-    "speedup_not_whole_for_linear": ({"speedup": 20, "rate": 1}, ["--speedup", "20", "-r", "1"]),
 }
 
 

@@ -6,6 +6,7 @@ import errno
 import gzip
 import json
 import os
+import pickle
 
 import pytest
 
@@ -56,6 +57,9 @@ def test_damaged_input_raises_what_tavo2wav_prints_and_leaves_nothing(tmp_path, 
         e = caught.value
         assert status != 0 and stderr.endswith(e.message)
         assert e.status == status and str(e) == e.message.rstrip("\n")
+        # It pickles whole, as a worker process hands it back.
+        back = pickle.loads(pickle.dumps(e))
+        assert (type(back), back.message, back.status) == (type(e), e.message, e.status)
     assert listing(tmp_path / "data") == before and os.listdir(tmp_path / "py") == []
     status, out, _ = run([TAVOINFO, "--json", path])
     assert status == 1 and tavo.info(path) == json.loads(out)["files"][0]
