@@ -1,8 +1,5 @@
-// What lands in the files of a conversion, in-process through the engine,
-// against values worked out from the input: which input channel each WAV
-// channel carries, text values beyond 16 bits, options that must give the
-// same sound, the sinc resampler's overshoot in each format, silence through
-// the filter, full buffers, and each conversion's own automatic factor.
+// What lands in the files of a conversion, in-process, against values worked
+// out from the input.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -44,12 +41,10 @@ std::string write(const tavo_test::TempDir& dir, std::vector<tavo_test::Record> 
     return path;
 }
 
-// The samples pass unchanged: no offset removal, factor 1, no resampling,
-// no filter.
+// The samples pass unchanged: no offset removal, scaling, resampling or filter.
 const char* const RAW = "-o -z 1 -u 0 -f";
 
-// Input channel c holds (c + 1) x 1000 + j: each channel and each sample
-// tells where it came from.
+// Input channel c, sample j: each tells where it came from.
 double tell(int c, int j)
 {
     return (c + 1) * 1000 + j;
@@ -114,8 +109,7 @@ TEST(TextValues, SaturateAndCount)
 
 // Two option sets that must give the same sound and say the same.
 struct Twins {
-    const char* name;
-    const char *one, *other;  // the words of the options
+    const char *name, *one, *other;
 };
 
 class SameSound : public testing::TestWithParam<Twins> {};
@@ -144,8 +138,8 @@ const Twins twins[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, SameSound, testing::ValuesIn(twins), tavo_test::RowName());
 
-// A square wave at the automatic scale reaches 32000 counts; the sinc
-// resampler's edges overshoot past 32767: clipped in 16 bits, kept in floats.
+// The sinc resampler's edges on a square wave at 32000 counts overshoot past
+// 32767: clipped in 16 bits, kept in floats.
 TEST(SincOvershoot, ClipsOnlyInIntegerFormats)
 {
     const tavo_test::TempDir dir;
@@ -162,9 +156,8 @@ TEST(SincOvershoot, ClipsOnlyInIntegerFormats)
     EXPECT_GT(peak, 32768.0);
 }
 
-// With the filter and resampling by 4, the edges of a gap filled with
-// silence (stamps 7 s -> 107 s: 1672 samples) are smeared but its middle
-// stays silent, and without --timeline the header is the canonical one.
+// Through the filter at -u 4 a silent gap (stamps 7 s -> 107 s: 1672 samples)
+// is smeared at its edges only; without --timeline the header is canonical.
 TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
 {
     const tavo_test::TempDir dir;
@@ -182,10 +175,8 @@ TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
     EXPECT_NE(w.sample((256 + 1672) * 4 + 200, 0), 0);
 }
 
-// Reading stops with a warning once a record no longer has room after
-// 3173888 samples per channel; the files are written with what was read,
-// and a following input is still opened. Rows: one file of 512-sample
-// records, a second file after a nearly full first one, 128-sample records.
+// Reading stops with a warning once a record has no room after 3173888 samples
+// per channel; what was read is written, a following input is still opened.
 TEST(BuffersFull, StopReadingWithAWarning)
 {
     for (const auto& [length, first, second] : std::initializer_list<std::array<std::size_t, 3>>{
@@ -214,8 +205,7 @@ TEST(BuffersFull, StopReadingWithAWarning)
     }
 }
 
-// Each conversion chooses the automatic factor from its own data: a loud
-// input's factor is not carried over to a quiet one, nor back.
+// A loud input's automatic factor is not carried over to a quiet one, nor back.
 TEST(AutomaticScale, IsEachConversionsOwn)
 {
     const tavo_test::TempDir dir;

@@ -1,9 +1,7 @@
-// Window mode of the engine, in-process, on generated archive trees whose
-// every sample tells its own time: which samples the sound holds and where
-// (so its exact length, the station time of its first and last sample and
-// its runs of silence), the lines about time without data, the output names
-// and a stop; and the streaming conversion against the buffered one, byte
-// for byte, on windows the buffers hold.
+// Window mode of the engine, in-process, on archive trees whose every sample
+// tells its own time: which samples the sound holds and where, the lines about
+// time without data, a stop, and the streaming conversion against the
+// buffered one.
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
@@ -54,9 +52,8 @@ struct Window {
     std::string no_data;  // the warning lines
 };
 
-// The bytes of channel c of the sound the tree should give: the samples
-// whose times lie in the window, in their places among silence, or one
-// after the other; and the station time of its first sample.
+// Channel c of the sound: the samples in the window, in their places among
+// silence or one after the other; and the station time of its first sample.
 std::string expected(const Window& w, int c, double* first_time)
 {
     const int f = w.tree.frequency;
@@ -153,8 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
     tavo_test::RowName());
 // clang-format on
 
-// A stop asked while the first pass reads or while the second one renders
-// ends the run with nothing in the output folder.
+// A stop while the first pass reads or the second renders leaves no file.
 TEST(WindowStop, LeavesNoFile)
 {
     tavo_test::TempDir root, out;
@@ -171,8 +167,8 @@ TEST(WindowStop, LeavesNoFile)
     }
 }
 
-// The buffered and the streaming conversion of one window with one set of
-// options: the bytes of every file and everything said are the same.
+// The buffered and the streaming conversion of a window give the same bytes
+// and say the same.
 struct Same {
     const char* name;
     const char* options;

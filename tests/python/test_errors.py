@@ -12,7 +12,7 @@ import pytest
 
 import tavo
 from conftest import EXAMPLE, TAVO2WAV, TAVOINFO, run
-from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records
+from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records, write
 
 S512 = form3_header("S", 512)
 GOOD = binary_bytes(Recording(S512, 512, minutes_records(512, 3)))
@@ -31,12 +31,8 @@ DAMAGED = {
 
 
 def damaged_file(folder, name):
-    data = DAMAGED[name][0]
     path = dated_path(folder, "k", 2014, 3, 15, 16, ".dat.gz" if "gzip" in name else ".dat")
-    if data is not None:
-        with open(path, "wb") as f:
-            f.write(data)
-    return path
+    return path if DAMAGED[name][0] is None else write(path, DAMAGED[name][0])
 
 
 def listing(folder):
