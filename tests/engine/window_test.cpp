@@ -213,6 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
         Same{"LinearFilteredJoined", "-u 4 --threads 2", Gaps::JOIN, 6},
         Same{"SixChannelsSilenceS24Timeline", "-6 -u 7 --format s24 --timeline --threads 3",
              Gaps::SILENCE, 6},
+        // The overshoot of the sawtooth's edges, which clips in s16, is kept in f32.
         Same{"SincStereoSilenceF32", "--resampler sinc -u 10 -s --format f32", Gaps::SILENCE, 2},
         // The overshoot of the sawtooth's edges, in s16.
         Same{"SincSpeedup", "--resampler sinc --speedup 3 --threads 1", Gaps::JOIN, 1, true},

@@ -6,7 +6,7 @@ import os
 import pickle
 import signal
 import subprocess
-import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -116,19 +116,10 @@ def test_wrong_kinds_of_arguments_are_option_errors(tmp_path):
 def test_two_threads_convert_what_one_converts(tmp_path):
     paths = [recording(tmp_path, 16, 120), recording(tmp_path, 20, 90)]
     alone = [tavo.convert(p, upsample=50, rate=1, threads=2) for p in paths]
-    results = {}
-
-    def work(i):
-        results[i] = tavo.convert(paths[i], upsample=50, rate=1, threads=2)
-
-    threads = [threading.Thread(target=work, args=(i,)) for i in range(2)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for i in range(2):
-        assert all(np.array_equal(a.samples, b.samples) for a, b in zip(results[i], alone[i]))
-        assert len(results[i]) == 3
+    with ThreadPoolExecutor(2) as pool:
+        results = list(pool.map(lambda p: tavo.convert(p, upsample=50, rate=1, threads=2), paths))
+    for got, want in zip(results, alone):
+        assert len(got) == 3 and all(np.array_equal(a.samples, b.samples) for a, b in zip(got, want))
 
 
 def test_progress_rises_to_one(tmp_path):

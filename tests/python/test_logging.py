@@ -17,32 +17,23 @@ def gap_file(folder):
     return write(dated_path(folder, "k", 2014, 3, 15, 16), binary_bytes(rec))
 
 
-def said(caplog):
-    return [(r.levelname, r.getMessage()) for r in caplog.records if r.name == "tavo"]
-
-
-def test_the_readers_lines_arrive_with_their_levels(tmp_path, caplog):
+def test_the_readers_lines_reach_the_logger_and_nothing_reaches_descriptor_2(tmp_path, capfd,
+                                                                            caplog):
     path = gap_file(tmp_path)
     with caplog.at_level(logging.DEBUG, logger="tavo"):
         tavo.read(path)
-    records = said(caplog)
+        tavo.info(path)
+        tavo.info(str(tmp_path / "missing.dat"))
+        with pytest.raises(tavo.FileError):
+            tavo.read(str(tmp_path / "missing.dat"))
+        tavo.plot(EXAMPLE, str(tmp_path / "p.png"), size=(480, 360), audio="-u 50 -r 9")
+    records = [(r.levelname, r.getMessage()) for r in caplog.records if r.name == "tavo"]
     assert ("INFO", f"File: {path} Type:binary") in records
     assert ("INFO", "valid_comment_type3: " + form3_header("S", 512)) in records
     assert ("WARNING", "TIMEGAP in data") in records
+    assert ("WARNING", "Unknown rate: 9. Using default: 4000.") in records
     assert all("\n" not in message for _, message in records)
-
-
-def test_nothing_reaches_descriptor_2(tmp_path, capfd, caplog):
-    path = gap_file(tmp_path)
-    tavo.read(path)
-    tavo.info(path)
-    tavo.info(str(tmp_path / "missing.dat"))
-    with pytest.raises(tavo.FileError):
-        tavo.read(str(tmp_path / "missing.dat"))
-    with caplog.at_level(logging.DEBUG, logger="tavo"):
-        tavo.plot(EXAMPLE, str(tmp_path / "p.png"), size=(480, 360), audio="-u 50 -r 9")
     assert capfd.readouterr().err == ""
-    assert ("WARNING", "Unknown rate: 9. Using default: 4000.") in said(caplog)
 
 
 def test_the_switch_to_utc_is_said_through_logging():
