@@ -71,13 +71,6 @@ def test_a_missing_file_is_a_file_not_found_error(tmp_path):
     assert (e.errno, e.filename) == (errno.ENOENT, str(tmp_path / "k4031516.dat"))
 
 
-def test_a_named_pipe_is_refused_without_waiting(tmp_path):
-    pipe = str(tmp_path / "k4031516.dat")
-    os.mkfifo(pipe)
-    with pytest.raises(tavo.FileError, match="not a regular file"):
-        tavo.read(pipe)
-
-
 def test_a_file_without_a_known_header_is_no_tavo_file(tmp_path):
     path = tmp_path / "notes.txt"
     path.write_text("my notes\n" * 40)
