@@ -220,21 +220,25 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
     }
 }
 
-// A stop while reading or while converting leaves nothing in the folder.
+// A stop while reading or while converting leaves nothing in the folder, in
+// window mode too (a first pass that reads, a second that renders).
 TEST(Engine, StopFromProgressLeavesNoFile)
 {
     tavo_test::TempDir in, out;
     const std::string a = input(in, 40);
-    for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
-        Options o = tavo_test::options("-u 50");
-        o.output_dir = out.path();
-        Said said;
-        said.stop_after = stop;
-        const tavo::Result r = tavo::convert({a}, o, said);
-        EXPECT_TRUE(r.cancelled) << stop;
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(listing(out.path()).empty()) << stop;
-    }
+    for (const bool window : {false, true})
+        for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
+            Options o = tavo_test::options("-u 50");
+            o.output_dir = out.path();
+            if (window)
+                o.window = {true, "", 0, 1394870400, 1394874000};  // 08:00 to 09:00
+            Said said;
+            said.stop_after = stop;
+            const tavo::Result r = tavo::convert({a}, o, said);
+            EXPECT_TRUE(r.cancelled) << window << " " << stop;
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(listing(out.path()).empty()) << window << " " << stop;
+        }
 }
 
 // In memory, each file's samples are the data chunk of its WAV file.

@@ -1,7 +1,6 @@
 // Window mode of the engine, in-process, on archive trees whose every sample
 // tells its own time: which samples the sound holds and where, the lines about
-// time without data, a stop, and the streaming conversion against the
-// buffered one.
+// time without data, and the streaming conversion against the buffered one.
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
@@ -149,23 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
                Gaps::SILENCE, ""}),
     tavo_test::RowName());
 // clang-format on
-
-// A stop while the first pass reads or the second renders leaves no file.
-TEST(WindowStop, LeavesNoFile)
-{
-    tavo_test::TempDir root, out;
-    tavo_test::write_tree(root.path(), tree({{MAR15 + 6 * H, 3 * H}}));
-    for (const long stop : {0L, 100L, 337L, 340L}) {  // 337 records, then chunks
-        Options o = window("--threads 2", MAR15 + 6 * H, MAR15 + 9 * H, Gaps::SILENCE, root.path());
-        o.output_dir = out.path();
-        Said said;
-        said.stop_after = stop;
-        const tavo::Result r = tavo::convert({}, o, said);
-        EXPECT_TRUE(r.cancelled) << stop;
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(tavo_test::listing(out.path()).empty()) << stop;
-    }
-}
 
 // The buffered and the streaming conversion of a window give the same bytes
 // and say the same.

@@ -11,7 +11,8 @@ import pytest
 
 import tavo
 from conftest import EXAMPLE, MAKE_EXAMPLE
-from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records, text_bytes, write
+from tavo_files import (Recording, binary_bytes, dated_path, form3_header, minutes_records,
+                        text_bytes, write)
 
 # A 49-hour file: 6199 records of 512 samples.
 RECORDS = 6199
@@ -68,7 +69,7 @@ def test_python_runs_on_while_a_file_is_read(tmp_path):
         steps, seconds = count_while(lambda: tavo._tavo.read([path]))
         if steps / seconds > 0.5 * idle_steps / idle_time:
             return
-    raise AssertionError(f"{steps / seconds:.0f} steps/s while reading, {idle_steps / idle_time:.0f} idle")
+    raise AssertionError(f"{steps / seconds:.0f} steps/s reading vs {idle_steps / idle_time:.0f}")
 
 
 # Peak resident memory of the read alone: the high-water mark is reset
