@@ -1,5 +1,4 @@
-"""Shared pieces of the Python package's tests: the programs and helpers
-ctest names in the environment, and running them."""
+"""The programs ctest names in the environment for the package's tests, and running them."""
 import os
 import subprocess
 import sys

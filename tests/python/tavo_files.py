@@ -29,10 +29,6 @@ def form3_header(letter="S", length=512, frequency="18", gain=2, station="k",
             f"station: {station} date: {date} time: {time}")
 
 
-def form1_header():
-    return "!Tidserier 18 2"
-
-
 def make_record(length, time1, time2, seed):
     """Channel c, sample j: seed * 1000 + c * 100 + j % 97 - 48 (distinct per
     channel and record, within 16 bits for seeds up to 30)."""

@@ -1,6 +1,5 @@
-"""tavo.convert against tavo2wav: the same files byte for byte with
-output_dir, the same samples in memory, the same failures; threads, progress
-and Ctrl-C."""
+"""tavo.convert against tavo2wav: the same files, samples and failures;
+threads, progress and Ctrl-C."""
 import errno
 import os
 import pickle
@@ -28,9 +27,7 @@ def recording(folder, slot, records=60):
 
 
 def wav_samples(path):
-    """The samples of a WAV file as libsndfile reads them and convert
-    delivers them: int16, int32 (24-bit values, sign-extended) or float32,
-    shape (frames, channels); and the rate."""
+    """(samples (frames, channels), rate) of a WAV file in convert's types."""
     subtype = soundfile.info(str(path)).subtype
     dtype = {"PCM_16": "int16", "PCM_24": "int32", "FLOAT": "float32"}[subtype]
     samples, rate = soundfile.read(str(path), dtype=dtype, always_2d=True)
@@ -56,8 +53,6 @@ OPTION_SETS = {
 
 @pytest.mark.parametrize("name", sorted(OPTION_SETS))
 def test_files_and_audio_in_memory_are_tavo2wavs(tmp_path, name):
-    """With output_dir the files of tavo2wav, byte for byte; without it, the
-    samples of their data chunks."""
     kwargs, options = OPTION_SETS[name]
     paths = [recording(tmp_path / "data", slot) for slot in (16, 20)[:1 + ("combine" in kwargs)]]
     for folder in ("cli", "py"):

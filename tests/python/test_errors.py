@@ -1,7 +1,5 @@
-"""Failures as exceptions: every damaged input raises tavo.Error from read
-and convert with the text and status the command line ends with, info
-reports what tavoinfo reports, the interpreter lives on, and nothing is left
-in the folder."""
+"""Failures as exceptions with the text and status the programs end with;
+the interpreter lives on, and nothing is left in the folder."""
 import errno
 import gzip
 import json
