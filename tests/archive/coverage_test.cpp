@@ -1,9 +1,6 @@
-// The files of a window: found by the archive's path convention (the slots
-// inside the window and the last file before it, twins of one slot, names off
-// the convention), read through the reader with each record placed in station
-// time, and their coverage: records merged into runs, the stretches without
-// data by the reader's gap rule, the covered percent, the missing half-hour
-// slots and the warning lines.
+// The files of a window: found by the archive's path convention, read with each
+// record placed in station time, and their coverage (runs, stretches without
+// data, the covered percent, the missing slots, the warning lines).
 #include <gtest/gtest.h>
 
 #include <cstdio>
