@@ -125,27 +125,23 @@ def test_progress_rises_to_one(tmp_path):
     assert seen[-1] == 1.0 and seen == sorted(seen)
 
 
-def test_ctrl_c_raises_keyboard_interrupt_and_leaves_nothing(tmp_path):
-    """SIGINT as the converting starts: the next chunk stops, no file stays."""
-    path = recording(tmp_path / "data", 16, 400)
+def interrupt(fraction):
+    if fraction > 0:  # SIGINT as the converting starts: the next chunk stops
+        os.kill(os.getpid(), signal.SIGINT)
+
+
+def fail(fraction):
+    raise ValueError("enough")
+
+
+@pytest.mark.parametrize("progress, raised", [(interrupt, KeyboardInterrupt), (fail, ValueError)],
+                         ids=["ctrl_c", "exception_of_the_callable"])
+def test_what_the_progress_callable_raises_ends_the_conversion_and_leaves_nothing(
+        tmp_path, progress, raised):
     out = tmp_path / "out"
     out.mkdir()
-
-    def interrupt(fraction):
-        if fraction > 0:
-            os.kill(os.getpid(), signal.SIGINT)
-
-    with pytest.raises(KeyboardInterrupt):
-        tavo.convert(path, upsample=500, rate=1, output_dir=out, progress=interrupt)
+    with pytest.raises(raised, match="enough" if raised is ValueError else None):
+        tavo.convert(recording(tmp_path / "data", 16, 400), upsample=500, rate=1, output_dir=out,
+                     progress=progress)
     assert os.listdir(out) == []
     assert signal.getsignal(signal.SIGINT) is signal.default_int_handler
-
-
-def test_an_exception_of_the_progress_callable_ends_the_conversion(tmp_path):
-    def fail(fraction):
-        raise ValueError("enough")
-
-    with pytest.raises(ValueError, match="enough"):
-        tavo.convert(recording(tmp_path / "data", 16, 400), upsample=500, rate=1,
-                     output_dir=tmp_path, progress=fail)
-    assert sorted(os.listdir(tmp_path)) == ["data"]
