@@ -301,7 +301,6 @@ const Outgrown outgrown[] = {
     {"LongOptionGivesRf64", [](Options& o) { o.allow_rf64 = true; }, "", "RF64"},
     {"WindowGivesRf64", [](Options& o) { o.window = {true, "", 0, 1394870400, 1394874000}; }, "",
      "RF64"},  // 08:00 to 09:00
-    {"FitsStaysWav", [](Options& o) { o.allow_rf64 = true; o.upsample = 1; }, "", "RIFF"},
 };
 // clang-format on
 

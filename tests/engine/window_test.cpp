@@ -35,11 +35,9 @@ Options window(const std::string& words, std::int64_t from, std::int64_t to, Gap
 std::string no_data(const std::string& err)
 {
     std::string lines;
-    for (std::size_t at = err.find("Warning: "); at != std::string::npos;
-         at = err.find("Warning: ", at + 1))
-        if (err.compare(at, 16, "Warning: no data") == 0 ||
-            err.compare(at, 13, "Warning: and ") == 0)
-            lines += err.substr(at, err.find('\n', at) + 1 - at);
+    for (auto at = err.find("Warning: no data"); at != std::string::npos;
+         at = err.find("Warning: no data", at + 1))
+        lines += err.substr(at, err.find('\n', at) + 1 - at);
     return lines;
 }
 

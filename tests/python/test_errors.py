@@ -1,7 +1,6 @@
 """Failures as exceptions with the text and status the programs end with;
 the interpreter lives on, and nothing is left in the folder."""
 import errno
-import gzip
 import json
 import os
 import pickle
@@ -12,24 +11,18 @@ import tavo
 from conftest import EXAMPLE, TAVO2WAV, TAVOINFO, run
 from tavo_files import Recording, binary_bytes, dated_path, form3_header, minutes_records, write
 
-S512 = form3_header("S", 512)
-GOOD = binary_bytes(Recording(S512, 512, minutes_records(512, 3)))
-ZIPPED = gzip.compress(GOOD, mtime=0)
-# Its compressed bytes overwritten in the middle.
-DAMAGED_GZIP = ZIPPED[:len(ZIPPED) // 2] + b"\xff" * 16 + ZIPPED[len(ZIPPED) // 2 + 16:]
+GOOD = binary_bytes(Recording(form3_header("S", 512), 512, minutes_records(512, 3)))
 
 # name: (bytes of the file, or None for no file; exception class)
 DAMAGED = {
     "missing_file": (None, tavo.FileError),
     "too_short": (b"!Tidserier 18 2\r" + b"\0" * 100, tavo.Error),
     "record_cut_short": (GOOD[:-100], tavo.Error),
-    "gzip_cut_short": (ZIPPED[:-300], tavo.Error),
-    "gzip_damaged": (DAMAGED_GZIP, tavo.Error),
 }
 
 
 def damaged_file(folder, name):
-    path = dated_path(folder, "k", 2014, 3, 15, 16, ".dat.gz" if "gzip" in name else ".dat")
+    path = dated_path(folder, "k", 2014, 3, 15, 16)
     return path if DAMAGED[name][0] is None else write(path, DAMAGED[name][0])
 
 
