@@ -45,7 +45,7 @@ TEST_P(FindFiles, ListsTheSlotsOfTheWindowAfterTheLastFileBeforeIt)
         if (e.back() == '/')
             std::filesystem::create_directories(root + "/" + e);
         else
-            tavo_test::write_bytes(root + "/" + e, "");
+            write_bytes(root + "/" + e, "");
     }
     const ta::Listing listing = ta::find_files({root, 'k', at(c.from), at(c.to)});
     EXPECT_EQ(listing.error, "");
@@ -102,13 +102,13 @@ const TreeCase trees[] = {
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Trees, FindFiles, ::testing::ValuesIn(trees), tavo_test::RowName());
+INSTANTIATE_TEST_SUITE_P(Trees, FindFiles, ::testing::ValuesIn(trees), RowName());
 
 TEST(FindFiles, AnArchiveRootWithATrailingSlashGivesTheSamePaths)
 {
     TempDir dir;
-    const std::string path = tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-    tavo_test::write_bytes(path, "");
+    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
+    write_bytes(path, "");
     const ta::Listing listing = ta::find_files({dir.path() + "/", 'k', 1394870400, 1394874000});
     ASSERT_EQ(listing.files.size(), 1u);
     EXPECT_EQ(listing.files[0].path, path);

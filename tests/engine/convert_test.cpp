@@ -20,30 +20,27 @@
 namespace {
 
 using tavo::Options;
-using tavo_test::convert_into;
-using tavo_test::Converted;
-using tavo_test::listing;
-using tavo_test::Said;
+using namespace tavo_test;
 
 // Every test process starts in UTC, so that no reader announces switching.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
 // Eight records of 512 samples from 08:00 at 18 Hz, 28 s apart.
-tavo_test::Recording recording(int records = 8)
+Recording recording(int records = 8)
 {
-    tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18", 1, 'k'), true, 512, {}};
+    Recording rec{form3_header('S', 512, "18", 1, 'k'), true, 512, {}};
     for (int r = 0; r < records; r++) {
         const long t = r * 512L / 18;
-        rec.records.push_back(tavo_test::make_record(512, 480 + t / 60, t % 60, r));
+        rec.records.push_back(make_record(512, 480 + t / 60, t % 60, r));
     }
     return rec;
 }
 
 // The recording in a dated file of `dir`, at 08:00 (slot 16) or later.
-std::string input(const tavo_test::TempDir& dir, int records, int slot = 16)
+std::string input(const TempDir& dir, int records, int slot = 16)
 {
-    const std::string path = tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, slot);
-    tavo_test::write_binary(path, recording(records));
+    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, slot);
+    write_binary(path, recording(records));
     return path;
 }
 
@@ -72,12 +69,12 @@ class EngineRefusal : public testing::TestWithParam<Refused> {};
 TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 {
     const Refused& c = GetParam();
-    tavo_test::TempDir in, out;
+    TempDir in, out;
     const std::string path = in.file("k4031516.dat");
     if (c.bytes == "<dir>")
         ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     else if (c.bytes != "<none>")
-        tavo_test::write_bytes(path, c.bytes);
+        write_bytes(path, c.bytes);
     Options o;
     o.output_dir = out.path();
     o.timeline = true;  // a label file too
@@ -98,15 +95,15 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
     }
 }
 
-const std::string GOOD = tavo_test::binary_bytes(recording());
-const std::string TEXT = tavo_test::text_bytes(recording(2));
+const std::string GOOD = binary_bytes(recording());
+const std::string TEXT = text_bytes(recording(2));
 // Where record 2 starts: the header line and its CR, then three blocks.
 const std::size_t R2 = recording().header.size() + 1 + 3 * (4 + 2 * 512);
 // GOOD stored (10 bytes of member header, 5 of block header: a cut at LEAD + n
 // leaves n bytes to inflate), and compressed: long enough that zlib checks
 // its trailer while records are read, not while detection looks at it.
 const std::size_t LEAD = 15;
-const std::string STORED = tavo_test::gzip_bytes(GOOD, 0), ZIPPED = tavo_test::gzip_bytes(GOOD);
+const std::string STORED = gzip_bytes(GOOD, 0), ZIPPED = gzip_bytes(GOOD);
 
 std::string flipped(std::string bytes, std::size_t back)
 {
@@ -130,9 +127,9 @@ const Refused refusals[] = {
     {"GzipCutInsideItsHeader", STORED.substr(0, 5), none, 1, EOF_},
     {"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, 1, EOF_},
     {"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, 1, EOF_},
-    {"TextGzipCutInsideARecord", tavo_test::gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2),
+    {"TextGzipCutInsideARecord", gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2),
      none, 1, EOF_},
-    {"GzipBadCrcInASmallFile", flipped(tavo_test::gzip_bytes(GOOD.substr(0, R2)), 8), none, 1,
+    {"GzipBadCrcInASmallFile", flipped(gzip_bytes(GOOD.substr(0, R2)), 8), none, 1,
      "@: incorrect data check\n"},
     {"GzipBadCrc", flipped(ZIPPED, 8), none, 1, "@: incorrect data check\n"},
     {"GzipBadLength", flipped(ZIPPED, 1), none, 1, "@: incorrect length check\n"},
@@ -161,17 +158,16 @@ const Refused refusals[] = {
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), tavo_test::RowName());
+INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), RowName());
 
 // The output needs exactly the bytes of the files it leaves (chunks, pad byte
 // and label file included): a byte less is refused before converting.
 TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 {
-    tavo_test::TempDir in;
+    TempDir in;
     const std::string a = input(in, 8);
     // 271215 frames: an odd data chunk, padded.
-    const Options o =
-        tavo_test::options("--timeline --format s24 --resampler sinc --speedup 37 -r 1");
+    const Options o = options("--timeline --format s24 --resampler sinc --speedup 37 -r 1");
     const Converted first = convert_into({a}, o);
     ASSERT_EQ(first.result.status, 0) << first.err;
     long long need = 0;
@@ -200,10 +196,10 @@ TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 // what each gives alone.
 TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 {
-    tavo_test::TempDir in;
+    TempDir in;
     const std::string a = input(in, 40), b = input(in, 30, 18);
-    const Options oa = tavo_test::options("-u 50 --threads 2");
-    const Options ob = tavo_test::options("-6 --resampler sinc --format f32 --timeline");
+    const Options oa = options("-u 50 --threads 2");
+    const Options ob = options("-6 --resampler sinc --format f32 --timeline");
     const Converted alone_a = convert_into({a}, oa), alone_b = convert_into({b}, ob);
     EXPECT_EQ(alone_a.files.size(), 3u);  // three files
     EXPECT_EQ(alone_b.files.size(), 2u);  // one file and the labels
@@ -224,11 +220,11 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 // window mode too (a first pass that reads, a second that renders).
 TEST(Engine, StopFromProgressLeavesNoFile)
 {
-    tavo_test::TempDir in, out;
+    TempDir in, out;
     const std::string a = input(in, 40);
     for (const bool window : {false, true})
         for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
-            Options o = tavo_test::options("-u 50");
+            Options o = options("-u 50");
             o.output_dir = out.path();
             if (window)
                 o.window = {true, "", 0, 1394870400, 1394874000};  // 08:00 to 09:00
@@ -245,11 +241,11 @@ TEST(Engine, StopFromProgressLeavesNoFile)
 // Python package's tests check every layout and format), and it says the same.
 TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
 {
-    tavo_test::TempDir in;
+    TempDir in;
     const std::string a = input(in, 20);
-    const Options o = tavo_test::options("-s -u 7");
+    const Options o = options("-s -u 7");
     const Converted files = convert_into({a}, o);
-    tavo_test::Captured memory;
+    Captured memory;
     Said in_memory;
     ASSERT_EQ(tavo::convert({a}, o, in_memory, &memory).status, 0);
     ASSERT_EQ(memory.files.size(), files.files.size());
@@ -278,20 +274,20 @@ class OutgrownWav : public testing::TestWithParam<Outgrown> {};
 
 TEST_P(OutgrownWav, IsRefusedOrWrittenAsRf64)
 {
-    tavo_test::TempDir in, out;
+    TempDir in, out;
     const std::string a = input(in, 20);  // 10240 samples: 81920 bytes at -u 4
     Options o;
     o.output_dir = out.path();
     GetParam().set(o);
     tavo::wav::set_riff_limit_for_tests(50000);
-    tavo_test::Said said;
+    Said said;
     const tavo::Result r = tavo::convert({a}, o, said);
     tavo::wav::set_riff_limit_for_tests(0);
     EXPECT_EQ(r.error, GetParam().error);
     EXPECT_EQ(r.status, GetParam().error.empty() ? 0 : 1);
     EXPECT_EQ(r.written.size(), GetParam().error.empty() ? 3u : 0u);
     for (const std::string& path : r.written)
-        EXPECT_EQ(tavo_test::read_bytes(path).substr(0, 4), GetParam().magic) << path;
+        EXPECT_EQ(read_bytes(path).substr(0, 4), GetParam().magic) << path;
     EXPECT_EQ(listing(out.path()).size(), r.written.size());
 }
 
@@ -304,6 +300,6 @@ const Outgrown outgrown[] = {
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Limits, OutgrownWav, testing::ValuesIn(outgrown), tavo_test::RowName());
+INSTANTIATE_TEST_SUITE_P(Limits, OutgrownWav, testing::ValuesIn(outgrown), RowName());
 
 }  // namespace

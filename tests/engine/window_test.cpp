@@ -14,10 +14,7 @@ namespace {
 
 using tavo::Gaps;
 using tavo::Options;
-using tavo_test::ArchiveTree;
-using tavo_test::Captured;
-using tavo_test::Said;
-using tavo_test::utc;
+using namespace tavo_test;
 
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
@@ -25,7 +22,7 @@ const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 Options window(const std::string& words, std::int64_t from, std::int64_t to, Gaps gaps,
                const std::string& root)
 {
-    Options o = tavo_test::options(words);
+    Options o = options(words);
     o.window = {true, root, 'k', from, to};
     o.gaps = gaps;
     return o;
@@ -59,11 +56,11 @@ std::string expected(const Window& w, int c, double* first_time)
     if (w.gaps == Gaps::SILENCE)
         sound.assign(static_cast<std::size_t>(last - first), 0);
     *first_time = static_cast<double>(w.from);
-    for (const tavo_test::TreeRecord& r : w.tree.records())
+    for (const TreeRecord& r : w.tree.records())
         for (long long n = r.first_sample; n < r.first_sample + w.tree.length; n++) {
             if (n < first || n >= last)
                 continue;
-            const auto v = static_cast<int16_t>(tavo_test::sample_value(n, c));
+            const auto v = static_cast<int16_t>(sample_value(n, c));
             if (w.gaps == Gaps::SILENCE)
                 sound[static_cast<std::size_t>(n - first)] = v;
             else if (sound.empty())
@@ -79,8 +76,8 @@ class WindowSound : public testing::TestWithParam<Window> {};
 TEST_P(WindowSound, HoldsExactlyTheSamplesOfTheWindow)
 {
     const Window& w = GetParam();
-    tavo_test::TempDir root;
-    tavo_test::write_tree(root.path(), w.tree);
+    TempDir root;
+    write_tree(root.path(), w.tree);
     Said said;
     Captured sound;
     // Every sample as it was read: no offset removal, scaling, resampling or filter.
@@ -100,7 +97,7 @@ TEST_P(WindowSound, HoldsExactlyTheSamplesOfTheWindow)
     }
 }
 
-ArchiveTree tree(std::vector<tavo_test::Stretch> data, std::vector<std::int64_t> missing = {},
+ArchiveTree tree(std::vector<Stretch> data, std::vector<std::int64_t> missing = {},
                  const std::string& forms = "b", int length = 512, bool unix_time = false)
 {
     ArchiveTree t;
@@ -144,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         Window{"FileOfThePreviousDayPastMidnight",
                tree({{MAR15 + 22 * H, 5 * H, true}}, {}, "b", 512, true), MAR16 + H, MAR16 + 2 * H,
                Gaps::SILENCE, ""}),
-    tavo_test::RowName());
+    RowName());
 // clang-format on
 
 // The buffered and the streaming conversion of a window give the same bytes
@@ -161,10 +158,9 @@ class StreamingConversion : public testing::TestWithParam<Same> {};
 
 TEST_P(StreamingConversion, EqualsTheBufferedOne)
 {
-    tavo_test::TempDir root;
+    TempDir root;
     // Eight hours with a file missing, the window from inside the first file.
-    tavo_test::write_tree(root.path(),
-                          tree({{MAR15 + 6 * H, 8 * H}}, {MAR15 + 9 * H + 30 * M}, "bg"));
+    write_tree(root.path(), tree({{MAR15 + 6 * H, 8 * H}}, {MAR15 + 9 * H + 30 * M}, "bg"));
     const std::int64_t from = MAR15 + 6 * H + 10 * M + 7;
     const Same& p = GetParam();
     const Options o = window(p.options, from, from + p.hours * H, p.gaps, root.path());
@@ -200,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
         Same{"ScaleClipsWithoutResampling", "-z 8 -u 0", Gaps::JOIN, 6, true},
         Same{"OffsetKeptScaleClipsUnfiltered", "-o -z 4 -u 2 -f --threads 1", Gaps::SILENCE, 6,
              true}),
-    tavo_test::RowName());
+    RowName());
 // clang-format on
 
 }  // namespace
