@@ -12,7 +12,6 @@ from tavo_files import (Recording, binary_bytes, dated_path, form3_header, make_
 
 S512 = form3_header("S", 512)
 S128 = form3_header("S", 128)
-HOUR = np.timedelta64(3600, "s")
 
 
 def text_record(length, seconds, seed):
@@ -23,33 +22,31 @@ def text_record(length, seconds, seed):
     return r
 
 
-# name: (the recording, written as text, gzip-compressed, line end)
+# name: the recording, written as text or binary, gzip-compressed or not, with
+# CR LF or LF line ends, as the name says.
 CASES = {
-    "binary_512": (Recording(S512, 512, minutes_records(512, 6)), False, False),
-    "binary_128_gzip": (Recording(S128, 128, minutes_records(128, 9)), False, True),
-    "binary_gaps": (Recording(S512, 512, minutes_records(512, 8, skip={2, 5, 6})), False, False),
-    "binary_form1_no_date": (Recording("!Tidserier 18 2", 128, minutes_records(128, 4)), False,
-                             False),
-    "text_512_decimals": (Recording(S512, 512, [text_record(512, 28 * k, k) for k in range(4)]),
-                          True, False),
-    "text_128_gzip_crlf": (Recording(S128, 128, minutes_records(128, 5, skip={3})), True, True,
-                           "\r\n"),
-    "old_style": (Recording("Tidserier old", 128, minutes_records(128, 3), False), False, False),
-    "old_style_gzip": (Recording("Tidserier old", 512, minutes_records(512, 3), False), False,
-                       True),
+    "binary_512": Recording(S512, 512, minutes_records(512, 6)),
+    "binary_128_gzip": Recording(S128, 128, minutes_records(128, 9)),
+    "binary_gaps": Recording(S512, 512, minutes_records(512, 8, skip={2, 5, 6})),
+    "binary_form1_no_date": Recording("!Tidserier 18 2", 128, minutes_records(128, 4)),
+    "text_512_decimals": Recording(S512, 512, [text_record(512, 28 * k, k) for k in range(4)]),
+    "text_128_gzip_crlf": Recording(S128, 128, minutes_records(128, 5, skip={3})),
+    "old_style": Recording("Tidserier old", 128, minutes_records(128, 3), False),
+    "old_style_gzip": Recording("Tidserier old", 512, minutes_records(512, 3), False),
 }
 
 
 def make_file(folder, name, slot=16):
-    rec, text, gzipped, *eol = CASES[name]
-    data = text_bytes(rec, *eol) if text else binary_bytes(rec)
+    rec, gzipped = CASES[name], "gzip" in name
+    data = text_bytes(rec, "\r\n" if "crlf" in name else "\n") if "text" in name else \
+        binary_bytes(rec)
     return write(dated_path(folder, "k", 2014, 3, 15, slot, ".dat.gz" if gzipped else ".dat"),
                  data, gzipped)
 
 
 def written(name, hour=8):
     """The samples (3, n) and the record stamps file `name` holds at slot's `hour`."""
-    rec = CASES[name][0]
+    rec = CASES[name]
     # The old-style header gives no length: the words are read in blocks of 128.
     block = rec.length if rec.new_style else 128
     words = np.array([r.channels for r in rec.records], float).reshape(-1, 3, block)
@@ -59,8 +56,7 @@ def written(name, hour=8):
 
 
 def tavoinfo_json(paths):
-    status, out, _ = run([TAVOINFO, "--json"] + paths)
-    return json.loads(out)["files"]
+    return json.loads(run([TAVOINFO, "--json"] + paths)[1])["files"]
 
 
 @pytest.mark.parametrize("name", sorted(CASES))
