@@ -18,8 +18,7 @@ using namespace tavo_test;
 
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
-// A record of 128 samples at 18 Hz stamped `seconds` after 08:00, channel c
-// holding `sample`(c, j).
+// A record of 128 samples at 18 Hz, `seconds` after 08:00, `sample`(c, j) in channel c.
 Record record(long seconds, const std::function<double(int, int)>& sample)
 {
     Record r{{seconds / 60, seconds % 60}, {}};

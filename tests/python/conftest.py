@@ -1,11 +1,8 @@
 """The programs ctest names in the environment for the package's tests, and running them."""
 import os
 import subprocess
-import sys
 
 import pytest
-
-sys.path.insert(0, os.path.dirname(__file__))
 
 TAVO2WAV = os.environ.get("TAVO2WAV", "tavo2wav")
 TAVOINFO = os.environ.get("TAVOINFO", "tavoinfo")

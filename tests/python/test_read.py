@@ -116,9 +116,8 @@ def test_the_header_dict_names_every_field(tmp_path):
         "line": S128, "form": 3, "sampling_frequency": 18.0, "gain": 2, "station": "k",
         "date": "2014-03-15", "time": "08:00:00", "samples_per_block": 128,
         "time_words": "minutes-seconds", "kind": "binary", "gzip": True}
-    old = tavo.read(make_file(tmp_path, "old_style", 18))
-    assert (old.header["form"], old.header["time_words"], old.header["date"]) == \
-        (None, "none", None)
+    old = tavo.read(make_file(tmp_path, "old_style", 18)).header
+    assert (old["form"], old["time_words"], old["date"]) == (None, "none", None)
 
 
 def test_recording_pickles_and_reads_as_a_summary(tmp_path):
