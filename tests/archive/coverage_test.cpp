@@ -1,10 +1,10 @@
-// The coverage of a window: records merged into runs, the stretches without
-// data by the reader's gap rule (window edges included), the covered percent,
-// the missing half-hour slots and the warning lines; then whole files read
-// through the reader, each record placed in station time.
+// The files of a window: found by the archive's path convention, read with each
+// record placed in station time, and their coverage (runs, stretches without
+// data, the covered percent, the missing slots, the warning lines).
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +16,106 @@ namespace ta = tavo::archive;
 using namespace tavo_test;
 
 namespace {
+
+// A tree of empty entries (a name ending in '/' is a folder), a window, and
+// the files found: paths under the root, "+TWIN" after a shadowed twin.
+struct TreeCase {
+    const char* name;
+    std::vector<std::string> entries;
+    const char *from, *to;
+    std::vector<std::string> want;
+};
+
+class FindFiles : public ::testing::TestWithParam<TreeCase> {};
+
+std::int64_t at(const char* text)
+{
+    std::int64_t t = 0;
+    EXPECT_TRUE(ta::parse_time(text, t)) << text;
+    return t;
+}
+
+TEST_P(FindFiles, ListsTheSlotsOfTheWindowAfterTheLastFileBeforeIt)
+{
+    const TreeCase& c = GetParam();
+    TempDir dir;
+    const std::string root = dir.file("arch");
+    for (const std::string& e : c.entries) {
+        std::filesystem::create_directories(std::filesystem::path(root + "/" + e).parent_path());
+        if (e.back() == '/')
+            std::filesystem::create_directories(root + "/" + e);
+        else
+            write_bytes(root + "/" + e, "");
+    }
+    const ta::Listing listing = ta::find_files({root, 'k', at(c.from), at(c.to)});
+    EXPECT_EQ(listing.error, "");
+    std::vector<std::string> got;
+    for (const ta::ArchiveFile& f : listing.files) {
+        EXPECT_EQ(ta::slot_path(root, 'k', f.slot_start),
+                  f.path.substr(0, f.path.find(".dat") + 4));
+        got.push_back(f.path.substr(root.size() + 1) +
+                      (f.shadowed.empty() ? "" : "+" + f.shadowed.substr(root.size() + 1)));
+    }
+    EXPECT_EQ(got, c.want);
+}
+
+const std::string D15 = "2014/03/20140315/";
+
+// clang-format off
+const TreeCase trees[] = {
+    // Slot 12 starts 06:00, before the window: the last such file is read, not slot 10.
+    {"SlotsAndTheFileBefore",
+     {D15 + "k4031510.dat", D15 + "k4031512.dat", D15 + "k4031514.dat.gz", D15 + "k4031515.dat"},
+     "2014-03-15T06:10:00Z", "2014-03-15T07:30:00Z",
+     {D15 + "k4031512.dat", D15 + "k4031514.dat.gz"}},
+    {"EndIsExclusive", {D15 + "k4031546.dat", "2014/03/20140316/k4031600.dat"},
+     "2014-03-15T23:00:00Z", "2014-03-16T00:00:00Z", {D15 + "k4031546.dat"}},
+    {"FileBeforeInThePreviousDay", {"2014/03/20140314/k4031444.dat", D15 + "k4031502.dat"},
+     "2014-03-15", "2014-03-15T02:00:00Z", {"2014/03/20140314/k4031444.dat", D15 + "k4031502.dat"}},
+    {"AcrossTheYear",
+     {"2013/12/20131231/k3123140.dat", "2014/01/20140101/k4010100.dat.gz",
+      "2014/01/20140101/k4010101.dat"},
+     "2013-12-31T23:00:00Z", "2014-01-01T01:00:00Z",
+     {"2013/12/20131231/k3123140.dat", "2014/01/20140101/k4010100.dat.gz",
+      "2014/01/20140101/k4010101.dat"}},
+    {"AcrossTheMonthInALeapYear",
+     {"2016/02/20160229/k6022946.dat", "2016/03/20160301/k6030100.dat"},
+     "2016-02-29T23:30:00Z", "2016-03-01T00:30:00Z",
+     {"2016/02/20160229/k6022946.dat", "2016/03/20160301/k6030100.dat"}},
+    {"TwoDaysBack", {"2014/03/20140313/k4031300.dat"}, "2014-03-15T06:00:00Z",
+     "2014-03-15T07:00:00Z", {"2014/03/20140313/k4031300.dat"}},
+    {"ThreeDaysBackIsTooFar", {"2014/03/20140312/k4031247.dat"}, "2014-03-15T00:00:00Z",
+     "2014-03-15T07:00:00Z", {}},
+    {"PlainReadBeforeItsGzipTwin",
+     {D15 + "k4031516.dat.gz", D15 + "k4031516.dat", D15 + "k4031517.dat.gz"},
+     "2014-03-15T08:00:00Z", "2014-03-15T09:00:00Z",
+     {D15 + "k4031516.dat+" + D15 + "k4031516.dat.gz", D15 + "k4031517.dat.gz"}},
+    // Another station, year digit, month or day than the folders, slot 48,
+    // other extensions, a folder with a file's name, misnamed folders.
+    {"NamesOffTheConvention",
+     {D15 + "x4031516.dat", D15 + "K4031516.dat", D15 + "k5031516.dat", D15 + "k4041516.dat",
+      D15 + "k4031616.dat", D15 + "k4031548.dat", D15 + "k4031516.txt", D15 + "k4031516.dat.bz2",
+      D15 + "k4031516.datx", D15 + "k4031517.dat/", "2014/03/20140415/k4041516.dat",
+      "2014/3/20140315/k4031516.dat", "2014/03/2014031/k4031516.dat"},
+     "2014-03-15T00:00:00Z", "2014-03-16T00:00:00Z", {}},
+    {"NoArchiveThere", {}, "2014-03-15", "2014-03-16", {}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Trees, FindFiles, ::testing::ValuesIn(trees), RowName());
+
+TEST(FindFiles, AnArchiveRootWithATrailingSlashGivesTheSamePaths)
+{
+    TempDir dir;
+    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
+    write_bytes(path, "");
+    const ta::Listing listing = ta::find_files({dir.path() + "/", 'k', 1394870400, 1394874000});
+    ASSERT_EQ(listing.files.size(), 1u);
+    EXPECT_EQ(listing.files[0].path, path);
+    EXPECT_EQ(ta::shadow_warning(listing.files[0]), "");
+    EXPECT_EQ(ta::shadow_warning({"a.dat", 0, "a.dat.gz"}),
+              "Warning: both a.dat and a.dat.gz exist; reading a.dat\n");
+}
 
 const std::int64_t T0 = 1394870400;  // 2014-03-15T08:00:00Z
 
@@ -34,8 +134,8 @@ std::vector<ta::Span> operator+(std::vector<ta::Span> a, const std::vector<ta::S
     return a;
 }
 
-// Files of records in reading order, the window [T0, T0 + seconds), the slots
-// (seconds after T0) the files are named for, and the coverage in short:
+// Files of records in reading order, the window [T0 + from, T0 + seconds), the
+// slots (seconds after T0) the files are named for, and the coverage in short:
 // each stretch as no_data_text gives it, the percent, the missing slots.
 struct CoverageCase {
     const char* name;
@@ -43,6 +143,7 @@ struct CoverageCase {
     std::int64_t seconds;
     std::vector<std::int64_t> named;
     std::string want;
+    std::int64_t from = 0;
 };
 
 std::string digest(const ta::Coverage& c)
@@ -61,7 +162,7 @@ class Coverage : public ::testing::TestWithParam<CoverageCase> {};
 TEST_P(Coverage, TellsTheStretchesWithoutDataAndTheMissingSlots)
 {
     const CoverageCase& c = GetParam();
-    const ta::Window w{"arch", 'k', T0, T0 + c.seconds};
+    const ta::Window w{"arch", 'k', T0 + c.from, T0 + c.seconds};
     std::vector<ta::FileRecords> files(c.files.size());
     for (std::size_t i = 0; i < c.files.size(); ++i)
         for (const ta::Span& r : c.files[i])
@@ -104,21 +205,14 @@ const CoverageCase coverages[] = {
     {"RecordsBeforeAndAfterOnly", {records(-100, 1, 0, 90) + records(3600, 1, 0, 40)}, 3600,
      {-1800, 3600},
      "08:00:00Z to 2014-03-15T09:00:00Z (3600 s); 0.00 %, missing 08:00x2, 0 records"},
+    // 08:10 to 08:50, records from 08:10 to 08:25 of the file named 08:00: the
+    // slot the window starts in counts.
+    {"WindowOffTheSlots", {records(600, 90, 10, 10)}, 3000, {0},
+     "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records", 600},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Windows, Coverage, ::testing::ValuesIn(coverages), RowName());
-
-TEST(Coverage, AWindowOffTheSlotsCountsTheSlotItStartsIn)
-{
-    // 08:10 to 08:50, records from 08:10 to 08:25 of the file named 08:00.
-    const ta::Window w{"arch", 'k', T0 + 600, T0 + 3000};
-    ta::FileRecords f;
-    for (const ta::Span& r : records(600, 90, 10, 10))
-        f.add(w, r);
-    EXPECT_EQ(digest(ta::measure_coverage(w, {f}, {T0})),
-              "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records");
-}
 
 TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
 {
@@ -139,13 +233,6 @@ TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
     EXPECT_EQ(c.missing_slot_count(), days * 48 - 3);
     ASSERT_EQ(c.no_data.size(), 1u);
     EXPECT_EQ(c.no_data[0].shown_from(), T0 + 3600);
-}
-
-TEST(GapSlack, AgreesWithTheReadersGapRule)
-{
-    // A step of 30 s leaves 1.556 s between two records, 31 s leaves 2.556 s.
-    for (const long step : {30L, 31L})
-        EXPECT_EQ(step - R512 > ta::GAP_SLACK, Zeltra::is_time_gap(step, 512, 18.0)) << step;
 }
 
 TEST(NoDataLines, ShowTenStretchesThenHowManyMore)

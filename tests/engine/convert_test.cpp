@@ -1,9 +1,6 @@
-// The engine in-process: damaged inputs and refused options come back as a
-// status and the exact lines the program prints, with nothing left in the
-// output folder; two conversions on two threads give the bytes each gives
-// alone; a stop asked through the progress call ends the conversion with no
-// file; the samples delivered in memory are those of the WAV files; an
-// output too large for WAV is refused or written as RF64.
+// The engine in-process: refusals with nothing left behind, the free space,
+// two conversions at once, a stop, the samples in memory, outputs too large
+// for WAV.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -23,35 +20,31 @@
 namespace {
 
 using tavo::Options;
-using tavo_test::convert_into;
-using tavo_test::Converted;
-using tavo_test::listing;
-using tavo_test::Said;
+using namespace tavo_test;
 
 // Every test process starts in UTC, so that no reader announces switching.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
 // Eight records of 512 samples from 08:00 at 18 Hz, 28 s apart.
-tavo_test::Recording recording(int records = 8)
+Recording recording(int records = 8)
 {
-    tavo_test::Recording rec{tavo_test::form3_header('S', 512, "18", 1, 'k'), true, 512, {}};
+    Recording rec{form3_header('S', 512, "18", 1, 'k'), true, 512, {}};
     for (int r = 0; r < records; r++) {
         const long t = r * 512L / 18;
-        rec.records.push_back(tavo_test::make_record(512, 480 + t / 60, t % 60, r));
+        rec.records.push_back(make_record(512, 480 + t / 60, t % 60, r));
     }
     return rec;
 }
 
 // The recording in a dated file of `dir`, at 08:00 (slot 16) or later.
-std::string input(const tavo_test::TempDir& dir, int records, int slot = 16)
+std::string input(const TempDir& dir, int records, int slot = 16)
 {
-    const std::string path = tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, slot);
-    tavo_test::write_binary(path, recording(records));
+    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, slot);
+    write_binary(path, recording(records));
     return path;
 }
 
-// A damaged input or refused option set: what goes into the input file
-// (bytes, or a directory), the options, and the status and error text.
+// A damaged input or refused option set, and the status and error text.
 struct Refused {
     const char* name;
     std::string bytes;  // the input's content; "<dir>" makes it a directory, "<none>" none
@@ -71,17 +64,17 @@ std::string expand(std::string text, const std::string& path, const std::string&
 
 class EngineRefusal : public testing::TestWithParam<Refused> {};
 
-// The output files are created before the input is read, also as named
-// temporary files where the file system has no unnamed ones: none is left.
+// The outputs are created before the input is read, also as named
+// temporary files (no unnamed ones on the file system): none is left.
 TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 {
     const Refused& c = GetParam();
-    tavo_test::TempDir in, out;
+    TempDir in, out;
     const std::string path = in.file("k4031516.dat");
     if (c.bytes == "<dir>")
         ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     else if (c.bytes != "<none>")
-        tavo_test::write_bytes(path, c.bytes);
+        write_bytes(path, c.bytes);
     Options o;
     o.output_dir = out.path();
     o.timeline = true;  // a label file too
@@ -102,17 +95,15 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
     }
 }
 
-const std::string GOOD = tavo_test::binary_bytes(recording());
-const std::string TEXT = tavo_test::text_bytes(recording(2));
-// Where record 2 starts: the header line and its CR, then one record of
-// three blocks of two time words and 512 samples.
+const std::string GOOD = binary_bytes(recording());
+const std::string TEXT = text_bytes(recording(2));
+// Where record 2 starts: the header line and its CR, then three blocks.
 const std::size_t R2 = recording().header.size() + 1 + 3 * (4 + 2 * 512);
-// GOOD stored in a gzip member (10 bytes of member header, 5 of block
-// header), so that a cut at LEAD + n leaves n bytes to inflate; and GOOD
-// compressed, long enough that zlib checks its trailer while records are
-// read (a small file's is checked while detection looks at it).
+// GOOD stored (10 bytes of member header, 5 of block header: a cut at LEAD + n
+// leaves n bytes to inflate), and compressed: long enough that zlib checks
+// its trailer while records are read, not while detection looks at it.
 const std::size_t LEAD = 15;
-const std::string STORED = tavo_test::gzip_bytes(GOOD, 0), ZIPPED = tavo_test::gzip_bytes(GOOD);
+const std::string STORED = gzip_bytes(GOOD, 0), ZIPPED = gzip_bytes(GOOD);
 
 std::string flipped(std::string bytes, std::size_t back)
 {
@@ -130,18 +121,15 @@ const Refused refusals[] = {
     {"Missing", "<none>", none, 1, "gzopen:No such file or directory\nCan't open @\n"},
     {"Directory", "<dir>", none, 1, "@: Is a directory\n"},
     {"Empty", "", none, 1, "Error: @: file too short to be a data file\n"},
-    {"TooShort", "!S512Tidserier", none, 1, "Error: @: file too short to be a data file\n"},
-    {"NoLineEnd", std::string(300, 'x'), none, 1,
-     "Error: @: no end of the first line in its first 255 bytes\n"},
     {"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), none, 1, CUT},
     {"EndsOneByteIntoARecord", GOOD.substr(0, R2 + 1), none, 1, CUT},
     {"EndsOneByteBeforeTheRecordEnd", GOOD.substr(0, R2 + 3 * 1028 - 1), none, 1, CUT},
     {"GzipCutInsideItsHeader", STORED.substr(0, 5), none, 1, EOF_},
     {"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, 1, EOF_},
     {"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, 1, EOF_},
-    {"TextGzipCutInsideARecord", tavo_test::gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2),
+    {"TextGzipCutInsideARecord", gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2),
      none, 1, EOF_},
-    {"GzipBadCrcInASmallFile", flipped(tavo_test::gzip_bytes(GOOD.substr(0, R2)), 8), none, 1,
+    {"GzipBadCrcInASmallFile", flipped(gzip_bytes(GOOD.substr(0, R2)), 8), none, 1,
      "@: incorrect data check\n"},
     {"GzipBadCrc", flipped(ZIPPED, 8), none, 1, "@: incorrect data check\n"},
     {"GzipBadLength", flipped(ZIPPED, 1), none, 1, "@: incorrect length check\n"},
@@ -170,19 +158,16 @@ const Refused refusals[] = {
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), tavo_test::RowName());
+INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), RowName());
 
-// The output needs exactly the bytes of the files it leaves (every WAV file
-// whole, chunks and pad byte included, and the label file): with that much
-// free it is written, with a byte less refused before converting, and
-// nothing is left. The free space is pretended through the engine's hook.
+// The output needs exactly the bytes of the files it leaves (chunks, pad byte
+// and label file included): a byte less is refused before converting.
 TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 {
-    tavo_test::TempDir in;
+    TempDir in;
     const std::string a = input(in, 8);
     // 271215 frames: an odd data chunk, padded.
-    const Options o =
-        tavo_test::options("--timeline --format s24 --resampler sinc --speedup 37 -r 1");
+    const Options o = options("--timeline --format s24 --resampler sinc --speedup 37 -r 1");
     const Converted first = convert_into({a}, o);
     ASSERT_EQ(first.result.status, 0) << first.err;
     long long need = 0;
@@ -207,14 +192,14 @@ TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
     }
 }
 
-// Two conversions at once on two threads, each of another file with other
-// options, give what each gives alone, and say the same.
+// Two conversions at once, of other files with other options, give and say
+// what each gives alone.
 TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 {
-    tavo_test::TempDir in;
+    TempDir in;
     const std::string a = input(in, 40), b = input(in, 30, 18);
-    const Options oa = tavo_test::options("-u 50 --threads 2");
-    const Options ob = tavo_test::options("-6 --resampler sinc --format f32 --timeline");
+    const Options oa = options("-u 50 --threads 2");
+    const Options ob = options("-6 --resampler sinc --format f32 --timeline");
     const Converted alone_a = convert_into({a}, oa), alone_b = convert_into({b}, ob);
     EXPECT_EQ(alone_a.files.size(), 3u);  // three files
     EXPECT_EQ(alone_b.files.size(), 2u);  // one file and the labels
@@ -231,53 +216,53 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
     }
 }
 
-// A stop asked while reading or while converting ends the run with nothing
-// in the folder.
+// A stop while reading or while converting leaves nothing in the folder, in
+// window mode too (a first pass that reads, a second that renders).
 TEST(Engine, StopFromProgressLeavesNoFile)
 {
-    tavo_test::TempDir in, out;
+    TempDir in, out;
     const std::string a = input(in, 40);
-    for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
-        Options o = tavo_test::options("-u 50");
-        o.output_dir = out.path();
-        Said said;
-        said.stop_after = stop;
-        const tavo::Result r = tavo::convert({a}, o, said);
-        EXPECT_TRUE(r.cancelled) << stop;
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(listing(out.path()).empty()) << stop;
-    }
+    for (const bool window : {false, true})
+        for (long stop : {0L, 3L, 40L, 41L}) {  // 40 reading reports, then chunks of 262144 frames
+            Options o = options("-u 50");
+            o.output_dir = out.path();
+            if (window)
+                o.window = {true, "", 0, 1394870400, 1394874000};  // 08:00 to 09:00
+            Said said;
+            said.stop_after = stop;
+            const tavo::Result r = tavo::convert({a}, o, said);
+            EXPECT_TRUE(r.cancelled) << window << " " << stop;
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(listing(out.path()).empty()) << window << " " << stop;
+        }
 }
 
-// In memory, each file's samples are the data chunk of the WAV file written
-// with the same options, and nothing is written.
+// In memory, each file's samples are the data chunk of its WAV file (the
+// Python package's tests check every layout and format), and it says the same.
 TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
 {
-    tavo_test::TempDir in;
+    TempDir in;
     const std::string a = input(in, 20);
-    for (const char* layout : {"-m", "-s", "-6"}) {
-        const Options o = tavo_test::options(std::string(layout) + " -u 7");
-        const Converted files = convert_into({a}, o);
-        tavo_test::Captured memory;
-        Said in_memory;
-        ASSERT_EQ(tavo::convert({a}, o, in_memory, &memory).status, 0);
-        ASSERT_EQ(memory.files.size(), files.files.size());
-        for (std::size_t i = 0; i < memory.files.size(); i++) {
-            const tavo::AudioFile& f = memory.files[i];
-            const std::string& wav = files.files.at(f.name.substr(f.name.rfind('/') + 1));
-            EXPECT_EQ(wav.substr(44), memory.bytes[i]) << f.name;
-            EXPECT_EQ(f.frames * f.channels * 2, wav.size() - 44);
-        }
-        std::string said = files.out + "|" + files.err;
-        for (auto at = said.find("OUT/"); at != std::string::npos; at = said.find("OUT/"))
-            said.erase(at, 4);
-        EXPECT_EQ(in_memory.out + "|" + in_memory.err, said);
+    const Options o = options("-s -u 7");
+    const Converted files = convert_into({a}, o);
+    Captured memory;
+    Said in_memory;
+    ASSERT_EQ(tavo::convert({a}, o, in_memory, &memory).status, 0);
+    ASSERT_EQ(memory.files.size(), files.files.size());
+    for (std::size_t i = 0; i < memory.files.size(); i++) {
+        const tavo::AudioFile& f = memory.files[i];
+        const std::string& wav = files.files.at(f.name.substr(f.name.rfind('/') + 1));
+        EXPECT_EQ(wav.substr(44), memory.bytes[i]) << f.name;
+        EXPECT_EQ(f.frames * f.channels * 2, wav.size() - 44);
     }
+    std::string said = files.out + "|" + files.err;
+    for (auto at = said.find("OUT/"); at != std::string::npos; at = said.find("OUT/"))
+        said.erase(at, 4);
+    EXPECT_EQ(in_memory.out + "|" + in_memory.err, said);
 }
 
-// An output too large for a WAV file (the limit lowered to 50000 bytes):
-// refused in the classic mode, written as RF64 when a long option (or a
-// window) allows it; what fits stays a WAV file.
+// An output too large for WAV (limit lowered to 50000 bytes): refused in the
+// classic mode, RF64 when a long option or a window allows it.
 struct Outgrown {
     const char* name;
     std::function<void(Options&)> set;
@@ -289,20 +274,20 @@ class OutgrownWav : public testing::TestWithParam<Outgrown> {};
 
 TEST_P(OutgrownWav, IsRefusedOrWrittenAsRf64)
 {
-    tavo_test::TempDir in, out;
+    TempDir in, out;
     const std::string a = input(in, 20);  // 10240 samples: 81920 bytes at -u 4
     Options o;
     o.output_dir = out.path();
     GetParam().set(o);
     tavo::wav::set_riff_limit_for_tests(50000);
-    tavo_test::Said said;
+    Said said;
     const tavo::Result r = tavo::convert({a}, o, said);
     tavo::wav::set_riff_limit_for_tests(0);
     EXPECT_EQ(r.error, GetParam().error);
     EXPECT_EQ(r.status, GetParam().error.empty() ? 0 : 1);
     EXPECT_EQ(r.written.size(), GetParam().error.empty() ? 3u : 0u);
     for (const std::string& path : r.written)
-        EXPECT_EQ(tavo_test::read_bytes(path).substr(0, 4), GetParam().magic) << path;
+        EXPECT_EQ(read_bytes(path).substr(0, 4), GetParam().magic) << path;
     EXPECT_EQ(listing(out.path()).size(), r.written.size());
 }
 
@@ -312,10 +297,9 @@ const Outgrown outgrown[] = {
     {"LongOptionGivesRf64", [](Options& o) { o.allow_rf64 = true; }, "", "RF64"},
     {"WindowGivesRf64", [](Options& o) { o.window = {true, "", 0, 1394870400, 1394874000}; }, "",
      "RF64"},  // 08:00 to 09:00
-    {"FitsStaysWav", [](Options& o) { o.allow_rf64 = true; o.upsample = 1; }, "", "RIFF"},
 };
 // clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Limits, OutgrownWav, testing::ValuesIn(outgrown), tavo_test::RowName());
+INSTANTIATE_TEST_SUITE_P(Limits, OutgrownWav, testing::ValuesIn(outgrown), RowName());
 
 }  // namespace
