@@ -1,7 +1,8 @@
-// The command-line checks both programs share: which numeric texts count as
-// whole numbers, which long-form arguments the walk over the non-option
-// arguments reports instead of handing them on as files, and the refusal of
-// a misspelt long option with its suggestion.
+// The command-line checks both programs share: which arguments ask for the
+// help, which numeric texts count as whole numbers, which long-form arguments the walk over the
+// non-option arguments reports instead of handing them on as files, and the refusal of a misspelt
+// long option with its suggestion.
+#include "cli/cli.h"
 #include "cli/command_line.h"
 #include "cli/long_options.h"
 #include "rows.h"
@@ -58,6 +59,32 @@ struct Args {
     std::vector<std::string> text;
     std::vector<char*> pointers;
 };
+
+// Help is asked for by -help, -h or -? among anything else, with any number
+// of dashes, or by no argument at all.
+struct HelpLine {
+    const char* name;
+    std::vector<std::string> args;
+    bool help;
+};
+
+class WantsHelp : public testing::TestWithParam<HelpLine> {};
+
+TEST_P(WantsHelp, OnlyForItsSpellingsOrNoArgument)
+{
+    reset_argument_marks();
+    Args a(GetParam().args);
+    EXPECT_EQ(tavo::cli::wants_help(a.argc(), a.argv()), GetParam().help);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, WantsHelp,
+    testing::Values(HelpLine{"NoArguments", {}, true}, HelpLine{"DashH", {"-h"}, true},
+                    HelpLine{"LongHelp", {"--help"}, true}, HelpLine{"QuestionMark", {"-?"}, true},
+                    HelpLine{"AmongFilesAndOptions", {"-u", "9", "x.dat", "-h", "-c"}, true},
+                    HelpLine{"FileOnly", {"x.dat"}, false},
+                    HelpLine{"VersionIsNoHelp", {"--version"}, false}),
+    tavo_test::RowName());
 
 // Flag c and number n are asked first; then the files, each followed by "|",
 // standard error (the scanner's lines) and the strays as the programs report them.
