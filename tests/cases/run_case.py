@@ -26,6 +26,8 @@ A case file:
     stderr | Error: ...                   all of standard error, here from its first line on
     file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see digest)
     file x.labels.txt | ...               a text file (.txt, logfile: stamps read T): its text
+                                          (a tavo2wav run that prints its mode line logs
+                                          "T $TAVO2WAV ARGUMENTS" unless given)
 
 Every case file knows the definitions of common.def, the programs' paths
 ($TAVO2WAV, $TAVOINFO) and their version ($VERSION).
@@ -311,6 +313,9 @@ def main(argv):
     case = next((c for c in CaseFile(path, common.defines).read() if c["name"] == name), None)
     if case is None:
         sys.exit(f"no case {name} in {path}")
+    if case["run"][0] == "tavo2wav" and case["stdout"].startswith("mode:"):
+        logged = " ".join([PROGRAMS["tavo2wav"]] + case["run"][1:])
+        case["files"].setdefault("logfile", f"T {logged}\n")
     status, out, err, left, problems = run(case)
     if printing:
         print(f"status {status}")
