@@ -31,14 +31,13 @@ using namespace tavo::engine;
 // when a window is given.
 std::string digest(const Options& o)
 {
+    const char* const layouts[] = {"", " stereo", " six"};
     std::ostringstream s;
     s << o.upsample << " " << o.rate << " " << o.combine << " "
       << (o.resampler == Resampler::SINC ? "sinc" : "linear") << " " << o.speedup << " "
       << static_cast<int>(o.format) << " " << (o.gaps == Gaps::SILENCE ? "silence" : "join") << " "
       << o.timeline << " " << o.threads << (o.allow_rf64 ? " rf64" : "")
-      << (o.layout == Layout::MONO     ? ""
-          : o.layout == Layout::STEREO ? " stereo"
-                                       : " six");
+      << layouts[static_cast<int>(o.layout)];
     if (o.window.given)
         s << " window " << o.window.archive << " " << (o.window.station ? o.window.station : '-')
           << " " << o.window.from << " " << o.window.to;
