@@ -159,23 +159,14 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     EXPECT_EQ(marks(), "1000000");
 }
 
-// The message shows the option as given and the first value, whichever failed;
-// a program's boundary reports it and ends the run.
+// The scanner only raises the error (showing the option as given and the
+// first value, whichever failed); a program's boundary reports it and ends
+// the run.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
 {
-    Args range({"--range", "7"});
+    Args range({"--range", "7"}), ints({"-p", "1", "x"});
     EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(range); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of --range argument (7)."));
-    Args ints({"-p", "1", "x"});
-    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(ints); }), testing::ExitedWithCode(1),
-                testing::Eq("Something bad happened during scan of -p argument (1)."));
-}
-
-// The scanner itself only raises the error; nothing is printed before a
-// program reports it.
-TEST(OptionScanner, MisuseRaisesTheErrorSilently)
-{
-    Args ints({"-p", "1", "x"});
     testing::internal::CaptureStderr();
     try {
         ask_all(ints);

@@ -20,33 +20,32 @@ using tavo_test::utc;
 const std::int64_t H = 3600;
 
 // Three days and a half of station k at 18 Hz from 2014-03-15 00:00, the
-// file of 2014-03-16 10:00 missing; shared by the tests, each of which runs
-// tavo2wav in a folder of its own.
-class Archive : public testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        root_ = new tavo_test::TempDir;
+// file of 2014-03-16 10:00 missing; made once for the tests.
+std::string archive()
+{
+    static const tavo_test::TempDir root;
+    static const std::string path = [] {
         tavo_test::ArchiveTree tree;
         tree.frequency = 18;
         tree.forms = "bbbg";
         tree.data = {{utc(2014, 3, 15), 84 * H}};
         tree.missing = {utc(2014, 3, 16, 10)};
-        tavo_test::write_tree(archive(), tree);
-    }
-    static void TearDownTestSuite() { delete root_; }
-    static std::string archive() { return root_->file("archive"); }
+        tavo_test::write_tree(root.file("archive"), tree);
+        return root.file("archive");
+    }();
+    return path;
+}
 
+// Each test runs tavo2wav in a folder of its own.
+class Archive : public testing::Test {
+protected:
     RunResult run(std::vector<std::string> argv) const
     {
         argv.insert(argv.begin(), TAVO2WAV_BIN);
         return run_process(argv, out.path(), RunOptions{{"TZ=UTC"}});
     }
-    static tavo_test::TempDir* root_;
     const tavo_test::TempDir out;
 };
-
-tavo_test::TempDir* Archive::root_ = nullptr;
 
 TEST_F(Archive, ThreeDaysWithSilenceLastExactlyThreeDays)
 {
