@@ -23,7 +23,8 @@ A case file:
     status 1                              its exit status (0 unless given)
     stdout                                all of standard output (nothing unless given)
     | mode:mono
-    stderr | Error: ...                   all of standard error, here from its first line on
+    stderr | Error: x                     all of standard error, here from its first line on
+    | ...                                 (a line "..." in a text stands for any lines)
     file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see digest)
     file x.labels.txt | ...               a text file (.txt, logfile: stamps read T): its text
                                           (a tavo2wav run that prints its mode line logs
@@ -324,7 +325,8 @@ def main(argv):
             [(f, want, left.get(f)) for f, want in case["files"].items()]:
         if got is None:
             problems.append(f"{what} is not there")
-        elif want != got:
+        elif not re.fullmatch("".join("(?:.*\n)*?" if line == "...\n" else re.escape(line)
+                                      for line in re.split(r"(?<=\n)", want)), got):
             problems.append(f"{what} differs; expected\n{as_lines(want)}got\n{as_lines(got)}")
     problems += [f"left a file no line names: {f}" for f in left if f not in case["files"]]
     print("\n".join(problems))
