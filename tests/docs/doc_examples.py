@@ -21,7 +21,7 @@ import sys
 import tempfile
 
 STATUS = re.compile(r"#\s*exits with status (\d+)\s*$")
-ROFF = [("\\-", "-"), ("\\(aq", "'"), ("\\(dq", '"'), ("\\&", ""), ("\\e", "\\")]
+ROFF = {"\\-": "-", "\\(aq": "'", "\\(dq": '"', "\\&": "", "\\e": "\\"}
 DOCTEST = """
 import doctest, sys
 test = doctest.DocTestParser().get_doctest(sys.stdin.read(), {}, sys.argv[1], sys.argv[1], 0)
@@ -34,22 +34,13 @@ sys.exit(1 if runner.failures else 0)
 
 def code_blocks(path):
     """Lists of code lines: indented blocks of Markdown, .nf blocks of roff."""
-    blocks, block = [], None
-    for line in open(path, encoding="utf-8").read().split("\n") + [""]:
-        if path.endswith(".1"):
-            if line.startswith(".nf"):
-                block = []
-            elif line.startswith(".fi") and block is not None:
-                blocks, block = blocks + [block], None
-            elif block is not None and not line.startswith("."):
-                for escaped, plain in ROFF:
-                    line = line.replace(escaped, plain)
-                block.append(line)
-        elif line.startswith("    "):
-            block = (block or []) + [line[4:]]
-        elif block is not None:
-            blocks, block = blocks + [block], None
-    return blocks
+    text = open(path, encoding="utf-8").read() + "\n"
+    if not path.endswith(".1"):
+        return [[x[4:] for x in b.split("\n")[:-1]]
+                for b in re.findall(r"(?:^    .*\n)+", text, re.M)]
+    blocks = re.findall(r"^\.nf.*\n((?:.*\n)*?)\.fi", text, re.M)
+    return [[re.sub("|".join(map(re.escape, ROFF)), lambda m: ROFF[m[0]], x)
+             for x in b.split("\n")[:-1] if not x.startswith(".")] for b in blocks]
 
 
 def examples(path):
