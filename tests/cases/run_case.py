@@ -159,10 +159,8 @@ class CaseFile:
 
 def values(spec, count):
     """The samples of a channel: "v,v*n,..." repeated to `count`."""
-    v = []
-    for item in spec.split(","):
-        value, _, times = item.partition("*")
-        v += [float(value)] * int(times or 1)
+    v = [float(x.partition("*")[0]) for x in spec.split(",")
+         for _ in range(int(x.partition("*")[2] or 1))]
     return [v[i % len(v)] for i in range(count)]
 
 
