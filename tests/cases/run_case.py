@@ -25,7 +25,7 @@ A case file:
     | mode:mono
     stderr | Error: x                     all of standard error, here from its first line on
     | ...                                 (a line "..." in a text stands for any lines)
-    file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see digest)
+    file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see found)
     file x.labels.txt | ...               a text file (.txt, logfile: stamps read T): its text
                                           (a tavo2wav run that prints its mode line logs
                                           "T $TAVO2WAV ARGUMENTS" unless given)
@@ -215,10 +215,17 @@ def make_input(folder, words):
         sys.exit(f"unknown kind of input: {kind}")
 
 
-def digest(path, data):
-    """A WAV file's format and frames as Python's wave module reads them and
-    the CRC-32 of all its bytes; a PNG picture's size (its bytes depend on the
-    fonts); any other file's size and CRC-32."""
+def found(folder, name):
+    """How a case names what the run left: the text of a log (its stamps read
+    T) or of a .txt file; a WAV file's format and frames as Python's wave
+    module reads them and the CRC-32 of all its bytes; a PNG picture's size
+    (its bytes depend on the fonts); any other file's size and CRC-32."""
+    path = os.path.join(folder, fs(name))
+    data = open(path, "rb").read() if os.path.isfile(path) else b""
+    if os.path.basename(name) == "logfile":
+        return re.sub(r"\d\d/\d\d/\d\d \d\d:\d\d:\d\d", "T", data.decode("latin-1"))
+    if name.endswith(".txt"):
+        return data.decode("latin-1")
     crc = f"crc {zlib.crc32(data):08x}"
     if data[:4] == b"RIFF":
         with wave.open(path) as w:
@@ -227,15 +234,6 @@ def digest(path, data):
     if data[:8] == b"\x89PNG\r\n\x1a\n":
         return f"png {int.from_bytes(data[16:20], 'big')}x{int.from_bytes(data[20:24], 'big')}"
     return f"bytes {len(data)} {crc}"
-
-
-def found(folder, name):
-    """How a case names what the run left: a digest, or a text."""
-    path = os.path.join(folder, fs(name))
-    data = open(path, "rb").read() if os.path.isfile(path) else b""
-    if os.path.basename(name) == "logfile":
-        return re.sub(r"\d\d/\d\d/\d\d \d\d:\d\d:\d\d", "T", data.decode("latin-1"))
-    return data.decode("latin-1") if name.endswith(".txt") else digest(path, data)
 
 
 def entries(folder):

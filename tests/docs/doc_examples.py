@@ -59,11 +59,6 @@ def examples(path):
     return [(c, int(STATUS.search(c)[1]) if STATUS.search(c) else 0, out) for c, out in found]
 
 
-def output_matches(expected, actual):
-    pattern = "".join("(?:.*\n)*?" if x == "..." else re.escape(x) + "\n" for x in expected)
-    return re.fullmatch(pattern, actual) is not None
-
-
 def run_session(name, blocks, top, build, python):
     """The blocks of a document's Python session as one doctest."""
     text = "\n".join("\n".join(b) + "\n" for b in blocks)
@@ -96,7 +91,8 @@ def run_document(source, build, name, python):
             problems = []
             if r.returncode != status:
                 problems.append(f"status {r.returncode}, documented {status}\n{r.stderr[-2000:]}")
-            if output and not output_matches(output, r.stdout):
+            pattern = "".join("(?:.*\n)*?" if x == "..." else re.escape(x) + "\n" for x in output)
+            if output and not re.fullmatch(pattern, r.stdout):
                 problems.append("output differs from the documented lines:\n" + r.stdout[-2000:])
             failed += bool(problems)
             passed += not problems
