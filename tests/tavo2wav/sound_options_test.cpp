@@ -1,8 +1,7 @@
 // tavo2wav's options read into tavo::Options, as one table: from a command
-// line (as tavo2wav's main reads it) and as words of one string
-// (read_option_words, for tavoinfo's --audio), the values they give or the
-// line that refuses them; the rate table; and the speed-up arithmetic. What
-// the program prints and writes with them is checked in tests/cases.
+// line as its main reads it and as words of one string (read_option_words, for
+// tavoinfo's --audio), the values or the refusal; the rate table; and the
+// speed-up arithmetic. What the program does with them: tests/cases.
 #include "cli/long_options.h"
 #include "cli/options.h"
 #include "dsp/sinc_stream.h"
