@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs one command-line case of a case file (tests/cases/*.txt) in a fresh
-folder and says what differs; with --print, prints what the run did in the
-syntax of a case instead (to write a case, then read it before committing).
+folder and says what differs; with --print, prints what the run did as a case
+(to write one, then read it before committing).
 
     run_case.py [--print] FILE CASE      (TAVO2WAV, TAVOINFO: the programs)
 
@@ -23,21 +23,22 @@ A case file:
     status 1                              its exit status (0 unless given)
     stdout                                all of standard output (nothing unless given)
     | mode:mono
-    stderr | Error: ...                   all of standard error, here from its first line on
-    file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see digest)
+    stderr | Error: x                     all of standard error, here from its first line on
+    | ...                                 (a line "..." in a text stands for any lines)
+    file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see found)
     file x.labels.txt | ...               a text file (.txt, logfile: stamps read T): its text
+                                          (a tavo2wav run that prints its mode line logs
+                                          "T $TAVO2WAV ARGUMENTS" unless given)
 
-Every case file knows the definitions of common.def, the programs' paths
-($TAVO2WAV, $TAVOINFO) and their version ($VERSION).
-Words are split at blanks; "..." quotes, "n"*251 repeats a quoted piece.
-The build time in the utility library's version line reads <built>.
-Escapes in texts and words: \\t \\n \\r \\\\ \\" \\xHH, and \\c ending the
-last line of a text that has no final line end. Every file the run leaves
-must be named; the inputs must keep their bytes.
+Every case file knows the definitions of common.def, $TAVO2WAV, $TAVOINFO and
+$VERSION. Words are split at blanks; "..." quotes, "n"*251 repeats a quoted
+piece. The build time in the utility library's version line reads <built>.
+Escapes in texts and words: \\t \\n \\r \\\\ \\" \\xHH, and \\c ending the last
+line of a text without a final line end. Every file the run leaves must be
+named; the inputs must keep their bytes.
 """
 import os
 import re
-import shutil
 import stat
 import subprocess
 import sys
@@ -60,11 +61,8 @@ def fs(name):
 
 def unescape(text):
     """Text as bytes (latin-1), escapes resolved."""
-    table = {"t": "\t", "n": "\n", "r": "\r"}
-    text = re.sub(r"\\(x[0-9a-fA-F]{2}|.)",
-                  lambda m: chr(int(m[1][1:], 16)) if m[1][0] == "x" and len(m[1]) == 3
-                  else table.get(m[1], m[1]), text)
-    return text
+    return re.sub(r"\\(x[0-9a-fA-F]{2}|.)", lambda m: chr(int(m[1][1:], 16)) if len(m[1]) == 3
+                  else {"t": "\t", "n": "\n", "r": "\r"}.get(m[1], m[1]), text)
 
 
 class CaseFile:
@@ -137,8 +135,10 @@ class CaseFile:
                     (case["inputs"] if case else self.common).append(self.words(rest))
                 elif case is None:
                     self.fail(f'"{key}" outside a case')
-                elif key in ("env", "argv0"):
-                    case[key] = case[key] + [self.expand(rest)] if key == "env" else self.expand(rest)
+                elif key == "env":
+                    case["env"].append(self.expand(rest))
+                elif key == "argv0":
+                    case["argv0"] = self.expand(rest)
                 elif key == "status":
                     case["status"] = int(rest)
                 elif key in ("stdout", "stderr"):
@@ -159,10 +159,8 @@ class CaseFile:
 
 def values(spec, count):
     """The samples of a channel: "v,v*n,..." repeated to `count`."""
-    v = []
-    for item in spec.split(","):
-        value, _, times = item.partition("*")
-        v += [float(value)] * int(times or 1)
+    v = [float(x.partition("*")[0]) for x in spec.split(",")
+         for _ in range(int(x.partition("*")[2] or 1))]
     return [v[i % len(v)] for i in range(count)]
 
 
@@ -217,33 +215,25 @@ def make_input(folder, words):
         sys.exit(f"unknown kind of input: {kind}")
 
 
-def digest(path, data):
-    """A WAV file's format and frames as Python's wave module reads them
-    (soundfile, for floats) and the CRC-32 of all its bytes; a PNG picture's
-    size (its bytes depend on the fonts); any other file's size and CRC-32."""
-    crc = f"crc {zlib.crc32(data):08x}"
-    if data[:4] == b"RIFF":
-        try:
-            with wave.open(path) as w:
-                form = (w.getnchannels(), w.getframerate(), f"s{8 * w.getsampwidth()}",
-                        w.getnframes())
-        except wave.Error:  # not PCM: the float files
-            import soundfile
-            i = soundfile.info(path)
-            form = (i.channels, i.samplerate, "f32" if i.subtype == "FLOAT" else i.subtype, i.frames)
-        return "wav {}ch {}Hz {} {} frames ".format(*form) + crc
-    if data[:8] == b"\x89PNG\r\n\x1a\n":
-        return f"png {int.from_bytes(data[16:20], 'big')}x{int.from_bytes(data[20:24], 'big')}"
-    return f"bytes {len(data)} {crc}"
-
-
 def found(folder, name):
-    """How a case names what the run left: a digest, or a text."""
+    """How a case names what the run left: the text of a log (its stamps read
+    T) or of a .txt file; a WAV file's format and frames as Python's wave
+    module reads them and the CRC-32 of all its bytes; a PNG picture's size
+    (its bytes depend on the fonts); any other file's size and CRC-32."""
     path = os.path.join(folder, fs(name))
     data = open(path, "rb").read() if os.path.isfile(path) else b""
     if os.path.basename(name) == "logfile":
         return re.sub(r"\d\d/\d\d/\d\d \d\d:\d\d:\d\d", "T", data.decode("latin-1"))
-    return data.decode("latin-1") if name.endswith(".txt") else digest(path, data)
+    if name.endswith(".txt"):
+        return data.decode("latin-1")
+    crc = f"crc {zlib.crc32(data):08x}"
+    if data[:4] == b"RIFF":
+        with wave.open(path) as w:
+            return f"wav {w.getnchannels()}ch {w.getframerate()}Hz s{8 * w.getsampwidth()} " \
+                f"{w.getnframes()} frames {crc}"
+    if data[:8] == b"\x89PNG\r\n\x1a\n":
+        return f"png {int.from_bytes(data[16:20], 'big')}x{int.from_bytes(data[20:24], 'big')}"
+    return f"bytes {len(data)} {crc}"
 
 
 def entries(folder):
@@ -260,8 +250,7 @@ def entries(folder):
 
 def run(case):
     """Runs the case; returns (status, stdout, stderr, {name: found}, problems)."""
-    folder = tempfile.mkdtemp()
-    try:
+    with tempfile.TemporaryDirectory() as folder:
         for words in case["inputs"]:
             make_input(folder, words)
         before = entries(folder)
@@ -284,8 +273,6 @@ def run(case):
         out, err = (re.sub(r"[A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d", "<built>",
                            t.decode("latin-1")) for t in (done.stdout, done.stderr))
         return done.returncode, out, err, left, problems
-    finally:
-        shutil.rmtree(folder)
 
 
 def as_lines(text):
@@ -306,11 +293,15 @@ def main(argv):
     path, name = argv[1 + printing:3 + printing]
     defines = {"TAVO2WAV": PROGRAMS["tavo2wav"], "TAVOINFO": PROGRAMS["tavoinfo"],
                "VERSION": os.environ.get("TAVO_VERSION", "")}
-    common = CaseFile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "common.def"), defines)
+    common = CaseFile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "common.def"),
+                      defines)
     common.read()
     case = next((c for c in CaseFile(path, common.defines).read() if c["name"] == name), None)
     if case is None:
         sys.exit(f"no case {name} in {path}")
+    if case["run"][0] == "tavo2wav" and case["stdout"].startswith("mode:"):
+        logged = " ".join([PROGRAMS["tavo2wav"]] + case["run"][1:])
+        case["files"].setdefault("logfile", f"T {logged}\n")
     status, out, err, left, problems = run(case)
     if printing:
         print(f"status {status}")
@@ -325,15 +316,14 @@ def main(argv):
         return 0
     if status != case["status"]:
         problems.append(f"status {status}, expected {case['status']}")
-    for what, want, got in (("standard output", case["stdout"], out),
-                            ("standard error", case["stderr"], err)):
-        if want != got:
+    for what, want, got in [("standard output", case["stdout"], out),
+                            ("standard error", case["stderr"], err)] + \
+            [(f, want, left.get(f)) for f, want in case["files"].items()]:
+        if got is None:
+            problems.append(f"{what} is not there")
+        elif not re.fullmatch("".join("(?:.*\n)*?" if line == "...\n" else re.escape(line)
+                                      for line in re.split(r"(?<=\n)", want)), got):
             problems.append(f"{what} differs; expected\n{as_lines(want)}got\n{as_lines(got)}")
-    for f, want in case["files"].items():
-        if f not in left:
-            problems.append(f"{f} is not there")
-        elif left[f] != want:
-            problems.append(f"{f} differs; expected\n{as_lines(want)}got\n{as_lines(left[f])}")
     problems += [f"left a file no line names: {f}" for f in left if f not in case["files"]]
     print("\n".join(problems))
     return 1 if problems else 0

@@ -1,14 +1,20 @@
-// Option scanner, with the error printer and the errors of its misuse.
+// Option scanner, with the error printer and the errors of its misuse; the
+// command-line log.
 #include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "rows.h"
 
@@ -159,23 +165,14 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     EXPECT_EQ(marks(), "1000000");
 }
 
-// The message shows the option as given and the first value, whichever failed;
-// a program's boundary reports it and ends the run.
+// The scanner only raises the error (showing the option as given and the
+// first value, whichever failed); a program's boundary reports it and ends
+// the run.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
 {
-    Args range({"--range", "7"});
+    Args range({"--range", "7"}), ints({"-p", "1", "x"});
     EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(range); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of --range argument (7)."));
-    Args ints({"-p", "1", "x"});
-    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(ints); }), testing::ExitedWithCode(1),
-                testing::Eq("Something bad happened during scan of -p argument (1)."));
-}
-
-// The scanner itself only raises the error; nothing is printed before a
-// program reports it.
-TEST(OptionScanner, MisuseRaisesTheErrorSilently)
-{
-    Args ints({"-p", "1", "x"});
     testing::internal::CaptureStderr();
     try {
         ask_all(ints);
@@ -201,6 +198,29 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
                 testing::ExitedWithCode(1),
                 testing::MatchesRegex("Error: src/kemra/marks\\.cpp\\([0-9]+\\) "
                                       "kemra: Can't allocate memory\n"));
+}
+
+// The log: a C-locale time stamp, then on one line every way an argument can
+// be logged: unchanged (with a double quote, or empty: a lone blank), quoted
+// whole (a blank, comma or asterisk; one leading dash; two dashes but no
+// '='), quoted after the first '=' of a long option, and escaped inside the
+// quotes.
+TEST(CommandLog, StampThenEachArgumentInItsLoggedForm)
+{
+    const std::string name = testing::TempDir() + "kemra-log-" + std::to_string(getpid());
+    std::remove(name.c_str());
+    Args a({"-r", "8", "", "say\"hi", "my file", "a,b", "*.d", "-t=a b", "--a b", "--s=x=y,z",
+            "one \"two\" c\\d", ""});
+    flogfile(name.c_str(), a.argc(), a.argv());
+    std::ifstream in(name);
+    const std::string line{std::istreambuf_iterator<char>(in), {}};
+    std::remove(name.c_str());
+    // The time stamp, as in 12/05/26 07:25:33, then the arguments on one line.
+    ASSERT_TRUE(std::regex_match(line, std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\d(:\\d\\d){2} .*\n")))
+        << line;
+    EXPECT_EQ(line.substr(17),
+              " prog -r 8  say\"hi \"my file\" \"a,b\" \"*.d\" \"-t=a b\" "
+              "\"--a b\" --s=\"x=y,z\" \"one \\\"two\\\" c\\\\d\" \n");
 }
 
 }  // namespace
