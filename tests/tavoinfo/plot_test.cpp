@@ -234,72 +234,42 @@ TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
                     l.waveform[0].x + l.waveform[0].width - 1});
 }
 
-// A second file an hour later: without -c the sound is the first file's
-// alone, with -c it runs to the end of the second; joined, the axis stops
-// at each gap (one in each file, one between them), filled with silence it
-// runs through them.
-TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
-{
-    const Workdir w({16, 18});
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
-    const std::vector<tavoinfo::FileReport> reports = {w.survey(K16), w.survey(K18)};
-    tavoinfo::Timeline t;
-    std::string why;
-    ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
-    const int left = l.waveform[0].x, right = left + l.waveform[0].width - 1;
-    const int first_end = column(l, reports[0].last + LENGTH / RATE, t.start, t.end);
-    const struct {
-        const char* audio;
-        int end, pieces;
-    } rows[] = {{"-u 50 -r 1", first_end, 2},
-                {"-u 50 -r 1 -c", right, 4},
-                {"-u 50 -r 1 -c --gaps silence", right, 1}};
-    for (const auto& row : rows) {
-        const RunResult r = w.run({TAVOINFO_BIN, "--plot", "s.png", "--plot-size", "1000x600",
-                                   "--audio", row.audio, K16, K18});
-        ASSERT_EQ(r.status, 0) << r;
-        const std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
-        expect_columns(v.at("sound_ink"), {left, row.end});
-        EXPECT_EQ(v.at("sound_runs"), std::to_string(row.pieces)) << row.audio;
-    }
-}
-
 // Each record's stamp and where the sound axis places it.
-class Placements : public tavoinfo::RecordSink {
-public:
-    Placements(tavoinfo::SoundPlacer& placer, const std::vector<tavoinfo::FileReport>& reports)
-        : placer_(placer), reports_(reports)
+struct Placements : tavoinfo::RecordSink {
+    Placements(tavoinfo::SoundPlacer& p, const std::vector<tavoinfo::FileReport>& r)
+        : placer(p), reports(r)
     {
     }
     void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) override
     {
-        placer_.begin_file(file, reader, reports_[file].path);
+        placer.begin_file(file, reader, reports[file].path);
     }
     void run_begins(std::size_t, double, double) override {}
     void record(const Zeltra::ZELTRA& reader) override
     {
-        const tavoinfo::SoundPlacer::Place p = placer_.place(reader);
+        const tavoinfo::SoundPlacer::Place p = placer.place(reader);
         if (p.converted)
             placed.push_back({static_cast<double>(reader.get_tavotime(0)), p});
     }
     void run_ends() override {}
     std::vector<std::pair<double, tavoinfo::SoundPlacer::Place>> placed;
-
-private:
-    tavoinfo::SoundPlacer& placer_;
-    const std::vector<tavoinfo::FileReport>& reports_;
+    tavoinfo::SoundPlacer& placer;
+    const std::vector<tavoinfo::FileReport>& reports;
 };
 
 struct Audio {
     const char* name;
     const char* options;
+    int pieces;  // of the drawn sound axis
 };
 
 class SoundPlacement : public ::testing::TestWithParam<Audio> {};
 
-// Where tavo2wav's label file of the same options puts every whole hour and
-// every gap, the sound axis places them too, to the frame; and the sound is
-// as long as the WAV files.
+// Two files an hour apart. Where tavo2wav's label file of the same options
+// puts every whole hour and every gap, the sound axis places them too, to the
+// frame, and the sound is as long as the WAV files. The axis drawn runs to
+// the end of the first file, or of the second with -c; it stops at each gap
+// joined (one in each file, one between them) and runs through those filled.
 TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
 {
     const Workdir w({16, 18});
@@ -349,13 +319,23 @@ TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
     EXPECT_GE(checked, 2);
     EXPECT_EQ(frame(placer.total_seconds()),
               static_cast<long long>(read_wav(w.dir.file("a4031516.wav")).frames));
+
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
+    const RunResult r = w.run({TAVOINFO_BIN, "--plot", "s.png", "--plot-size", "1000x600",
+                               "--audio", GetParam().options, K16, K18});
+    ASSERT_EQ(r.status, 0) << r;
+    const std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
+    const double end = o.options.combine ? t.end : reports[0].last + LENGTH / RATE;
+    expect_columns(v.at("sound_ink"), {l.waveform[0].x, column(l, end, t.start, t.end)});
+    EXPECT_EQ(v.at("sound_runs"), std::to_string(GetParam().pieces));
 }
 
 const Audio audio[] = {
-    {"CombinedSilence", "-c -u 50 -r 1 --gaps silence"},
-    {"CombinedJoined", "-c -u 7"},
-    {"SincRatioSilence", "-c --resampler sinc --speedup 37 -r 1 --gaps silence"},
-    {"FirstFileOnly", "--resampler sinc -u 3 --gaps silence"},
+    {"CombinedSilence", "-c -u 50 -r 1 --gaps silence", 1},
+    {"CombinedJoined", "-c -u 7", 4},
+    {"SincRatioSilence", "-c --resampler sinc --speedup 37 -r 1 --gaps silence", 1},
+    {"FirstFileOnly", "--resampler sinc -u 3 --gaps silence", 1},
+    {"FirstFileOnlyJoined", "-u 50 -r 1", 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement, ::testing::ValuesIn(audio), RowName());
