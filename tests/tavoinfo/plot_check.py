@@ -25,17 +25,13 @@ def box(text):
 
 
 def runs(xs):
-    out, start, prev = [], None, None
+    out = []
     for x in xs:
-        if start is None:
-            start = x
-        elif x != prev + 1:
-            out.append("%d-%d" % (start, prev))
-            start = x
-        prev = x
-    if start is not None:
-        out.append("%d-%d" % (start, prev))
-    return ",".join(out)
+        if out and out[-1][1] == x - 1:
+            out[-1][1] = x
+        else:
+            out.append([x, x])
+    return ",".join("%d-%d" % tuple(r) for r in out)
 
 
 def shaded_columns(img, b):
