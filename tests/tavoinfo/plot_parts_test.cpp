@@ -299,7 +299,8 @@ const ScaleCase spectra[] = {
 INSTANTIATE_TEST_SUITE_P(Spectra, DefaultScale, ::testing::ValuesIn(spectra), RowName());
 
 // Every row shows bins, the rows together show each bin from the lowest up
-// to 128 once or more, in order, from the top row down.
+// to 128 once or more, in order, from the top row down. (Where the tone's row
+// stands on either axis is checked on the pictures, in plot_test.)
 TEST(RowBins, CoverTheAxisInOrderFromItsLowestBin)
 {
     for (const FrequencyScale scale : {FrequencyScale::Linear, FrequencyScale::Log})
@@ -315,13 +316,6 @@ TEST(RowBins, CoverTheAxisInOrderFromItsLowestBin)
                     << height << " row " << r;
             }
         }
-    // Bins 1 to 12 take half of a 500-row log panel (log 12.5 / log 128), 47 linear rows.
-    const auto count_low = [](const std::vector<std::pair<std::size_t, std::size_t>>& rows) {
-        return std::count_if(rows.begin(), rows.end(),
-                             [](const auto& r) { return r.second <= 12; });
-    };
-    EXPECT_NEAR(count_low(row_bins(500, 128, FrequencyScale::Log)), 260, 5);
-    EXPECT_NEAR(count_low(row_bins(500, 128, FrequencyScale::Linear)), 47, 1);
 }
 
 // Ticks as "hz" words, "*" after a labelled one.
