@@ -58,6 +58,8 @@ const TickCase ticks[] = {
      "22:00[2014-03-15] 23:00 00:00[2014-03-16] 01:00 02:00"},
     {"DayStepsAcrossFebruary", MARCH_15 - 16 * D, MARCH_15 - 14 * D, 100.0 / D, 90, AxisClock::Utc,
      "2014-02-27 2014-02-28 2014-03-01"},
+    {"LeapDayOf2000", 951696000, 951696000 + 2 * D, 100.0 / D, 90, AxisClock::Utc,
+     "2000-02-28 2000-02-29 2000-03-01"},
     {"BeforeTheEpoch", -90, 30, 1, 50, AxisClock::Utc, "23:59[1969-12-31] 00:00[1970-01-01]"},
     {"TenthsOfASecond", 0.95, 1.6, 200, 50, AxisClock::DayTime, "00:00:01.0 00:00:01.5"},
     {"RecordingDayHasNoName", 23 * H, 25 * H, 0.05, 100, AxisClock::DayTime,
@@ -71,15 +73,6 @@ const TickCase ticks[] = {
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Axes, AxisTicks, ::testing::ValuesIn(ticks), RowName());
-
-TEST(DayName, GivesTheUtcDateOrTheDayNumber)
-{
-    EXPECT_EQ(day_name(16144, AxisClock::Utc), "2014-03-15");
-    EXPECT_EQ(day_name(16145, AxisClock::Utc), "2014-03-16");  // an odd day, too
-    EXPECT_EQ(day_name(-1, AxisClock::Utc), "1969-12-31");
-    EXPECT_EQ(day_name(11016, AxisClock::Utc), "2000-02-29");
-    EXPECT_EQ(day_name(2, AxisClock::DayTime), "day 2");
-}
 
 TEST(ShortDuration, PicksTheUnitByLength)
 {
@@ -105,7 +98,6 @@ FileReport report(const char* path, double first, unsigned long records, std::ve
     r.first = first;
     r.gaps = gaps;
     r.time_gaps = static_cast<int>(gaps.size());
-    // Records after the gaps follow at 32 s; the last stamp follows from them.
     double t = first + 32.0 * static_cast<double>(records - 1);
     for (const Gap& g : gaps)
         t += g.seconds;
@@ -132,10 +124,9 @@ std::string digest(const Timeline& t)
     return o.str();
 }
 
-// Files, and the timeline or "refused: <why>"; narrowed to a window [from, to)
-// when from < to: the axis spans the window, the time before the first run
-// and after the last one is shaded as between files, gaps are cut at the
-// window's edges.
+// Files, and the timeline or "refused: <why>"; narrowed to [from, to) when
+// from < to: the axis spans the window, what lies outside the data is shaded as
+// between files, gaps are cut at the edges.
 struct LayoutCase {
     const char* name;
     std::vector<FileReport> reports;
@@ -196,8 +187,8 @@ const LayoutCase layouts[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, Layout, ::testing::ValuesIn(layouts), RowName());
 
-// Runs of a 2 Hz sine of amplitude 1000 at 16 Hz (exactly bin 32 of the
-// 256-sample window) pushed in pieces of `piece` samples.
+// Runs of a 2 Hz sine of amplitude 1000 at 16 Hz (bin 32 of the 256-sample
+// window) pushed in pieces of `piece` samples.
 struct ToneCase {
     const char* name;
     std::size_t samples, piece, hop;
@@ -260,16 +251,12 @@ TEST(ChannelColumnsTest, ConstantRunHasNoPowerAndUntouchedColumnsStayEmpty)
 // The option readers: --plot-size takes WIDTHxHEIGHT within range, --plot-freq linear or log.
 TEST(PlotOptions, TakeOnlyTheirForms)
 {
-    for (const auto& [text, want] :
-         std::initializer_list<std::pair<const char*, const char*>>{{"1600x900", "1600x900"},
-                                                                    {"480X360", "480x360"},
-                                                                    {"8192x8192", "8192x8192"},
-                                                                    {"479x360", "refused"},
-                                                                    {"8193x900", "refused"},
-                                                                    {"1600x900x", "refused"},
-                                                                    {"1600 x900", "refused"},
-                                                                    {"+1600x900", "refused"},
-                                                                    {"", "refused"}}) {
+    // clang-format off
+    for (const auto& [text, want] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"1600x900", "1600x900"}, {"480X360", "480x360"}, {"8192x8192", "8192x8192"},
+             {"479x360", "refused"}, {"8193x900", "refused"}, {"1600x900x", "refused"},
+             {"1600 x900", "refused"}, {"+1600x900", "refused"}, {"", "refused"}}) {
+        // clang-format on
         int w = 0, h = 0;
         std::string why;
         const bool ok = parse_plot_size(text, w, h, why);
@@ -312,7 +299,8 @@ const ScaleCase spectra[] = {
 INSTANTIATE_TEST_SUITE_P(Spectra, DefaultScale, ::testing::ValuesIn(spectra), RowName());
 
 // Every row shows bins, the rows together show each bin from the lowest up
-// to 128 once or more, in order, from the top row down.
+// to 128 once or more, in order, from the top row down. (Where the tone's row
+// stands on either axis is checked on the pictures, in plot_test.)
 TEST(RowBins, CoverTheAxisInOrderFromItsLowestBin)
 {
     for (const FrequencyScale scale : {FrequencyScale::Linear, FrequencyScale::Log})
@@ -328,14 +316,6 @@ TEST(RowBins, CoverTheAxisInOrderFromItsLowestBin)
                     << height << " row " << r;
             }
         }
-    // The log axis gives the low band most of the rows: bins 1 to 12 take
-    // half of a 500-row panel (log 12.5 / log 128), the linear one 47 rows.
-    const auto count_low = [](const std::vector<std::pair<std::size_t, std::size_t>>& rows) {
-        return std::count_if(rows.begin(), rows.end(),
-                             [](const auto& r) { return r.second <= 12; });
-    };
-    EXPECT_NEAR(count_low(row_bins(500, 128, FrequencyScale::Log)), 260, 5);
-    EXPECT_NEAR(count_low(row_bins(500, 128, FrequencyScale::Linear)), 47, 1);
 }
 
 // Ticks as "hz" words, "*" after a labelled one.

@@ -1,10 +1,6 @@
-// tavoinfo --plot from the command line: the picture of a generated
-// recording, in each format, read back by the clients people use (Python's
-// PIL for PNG, its XML parser for SVG, poppler for PDF: size, tone, noise,
-// silence, gap, sound axis, the window's shading), the sound axis against
-// tavo2wav's label file, damaged files that leave an older picture, and
-// texts that never overlap (the refused names and options are cases of
-// tests/cases/tavoinfo.txt).
+// tavoinfo --plot from the command line: each format read back by the
+// clients people use (PIL, poppler, Python's XML parser), the sound axis
+// against tavo2wav's label file, and texts that never overlap.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -44,11 +40,9 @@ const double RATE = 18;
 const std::size_t LENGTH = 512;
 const std::string K16 = "2014/03/20140315/k4031516.dat", K18 = "2014/03/20140315/k4031518.dat";
 
-// 24 records of 512 samples at 18 Hz (28.44 s each) from 08:00:00, with a
-// gap of 600 s more than the clock step before record 12.  Channel 0: a
-// sine of `tone` Hz (2 Hz unless given) and amplitude 3000; channel 1:
-// uniform noise of +-3000 from a fixed linear congruential generator;
-// channel 2: silence.
+// 24 records of 512 samples at 18 Hz from 08:00:00, 600 s more apart before
+// record 12 (a gap). Channels: a sine of `tone` Hz and amplitude 3000,
+// uniform noise of +-3000 (a fixed generator), silence.
 Recording tone_noise_silence(double tone = 2)
 {
     Recording rec{form3_header('S', 512, "18", 1, 'k'), true, LENGTH, {}};
@@ -69,8 +63,7 @@ Recording tone_noise_silence(double tone = 2)
     return rec;
 }
 
-// A directory for one test, holding the recording in the files of the
-// slots given; programs run in it.
+// A directory holding the recording in the files of the slots given; programs run in it.
 struct Workdir {
     explicit Workdir(std::vector<int> slots = {16}, double tone = 2)
     {
@@ -106,15 +99,10 @@ std::string box(const tavoinfo::PixelBox& b)
 std::map<std::string, std::string> check_picture(const Workdir& w, const std::string& png,
                                                  const tavoinfo::PlotLayout& l, int sound_row = -1)
 {
-    std::vector<std::string> args = {PIL_PYTHON_PATH,
-                                     PLOT_CHECK_PATH,
-                                     png,
-                                     "9",
-                                     box(l.waveform[0]),
-                                     box(l.spectrogram[0]),
-                                     box(l.spectrogram[1]),
-                                     box(l.spectrogram[2]),
-                                     box(l.colour_bar[2])};
+    std::vector<std::string> args = {PIL_PYTHON_PATH, PLOT_CHECK_PATH, png, "9"};
+    for (const tavoinfo::PixelBox& b :
+         {l.waveform[0], l.spectrogram[0], l.spectrogram[1], l.spectrogram[2], l.colour_bar[2]})
+        args.push_back(box(b));
     if (sound_row >= 0)
         args.push_back(std::to_string(sound_row));
     const RunResult py = w.run(args);
@@ -146,31 +134,41 @@ int column(const tavoinfo::PlotLayout& l, double t, double from, double to)
     return l.waveform[0].x + tavoinfo::plot_column(t, from, to, l.waveform[0].width);
 }
 
-// One spectrogram row spans 9 Hz / height; a tone falls between bins.
-void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::PlotLayout& l)
+// The 0.5 Hz tone's row (plot_check gives its height as a linear frequency):
+// on the log axis from 18 / 256 Hz (row h-1) to 9 Hz (row 0), or on the linear
+// one, where a row spans 9 Hz / height and the tone falls between bins.
+void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::PlotLayout& l,
+                 bool log)
 {
-    EXPECT_NEAR(std::stod(v.at("peak0_hz")), 2.0, 1.5 * 9.0 / l.spectrogram[0].height + 9.0 / 256);
+    const double shown = std::stod(v.at("peak0_hz"));
+    if (log)
+        EXPECT_NEAR(9.0 / 128 * std::pow(128, shown / 9), 0.5, 0.05);
+    else
+        EXPECT_NEAR(shown, 0.5, 1.5 * 9.0 / l.spectrogram[0].height + 9.0 / 256);
     EXPECT_GT(std::stod(v.at("off_floor1")), 0.9);
 }
 
-// The report is the same with --plot, and nothing else is said. The
-// extension chooses the format; an existing file that is no picture of it
-// (empty) is refused at any size, an older picture of it replaced. Each is
-// read back: the PNG shows the gap shaded where the survey puts it on the
-// layout's columns, the tone's spectrogram row, the noise and the silence;
-// the PDF rendered by poppler's pdftoppm the tone and the noise; the SVG
-// holds three spectrogram images and its texts, the PDF one page.
+// The report is the same with --plot. The extension chooses the format; an
+// empty file of the name is refused, an older picture of it replaced. The PNG
+// shows the gap where the survey puts it, the tone, the noise and the
+// silence; most of the power lies below a tenth of the Nyquist frequency, so
+// its axis is logarithmic. The PDF's one page (poppler), drawn on the linear
+// axis asked for, shows the tone and the noise; the SVG three spectrograms
+// and its texts.
 TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
 {
-    const Workdir w;
+    const Workdir w({16}, 0.5);
     const RunResult plain = w.run({TAVOINFO_BIN, K16});
     for (const std::string name : {"p.svg", "p.pdf", "P.PNG"}) {
         write_bytes(w.dir.file(name), "");
-        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "480x360", K16}).status, 1);
         ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, K16}).status, 1) << "empty " << name;
         std::remove(w.dir.file(name).c_str());
         ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "480x360", K16}), plain);
-        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "1300x760", K16}), plain);
+        std::vector<std::string> args = {TAVOINFO_BIN, "--plot", name, "--plot-size", "1300x760"};
+        if (name == "p.pdf")
+            args.insert(args.end(), {"--plot-freq", "linear"});
+        args.push_back(K16);
+        ASSERT_EQ(w.run(args), plain);
     }
     EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg ");
 
@@ -187,41 +185,17 @@ TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
     EXPECT_EQ(v.at("size"), "1300x760");
     expect_columns(v.at("wave0_shaded"), gap);
     expect_columns(v.at("spec2_shaded"), gap);
-    expect_tone(v, l);
+    expect_tone(v, l, true);
     EXPECT_EQ(v.at("off_floor2"), "0.000");
-    // The PDF's page as poppler renders it; its edges are smoothed.
-    ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-singlefile", "-png", "p.pdf", "page"}).status, 0);
-    const std::map<std::string, std::string> page = check_picture(w, "page.png", l);
+    // The PDF's pages as poppler renders them; edges are smoothed.
+    ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-png", "p.pdf", "page"}).status, 0);
+    EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg page-1.png ");
+    const std::map<std::string, std::string> page = check_picture(w, "page-1.png", l);
     EXPECT_EQ(page.at("size"), "1300x760");
-    expect_tone(page, l);
-    const RunResult svg = w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.svg"});
-    EXPECT_EQ(svg.out, "size=1300x760\nimages=3\ntexts=" + svg.out.substr(svg.out.rfind('=') + 1));
-    EXPECT_GT(std::stoi(svg.out.substr(svg.out.rfind('=') + 1)), 20) << svg.out;
-    EXPECT_EQ(w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.pdf"}).out, "size=1300x760\npages=1\n");
-}
-
-// Most of the power of a 0.5 Hz tone and white noise lies below 0.9 Hz, a
-// tenth of the Nyquist frequency: the axis is logarithmic unless asked
-// otherwise, from 18 / 256 Hz (row h-1) to 9 Hz (row 0), and the tone's
-// row stands at its frequency on either axis.
-TEST(PlotPicture, LowBandGetsALogAxisWhereTheToneStandsAtItsFrequency)
-{
-    const Workdir w({16}, 0.5);
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
-    const double row_hz = 9.0 / l.spectrogram[0].height;
-    for (const std::string scale : {"", "log", "linear"}) {
-        std::vector<std::string> args = {TAVOINFO_BIN,  "--plot",   "low.png",
-                                         "--plot-size", "1300x760", K16};
-        if (!scale.empty())
-            args.insert(args.end(), {"--plot-freq", scale});
-        ASSERT_EQ(w.run(args).status, 0) << scale;
-        // plot_check gives the row's height as a linear frequency.
-        const double shown = std::stod(check_picture(w, "low.png", l).at("peak0_hz"));
-        if (scale == "linear")
-            EXPECT_NEAR(shown, 0.5, 1.5 * row_hz + 9.0 / 256);
-        else
-            EXPECT_NEAR(9.0 / 128 * std::pow(128, shown / 9), 0.5, 0.05) << scale;
-    }
+    expect_tone(page, l, false);
+    const std::string svg = w.run({PIL_PYTHON_PATH, PLOT_CHECK_PATH, "p.svg"}).out;
+    EXPECT_EQ(svg.substr(0, svg.rfind('=') + 1), "size=1300x760\nimages=3\ntexts=");
+    EXPECT_GT(std::stoi(svg.substr(svg.rfind('=') + 1)), 20) << svg;
 }
 
 // A window of an archive from 07:50 to 08:30 whose one file starts at
@@ -248,72 +222,42 @@ TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
                     l.waveform[0].x + l.waveform[0].width - 1});
 }
 
-// A second file an hour later: without -c the sound is the first file's
-// alone, with -c it runs to the end of the second; joined, the axis stops
-// at each gap (one in each file, one between them), filled with silence it
-// runs through them.
-TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
-{
-    const Workdir w({16, 18});
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
-    const std::vector<tavoinfo::FileReport> reports = {w.survey(K16), w.survey(K18)};
-    tavoinfo::Timeline t;
-    std::string why;
-    ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
-    const int left = l.waveform[0].x, right = left + l.waveform[0].width - 1;
-    const int first_end = column(l, reports[0].last + LENGTH / RATE, t.start, t.end);
-    const struct {
-        const char* audio;
-        int end, pieces;
-    } rows[] = {{"-u 50 -r 1", first_end, 2},
-                {"-u 50 -r 1 -c", right, 4},
-                {"-u 50 -r 1 -c --gaps silence", right, 1}};
-    for (const auto& row : rows) {
-        const RunResult r = w.run({TAVOINFO_BIN, "--plot", "s.png", "--plot-size", "1000x600",
-                                   "--audio", row.audio, K16, K18});
-        ASSERT_EQ(r.status, 0) << r;
-        const std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
-        expect_columns(v.at("sound_ink"), {left, row.end});
-        EXPECT_EQ(v.at("sound_runs"), std::to_string(row.pieces)) << row.audio;
-    }
-}
-
 // Each record's stamp and where the sound axis places it.
-class Placements : public tavoinfo::RecordSink {
-public:
-    Placements(tavoinfo::SoundPlacer& placer, const std::vector<tavoinfo::FileReport>& reports)
-        : placer_(placer), reports_(reports)
+struct Placements : tavoinfo::RecordSink {
+    Placements(tavoinfo::SoundPlacer& p, const std::vector<tavoinfo::FileReport>& r)
+        : placer(p), reports(r)
     {
     }
     void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) override
     {
-        placer_.begin_file(file, reader, reports_[file].path);
+        placer.begin_file(file, reader, reports[file].path);
     }
     void run_begins(std::size_t, double, double) override {}
     void record(const Zeltra::ZELTRA& reader) override
     {
-        const tavoinfo::SoundPlacer::Place p = placer_.place(reader);
+        const tavoinfo::SoundPlacer::Place p = placer.place(reader);
         if (p.converted)
             placed.push_back({static_cast<double>(reader.get_tavotime(0)), p});
     }
     void run_ends() override {}
     std::vector<std::pair<double, tavoinfo::SoundPlacer::Place>> placed;
-
-private:
-    tavoinfo::SoundPlacer& placer_;
-    const std::vector<tavoinfo::FileReport>& reports_;
+    tavoinfo::SoundPlacer& placer;
+    const std::vector<tavoinfo::FileReport>& reports;
 };
 
 struct Audio {
     const char* name;
     const char* options;
+    int pieces;  // of the drawn sound axis
 };
 
 class SoundPlacement : public ::testing::TestWithParam<Audio> {};
 
-// Where tavo2wav's label file of the same options puts every whole hour and
-// every gap, the sound axis places them too, to the frame; and the sound is
-// as long as the WAV files.
+// Two files an hour apart. Where tavo2wav's label file of the same options
+// puts every whole hour and every gap, the sound axis places them too, to the
+// frame, and the sound is as long as the WAV files. The axis drawn runs to
+// the end of the first file, or of the second with -c; it stops at each gap
+// joined (one in each file, one between them) and runs through those filled.
 TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
 {
     const Workdir w({16, 18});
@@ -363,56 +307,26 @@ TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
     EXPECT_GE(checked, 2);
     EXPECT_EQ(frame(placer.total_seconds()),
               static_cast<long long>(read_wav(w.dir.file("a4031516.wav")).frames));
+
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
+    const RunResult r = w.run({TAVOINFO_BIN, "--plot", "s.png", "--plot-size", "1000x600",
+                               "--audio", GetParam().options, K16, K18});
+    ASSERT_EQ(r.status, 0) << r;
+    const std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
+    const double end = o.options.combine ? t.end : reports[0].last + LENGTH / RATE;
+    expect_columns(v.at("sound_ink"), {l.waveform[0].x, column(l, end, t.start, t.end)});
+    EXPECT_EQ(v.at("sound_runs"), std::to_string(GetParam().pieces));
 }
 
 const Audio audio[] = {
-    {"CombinedSilence", "-c -u 50 -r 1 --gaps silence"},
-    {"CombinedJoined", "-c -u 7"},
-    {"SincRatioSilence", "-c --resampler sinc --speedup 37 -r 1 --gaps silence"},
-    {"FirstFileOnly", "--resampler sinc -u 3 --gaps silence"},
+    {"CombinedSilence", "-c -u 50 -r 1 --gaps silence", 1},
+    {"CombinedJoined", "-c -u 7", 4},
+    {"SincRatioSilence", "-c --resampler sinc --speedup 37 -r 1 --gaps silence", 1},
+    {"FirstFileOnly", "--resampler sinc -u 3 --gaps silence", 1},
+    {"FirstFileOnlyJoined", "-u 50 -r 1", 2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement, ::testing::ValuesIn(audio), RowName());
-
-// Inputs tavoinfo reports as unreadable, in a directory that also holds a
-// good file; `files` are the arguments after the options.
-struct DamageCase {
-    const char* name;
-    std::vector<std::string> files;
-};
-
-class PlotRefusal : public ::testing::TestWithParam<DamageCase> {};
-
-TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
-{
-    const Workdir w(std::vector<int>{});
-    Recording rec = tone_noise_silence();
-    write_binary(w.dir.file("good.dat"), rec);
-    const std::string bytes = binary_bytes(rec);
-    write_bytes(w.dir.file("cut.dat"), bytes.substr(0, bytes.size() - 700));
-    write_bytes(w.dir.file("short.dat"), "!Tidserier 18 2\r");
-    write_bytes(w.dir.file("notext.dat"), text_bytes(rec).substr(0, 20000));
-    const std::string older = std::string("\x89PNG\r\n\x1a\n", 8) + "an older picture";
-    write_bytes(w.dir.file("old.png"), older);
-
-    std::vector<std::string> args = {TAVOINFO_BIN};
-    args.insert(args.end(), GetParam().files.begin(), GetParam().files.end());
-    const RunResult plain = w.run(args);
-    args.insert(args.begin() + 1, {"--plot", "old.png", "--audio", "-u 50"});
-    EXPECT_EQ(plain.status, 1);
-    EXPECT_EQ(w.run(args), plain);
-    EXPECT_EQ(read_bytes(w.dir.file("old.png")), older);
-    EXPECT_EQ(w.listing(), "cut.dat good.dat notext.dat old.png short.dat ");
-}
-
-const DamageCase damages[] = {
-    {"FileEndsInsideARecord", {"good.dat", "cut.dat"}},
-    {"TooShortToBeADataFile", {"short.dat"}},
-    {"TextValueMissing", {"notext.dat", "good.dat"}},
-    {"NoSuchFile", {"good.dat", "none.dat"}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Inputs, PlotRefusal, ::testing::ValuesIn(damages), RowName());
 
 // Pictures whose texts must neither overlap, nor leave the picture, nor be
 // cut: two files (a gap inside the first, one between them, a subtitle

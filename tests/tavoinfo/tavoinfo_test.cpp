@@ -1,7 +1,6 @@
-// tavoinfo on files of known content from the test-support writer: the
-// survey of one file (records, first and last times, gaps, damaged files),
-// header dates, and its JSON form read back by Python's json module (its
-// command lines are cases of tests/cases/tavoinfo.txt).
+// tavoinfo's survey of files of known content (records, first and last
+// times, gaps, damaged files) and header dates; its command lines are cases
+// of tests/cases/tavoinfo.txt, its JSON is read back in test_info_plot.py.
 #include <gtest/gtest.h>
 
 #include <iomanip>
@@ -9,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
 #include "report.h"
 #include "rows.h"
 #include "survey.h"
@@ -132,48 +130,5 @@ const DateCase dates[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Tokens, HeaderDate, ::testing::ValuesIn(dates), RowName());
-
-// tavoinfo's JSON of a good file (four binary records at 0, 28, 56 and 118 s,
-// gzip-compressed), of one whose frequency JSON cannot hold and whose header
-// holds every kind of byte, and of a missing one, read back by Python's json.
-TEST(TavoinfoJson, ReadsBackWithPython)
-{
-    const TempDir dir;
-    const std::string good = "2014/03/20140315/k4031516.dat.gz";
-    const std::string plain = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-    write_bytes(plain, stamped_bytes('b', S512, 512, {{0, 0}, {0, 28}, {0, 56}, {0, 118}}));
-    gzip_copy(plain, dir.file(good));
-    // Latin-1, tab, quote, backslash, a control byte, valid UTF-8 of two and
-    // four bytes, a stray continuation, an overlong '/', a surrogate, above
-    // U+10FFFF and a sequence cut short.
-    const std::string odd =
-        "!Tidserier inf 2 \xe5\t\"\\\x01\xc3\xa5\xf0\x9f\x8e\xb5"
-        "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
-    write_bytes(dir.file("odd.dat"), stamped_bytes('b', odd, 128, {{0, 0}}));
-    const RunResult r = run_process({TAVOINFO_BIN, "--json", good, "odd.dat", "none.dat"},
-                                    dir.path(), RunOptions{{"TZ=UTC"}});
-    EXPECT_EQ(r.status, 1);
-    // The shortest exact form.
-    EXPECT_NE(r.out.find("\"seconds\": 33.55555555555556\n"), std::string::npos);
-    write_bytes(dir.file("report.json"), r.out);
-    const RunResult py = run_process({PYTHON3_PATH, JSON_CHECK_PATH, "report.json"}, dir.path());
-    ASSERT_EQ(py.status, 0) << py.err;
-    for (const std::string line :
-         {"files.0.gaps.0.start_seconds=1394870484.4444444", "files.0.gaps.0.position_samples=1536",
-          "files.0.gaps.0.position_seconds=85.33333333333333", "files.1.frequency_hz=null",
-          "files.1.header=\"!Tidserier inf 2 \\u00e5\\t\\\"\\\\\\u0001\\u00e5\\ud83c\\udfb5"
-          "\\u0080\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00f4\\u0090\\u0080\\u0080\\u00e2\\u0082\""})
-        EXPECT_NE(py.out.find("\n" + line + "\n"), std::string::npos) << line << " in:\n" << py.out;
-    // A file the reader refused: every value it could not know is null.
-    EXPECT_EQ(py.out.substr(py.out.find("files.2.")),
-              "files.2.file=\"none.dat\"\nfiles.2.gzip=false\nfiles.2.kind=null\n"
-              "files.2.header=null\nfiles.2.station=null\nfiles.2.frequency_hz=null\n"
-              "files.2.gain=null\nfiles.2.record_length=null\nfiles.2.time_words=null\n"
-              "files.2.records=0\nfiles.2.samples_per_channel=0\nfiles.2.has_date=false\n"
-              "files.2.first_record=null\nfiles.2.last_record=null\n"
-              "files.2.first_record_seconds=null\nfiles.2.last_record_seconds=null\n"
-              "files.2.duration_s=null\nfiles.2.time_gaps=0\n"
-              "files.2.error=\"Can't open none.dat\"\n");
-}
 
 }  // namespace
