@@ -176,21 +176,11 @@ bool AtomicFile::write(const void* data, std::size_t n)
 
 bool AtomicFile::write_at(const void* data, std::size_t n, off_t offset)
 {
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-        const ssize_t done = ::pwrite(fd_, p, n, offset);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0) {
-            if (done == 0)
-                errno = EIO;
-            return false;
-        }
-        p += done;
-        n -= static_cast<std::size_t>(done);
-        offset += done;
+    if (fd_ < 0) {
+        errno = EBADF;
+        return false;
     }
-    return true;
+    return write_fully_at(fd_, data, n, offset);
 }
 
 // Gives the unnamed file a temporary name through /proc/self/fd.

@@ -28,4 +28,26 @@ inline bool write_fully(int fd, const void* data, std::size_t n)
     return true;
 }
 
+// Writes all n bytes of data at `offset` of fd (pwrite), resuming after
+// interruptions and short writes; the file offset is left alone. Returns
+// true when every byte was written; false with errno set otherwise.
+inline bool write_fully_at(int fd, const void* data, std::size_t n, off_t offset)
+{
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t done = ::pwrite(fd, p, n, offset);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            if (done == 0)
+                errno = EIO;
+            return false;
+        }
+        p += done;
+        n -= static_cast<std::size_t>(done);
+        offset += done;
+    }
+    return true;
+}
+
 #endif

@@ -1,5 +1,7 @@
 #include "engine/station_clock.h"
 
+#include "archive/archive.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,33 +11,20 @@ namespace tavo::engine {
 
 namespace {
 
+// Midnight UTC of a header date token ("2014-03-15", also with '/' or '.',
+// or 20140315); 0 when there is none.
+time_t midnight_of_header(const char* token)
+{
+    std::int64_t midnight = 0;
+    return archive::parse_header_date(token, midnight) ? static_cast<time_t>(midnight) : 0;
+}
+
 // Longest silence asked for; anything longer overflows the buffers anyway.
 constexpr double MOST_FILL = 1e12;
 
 bool has_clock(double frequency)
 {
     return frequency > 0 && std::isfinite(frequency);
-}
-
-// Midnight UTC of a header date token ("2014-03-15", also with '/' or '.',
-// or 20140315); 0 when there is none.
-time_t header_midnight(const char* token)
-{
-    int y = 0, m = 0, d = 0, used = 0;
-    char s1 = 0, s2 = 0;
-    const std::size_t n = std::strlen(token);
-    const bool separated =
-        std::sscanf(token, "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 && s1 == s2 &&
-        std::strchr("-/.", s1) != nullptr;
-    const bool compact = n == 8 && std::sscanf(token, "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
-    if (!(separated || compact) || static_cast<std::size_t>(used) != n || m < 1 || m > 12 ||
-        d < 1 || d > 31)
-        return 0;
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = m - 1;
-    tm.tm_mday = d;
-    return timegm(&tm);
 }
 
 }  // namespace
@@ -51,7 +40,7 @@ void StationClock::begin_file(const Zeltra::ZELTRA& z, const std::string& name)
     record_ = 0;
     date_offset_ = 0;
     if (z.is_newfile() && !z.is_unixtime() && z.get_start_of_day() == 0)
-        date_offset_ = header_midnight(z.get_date_from_comment());
+        date_offset_ = midnight_of_header(z.get_date_from_comment());
     file_listed_ = false;
     if (fill_ && !z.is_newfile())
         say_.text(Message::WARNING,

@@ -1,6 +1,8 @@
 // tavoinfo: one file through the reader library's record stream.
 #include "survey.h"
 
+#include "archive/archive.h"
+
 #include <sys/stat.h>
 
 #include <cmath>
@@ -78,16 +80,6 @@ bool is_gzip(const std::string& path)
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
     unsigned char magic[2] = {0, 0};
     return f && std::fread(magic, 1, 2, f.get()) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
-}
-
-long long days_from_civil(long long y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
 // Fills the header fields and decides how the stamps are to be read.
@@ -206,18 +198,10 @@ bool header_date(const std::string& header, long long& midnight)
     if (at == std::string::npos)
         return false;
     const std::string token = header.substr(at + 7, header.find(' ', at + 7) - (at + 7));
-    int y = 0, m = 0, d = 0, used = 0;
-    char s1 = 0, s2 = 0;
-    const bool separated =
-        std::sscanf(token.c_str(), "%4d%c%2d%c%2d%n", &y, &s1, &m, &s2, &d, &used) == 5 &&
-        s1 == s2 && std::strchr("-/.", s1) != nullptr;
-    const bool compact =
-        token.size() == 8 && std::sscanf(token.c_str(), "%4d%2d%2d%n", &y, &m, &d, &used) == 3;
-    if (!(separated || compact) || static_cast<std::size_t>(used) != token.size())
+    std::int64_t day = 0;
+    if (!tavo::archive::parse_header_date(token.c_str(), day))
         return false;
-    if (m < 1 || m > 12 || d < 1 || d > 31)
-        return false;
-    midnight = days_from_civil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) * 86400;
+    midnight = day;
     return true;
 }
 
