@@ -1,9 +1,6 @@
-// The WAV writer: the 24-bit and float formats get their headers, pad byte
-// and size limits checked here, extra chunks before "data" their place and
-// their count in the sizes; the bytes of the 16-bit files of each layout are
-// checked end to end in tests/cases, a failed write that keeps the older file
-// in reliability_test. A file that outgrows the RIFF sizes is written as
-// RF64 where allowed, and read back by ffmpeg and python-soundfile.
+// The WAV writer: headers, pad byte, size limits and extra chunks of the 24-bit
+// and float formats, and RF64 past the RIFF sizes, read back by python-soundfile.
+// The 16-bit files of each layout: tests/cases; a failed write: reliability_test.
 #include "wav/wave.h"
 
 #include <gtest/gtest.h>
@@ -107,34 +104,24 @@ TEST(WaveWriter, WritesSamplesOfItsOwnFormat)
     EXPECT_EQ(tavo_test::read_bytes(f32).substr(58), float_bytes(2.5f) + float_bytes(-0.25f));
 }
 
-struct Mismatch {
-    const char* name;
-    SampleFormat format;
-    int type;  // 0: int32_t samples, 1: float samples
-};
-
-class WaveMismatch : public testing::TestWithParam<Mismatch> {};
-
-TEST_P(WaveMismatch, RefusesSamplesOfAnotherFormat)
+// Samples of another type than the file's format are refused, and no file is left.
+TEST(WaveWriter, RefusesSamplesOfAnotherFormat)
 {
-    tavo_test::TempDir dir;
-    const std::string path = dir.file("x.wav");
-    WaveWriter w;
-    ASSERT_TRUE(w.open(path.c_str(), 1, 1, 8000, GetParam().format));
     const int32_t i = 0;
     const float f = 0;
-    errno = 0;
-    EXPECT_FALSE(GetParam().type == 0 ? w.write(&i, 1) : w.write(&f, 1));
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(std::distance(Dir(dir.path()), Dir()), 0);
+    for (const auto& [format, as_float] : {std::pair{SampleFormat::S16, false},
+                                           {SampleFormat::F32, false},
+                                           {SampleFormat::S16, true},
+                                           {SampleFormat::S24, true}}) {
+        tavo_test::TempDir dir;
+        WaveWriter w;
+        ASSERT_TRUE(w.open(dir.file("x.wav").c_str(), 1, 1, 8000, format));
+        errno = 0;
+        EXPECT_FALSE(as_float ? w.write(&f, 1) : w.write(&i, 1));
+        EXPECT_EQ(errno, EINVAL);
+        EXPECT_EQ(std::distance(Dir(dir.path()), Dir()), 0);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Mismatches, WaveMismatch,
-                         testing::Values(Mismatch{"Int32ToS16", SampleFormat::S16, 0},
-                                         Mismatch{"Int32ToF32", SampleFormat::F32, 0},
-                                         Mismatch{"FloatToS16", SampleFormat::S16, 1},
-                                         Mismatch{"FloatToS24", SampleFormat::S24, 1}),
-                         tavo_test::RowName());
 
 // The largest frame count whose RIFF sizes fit 32 bits with `extra` bytes
 // of chunks before "data", and one more.
@@ -259,9 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
              "RIFF" + le(36 + 12 + 4, 4) + "WAVE" + FMT_S16_STEREO + INFO + "data" + le(4, 4), 0}),
     tavo_test::RowName());
 
-// An RF64 file (f32 stereo, with a chunk between "fmt "/"fact" and "data")
-// as ffmpeg and libsndfile (python-soundfile) read it: the format, the frame
-// count and the samples (its ds64 sizes are WaveRf64's).
+// An RF64 file (f32 stereo, a chunk before "data") as libsndfile reads it.
 TEST(Rf64Clients, ReadTheFramesAndTheSamples)
 {
     tavo_test::TempDir dir;
@@ -278,20 +263,15 @@ TEST(Rf64Clients, ReadTheFramesAndTheSamples)
         ASSERT_TRUE(w.rf64());
         ASSERT_TRUE(w.write(samples.data(), 1001) && w.commit());
     }
-    EXPECT_EQ(run_process({"ffprobe", "-v", "error", "-show_entries",
-                           "stream=codec_name,duration_ts,channels", "-of",
-                           "default=noprint_wrappers=1", path},
-                          dir.path())
-                  .out,
-              "codec_name=pcm_f32le\nchannels=2\nduration_ts=1001\n");
     EXPECT_EQ(run_process({"/usr/bin/python3", "-c",
                            "import soundfile as sf, sys; i = sf.info(sys.argv[1]); x = "
-                           "sf.read(sys.argv[1], dtype='float32')[0]; print(i.format, i.frames, "
-                           "round(float(x[1000][0]) * 32768), round(float(x[1000][1]) * 32768))",
+                           "sf.read(sys.argv[1], dtype='float32')[0]; print(i.format, i.subtype, "
+                           "i.channels, i.frames, round(float(x[1000][0]) * 32768), "
+                           "round(float(x[1000][1]) * 32768))",
                            path},
                           dir.path())
                   .out,
-              "RF64 1001 2000 -2001\n");
+              "RF64 FLOAT 2 1001 2000 -2001\n");
 }
 
 }  // namespace
