@@ -209,31 +209,16 @@ const CoverageCase coverages[] = {
     // slot the window starts in counts.
     {"WindowOffTheSlots", {records(600, 90, 10, 10)}, 3000, {0},
      "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records", 600},
+    // 999999999 days, data in the first hour and a file without records named
+    // for the third day's first slot: two runs of missing slots.
+    {"MissingSlotsComeAsRunsWhateverTheLength", {records(0, 90, 40, 40)}, 999999999LL * 86400,
+     {0, 40 * 3600},
+     "09:00:00Z to 2739921-03-17T08:00:00Z (86399999910000 s); 0.00 %, "
+     "missing 09:00x78 00:30x47999999871, 90 records"},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Windows, Coverage, ::testing::ValuesIn(coverages), RowName());
-
-TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
-{
-    // 999999999 days with data in the first hour and a file named (without
-    // records) for the third day's first slot: two runs of missing slots.
-    const std::int64_t days = 999999999;
-    const ta::Window w{"arch", 'k', T0, T0 + days * ta::DAY_SECONDS};
-    ta::FileRecords f;
-    for (const ta::Span& r : records(0, 90, 40, 40))
-        f.add(w, r);
-    const std::int64_t named = T0 + 40 * 3600;
-    const ta::Coverage c = ta::measure_coverage(w, {f}, {T0, named});
-    ASSERT_EQ(c.missing_slots.size(), 2u);
-    EXPECT_EQ(c.missing_slots[0].start, T0 + 3600);
-    EXPECT_EQ(c.missing_slots[0].end(), named);
-    EXPECT_EQ(c.missing_slots[1].start, named + ta::SLOT_SECONDS);
-    EXPECT_EQ(c.missing_slots[1].end(), w.to);
-    EXPECT_EQ(c.missing_slot_count(), days * 48 - 3);
-    ASSERT_EQ(c.no_data.size(), 1u);
-    EXPECT_EQ(c.no_data[0].shown_from(), T0 + 3600);
-}
 
 TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
 {
@@ -248,15 +233,6 @@ TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
               "Warning: and 2 more stretches without data\n");
     EXPECT_EQ(ta::no_data_warnings(stretches, 12).find("more"), std::string::npos);
     EXPECT_EQ(ta::no_data_warnings({}), "");
-}
-
-TEST(NoDataLines, CutThePercentToHundredths)
-{
-    EXPECT_EQ(ta::percent_text(99.3149), "99.31");
-    EXPECT_EQ(ta::percent_text(99.31), "99.31");
-    EXPECT_EQ(ta::percent_text(99.999), "99.99");
-    EXPECT_EQ(ta::percent_text(100), "100.00");
-    EXPECT_EQ(ta::percent_text(0), "0.00");
 }
 
 // One generated file read through the reader: its form, where it lies, its
