@@ -300,7 +300,6 @@ const Case kCases[] = {
     dated("DatedPath", "./2014/03/20140315/k4031516.dat", "1394841600 28800"),
     dated("PathWithWrongYearDigit", "./2014/03/20140315/k5031516.dat", "0 28800"),
     dated("PathSlotTwoGivesHourZero", "./2014/03/20140315/k4031502.dat", "1394841600 0"),
-    dated("PathSlotThreeGivesHourOne", "./2014/03/20140315/k4031503.dat", "1394841600 3600"),
     dated("PathSlotFortySeven", "./2014/03/20140315/k4031547.dat", "1394841600 82800"),
     dated("PathSlotFortyEightOutOfRange", "./2014/03/20140315/k4031548.dat", "0 0"),
     dated("PathMonthMismatch", "./2014/04/20140315/k4031516.dat", "0 28800"),
