@@ -38,6 +38,23 @@ std::string float_bytes(float v)
     return le(bits, 4);
 }
 
+// Writes the interleaved samples to `path` as a file of `channels`; returns its bytes.
+template <typename T>
+std::string written(const std::string& path, const std::vector<T>& samples, unsigned channels,
+                    SampleFormat format, unsigned long rate = 44100,
+                    const std::vector<unsigned char>* chunks = nullptr, bool rf64 = false)
+{
+    const std::size_t frames = samples.size() / channels;
+    WaveWriter w;
+    EXPECT_TRUE(w.open(path.c_str(), channels, frames, rate, format, chunks, rf64));
+    EXPECT_TRUE(w.write(samples.data(), frames));
+    EXPECT_TRUE(w.commit());
+    return tavo_test::read_bytes(path);
+}
+
+const std::string INFO = "LIST" + le(4, 4) + "INFO";  // an empty LIST chunk
+const std::vector<unsigned char> INFO_CHUNK(INFO.begin(), INFO.end());
+
 struct Layout {
     const char* name;
     SampleFormat format;
@@ -52,13 +69,7 @@ TEST_P(WaveFormats, WritesHeaderAndSamples)
 {
     const Layout& p = GetParam();
     tavo_test::TempDir dir;
-    const std::string path = dir.file("x.wav");
-    WaveWriter w;
-    const std::size_t frames = p.samples.size() / p.channels;
-    ASSERT_TRUE(w.open(path.c_str(), p.channels, frames, 44100, p.format));
-    ASSERT_TRUE(w.write(p.samples.data(), frames));
-    ASSERT_TRUE(w.commit());
-    EXPECT_EQ(tavo_test::read_bytes(path), p.expected);
+    EXPECT_EQ(written(dir.file("x.wav"), p.samples, p.channels, p.format), p.expected);
 }
 
 // 24-bit mono, three frames: 9 data bytes and a pad byte.
@@ -89,19 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WaveWriter, WritesSamplesOfItsOwnFormat)
 {
     tavo_test::TempDir dir;
-    const std::string s24 = dir.file("a.wav"), f32 = dir.file("b.wav");
-    const int32_t deep[] = {S24_MAX, S24_MIN, -1};
-    const float wide[] = {2.5f, -0.25f};
-    WaveWriter a, b;
-    ASSERT_TRUE(a.open(s24.c_str(), 3, 1, 8000, SampleFormat::S24));
-    ASSERT_TRUE(a.write(deep, 1));
-    ASSERT_TRUE(a.commit());
-    EXPECT_EQ(tavo_test::read_bytes(s24).substr(44),
+    const std::vector<int32_t> deep = {S24_MAX, S24_MIN, -1};
+    EXPECT_EQ(written(dir.file("a.wav"), deep, 3, SampleFormat::S24).substr(44),
               le(0x7FFFFF, 3) + le(0x800000, 3) + le(0xFFFFFF, 3) + '\0');
-    ASSERT_TRUE(b.open(f32.c_str(), 1, 2, 8000, SampleFormat::F32));
-    ASSERT_TRUE(b.write(wide, 2));
-    ASSERT_TRUE(b.commit());
-    EXPECT_EQ(tavo_test::read_bytes(f32).substr(58), float_bytes(2.5f) + float_bytes(-0.25f));
+    const std::vector<float> wide = {2.5f, -0.25f};
+    EXPECT_EQ(written(dir.file("b.wav"), wide, 1, SampleFormat::F32).substr(58),
+              float_bytes(2.5f) + float_bytes(-0.25f));
 }
 
 // Samples of another type than the file's format are refused, and no file is left.
@@ -200,22 +204,15 @@ TEST_P(WaveRf64, HoldsItsSizesInDs64)
     const Rf64& p = GetParam();
     const LowLimit limit(60);
     tavo_test::TempDir dir;
-    const std::string path = dir.file("x.wav");
-    const std::vector<unsigned char> info = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
-    const std::size_t frames = p.samples.size() / p.channels;
-    WaveWriter w;
-    ASSERT_TRUE(w.open(path.c_str(), p.channels, frames, 8000, p.format, &info, true));
-    ASSERT_TRUE(w.write(p.samples.data(), frames));
-    ASSERT_TRUE(w.commit());
-    const std::string bytes = tavo_test::read_bytes(path);
+    const std::string bytes =
+        written(dir.file("x.wav"), p.samples, p.channels, p.format, 8000, &INFO_CHUNK, true);
     EXPECT_EQ(bytes.substr(0, p.expected_head.size()), p.expected_head);
-    const std::size_t data = frames * p.channels * (p.format == SampleFormat::S16 ? 2 : 3);
+    const std::size_t data = p.samples.size() * (p.format == SampleFormat::S16 ? 2 : 3);
     EXPECT_EQ(bytes.size(), p.expected_head.size() + data + p.tail);
 }
 
 const std::string FMT_S16_STEREO =
     "fmt " + le(16, 4) + le(1, 2) + le(2, 2) + le(8000, 4) + le(32000, 4) + le(4, 2) + le(16, 2);
-const std::string INFO = "LIST" + le(4, 4) + "INFO";
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, WaveRf64,
@@ -240,17 +237,12 @@ TEST(Rf64Clients, ReadTheFramesAndTheSamples)
 {
     tavo_test::TempDir dir;
     const std::string path = dir.file("x.wav");
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 2 * 1001; i++)
+        samples.push_back(static_cast<int16_t>(i % 2 ? -i : i));
     {
         const LowLimit limit(1000);
-        const std::vector<unsigned char> info = {'L', 'I', 'S', 'T', 4,   0,
-                                                 0,   0,   'I', 'N', 'F', 'O'};
-        std::vector<int16_t> samples;
-        for (int i = 0; i < 2 * 1001; i++)
-            samples.push_back(static_cast<int16_t>(i % 2 ? -i : i));
-        WaveWriter w;
-        ASSERT_TRUE(w.open(path.c_str(), 2, 1001, 8000, SampleFormat::F32, &info, true));
-        ASSERT_TRUE(w.rf64());
-        ASSERT_TRUE(w.write(samples.data(), 1001) && w.commit());
+        written(path, samples, 2, SampleFormat::F32, 8000, &INFO_CHUNK, true);
     }
     EXPECT_EQ(run_process({"/usr/bin/python3", "-c",
                            "import soundfile as sf, sys; i = sf.info(sys.argv[1]); x = "

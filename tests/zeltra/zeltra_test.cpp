@@ -422,9 +422,8 @@ TEST_F(Process, SinkReceivesWhatStandardErrorWouldShow)
             EXPECT_EQ(kept.tagged.find("D ") != std::string::npos, debug == 1) << kept.tagged;
             EXPECT_EQ(kept.tagged.find("W Failed to read value") != std::string::npos,
                       name == "cut.txt");
-            if (debug == 0 && name == "gap.dat") {
+            if (debug == 0 && name == "gap.dat")
                 EXPECT_EQ(kept.tagged, gap_says);
-            }
         }
     }
 }
