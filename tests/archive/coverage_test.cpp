@@ -124,9 +124,8 @@ std::vector<ta::Span> operator+(std::vector<ta::Span> a, const std::vector<ta::S
     return a;
 }
 
-// Files of records in reading order, the window [T0 + from, T0 + seconds), the
-// slots (seconds after T0) the files are named for, and the coverage in short:
-// each stretch as no_data_text gives it, the percent, the missing slots.
+// Files of records in reading order, the window [T0 + from, T0 + seconds), the slots the files
+// are named for, and the coverage: the stretches, the percent, the missing slots.
 struct CoverageCase {
     const char* name;
     std::vector<std::vector<ta::Span>> files;
@@ -199,8 +198,7 @@ const CoverageCase coverages[] = {
     // slot the window starts in counts.
     {"WindowOffTheSlots", {records(600, 90, 10, 10)}, 3000, {0},
      "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records", 600},
-    // 999999999 days, data in the first hour and a file without records named
-    // for the third day's first slot: two runs of missing slots.
+    // 999999999 days; a file without records named for the third day's first slot.
     {"MissingSlotsComeAsRunsWhateverTheLength", {records(0, 90, 40, 40)}, 999999999LL * 86400,
      {0, 40 * 3600},
      "09:00:00Z to 2739921-03-17T08:00:00Z (86399999910000 s); 0.00 %, "
@@ -225,8 +223,7 @@ TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
     EXPECT_EQ(ta::no_data_warnings({}), "");
 }
 
-// One generated file read through the reader: its form, where it lies, its
-// records' time words, the window, and what read_records gives, in short.
+// A generated file (form, place, time words), a window, and what read_records gives.
 struct FileCase {
     const char* name;
     char form;  // 'b' binary, 't' text, 'z' gzip-compressed binary, 'o' old-style
@@ -239,8 +236,7 @@ struct FileCase {
     const char* want;
 };
 
-// "in the window / read, each run in seconds after T0, the error"
-// with the temporary folder shown as D.
+// "in the window/read, each run in seconds after T0 | the error", the folder shown as D.
 std::string digest(const ta::FileRecords& f, const std::string& dir)
 {
     std::string s = std::to_string(f.records) + "/" + std::to_string(f.records_read);

@@ -46,8 +46,8 @@ struct Window {
     std::string no_data;  // the warning lines
 };
 
-// Channel c of the sound: the samples in the window, in their places among
-// silence or one after the other; and the station time of its first sample.
+// Channel c of the sound: the window's samples, in their places among silence or one after
+// the other; and the station time of its first sample.
 std::string expected(const Window& w, int c, double* first_time)
 {
     const int f = w.tree.frequency;
