@@ -47,16 +47,19 @@ TEST_P(FindFiles, ListsTheSlotsOfTheWindowAfterTheLastFileBeforeIt)
         else
             write_bytes(root + "/" + e, "");
     }
-    const ta::Listing listing = ta::find_files({root, 'k', at(c.from), at(c.to)});
-    EXPECT_EQ(listing.error, "");
-    std::vector<std::string> got;
-    for (const ta::ArchiveFile& f : listing.files) {
-        EXPECT_EQ(ta::slot_path(root, 'k', f.slot_start),
-                  f.path.substr(0, f.path.find(".dat") + 4));
-        got.push_back(f.path.substr(root.size() + 1) +
-                      (f.shadowed.empty() ? "" : "+" + f.shadowed.substr(root.size() + 1)));
+    // A root with a trailing slash gives the same paths.
+    for (const std::string& given : {root, root + "/"}) {
+        const ta::Listing listing = ta::find_files({given, 'k', at(c.from), at(c.to)});
+        EXPECT_EQ(listing.error, "");
+        std::vector<std::string> got;
+        for (const ta::ArchiveFile& f : listing.files) {
+            EXPECT_EQ(ta::slot_path(root, 'k', f.slot_start),
+                      f.path.substr(0, f.path.find(".dat") + 4));
+            got.push_back(f.path.substr(root.size() + 1) +
+                          (f.shadowed.empty() ? "" : "+" + f.shadowed.substr(root.size() + 1)));
+        }
+        EXPECT_EQ(got, c.want) << given;
     }
-    EXPECT_EQ(got, c.want);
 }
 
 const std::string D15 = "2014/03/20140315/";
@@ -104,19 +107,6 @@ const TreeCase trees[] = {
 
 INSTANTIATE_TEST_SUITE_P(Trees, FindFiles, ::testing::ValuesIn(trees), RowName());
 
-TEST(FindFiles, AnArchiveRootWithATrailingSlashGivesTheSamePaths)
-{
-    TempDir dir;
-    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-    write_bytes(path, "");
-    const ta::Listing listing = ta::find_files({dir.path() + "/", 'k', 1394870400, 1394874000});
-    ASSERT_EQ(listing.files.size(), 1u);
-    EXPECT_EQ(listing.files[0].path, path);
-    EXPECT_EQ(ta::shadow_warning(listing.files[0]), "");
-    EXPECT_EQ(ta::shadow_warning({"a.dat", 0, "a.dat.gz"}),
-              "Warning: both a.dat and a.dat.gz exist; reading a.dat\n");
-}
-
 const std::int64_t T0 = 1394870400;  // 2014-03-15T08:00:00Z
 
 // Records of `seconds` each, the k-th starting at start + k * step (seconds after T0).
@@ -134,9 +124,8 @@ std::vector<ta::Span> operator+(std::vector<ta::Span> a, const std::vector<ta::S
     return a;
 }
 
-// Files of records in reading order, the window [T0 + from, T0 + seconds), the
-// slots (seconds after T0) the files are named for, and the coverage in short:
-// each stretch as no_data_text gives it, the percent, the missing slots.
+// Files of records in reading order, the window [T0 + from, T0 + seconds), the slots the files
+// are named for, and the coverage: the stretches, the percent, the missing slots.
 struct CoverageCase {
     const char* name;
     std::vector<std::vector<ta::Span>> files;
@@ -209,31 +198,15 @@ const CoverageCase coverages[] = {
     // slot the window starts in counts.
     {"WindowOffTheSlots", {records(600, 90, 10, 10)}, 3000, {0},
      "08:25:00Z to 2014-03-15T08:50:00Z (1500 s); 37.50 %, missing 08:30x1, 90 records", 600},
+    // 999999999 days; a file without records named for the third day's first slot.
+    {"MissingSlotsComeAsRunsWhateverTheLength", {records(0, 90, 40, 40)}, 999999999LL * 86400,
+     {0, 40 * 3600},
+     "09:00:00Z to 2739921-03-17T08:00:00Z (86399999910000 s); 0.00 %, "
+     "missing 09:00x78 00:30x47999999871, 90 records"},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Windows, Coverage, ::testing::ValuesIn(coverages), RowName());
-
-TEST(Coverage, MissingSlotsComeAsRunsWhateverTheWindowsLength)
-{
-    // 999999999 days with data in the first hour and a file named (without
-    // records) for the third day's first slot: two runs of missing slots.
-    const std::int64_t days = 999999999;
-    const ta::Window w{"arch", 'k', T0, T0 + days * ta::DAY_SECONDS};
-    ta::FileRecords f;
-    for (const ta::Span& r : records(0, 90, 40, 40))
-        f.add(w, r);
-    const std::int64_t named = T0 + 40 * 3600;
-    const ta::Coverage c = ta::measure_coverage(w, {f}, {T0, named});
-    ASSERT_EQ(c.missing_slots.size(), 2u);
-    EXPECT_EQ(c.missing_slots[0].start, T0 + 3600);
-    EXPECT_EQ(c.missing_slots[0].end(), named);
-    EXPECT_EQ(c.missing_slots[1].start, named + ta::SLOT_SECONDS);
-    EXPECT_EQ(c.missing_slots[1].end(), w.to);
-    EXPECT_EQ(c.missing_slot_count(), days * 48 - 3);
-    ASSERT_EQ(c.no_data.size(), 1u);
-    EXPECT_EQ(c.no_data[0].shown_from(), T0 + 3600);
-}
 
 TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
 {
@@ -250,17 +223,7 @@ TEST(NoDataLines, ShowTenStretchesThenHowManyMore)
     EXPECT_EQ(ta::no_data_warnings({}), "");
 }
 
-TEST(NoDataLines, CutThePercentToHundredths)
-{
-    EXPECT_EQ(ta::percent_text(99.3149), "99.31");
-    EXPECT_EQ(ta::percent_text(99.31), "99.31");
-    EXPECT_EQ(ta::percent_text(99.999), "99.99");
-    EXPECT_EQ(ta::percent_text(100), "100.00");
-    EXPECT_EQ(ta::percent_text(0), "0.00");
-}
-
-// One generated file read through the reader: its form, where it lies, its
-// records' time words, the window, and what read_records gives, in short.
+// A generated file (form, place, time words), a window, and what read_records gives.
 struct FileCase {
     const char* name;
     char form;  // 'b' binary, 't' text, 'z' gzip-compressed binary, 'o' old-style
@@ -273,8 +236,7 @@ struct FileCase {
     const char* want;
 };
 
-// "in the window / read, each run in seconds after T0, the error"
-// with the temporary folder shown as D.
+// "in the window/read, each run in seconds after T0 | the error", the folder shown as D.
 std::string digest(const ta::FileRecords& f, const std::string& dir)
 {
     std::string s = std::to_string(f.records) + "/" + std::to_string(f.records_read);

@@ -1,6 +1,5 @@
-// The window's options: ISO 8601 times and durations, the refusals of a
-// request in their order, the texts that name a window, and the samples of a
-// run that lie in it.
+// The window's options: ISO 8601 times and durations, a request's refusals in their order,
+// the texts that name a window, and the samples of a run that lie in it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -177,13 +176,12 @@ TEST(WindowText, NamesTheWindowInTheNoDataErrorAndTheBaseName)
     EXPECT_EQ(ta::window_base_name('k', 1394863200 + 3723), "k20140315T070203");
 }
 
-// A run of records whose first sample lies at RUN (a whole second); samples
-// first .. first + count - 1, window edges as offsets from RUN.
+// Samples first .. first + count - 1 of a run whose sample 0 lies at RUN; edges after RUN.
 struct TrimCase {
     const char* name;
     double frequency;
     long long first, count;
-    long long from, to;  // seconds after RUN
+    long long from, to;
     long long begin, end;
 };
 

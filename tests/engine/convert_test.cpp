@@ -1,6 +1,5 @@
-// The engine in-process: refusals with nothing left behind, the free space,
-// two conversions at once, a stop, the samples in memory, outputs too large
-// for WAV.
+// The engine in-process: refusals leaving nothing, the free space, two conversions at once,
+// a stop, the samples in memory, outputs too large for WAV.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -22,7 +21,7 @@ namespace {
 using tavo::Options;
 using namespace tavo_test;
 
-// Every test process starts in UTC, so that no reader announces switching.
+// In UTC, so that no reader announces switching.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
 // Eight records of 512 samples from 08:00 at 18 Hz, 28 s apart.
@@ -44,16 +43,13 @@ std::string input(const TempDir& dir, int records, int slot = 16)
     return path;
 }
 
-// A damaged input or refused option set, and the status and error text.
 struct Refused {
     const char* name;
     std::string bytes;  // the input's content; "<dir>" makes it a directory, "<none>" none
     std::function<void(Options&)> set;
-    int status;
     std::string error;  // @ stands for the input's path, OUT for the output folder
 };
 
-// `text` with @ replaced by the input's path and OUT by the output folder.
 std::string expand(std::string text, const std::string& path, const std::string& out)
 {
     for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
@@ -64,8 +60,8 @@ std::string expand(std::string text, const std::string& path, const std::string&
 
 class EngineRefusal : public testing::TestWithParam<Refused> {};
 
-// The outputs are created before the input is read, also as named
-// temporary files (no unnamed ones on the file system): none is left.
+// A damaged input or refused options: the outputs, created before the input is read, also as
+// named temporary files, are all removed.
 TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 {
     const Refused& c = GetParam();
@@ -84,7 +80,7 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
         Said kept;
         const tavo::Result r = tavo::convert({path}, o, kept);
         tavo::common::AtomicFile::refuse_unnamed_for_tests(false);
-        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.error, expand(c.error, path, out.path()));
         EXPECT_EQ(kept.error, r.error);
         // The error is the last thing said on standard error.
@@ -97,11 +93,10 @@ TEST_P(EngineRefusal, ReturnsStatusAndTextAndLeavesNothing)
 
 const std::string GOOD = binary_bytes(recording());
 const std::string TEXT = text_bytes(recording(2));
-// Where record 2 starts: the header line and its CR, then three blocks.
+// Where record 2 starts: after the header line, its CR and three blocks.
 const std::size_t R2 = recording().header.size() + 1 + 3 * (4 + 2 * 512);
-// GOOD stored (10 bytes of member header, 5 of block header: a cut at LEAD + n
-// leaves n bytes to inflate), and compressed: long enough that zlib checks
-// its trailer while records are read, not while detection looks at it.
+// GOOD stored (a cut at LEAD + n leaves n bytes to inflate), and compressed: long enough that
+// zlib checks its trailer while records are read, not while detection looks at it.
 const std::size_t LEAD = 15;
 const std::string STORED = gzip_bytes(GOOD, 0), ZIPPED = gzip_bytes(GOOD);
 
@@ -118,26 +113,23 @@ const std::string CUT = "Error: @: file ends inside a record\n",
 
 // clang-format off
 const Refused refusals[] = {
-    {"Missing", "<none>", none, 1, "gzopen:No such file or directory\nCan't open @\n"},
-    {"Directory", "<dir>", none, 1, "@: Is a directory\n"},
-    {"Empty", "", none, 1, "Error: @: file too short to be a data file\n"},
-    {"EndsInsideARecord", GOOD.substr(0, GOOD.size() - 100), none, 1, CUT},
-    {"EndsOneByteIntoARecord", GOOD.substr(0, R2 + 1), none, 1, CUT},
-    {"EndsOneByteBeforeTheRecordEnd", GOOD.substr(0, R2 + 3 * 1028 - 1), none, 1, CUT},
-    {"GzipCutInsideItsHeader", STORED.substr(0, 5), none, 1, EOF_},
-    {"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, 1, EOF_},
-    {"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, 1, EOF_},
-    {"TextGzipCutInsideARecord", gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2),
-     none, 1, EOF_},
-    {"GzipBadCrcInASmallFile", flipped(gzip_bytes(GOOD.substr(0, R2)), 8), none, 1,
+    {"Missing", "<none>", none, "gzopen:No such file or directory\nCan't open @\n"},
+    {"Directory", "<dir>", none, "@: Is a directory\n"},
+    {"Empty", "", none, "Error: @: file too short to be a data file\n"},
+    {"EndsOneByteIntoARecord", GOOD.substr(0, R2 + 1), none, CUT},
+    {"EndsOneByteBeforeTheRecordEnd", GOOD.substr(0, R2 + 3 * 1028 - 1), none, CUT},
+    {"GzipCutInsideItsHeader", STORED.substr(0, 5), none, EOF_},
+    {"GzipCutAtARecordBoundary", STORED.substr(0, LEAD + R2), none, EOF_},
+    {"GzipCutInsideItsTrailer", STORED.substr(0, STORED.size() - 4), none, EOF_},
+    {"TextGzipCutInsideARecord", gzip_bytes(TEXT, 0).substr(0, LEAD + TEXT.size() / 2), none, EOF_},
+    {"GzipBadCrcInASmallFile", flipped(gzip_bytes(GOOD.substr(0, R2)), 8), none,
      "@: incorrect data check\n"},
-    {"GzipBadCrc", flipped(ZIPPED, 8), none, 1, "@: incorrect data check\n"},
-    {"GzipBadLength", flipped(ZIPPED, 1), none, 1, "@: incorrect length check\n"},
-    {"SpeedupNotWholeForLinear", GOOD, [](Options& o) { o.speedup = 48; o.rate = 44100; }, 1,
+    {"GzipBadCrc", flipped(ZIPPED, 8), none, "@: incorrect data check\n"},
+    {"GzipBadLength", flipped(ZIPPED, 1), none, "@: incorrect length check\n"},
+    {"SpeedupNotWholeForLinear", GOOD, [](Options& o) { o.speedup = 48; o.rate = 44100; },
      "Error: speed-up 48 needs a whole upsampling factor with the linear resampler (U = 51.042); "
      "use --resampler sinc\n"},
-    // 4096 samples at 18 Hz make one frame at 44100 Hz up to a speed-up of
-    // 2 x 4096 x 44100 / 18.
+    // 4096 samples at 18 Hz make one frame at 44100 Hz up to a speed-up of 2 x 4096 x 44100 / 18.
     {"SpeedupLeavesNoSound", GOOD,
      [](Options& o) {
          o.resampler = tavo::Resampler::SINC;
@@ -145,23 +137,23 @@ const Refused refusals[] = {
          o.speedup_text = "1e9";
          o.rate = 44100;
      },
-     1, "Error: speed-up 1e9 leaves no sound (0 frames); the largest for this input is "
+     "Error: speed-up 1e9 leaves no sound (0 frames); the largest for this input is "
      "2.00704e+07\n"},
-    {"NegativeUpsampling", GOOD, [](Options& o) { o.upsample = -2; }, 1,
+    {"NegativeUpsampling", GOOD, [](Options& o) { o.upsample = -2; },
      "Error: upsampling factor must not be negative (-u -2)\n"},
     {"UpsamplingWithSpeedup", GOOD, [](Options& o) { o.speedup = 49; o.upsample_given = true; },
-     1, "Error: give -u or --speedup, not both\n"},
-    {"TooManyThreads", GOOD, [](Options& o) { o.threads = 257; }, 1,
+     "Error: give -u or --speedup, not both\n"},
+    {"TooManyThreads", GOOD, [](Options& o) { o.threads = 257; },
      "Error: --threads needs a whole number from 0 to 256, not \"257\"\n"},
-    {"NoFolder", GOOD, [](Options& o) { o.output_dir += "/none"; }, 1,
+    {"NoFolder", GOOD, [](Options& o) { o.output_dir += "/none"; },
      "Error: can't write OUT/none/a4031516.wav: No such file or directory\n"},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Inputs, EngineRefusal, testing::ValuesIn(refusals), RowName());
 
-// The output needs exactly the bytes of the files it leaves (chunks, pad byte
-// and label file included): a byte less is refused before converting.
+// The output needs exactly the bytes of the files it leaves (chunks, pad byte, labels):
+// a byte less is refused before converting.
 TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
 {
     TempDir in;
@@ -192,8 +184,7 @@ TEST(Engine, OutputNeedsNoMoreThanTheFreeSpace)
     }
 }
 
-// Two conversions at once, of other files with other options, give and say
-// what each gives alone.
+// Two conversions at once, of other files with other options, give and say what each alone does.
 TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
 {
     TempDir in;
@@ -216,8 +207,7 @@ TEST(Engine, TwoConversionsOnTwoThreadsGiveTheirBytesAlone)
     }
 }
 
-// A stop while reading or while converting leaves nothing in the folder, in
-// window mode too (a first pass that reads, a second that renders).
+// A stop while reading or converting leaves nothing, in window mode too (read, then render).
 TEST(Engine, StopFromProgressLeavesNoFile)
 {
     TempDir in, out;
@@ -237,8 +227,8 @@ TEST(Engine, StopFromProgressLeavesNoFile)
         }
 }
 
-// In memory, each file's samples are the data chunk of its WAV file (the
-// Python package's tests check every layout and format), and it says the same.
+// In memory, each file's samples are its WAV file's data chunk (every layout and format: the
+// Python package's tests), and it says the same.
 TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
 {
     TempDir in;
@@ -261,8 +251,7 @@ TEST(Engine, SamplesInMemoryAreTheDataOfTheFiles)
     EXPECT_EQ(in_memory.out + "|" + in_memory.err, said);
 }
 
-// An output too large for WAV (limit lowered to 50000 bytes): refused in the
-// classic mode, RF64 when a long option or a window allows it.
+// An output beyond a WAV limit lowered to 50000 bytes: refused, or RF64 where allowed.
 struct Outgrown {
     const char* name;
     std::function<void(Options&)> set;

@@ -1,5 +1,4 @@
-// What lands in the files of a conversion, in-process, against values worked
-// out from the input.
+// What lands in the files of a conversion, in-process, against values worked out from the input.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -80,8 +79,8 @@ const Placement placements[] = {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Channels, testing::ValuesIn(placements), RowName());
 
-// Text values beyond 16 bits saturate and count as clipped, NaN too (as 0);
-// hexadecimal floats and an underflow read as the numbers they are.
+// Text values beyond 16 bits saturate and count as clipped, NaN too (as 0); hexadecimal
+// floats and an underflow read as the numbers they are.
 TEST(TextValues, SaturateAndCount)
 {
     const TempDir dir;
@@ -98,7 +97,7 @@ TEST(TextValues, SaturateAndCount)
               std::vector<double>({0, -32768, 32767, 16, -16, 32767, 0, -32768, 32767, -32768, 1}));
 }
 
-// Two option sets that must give the same sound and say the same.
+// Two option sets that give the same sound and say the same.
 struct Twins {
     const char *name, *one, *other;
 };
@@ -129,8 +128,8 @@ const Twins twins[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, SameSound, testing::ValuesIn(twins), RowName());
 
-// Through the filter at -u 4 a silent gap (stamps 7 s -> 107 s: 1672 samples)
-// is smeared at its edges only; without --timeline the header is canonical.
+// Through the filter at -u 4 a silent gap (7 s -> 107 s: 1672 samples) is smeared at its
+// edges only; without --timeline the header is canonical.
 TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
 {
     const TempDir dir;
@@ -148,8 +147,8 @@ TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
     EXPECT_NE(w.sample((256 + 1672) * 4 + 200, 0), 0);
 }
 
-// Reading stops with a warning once a record has no room after 3173888 samples
-// per channel; what was read is written, a following input is still opened.
+// Reading stops with a warning once a record has no room after 3173888 samples per channel;
+// what was read is written, a following input is still opened.
 TEST(BuffersFull, StopReadingWithAWarning)
 {
     for (const auto& [length, first, second] : std::initializer_list<std::array<std::size_t, 3>>{

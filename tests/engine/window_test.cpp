@@ -1,6 +1,6 @@
-// Window mode of the engine, in-process, on archive trees whose every sample
-// tells its own time: which samples the sound holds and where, the lines about
-// time without data, and the streaming conversion against the buffered one.
+// Window mode of the engine on archive trees whose every sample tells its own time: which
+// samples the sound holds and where, the lines about time without data, and the streaming
+// conversion against the buffered one.
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
@@ -46,8 +46,8 @@ struct Window {
     std::string no_data;  // the warning lines
 };
 
-// Channel c of the sound: the samples in the window, in their places among
-// silence or one after the other; and the station time of its first sample.
+// Channel c of the sound: the window's samples, in their places among silence or one after
+// the other; and the station time of its first sample.
 std::string expected(const Window& w, int c, double* first_time)
 {
     const int f = w.tree.frequency;
@@ -100,13 +100,7 @@ TEST_P(WindowSound, HoldsExactlyTheSamplesOfTheWindow)
 ArchiveTree tree(std::vector<Stretch> data, std::vector<std::int64_t> missing = {},
                  const std::string& forms = "b", int length = 512, bool unix_time = false)
 {
-    ArchiveTree t;
-    t.data = std::move(data);
-    t.missing = std::move(missing);
-    t.forms = forms;
-    t.length = length;
-    t.unix_time = unix_time;
-    return t;
+    return {std::move(data), length, /*frequency=*/16, forms, std::move(missing), 'k', unix_time};
 }
 
 const std::int64_t MAR15 = utc(2014, 3, 15), MAR16 = utc(2014, 3, 16);
@@ -144,8 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 // clang-format on
 
-// The buffered and the streaming conversion of a window give the same bytes
-// and say the same.
+// The buffered and the streaming conversion of a window give the same bytes and say the same.
 struct Same {
     const char* name;
     const char* options;
@@ -189,9 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
         Same{"LinearFilteredJoined", "-u 4 --threads 2", Gaps::JOIN, 6},
         Same{"SixChannelsSilenceS24Timeline", "-6 -u 7 --format s24 --timeline --threads 3",
              Gaps::SILENCE, 6},
-        // The overshoot of the sawtooth's edges, which clips in s16, is kept in f32.
+        // The overshoot of the sawtooth's edges clips in s16, not in f32.
         Same{"SincStereoSilenceF32", "--resampler sinc -u 10 -s --format f32", Gaps::SILENCE, 2},
-        // The overshoot of the sawtooth's edges, in s16.
         Same{"SincSpeedup", "--resampler sinc --speedup 3 --threads 1", Gaps::JOIN, 1, true},
         Same{"ScaleClipsWithoutResampling", "-z 8 -u 0", Gaps::JOIN, 6, true},
         Same{"OffsetKeptScaleClipsUnfiltered", "-o -z 4 -u 2 -f --threads 1", Gaps::SILENCE, 6,

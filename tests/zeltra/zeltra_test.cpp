@@ -17,8 +17,7 @@ namespace {
 using namespace tavo_test;
 using Zeltra::ZELTRA;
 
-// Every test process starts in UTC, so the reader's one-time switch message
-// appears only in the test that asks for it.
+// In UTC, so the reader's one-time switch message appears only where asked for.
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
 std::string expand(std::string text, char token, const std::string& with)
@@ -35,9 +34,8 @@ std::string pad(std::string text, std::size_t size, char fill)
     return text;
 }
 
-// A text file: header kS128, then a record of three lines, each the time
-// words and samples c * 10 + j % 4 + 0.25 of channel c; the third line
-// comes after `before_third` and is padded with blanks to `width` bytes.
+// Header kS128, then a record of three lines: the time words and samples c * 10 + j % 4 + 0.25
+// of channel c; the third after `before_third`, padded with blanks to `width` bytes.
 const std::string kS128 = form3_header('S', 128, "18", 1, 'k');
 std::string text_file(const std::string& eol, const std::string& before_third = "",
                       const std::string& times = "5 6", std::size_t width = 0)
@@ -52,8 +50,7 @@ std::string text_file(const std::string& eol, const std::string& before_third = 
     return out;
 }
 
-// A binary file: one record per pair of time words, samples from make_record
-// with seeds 1, 2, ...; a 'T' header makes old-style records.
+// A binary file, one record per pair of time words; a 'T' header makes old-style records.
 std::string records(const std::string& header, std::size_t length,
                     const std::vector<std::array<long, 2>>& times)
 {
@@ -64,8 +61,8 @@ std::string records(const std::string& header, std::size_t length,
     return binary_bytes(rec);
 }
 
-// How a file is opened: by detection, or as a reader of the kind (a binary
-// one also refusing an undated path, or without look-ahead).
+// How a file is opened: by detection or by a reader of the kind (binary: also refusing an
+// undated path, or without look-ahead).
 enum Run { Detect, Binary, StrictPath, NoLookAhead, Text };
 
 ZELTRA* open_reader(Run how, const std::string& path)
@@ -90,13 +87,10 @@ std::string masked(std::string text)
     return text;
 }
 
-// Runs a file through the library and returns all it wrote on standard
-// error, with the test's own lines: after construction "= frequency gain
-// station S|U length new|old start-of-day time-base date time"; per record
-// "> time words, first sample of channel 0, last sample of channel 2" and
-// "+" when joined to the next; where the library raised its fatal error, the
-// error's message (written while the reader still exists, as a program's
-// boundary writes it), whatever deleting the reader then writes, and "exit N".
+// All the library wrote on standard error, with the test's own lines: "= frequency gain
+// station S|U length new|old start-of-day time-base date time"; per record "> time words,
+// first sample of channel 0, last of channel 2" and "+" when joined; on a fatal error its
+// message (as a program's boundary writes it), what deleting the reader writes, "exit N".
 std::string transcript(Run how, const std::string& path, bool state = false)
 {
     testing::internal::CaptureStderr();
@@ -128,8 +122,7 @@ std::string transcript(Run how, const std::string& path, bool state = false)
     return masked(testing::internal::GetCapturedStderr());
 }
 
-// In the expected text "@" stands for the path, "#" for the path and
-// base-name lines, "$" for the file's first line; "Debug:" turns debugging on.
+// Expected text: "@" the path, "#" the path and base-name lines, "$" the file's first line.
 struct Case {
     const char* name;
     std::optional<std::string> bytes;  // none: the file does not exist
@@ -139,12 +132,11 @@ struct Case {
     bool state = false;                // the transcript ends with the stream's state
 };
 
-// Each test runs in a fresh temporary directory, its working directory.
+// Each test runs in a fresh temporary working directory.
 class Transcript : public testing::TestWithParam<Case> {
 protected:
     Transcript() { std::filesystem::current_path(dir.path()); }
     ~Transcript() override { std::filesystem::current_path(cwd); }
-    // Writes bytes to `name` (relative, directories created) and returns the name.
     std::string put(const std::string& bytes, const std::string& name)
     {
         std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
@@ -171,17 +163,15 @@ const std::string kTextRecord = "> 5 6 0.25 23.25\n";
 const std::string kForm1 = form1_header("18", "1");
 const std::string kS512 = form3_header('S', 512, "18", 1, 'k');  // gap limit 512 / 18 + 2 = 30.4 s
 const std::string kS512At1Hz = form3_header('S', 512, "1", 1, 'k');  // gap limit 514 s
-// A binary reader on a kForm1 file at `path` (station k) reports the start
-// of day and time base taken from the path.
+// A binary reader on a kForm1 file at `path` reports the start of day and time base of the path.
 Case dated(const char* name, const std::string& path, const std::string& start_and_base)
 {
     return {name, kForm1 + "\r", kB + kSays1 + "= 18 1 k S 128 new " + start_and_base + "  \n",
             Binary, path};
 }
 const std::string kTwoRecords = records(kForm1, 128, {{5, 6}, {5, 7}});
-// A text file of two records whose first holds, in its last line, time
-// values no time word can hold (the blank keeps the line from reading as
-// a comment).
+// Two text records, the first's last line with time values no time word holds (the blank
+// keeps it from reading as a comment).
 std::string out_of_range_times()
 {
     std::string t =
@@ -305,21 +295,16 @@ const Case kCases[] = {
          "= 18 -1 u S 128 old 0 0  \n> 0 0 952 2182 +\n> 0 0 1952 3182 +\n> 0 0 2952 3182\n"},
     {"WithoutLookAheadNeverJoins", records(kS512, 512, {{0, 0}, {0, 1}}),
      kBin512 + "> 0 0 952 1178\n> 0 1 1952 2178\n", NoLookAhead},
-    // Start of day and time base from the path:
-    // <yyyy>/<mm>/<yyyymmdd>/<station><y><mm><dd><half-hour slot>.
+    // Start of day and time base from <yyyy>/<mm>/<yyyymmdd>/<station><y><mm><dd><slot>.
     dated("DatedPath", "./2014/03/20140315/k4031516.dat", "1394841600 28800"),
     dated("PathWithWrongYearDigit", "./2014/03/20140315/k5031516.dat", "0 28800"),
     dated("PathSlotTwoGivesHourZero", "./2014/03/20140315/k4031502.dat", "1394841600 0"),
-    dated("PathSlotThreeGivesHourOne", "./2014/03/20140315/k4031503.dat", "1394841600 3600"),
     dated("PathSlotFortySeven", "./2014/03/20140315/k4031547.dat", "1394841600 82800"),
     dated("PathSlotFortyEightOutOfRange", "./2014/03/20140315/k4031548.dat", "0 0"),
     dated("PathMonthMismatch", "./2014/04/20140315/k4031516.dat", "0 28800"),
     dated("PathWithoutSlashBeforeYear", "2014/03/20140315/k4031516.dat", "0 28800"),
-    // The stream's state: after each record "<gaps counted>", "h" while a
-    // look-ahead record is held, "+" when it was joined; then "|", the gap
-    // summary, "|" and the last text record that could not be parsed. 31 s
-    // ahead is a gap (limit 30.4 s; 30 s joins: WithinLimitJoins), 9 s more
-    // joins; the joined record is delivered again.
+    // State per record: gaps counted, "h" while a look-ahead is held, "+" when joined; then
+    // |gap summary|last unparsed text record. 31 s is a gap (limit 30.4 s), 9 s more joins.
     {"GapThenJoin", records(kS512, 512, {{10, 0}, {10, 31}, {10, 40}}),
      kBin512 + "> 10 0 952 1178\n> 10 31 1952 3178 +\n> 10 40 2952 3178\n" +
          "state 1h- 1h+ 1-- |TIMEGAP in data\n|\nTIMEGAP in data\n",
@@ -352,7 +337,7 @@ TEST_P(Transcript, MatchesExactly)
         put(*tc.bytes, plain);
     if (plain != tc.file)
         gzip_copy(plain, tc.file);
-    Zeltra::zeltra_debug = tc.text.find("Debug:") != std::string::npos;
+    Zeltra::zeltra_debug = tc.text.find("Debug:") != std::string::npos;  // traces expected
     const std::string got = transcript(tc.run, tc.file, tc.state);
     Zeltra::zeltra_debug = 0;
     const std::string first_line =
@@ -373,9 +358,8 @@ TEST_F(Process, DefaultExitEndsProcess)
                 testing::ExitedWithCode(1), "too short to be a data file\n$");
 }
 
-// A process outside UTC is switched once: the first reader warns, the next
-// does not. The switch is once per process, so it runs in a process of its
-// own (the death-test machinery starts one afresh).
+// A process outside UTC is switched once: the first reader warns, the next does not (in a
+// process of its own, which the death-test machinery starts afresh).
 TEST_F(Process, SwitchesToUtcOnce)
 {
     put(kForm1 + "\r", "zone");
@@ -404,8 +388,7 @@ public:
     std::string all, tagged;
 };
 
-// Reads every record of the file `name`, detected, through `sink` or the
-// default sink (standard error).
+// Reads every record of `name`, detected, through `sink` or standard error.
 void read_all(const char* name, Zeltra::MessageSink* sink = nullptr)
 {
     std::unique_ptr<ZELTRA> r(sink ? Zeltra::detect(name, true, ZELTRA::FT_NEW, false, *sink)
@@ -414,10 +397,8 @@ void read_all(const char* name, Zeltra::MessageSink* sink = nullptr)
     }
 }
 
-// A reader given a sink says through it exactly what the default sink writes
-// on standard error, each message with its kind, and writes nothing itself:
-// a binary file with a gap, and a text file whose second record is damaged,
-// with and without debug traces.
+// A reader given a sink says through it, each message with its kind, exactly what it writes
+// on standard error otherwise (a gap; a damaged text record; with and without debug traces).
 TEST_F(Process, SinkReceivesWhatStandardErrorWouldShow)
 {
     put(records(kS512, 512, {{0, 0}, {20, 0}}), "gap.dat");
@@ -440,9 +421,7 @@ TEST_F(Process, SinkReceivesWhatStandardErrorWouldShow)
             EXPECT_EQ(kept.tagged.find("D ") != std::string::npos, debug == 1) << kept.tagged;
             EXPECT_EQ(kept.tagged.find("W Failed to read value") != std::string::npos,
                       name == "cut.txt");
-            if (debug == 0 && name == "gap.dat") {
-                EXPECT_EQ(kept.tagged, gap_says);
-            }
+            EXPECT_EQ(debug == 0 && name == "gap.dat" ? kept.tagged : gap_says, gap_says);
         }
     }
 }
