@@ -1,7 +1,5 @@
-// tavo2wav's options read into tavo::Options, as one table: from a command
-// line as its main reads it and as words of one string (read_option_words, for
-// tavoinfo's --audio), the values or the refusal; the rate table; and the
-// speed-up arithmetic. What the program does with them: tests/cases.
+// tavo2wav's options read from a command line and from one string (tavoinfo's --audio): the
+// values or the refusal; the rate table; the speed-up arithmetic. Their effects: tests/cases.
 #include "cli/long_options.h"
 #include "cli/options.h"
 #include "dsp/sinc_stream.h"
@@ -24,10 +22,8 @@ namespace {
 using namespace tavo;
 using namespace tavo::engine;
 
-// The options in short: "u rate combine resampler speedup format gaps
-// timeline threads", then " rf64" when an output may outgrow a WAV file,
-// " stereo" or " six" for those layouts and " window ROOT STATION FROM TO"
-// when a window is given.
+// "u rate combine resampler speedup format gaps timeline threads", then " rf64" when an
+// output may outgrow a WAV file, " stereo" or " six", and " window ROOT STATION FROM TO".
 std::string digest(const Options& o)
 {
     const char* const layouts[] = {"", " stereo", " six"};
@@ -43,8 +39,7 @@ std::string digest(const Options& o)
     return s.str();
 }
 
-// A command line read as tavo2wav's main reads it: its refusal (the unknown
-// long options included), or the options.
+// A command line read as tavo2wav's main reads it: its refusal (unknown long options too).
 std::string command_line(const std::string& text)
 {
     std::vector<std::string> words = {"tavo2wav"};
@@ -127,8 +122,7 @@ const Reading readings[] = {
     {"ThreadsWord", false, "--threads two", THREADS + "two\"\n"},
     {"ThreadsNegative", false, "--threads=-1", THREADS + "-1\"\n"},
     {"ThreadsTooMany", false, "--threads 257", THREADS + "257\"\n"},
-    // The classic options: whole numbers in any base, the layouts' order, and
-    // the refusals of values and of unknown long options in their order.
+    // The classic options: numbers in any base, the layouts' order, refusals in their order.
     {"SignedOctalAndHex", false, "-u +010 -r=0X1 -z -0 x.dat", "8 44100 0 linear 0 0 join 0 0"},
     {"SixWinsOverMono", false, "-s -m -6 x.dat", "4 4000 0 linear 0 0 join 0 0 six"},
     {"MonoWinsOverStereo", false, "-s -m x.dat", "4 4000 0 linear 0 0 join 0 0"},
@@ -140,8 +134,7 @@ const Reading readings[] = {
      "Error: -u needs a whole number, not \"5x\"\n"},
     {"UnknownOptionBeforeValue", false, "--gaps hole --colour x.dat",
      "Error: unknown option --colour\n"},
-    // Which command lines let an output outgrow a WAV file as RF64: any
-    // long option, with any number of dashes; the window options.
+    // RF64 is allowed by any long option, with any number of dashes, and the window options.
     {"ClassicOnly", false, "-c -u 50 -r 1 x.dat", "50 44100 1 linear 0 0 join 0 0"},
     {"FormatAsDefault", false, "--format s16 x.dat", "4 4000 0 linear 0 0 join 0 0 rf64"},
     {"ThreadsZero", false, "--threads 0 x.dat", "4 4000 0 linear 0 0 join 0 0 rf64"},
@@ -153,8 +146,7 @@ const Reading readings[] = {
      "50 4000 0 linear 0 0 join 0 0 rf64" + ARCHIVE_72H},
     {"FilesTrimmed", false, "x.dat --from=2014-03-15T06:00 --to=2014-03-15T07:00",
      "4 4000 0 linear 0 0 join 0 0 rf64" + WINDOW_6_TO_7},
-    // The window's refusals are the library's (tests/archive): that the
-    // files are named is the command line's to tell; the sound's come first.
+    // The window's refusals are tests/archive's; named files are the command line's to refuse.
     {"ArchiveWithFiles", false,
      "--archive /data --station k --from 2014-03-15 --to 2014-03-16 x.dat",
      "Error: --archive finds its files itself; name no files with it\n"},
@@ -183,8 +175,7 @@ const Reading readings[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, OptionTable, testing::ValuesIn(readings), tavo_test::RowName());
 
-// The marks of the command line read before are forgotten, even when the
-// words are as many as its arguments.
+// The marks of the command line read before are forgotten, even for as many words.
 TEST(OptionWords, ReadAfterACommandLineOfTheSameLength)
 {
     char* argv[] = {const_cast<char*>("tavo2wav"), const_cast<char*>("-u"), const_cast<char*>("7")};
@@ -194,8 +185,7 @@ TEST(OptionWords, ReadAfterACommandLineOfTheSameLength)
     EXPECT_TRUE(w.options.combine);
 }
 
-// -r: a code of the table, one of its rates in hertz, or else the default
-// and a notice.
+// -r: a code of the table, one of its rates in hertz, or else the default and a notice.
 TEST(RateTable, CodesRatesAndTheRest)
 {
     const unsigned long by_code[] = {48000, 44100, 22050, 11025, 8000, 7333, 6000, 5500, 4000};
@@ -251,8 +241,7 @@ const Speedup speedups[] = {
 INSTANTIATE_TEST_SUITE_P(Speedups, SpeedupArithmetic, testing::ValuesIn(speedups),
                          tavo_test::RowName());
 
-// The largest speed-up still makes one frame of the input, the next number
-// above it none (the refusal that names it: convert_test).
+// The largest speed-up still makes one frame, the next number none (its refusal: convert_test).
 TEST(SpeedupLeavingNoSound, LargestIsTheEdgeOfOneFrame)
 {
     for (const auto& [samples, frequency, rate] :
