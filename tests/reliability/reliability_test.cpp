@@ -146,13 +146,9 @@ TEST_P(NothingLost, FailedWriteKeepsTheOlderFile)
     EXPECT_EQ(r.out, "mode:mono\nRate: 4000\n" + (read_only ? "" : converted));
     EXPECT_EQ(r.err, err + "Error: can't write a4010100.wav: " +
                          (read_only ? "Permission denied\n" : "File too large\n"));
-    std::set<std::string> listing, left = {"a4010100.wav", "x4010100.dat"};
-    if (!read_only)
-        left.insert("logfile");
-    for (const std::filesystem::directory_entry& e :
-         std::filesystem::directory_iterator(dir.path()))
-        listing.insert(e.path().filename().string());
-    EXPECT_EQ(listing, left);
+    const std::vector<std::string> left = {"a4010100.wav", "logfile", "x4010100.dat"};
+    EXPECT_EQ(tavo_test::listing(dir.path()),
+              read_only ? std::vector<std::string>({left[0], left[2]}) : left);
     EXPECT_EQ(tavo_test::read_bytes(dir.file("a4010100.wav")), older);
 }
 

@@ -40,9 +40,8 @@ const double RATE = 18;
 const std::size_t LENGTH = 512;
 const std::string K16 = "2014/03/20140315/k4031516.dat", K18 = "2014/03/20140315/k4031518.dat";
 
-// 24 records of 512 samples at 18 Hz from 08:00:00, 600 s more apart before
-// record 12 (a gap). Channels: a sine of `tone` Hz and amplitude 3000,
-// uniform noise of +-3000 (a fixed generator), silence.
+// 24 records of 512 samples at 18 Hz from 08:00:00, a gap of 600 s before record 12. Channels:
+// a sine of `tone` Hz and amplitude 3000, uniform noise of +-3000 (fixed seed), silence.
 Recording tone_noise_silence(double tone = 2)
 {
     Recording rec{form3_header('S', 512, "18", 1, 'k'), true, LENGTH, {}};
@@ -134,9 +133,8 @@ int column(const tavoinfo::PlotLayout& l, double t, double from, double to)
     return l.waveform[0].x + tavoinfo::plot_column(t, from, to, l.waveform[0].width);
 }
 
-// The 0.5 Hz tone's row (plot_check gives its height as a linear frequency):
-// on the log axis from 18 / 256 Hz (row h-1) to 9 Hz (row 0), or on the linear
-// one, where a row spans 9 Hz / height and the tone falls between bins.
+// The 0.5 Hz tone's row (as a linear frequency) on the log axis from 18 / 256 Hz to 9 Hz, or
+// on the linear one, where a row spans 9 Hz / height and the tone falls between bins.
 void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::PlotLayout& l,
                  bool log)
 {
@@ -148,13 +146,10 @@ void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::Pl
     EXPECT_GT(std::stod(v.at("off_floor1")), 0.9);
 }
 
-// The report is the same with --plot. The extension chooses the format; an
-// empty file of the name is refused, an older picture of it replaced. The PNG
-// shows the gap where the survey puts it, the tone, the noise and the
-// silence; most of the power lies below a tenth of the Nyquist frequency, so
-// its axis is logarithmic. The PDF's one page (poppler), drawn on the linear
-// axis asked for, shows the tone and the noise; the SVG three spectrograms
-// and its texts.
+// The report is the same with --plot; the extension chooses the format; an empty file of the
+// name is refused, an older picture replaced. The PNG shows the gap, tone, noise and silence on
+// a log axis (most power lies below a tenth of Nyquist); the PDF's page (poppler) the tone and
+// noise on the linear axis asked for; the SVG three spectrograms and its texts.
 TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
 {
     const Workdir w({16}, 0.5);
@@ -187,7 +182,6 @@ TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
     expect_columns(v.at("spec2_shaded"), gap);
     expect_tone(v, l, true);
     EXPECT_EQ(v.at("off_floor2"), "0.000");
-    // The PDF's pages as poppler renders them; edges are smoothed.
     ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-png", "p.pdf", "page"}).status, 0);
     EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg page-1.png ");
     const std::map<std::string, std::string> page = check_picture(w, "page-1.png", l);
@@ -198,10 +192,8 @@ TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
     EXPECT_GT(std::stoi(svg.substr(svg.rfind('=') + 1)), 20) << svg;
 }
 
-// A window of an archive from 07:50 to 08:30 whose one file starts at
-// 08:00 and has a gap: the report is the same as without --plot, and the
-// picture spans the window, shading the time before the file, the gap and
-// the time after the file.
+// An archive window 07:50 to 08:30, one file from 08:00 with a gap: the report is unchanged,
+// the picture spans the window, shading the time before the file, the gap and after it.
 TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
 {
     const Workdir w;
@@ -253,11 +245,9 @@ struct Audio {
 
 class SoundPlacement : public ::testing::TestWithParam<Audio> {};
 
-// Two files an hour apart. Where tavo2wav's label file of the same options
-// puts every whole hour and every gap, the sound axis places them too, to the
-// frame, and the sound is as long as the WAV files. The axis drawn runs to
-// the end of the first file, or of the second with -c; it stops at each gap
-// joined (one in each file, one between them) and runs through those filled.
+// Two files: the sound axis places each hour and gap of tavo2wav's label file to the frame, and
+// is as long as the WAV. It runs to the end of the first file (the second with -c), stops at
+// each gap joined (one in each file, one between them), runs through those filled.
 TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
 {
     const Workdir w({16, 18});
@@ -328,9 +318,8 @@ const Audio audio[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement, ::testing::ValuesIn(audio), RowName());
 
-// Pictures whose texts must neither overlap, nor leave the picture, nor be
-// cut: two files (a gap inside the first, one between them, a subtitle
-// naming both) at the smallest and the default size, with the sound axis.
+// Two files (a gap inside the first, one between them, a subtitle naming both) at the smallest
+// and the default size, with the sound axis.
 struct LabelCase {
     const char* name;
     int width, height;
