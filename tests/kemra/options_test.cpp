@@ -1,5 +1,4 @@
-// Option scanner, with the error printer and the errors of its misuse; the
-// command-line log.
+// Option scanner, with the error printer and the errors of its misuse; the command-line log.
 #include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>

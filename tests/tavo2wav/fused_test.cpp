@@ -36,8 +36,7 @@ tavo_test::Recording recording(int records, std::size_t length, int amplitude, l
     return rec;
 }
 
-// `s` says and writes what the stage-by-stage conversion does, or (sinc, wide formats) what
-// it does on one thread.
+// `s` says and writes what the stagewise conversion does, or (sinc, wide formats) one thread.
 void expect_as_reference(const tavo_test::Recording& rec, const Options& s)
 {
     tavo_test::TempDir input_dir;
@@ -70,11 +69,10 @@ TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 // "StereoFactor4MeanRemovedUnfiltered" and so on.
 std::string row_name(const testing::TestParamInfo<std::tuple<Layout, int, bool, bool>>& i)
 {
+    const auto& [layout, factor, mean_removed, filtered] = i.param;
     const char* layouts[] = {"Mono", "Stereo", "SixChannel"};
-    return layouts[static_cast<int>(std::get<0>(i.param))] + std::string("Factor") +
-           std::to_string(std::get<1>(i.param)) +
-           (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") +
-           (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
+    return layouts[static_cast<int>(layout)] + std::string("Factor") + std::to_string(factor) +
+           (mean_removed ? "MeanRemoved" : "OffsetKept") + (filtered ? "Filtered" : "Unfiltered");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,8 +138,7 @@ struct Channels {
     }
 };
 
-// Writes the files of `layout` and returns their bytes; *clips gets the
-// per-channel clip counts.
+// Writes the files of `layout` and returns their bytes; *clips gets the clip counts.
 std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat format,
                                 unsigned threads, long (*clips)[3])
 {

@@ -84,6 +84,8 @@ TEST_P(OptionTable, ReadsOrRefuses)
 }
 
 const std::string SPEEDUP = "Error: speed-up must be a positive number (--speedup ";
+const std::string FORMAT = "Error: unknown sample format '",
+                  S8 = FORMAT + "s8' (s16, s24 or f32)\n";
 const std::string THREADS = "Error: --threads needs a whole number from 0 to 256, not \"";
 const std::int64_t MAR15_06 = 1394863200;  // 2014-03-15T06:00:00Z
 const std::string WINDOW_6_TO_7 =
@@ -100,10 +102,8 @@ const Reading readings[] = {
     {"AttachedValues", false, "--resampler=linear --speedup=2.5 --format=s24",
      "4 4000 0 linear 2.5 1 join 0 0 rf64"},
     {"OneDash", false, "-format s24", "4 4000 0 linear 0 1 join 0 0 rf64"},
-    {"UnknownFormat", false, "--format s8",
-     "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
-    {"FormatIsCaseSensitive", false, "--format F32",
-     "Error: unknown sample format 'F32' (s16, s24 or f32)\n"},
+    {"UnknownFormat", false, "--format s8", S8},
+    {"FormatIsCaseSensitive", false, "--format F32", FORMAT + "F32' (s16, s24 or f32)\n"},
     {"UnknownResampler", false, "--resampler cubic",
      "Error: unknown resampler 'cubic' (linear or sinc)\n"},
     {"SpeedupNotANumber", false, "--speedup abc", SPEEDUP + "abc)\n"},
@@ -151,8 +151,7 @@ const Reading readings[] = {
      "--archive /data --station k --from 2014-03-15 --to 2014-03-16 x.dat",
      "Error: --archive finds its files itself; name no files with it\n"},
     {"FromWithoutValue", false, "x.dat --from", "Error: --from needs a value\n"},
-    {"SoundRefusedFirst", false, "--format s8 x.dat --from 2014-03-16 --to 2014-03-15",
-     "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
+    {"SoundRefusedFirst", false, "--format s8 x.dat --from 2014-03-16 --to 2014-03-15", S8},
     // Words of one string: every option, and the refusals in their order.
     {"Listening", true, "-u 50 -r 1", "50 44100 0 linear 0 0 join 0 0"},
     {"AttachedAndCombined", true, " --u=0x10  -c ---r=22050 ", "16 22050 1 linear 0 0 join 0 0"},
@@ -249,10 +248,8 @@ TEST(SpeedupLeavingNoSound, LargestIsTheEdgeOfOneFrame)
              {4096, 18, 44100}, {194560, 18, 44100}, {1, 18, 4000}, {3, 7.3, 48000}}) {
         const double s = largest_speedup(samples, frequency, rate);
         EXPECT_EQ(dsp::SincStream::output_frames(samples, frequency * s, rate), 1u) << samples;
-        EXPECT_EQ(
-            dsp::SincStream::output_frames(samples, frequency * std::nextafter(s, INFINITY), rate),
-            0u)
-            << samples;
+        const double next = std::nextafter(s, INFINITY);
+        EXPECT_EQ(dsp::SincStream::output_frames(samples, frequency * next, rate), 0u) << samples;
     }
 }
 
