@@ -143,7 +143,7 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
                                 unsigned threads, long (*clips)[3])
 {
     tavo_test::TempDir dir;
-    std::vector<std::unique_ptr<WaveSink>> owners;
+    std::vector<WaveSink> owners(output_files(layout));
     std::vector<FrameSink*> sinks;
     RenderPlan plan;
     plan.format = format;
@@ -156,11 +156,10 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
     };
     for (int f = 0; f < output_files(layout); f++) {
         plan.files.push_back(file_layout(layout, f));
-        owners.emplace_back(new WaveSink);
         const std::string path = dir.file(std::to_string(f) + ".wav");
-        EXPECT_TRUE(owners.back()->w.open(path.c_str(), plan.files.back().channels, plan.frames,
-                                          44100, format));
-        sinks.push_back(owners.back().get());
+        EXPECT_TRUE(
+            owners[f].w.open(path.c_str(), plan.files.back().channels, plan.frames, 44100, format));
+        sinks.push_back(&owners[f]);
     }
     const Rendered r = tavo::engine::render(plan, sinks, [](unsigned long long) { return true; });
     EXPECT_EQ(r.failed, plan.files.size());
@@ -168,7 +167,7 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
     std::copy(r.clipped, r.clipped + 3, *clips);
     std::vector<std::string> bytes;
     for (int f = 0; f < output_files(layout); f++) {
-        EXPECT_TRUE(owners[f]->w.commit());
+        EXPECT_TRUE(owners[f].w.commit());
         bytes.push_back(tavo_test::read_bytes(dir.file(std::to_string(f) + ".wav")));
     }
     return bytes;

@@ -97,10 +97,9 @@ FileReport report(const char* path, double first, unsigned long records, std::ve
     r.first = first;
     r.gaps = gaps;
     r.time_gaps = static_cast<int>(gaps.size());
-    double t = first + 32.0 * static_cast<double>(records - 1);
+    r.last = first + 32.0 * static_cast<double>(records - 1);
     for (const Gap& g : gaps)
-        t += g.seconds;
-    r.last = t;
+        r.last += g.seconds;
     return r;
 }
 
