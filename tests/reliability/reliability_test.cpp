@@ -45,9 +45,7 @@ struct Limits {
 RunResult run_tool(const std::vector<std::string>& args, const std::string& cwd,
                    const Limits& limits = {})
 {
-    RunOptions o;
-    o.env = {"TZ=UTC"};
-    o.timeout_s = limits.timeout_s;
+    RunOptions o{{"TZ=UTC"}, limits.timeout_s};
     o.max_files = limits.max_files;
     o.file_size = limits.file_size;
     o.honour_permissions = limits.honour_permissions;

@@ -16,8 +16,9 @@
 
 namespace {
 
-using tavo::Layout;
-using tavo::Options;
+using namespace tavo;
+using namespace tavo::engine;
+using tavo::dsp::SincStream;
 
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
@@ -109,10 +110,6 @@ INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
                                          Long{"SincFloat", 410, 512,
                                               "--resampler sinc -u 4 --format f32 --threads 8"}),
                          tavo_test::RowName());
-
-using namespace tavo;
-using namespace tavo::engine;
-using tavo::dsp::SincStream;
 
 // A WAV file as the renderer's sink.
 struct WaveSink : public FrameSink {

@@ -177,8 +177,7 @@ INSTANTIATE_TEST_SUITE_P(Options, OptionTable, testing::ValuesIn(readings), tavo
 // The marks of the command line read before are forgotten, even for as many words.
 TEST(OptionWords, ReadAfterACommandLineOfTheSameLength)
 {
-    char* argv[] = {const_cast<char*>("tavo2wav"), const_cast<char*>("-u"), const_cast<char*>("7")};
-    ASSERT_EQ(cli::read_options(3, argv).options.upsample, 7);
+    ASSERT_EQ(command_line("-u 7"), "7 4000 0 linear 0 0 join 0 0");
     const cli::OptionWords w = cli::read_option_words("-c x");
     EXPECT_EQ(w.refusal, "Error: 'x' is not a tavo2wav option\n");
     EXPECT_TRUE(w.options.combine);
@@ -204,8 +203,7 @@ TEST(RateTable, CodesRatesAndTheRest)
 struct Speedup {
     const char* name;
     unsigned long rate;
-    double frequency, speedup;
-    double ratio;
+    double frequency, speedup, ratio;
     int whole;  // the linear resampler's U, 0 when refused, then the refusal's U
     const char* shown = "";
 };
@@ -218,13 +216,12 @@ TEST_P(SpeedupArithmetic, GivesRatioAndWholeFactor)
     const double ratio = speedup_ratio(p.rate, p.frequency, p.speedup);
     EXPECT_NEAR(ratio, p.ratio, 1e-9 * p.ratio);
     EXPECT_EQ(whole_upsampling(ratio), p.whole);
-    std::ostringstream speedup;
-    speedup << p.speedup;
-    EXPECT_EQ(p.whole ? "" : whole_upsampling_error(p.speedup, ratio),
-              p.whole ? ""
-                      : "Error: speed-up " + speedup.str() +
-                            " needs a whole upsampling factor with the linear resampler (U = " +
-                            p.shown + "); use --resampler sinc\n");
+    if (p.whole)
+        return;
+    std::ostringstream want;
+    want << "Error: speed-up " << p.speedup << " needs a whole upsampling factor with the linear "
+         << "resampler (U = " << p.shown << "); use --resampler sinc\n";
+    EXPECT_EQ(whole_upsampling_error(p.speedup, ratio), want.str());
 }
 
 const Speedup speedups[] = {
