@@ -319,9 +319,7 @@ TEST_P(PlotLabels, NeitherOverlapNorLeaveThePictureNorAreCut)
     o.height = c.height;
     o.sound_text = "-c -u 50 -r 1";
     o.sound_axis = c.sound;
-    o.sound.combine = true;
-    o.sound.upsample = 50;
-    o.sound.rate = 44100;
+    o.sound = tavo::cli::read_option_words(o.sound_text).options;
     std::vector<tavoinfo::TextBox> placed;
     std::string why;
     ASSERT_TRUE(tavoinfo::draw_plot({w.survey(K16), w.survey(K18)}, o, why, &placed)) << why;
