@@ -1,14 +1,12 @@
 #!/usr/bin/env python3
-"""Runs one command-line case of a case file (tests/cases/*.txt) in a fresh
-folder and says what differs; with --print, prints what the run did as a case
-(to write one, then read it before committing).
+"""Runs one case of a case file (tests/cases/*.txt) in a fresh folder and says what differs;
+with --print, prints what the run did as a case (to write one; read it before committing).
 
     run_case.py [--print] FILE CASE      (TAVO2WAV, TAVOINFO: the programs)
 
 A case file:
 
-    # A comment. Before the first case: definitions, and the inputs every
-    # case of the file starts from.
+    # A comment. Before the first case: definitions, and the inputs every case starts from.
     define X_READ                         a text; its lines follow
     | File: x4010100.dat Type:binary      "$NAME" in a text or word stands for a definition
     define HEADER | !S128Tidserier ...    a text of one line
@@ -30,12 +28,11 @@ A case file:
                                           (a tavo2wav run that prints its mode line logs
                                           "T $TAVO2WAV ARGUMENTS" unless given)
 
-Every case file knows the definitions of common.def, $TAVO2WAV, $TAVOINFO and
-$VERSION. Words are split at blanks; "..." quotes, "n"*251 repeats a quoted
-piece. The build time in the utility library's version line reads <built>.
-Escapes in texts and words: \\t \\n \\r \\\\ \\" \\xHH, and \\c ending the last
-line of a text without a final line end. Every file the run leaves must be
-named; the inputs must keep their bytes.
+Every case file knows the definitions of common.def, $TAVO2WAV, $TAVOINFO and $VERSION. Words
+are split at blanks; "..." quotes, "n"*251 repeats a quoted piece. The build time in the utility
+library's version line reads <built>. Escapes in texts and words: \\t \\n \\r \\\\ \\" \\xHH,
+and \\c ending the last line of a text without a final line end. Every file the run leaves must
+be named; the inputs must keep their bytes.
 """
 import os
 import re
@@ -74,8 +71,8 @@ class CaseFile:
         sys.exit(f"{self.path}:{self.line}: {why}")
 
     def expand(self, text):
-        """The escapes resolved and each $NAME or $NAME(ARG,...) replaced by
-        its definition (without its last line end), $1, $2... by the ARGs."""
+        """Escapes resolved, $NAME or $NAME(ARG,...) replaced by its definition (without its
+        last line end), $1, $2... in it by the ARGs."""
         def one(m):
             if m[1] is not None:
                 return unescape(m[0])
@@ -193,11 +190,10 @@ def tavo_bytes(keys):
 
 def make_input(folder, words):
     """input PATH tavo [text] [gz] [length=128] [gain=1] [freq=18] [date=2014-03-15]
-    [header=TEXT|old] [unix] [records=1 step=7 start=0 gap=S/N | stamps=M:S,...]
-    [values=A|B|C] [cut=N]: a TAVO file, records stamped start + r x step s (S s
-    more after every N; as Unix times with unix, else as minute and second),
-    channels holding the listed samples (default tavo_files.make_record's);
-    input PATH bytes WORD...; input PATH dir | fifo | link TARGET."""
+    [header=TEXT|old] [unix] [records=1 step=7 start=0 gap=S/N | stamps=M:S,...] [values=A|B|C]
+    [cut=N]: a TAVO file, records stamped start + r x step s (S s more after every N; as Unix
+    times with unix, else as minute and second), channels holding the listed samples (default
+    tavo_files.make_record's); input PATH bytes WORD...; input PATH dir | fifo | link TARGET."""
     path, kind, rest = os.path.join(folder, fs(words[0])), words[1], words[2:]
     os.makedirs(os.path.dirname(path), exist_ok=True)
     if kind == "dir":
@@ -216,10 +212,8 @@ def make_input(folder, words):
 
 
 def found(folder, name):
-    """How a case names what the run left: the text of a log (its stamps read
-    T) or of a .txt file; a WAV file's format and frames as Python's wave
-    module reads them and the CRC-32 of all its bytes; a PNG picture's size
-    (its bytes depend on the fonts); any other file's size and CRC-32."""
+    """A log's or .txt file's text (a log's stamps read T); a WAV's format and frames (Python's
+    wave) and CRC-32; a PNG's size (its bytes depend on the fonts); else size and CRC-32."""
     path = os.path.join(folder, fs(name))
     data = open(path, "rb").read() if os.path.isfile(path) else b""
     if os.path.basename(name) == "logfile":

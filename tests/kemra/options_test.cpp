@@ -1,5 +1,4 @@
-// Option scanner, with the error printer and the errors of its misuse; the
-// command-line log.
+// Option scanner, with the error printer and the errors of its misuse; the command-line log.
 #include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>
@@ -36,8 +35,7 @@ struct Args {
     std::vector<char*> pointers;
 };
 
-// " name=value" when the query finds the option; otherwise nothing, and the
-// default must have replaced the value's start of 99.
+// " name=value" when the query finds the option; else nothing, and the default replaced 99.
 template <typename T, typename Query>
 std::string valued(Args& a, const char* name, T fallback, Query query)
 {
@@ -50,9 +48,8 @@ std::string valued(Args& a, const char* name, T fallback, Query query)
     return out.str();
 }
 
-// Starts from fresh marks and asks, in this order: flag c, unsigned long r
-// (default 4000), int z asked as --z (default 0), double d (default 1.5),
-// string o, range "range" and two ints p. Lists what was found.
+// From fresh marks asks, in order: flag c, unsigned long r (default 4000), int z as --z
+// (default 0), double d (default 1.5), string o, range "range", two ints p. Lists the found.
 std::string ask_all(Args& a)
 {
     Args other(std::vector<std::string>(a.argc() == 1 ? 1 : 0, "x"));
@@ -143,8 +140,7 @@ const ScanCase scan_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases), tavo_test::RowName());
 
-// The marks a program reads back: the queries' and the unknown-option
-// search's, never changed by reading them.
+// The marks a program reads back (the queries' and the unknown search's), unchanged by reading.
 TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
 {
     Args a({"-r", "1", "--long", "-q", "f", "-c"});
@@ -157,17 +153,15 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     };
     EXPECT_EQ(marks(), "1110001");
     EXPECT_EQ(marks(), "1110001");
-    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1),
-              4);  // the search ends at --long and marks it
+    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1), 4);  // ends at --long and marks it
     EXPECT_EQ(marks(), "1111001");
     // Forgotten: a second vector of the same length starts unmarked.
     reset_argument_marks();
     EXPECT_EQ(marks(), "1000000");
 }
 
-// The scanner only raises the error (showing the option as given and the
-// first value, whichever failed); a program's boundary reports it and ends
-// the run.
+// The scanner only raises the error (the option as given, its first value); a program's
+// boundary reports it and ends the run.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
 {
     Args range({"--range", "7"}), ints({"-p", "1", "x"});
@@ -200,11 +194,8 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
                                       "kemra: Can't allocate memory\n"));
 }
 
-// The log: a C-locale time stamp, then on one line every way an argument can
-// be logged: unchanged (with a double quote, or empty: a lone blank), quoted
-// whole (a blank, comma or asterisk; one leading dash; two dashes but no
-// '='), quoted after the first '=' of a long option, and escaped inside the
-// quotes.
+// A C-locale time stamp, then each argument: unchanged (a double quote; empty), or if it holds a
+// blank, comma or asterisk quoted (a long option's value after its first '='), escaped inside.
 TEST(CommandLog, StampThenEachArgumentInItsLoggedForm)
 {
     const std::string name = testing::TempDir() + "kemra-log-" + std::to_string(getpid());
@@ -215,7 +206,6 @@ TEST(CommandLog, StampThenEachArgumentInItsLoggedForm)
     std::ifstream in(name);
     const std::string line{std::istreambuf_iterator<char>(in), {}};
     std::remove(name.c_str());
-    // The time stamp, as in 12/05/26 07:25:33, then the arguments on one line.
     ASSERT_TRUE(std::regex_match(line, std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\d(:\\d\\d){2} .*\n")))
         << line;
     EXPECT_EQ(line.substr(17),

@@ -1,8 +1,5 @@
-// The rendering pipeline against its references: the fused conversion
-// (chunked resampling, fast filter, parallel chunks) prints and writes the
-// bytes of the stage-by-stage one on any number of render threads. The sinc
-// renderer's files hold exactly each channel's SincStream samples, converted
-// and in the layout's places, whatever number of threads share the channels.
+// The fused conversion (chunked, parallel) prints and writes the bytes of the stage-by-stage
+// one; the sinc renderer's files hold each channel's SincStream samples on any thread count.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,15 +16,14 @@
 
 namespace {
 
-using tavo::Layout;
-using tavo::Options;
+using namespace tavo;
+using namespace tavo::engine;
+using tavo::dsp::SincStream;
 
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
-// Records of `length` samples stamped `seconds` apart, stepping by 1000
-// from record to record, with a square wave of +-`amplitude` on channel 0
-// so that every chunk differs from its neighbours (at full scale its
-// filtered overshoot clips, and the clip counts add up over chunks).
+// Records `seconds` apart with a square wave of +-`amplitude` on channel 0, so that chunks
+// differ (at full scale its filtered overshoot clips, and clip counts add up over chunks).
 tavo_test::Recording recording(int records, std::size_t length, int amplitude, long seconds)
 {
     tavo_test::Recording rec{
@@ -41,9 +37,7 @@ tavo_test::Recording recording(int records, std::size_t length, int amplitude, l
     return rec;
 }
 
-// The conversion of `rec` with `s` says and writes what the stage-by-stage
-// one does, or, where that cannot go (sinc, wide formats), what it does on
-// one thread.
+// `s` says and writes what the stagewise conversion does, or (sinc, wide formats) one thread.
 void expect_as_reference(const tavo_test::Recording& rec, const Options& s)
 {
     tavo_test::TempDir input_dir;
@@ -65,8 +59,7 @@ void expect_as_reference(const tavo_test::Recording& rec, const Options& s)
 // Layout, resampling factor, offset removal, filter.
 class FusedConversion : public testing::TestWithParam<std::tuple<Layout, int, bool, bool>> {};
 
-// Eleven records of 512 samples, each after a time gap: 281600 frames at
-// U = 50, more than one chunk.
+// Eleven records of 512 samples, each after a gap: 281600 frames at U = 50, over a chunk.
 TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 {
     Options s;
@@ -77,11 +70,10 @@ TEST_P(FusedConversion, WritesTheSameBytesAsTheStagewiseConversion)
 // "StereoFactor4MeanRemovedUnfiltered" and so on.
 std::string row_name(const testing::TestParamInfo<std::tuple<Layout, int, bool, bool>>& i)
 {
+    const auto& [layout, factor, mean_removed, filtered] = i.param;
     const char* layouts[] = {"Mono", "Stereo", "SixChannel"};
-    return layouts[static_cast<int>(std::get<0>(i.param))] + std::string("Factor") +
-           std::to_string(std::get<1>(i.param)) +
-           (std::get<2>(i.param) ? "MeanRemoved" : "OffsetKept") +
-           (std::get<3>(i.param) ? "Filtered" : "Unfiltered");
+    return layouts[static_cast<int>(layout)] + std::string("Factor") + std::to_string(factor) +
+           (mean_removed ? "MeanRemoved" : "OffsetKept") + (filtered ? "Filtered" : "Unfiltered");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,8 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                      testing::Values(0, 1, 4, 50), testing::Bool(), testing::Bool()),
     row_name);
 
-// Inputs that span many chunks, so that chunks written in the wrong order
-// or rendered from the wrong place would show, on more threads than cores.
+// Inputs of many chunks (wrong order or place would show) on more threads than cores.
 struct Long {
     const char* name;
     int records;
@@ -120,10 +111,6 @@ INSTANTIATE_TEST_SUITE_P(ManyChunks, LongFusedConversion,
                                               "--resampler sinc -u 4 --format f32 --threads 8"}),
                          tavo_test::RowName());
 
-using namespace tavo;
-using namespace tavo::engine;
-using tavo::dsp::SincStream;
-
 // A WAV file as the renderer's sink.
 struct WaveSink : public FrameSink {
     bool write(const int16_t* f, std::size_t n) override { return w.write(f, n); }
@@ -148,13 +135,12 @@ struct Channels {
     }
 };
 
-// Writes the files of `layout` and returns their bytes; *clips gets the
-// per-channel clip counts.
+// Writes the files of `layout` and returns their bytes; *clips gets the clip counts.
 std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat format,
                                 unsigned threads, long (*clips)[3])
 {
     tavo_test::TempDir dir;
-    std::vector<std::unique_ptr<WaveSink>> owners;
+    std::vector<WaveSink> owners(output_files(layout));
     std::vector<FrameSink*> sinks;
     RenderPlan plan;
     plan.format = format;
@@ -167,11 +153,10 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
     };
     for (int f = 0; f < output_files(layout); f++) {
         plan.files.push_back(file_layout(layout, f));
-        owners.emplace_back(new WaveSink);
         const std::string path = dir.file(std::to_string(f) + ".wav");
-        EXPECT_TRUE(owners.back()->w.open(path.c_str(), plan.files.back().channels, plan.frames,
-                                          44100, format));
-        sinks.push_back(owners.back().get());
+        EXPECT_TRUE(
+            owners[f].w.open(path.c_str(), plan.files.back().channels, plan.frames, 44100, format));
+        sinks.push_back(&owners[f]);
     }
     const Rendered r = tavo::engine::render(plan, sinks, [](unsigned long long) { return true; });
     EXPECT_EQ(r.failed, plan.files.size());
@@ -179,7 +164,7 @@ std::vector<std::string> render(const Channels& ch, Layout layout, SampleFormat 
     std::copy(r.clipped, r.clipped + 3, *clips);
     std::vector<std::string> bytes;
     for (int f = 0; f < output_files(layout); f++) {
-        EXPECT_TRUE(owners[f]->w.commit());
+        EXPECT_TRUE(owners[f].w.commit());
         bytes.push_back(tavo_test::read_bytes(dir.file(std::to_string(f) + ".wav")));
     }
     return bytes;
@@ -201,11 +186,17 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlaceOnAnyThreadCount)
     const std::vector<std::string> files = render(ch, GetParam().layout, format, 2, &clips);
     // Each input channel resampled on its own, in counts, then converted.
     std::vector<double> expected[3];
-    long clipped[3] = {0, 0, 0};
     for (int c = 0; c < 3; c++) {
         SincStream s(ch.c[c].data(), IN, 1, 50);
         expected[c].resize(s.frames());
         s.next(expected[c].data(), expected[c].size());
+        long clipped = 0;
+        for (double v : expected[c])
+            if (format == SampleFormat::S24)
+                dsp::quantise_s24(v, &clipped);
+            else
+                dsp::quantise_s16(v, &clipped);
+        EXPECT_EQ(clips[c], format == SampleFormat::F32 ? 0 : clipped) << c;
     }
     for (std::size_t f = 0; f < files.size(); f++) {
         const FileLayout l = file_layout(GetParam().layout, static_cast<int>(f));
@@ -217,23 +208,13 @@ TEST_P(SincOutput, FilesHoldEachChannelsStreamInPlaceOnAnyThreadCount)
         for (std::size_t i = 0; i < OUT; i += 997) {
             for (unsigned k = 0; k < l.channels; k++) {
                 const double v = l.source[k] < 0 ? 0.0 : expected[l.source[k]][i];
-                long ignored = 0;
-                const double want = format == SampleFormat::F32 ? dsp::to_f32(v) * 32768.0
-                                    : format == SampleFormat::S24
-                                        ? dsp::quantise_s24(v, &ignored) / 256.0
-                                        : dsp::quantise_s16(v, &ignored);
+                long n = 0;
+                const double want = format == SampleFormat::F32   ? dsp::to_f32(v) * 32768.0
+                                    : format == SampleFormat::S24 ? dsp::quantise_s24(v, &n) / 256.0
+                                                                  : dsp::quantise_s16(v, &n);
                 EXPECT_EQ(w.sample(i, k), want) << f << " " << i << " " << k;
             }
         }
-    }
-    for (int c = 0; c < 3; c++) {
-        for (double v : expected[c]) {
-            if (format == SampleFormat::S16)
-                dsp::quantise_s16(v, &clipped[c]);
-            else if (format == SampleFormat::S24)
-                dsp::quantise_s24(v, &clipped[c]);
-        }
-        EXPECT_EQ(clips[c], clipped[c]);
     }
     // 2 threads share three channels; 3 and 8 give each channel its own.
     for (unsigned threads : {1u, 3u, 8u}) {

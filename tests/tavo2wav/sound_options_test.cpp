@@ -1,7 +1,5 @@
-// tavo2wav's options read into tavo::Options, as one table: from a command
-// line as its main reads it and as words of one string (read_option_words, for
-// tavoinfo's --audio), the values or the refusal; the rate table; and the
-// speed-up arithmetic. What the program does with them: tests/cases.
+// tavo2wav's options read from a command line and from one string (tavoinfo's --audio): the
+// values or the refusal; the rate table; the speed-up arithmetic. Their effects: tests/cases.
 #include "cli/long_options.h"
 #include "cli/options.h"
 #include "dsp/sinc_stream.h"
@@ -24,10 +22,8 @@ namespace {
 using namespace tavo;
 using namespace tavo::engine;
 
-// The options in short: "u rate combine resampler speedup format gaps
-// timeline threads", then " rf64" when an output may outgrow a WAV file,
-// " stereo" or " six" for those layouts and " window ROOT STATION FROM TO"
-// when a window is given.
+// "u rate combine resampler speedup format gaps timeline threads", then " rf64" when an
+// output may outgrow a WAV file, " stereo" or " six", and " window ROOT STATION FROM TO".
 std::string digest(const Options& o)
 {
     const char* const layouts[] = {"", " stereo", " six"};
@@ -43,8 +39,7 @@ std::string digest(const Options& o)
     return s.str();
 }
 
-// A command line read as tavo2wav's main reads it: its refusal (the unknown
-// long options included), or the options.
+// A command line read as tavo2wav's main reads it: its refusal (unknown long options too).
 std::string command_line(const std::string& text)
 {
     std::vector<std::string> words = {"tavo2wav"};
@@ -89,6 +84,8 @@ TEST_P(OptionTable, ReadsOrRefuses)
 }
 
 const std::string SPEEDUP = "Error: speed-up must be a positive number (--speedup ";
+const std::string FORMAT = "Error: unknown sample format '",
+                  S8 = FORMAT + "s8' (s16, s24 or f32)\n";
 const std::string THREADS = "Error: --threads needs a whole number from 0 to 256, not \"";
 const std::int64_t MAR15_06 = 1394863200;  // 2014-03-15T06:00:00Z
 const std::string WINDOW_6_TO_7 =
@@ -105,10 +102,8 @@ const Reading readings[] = {
     {"AttachedValues", false, "--resampler=linear --speedup=2.5 --format=s24",
      "4 4000 0 linear 2.5 1 join 0 0 rf64"},
     {"OneDash", false, "-format s24", "4 4000 0 linear 0 1 join 0 0 rf64"},
-    {"UnknownFormat", false, "--format s8",
-     "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
-    {"FormatIsCaseSensitive", false, "--format F32",
-     "Error: unknown sample format 'F32' (s16, s24 or f32)\n"},
+    {"UnknownFormat", false, "--format s8", S8},
+    {"FormatIsCaseSensitive", false, "--format F32", FORMAT + "F32' (s16, s24 or f32)\n"},
     {"UnknownResampler", false, "--resampler cubic",
      "Error: unknown resampler 'cubic' (linear or sinc)\n"},
     {"SpeedupNotANumber", false, "--speedup abc", SPEEDUP + "abc)\n"},
@@ -127,8 +122,7 @@ const Reading readings[] = {
     {"ThreadsWord", false, "--threads two", THREADS + "two\"\n"},
     {"ThreadsNegative", false, "--threads=-1", THREADS + "-1\"\n"},
     {"ThreadsTooMany", false, "--threads 257", THREADS + "257\"\n"},
-    // The classic options: whole numbers in any base, the layouts' order, and
-    // the refusals of values and of unknown long options in their order.
+    // The classic options: numbers in any base, the layouts' order, refusals in their order.
     {"SignedOctalAndHex", false, "-u +010 -r=0X1 -z -0 x.dat", "8 44100 0 linear 0 0 join 0 0"},
     {"SixWinsOverMono", false, "-s -m -6 x.dat", "4 4000 0 linear 0 0 join 0 0 six"},
     {"MonoWinsOverStereo", false, "-s -m x.dat", "4 4000 0 linear 0 0 join 0 0"},
@@ -140,8 +134,7 @@ const Reading readings[] = {
      "Error: -u needs a whole number, not \"5x\"\n"},
     {"UnknownOptionBeforeValue", false, "--gaps hole --colour x.dat",
      "Error: unknown option --colour\n"},
-    // Which command lines let an output outgrow a WAV file as RF64: any
-    // long option, with any number of dashes; the window options.
+    // RF64 is allowed by any long option, with any number of dashes, and the window options.
     {"ClassicOnly", false, "-c -u 50 -r 1 x.dat", "50 44100 1 linear 0 0 join 0 0"},
     {"FormatAsDefault", false, "--format s16 x.dat", "4 4000 0 linear 0 0 join 0 0 rf64"},
     {"ThreadsZero", false, "--threads 0 x.dat", "4 4000 0 linear 0 0 join 0 0 rf64"},
@@ -153,14 +146,12 @@ const Reading readings[] = {
      "50 4000 0 linear 0 0 join 0 0 rf64" + ARCHIVE_72H},
     {"FilesTrimmed", false, "x.dat --from=2014-03-15T06:00 --to=2014-03-15T07:00",
      "4 4000 0 linear 0 0 join 0 0 rf64" + WINDOW_6_TO_7},
-    // The window's refusals are the library's (tests/archive): that the
-    // files are named is the command line's to tell; the sound's come first.
+    // The window's refusals are tests/archive's; named files are the command line's to refuse.
     {"ArchiveWithFiles", false,
      "--archive /data --station k --from 2014-03-15 --to 2014-03-16 x.dat",
      "Error: --archive finds its files itself; name no files with it\n"},
     {"FromWithoutValue", false, "x.dat --from", "Error: --from needs a value\n"},
-    {"SoundRefusedFirst", false, "--format s8 x.dat --from 2014-03-16 --to 2014-03-15",
-     "Error: unknown sample format 's8' (s16, s24 or f32)\n"},
+    {"SoundRefusedFirst", false, "--format s8 x.dat --from 2014-03-16 --to 2014-03-15", S8},
     // Words of one string: every option, and the refusals in their order.
     {"Listening", true, "-u 50 -r 1", "50 44100 0 linear 0 0 join 0 0"},
     {"AttachedAndCombined", true, " --u=0x10  -c ---r=22050 ", "16 22050 1 linear 0 0 join 0 0"},
@@ -183,19 +174,16 @@ const Reading readings[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, OptionTable, testing::ValuesIn(readings), tavo_test::RowName());
 
-// The marks of the command line read before are forgotten, even when the
-// words are as many as its arguments.
+// The marks of the command line read before are forgotten, even for as many words.
 TEST(OptionWords, ReadAfterACommandLineOfTheSameLength)
 {
-    char* argv[] = {const_cast<char*>("tavo2wav"), const_cast<char*>("-u"), const_cast<char*>("7")};
-    ASSERT_EQ(cli::read_options(3, argv).options.upsample, 7);
+    ASSERT_EQ(command_line("-u 7"), "7 4000 0 linear 0 0 join 0 0");
     const cli::OptionWords w = cli::read_option_words("-c x");
     EXPECT_EQ(w.refusal, "Error: 'x' is not a tavo2wav option\n");
     EXPECT_TRUE(w.options.combine);
 }
 
-// -r: a code of the table, one of its rates in hertz, or else the default
-// and a notice.
+// -r: a code of the table, one of its rates in hertz, or else the default and a notice.
 TEST(RateTable, CodesRatesAndTheRest)
 {
     const unsigned long by_code[] = {48000, 44100, 22050, 11025, 8000, 7333, 6000, 5500, 4000};
@@ -215,8 +203,7 @@ TEST(RateTable, CodesRatesAndTheRest)
 struct Speedup {
     const char* name;
     unsigned long rate;
-    double frequency, speedup;
-    double ratio;
+    double frequency, speedup, ratio;
     int whole;  // the linear resampler's U, 0 when refused, then the refusal's U
     const char* shown = "";
 };
@@ -229,13 +216,12 @@ TEST_P(SpeedupArithmetic, GivesRatioAndWholeFactor)
     const double ratio = speedup_ratio(p.rate, p.frequency, p.speedup);
     EXPECT_NEAR(ratio, p.ratio, 1e-9 * p.ratio);
     EXPECT_EQ(whole_upsampling(ratio), p.whole);
-    std::ostringstream speedup;
-    speedup << p.speedup;
-    EXPECT_EQ(p.whole ? "" : whole_upsampling_error(p.speedup, ratio),
-              p.whole ? ""
-                      : "Error: speed-up " + speedup.str() +
-                            " needs a whole upsampling factor with the linear resampler (U = " +
-                            p.shown + "); use --resampler sinc\n");
+    if (p.whole)
+        return;
+    std::ostringstream want;
+    want << "Error: speed-up " << p.speedup << " needs a whole upsampling factor with the linear "
+         << "resampler (U = " << p.shown << "); use --resampler sinc\n";
+    EXPECT_EQ(whole_upsampling_error(p.speedup, ratio), want.str());
 }
 
 const Speedup speedups[] = {
@@ -251,8 +237,7 @@ const Speedup speedups[] = {
 INSTANTIATE_TEST_SUITE_P(Speedups, SpeedupArithmetic, testing::ValuesIn(speedups),
                          tavo_test::RowName());
 
-// The largest speed-up still makes one frame of the input, the next number
-// above it none (the refusal that names it: convert_test).
+// The largest speed-up still makes one frame, the next number none (its refusal: convert_test).
 TEST(SpeedupLeavingNoSound, LargestIsTheEdgeOfOneFrame)
 {
     for (const auto& [samples, frequency, rate] :
@@ -260,10 +245,8 @@ TEST(SpeedupLeavingNoSound, LargestIsTheEdgeOfOneFrame)
              {4096, 18, 44100}, {194560, 18, 44100}, {1, 18, 4000}, {3, 7.3, 48000}}) {
         const double s = largest_speedup(samples, frequency, rate);
         EXPECT_EQ(dsp::SincStream::output_frames(samples, frequency * s, rate), 1u) << samples;
-        EXPECT_EQ(
-            dsp::SincStream::output_frames(samples, frequency * std::nextafter(s, INFINITY), rate),
-            0u)
-            << samples;
+        const double next = std::nextafter(s, INFINITY);
+        EXPECT_EQ(dsp::SincStream::output_frames(samples, frequency * next, rate), 0u) << samples;
     }
 }
 

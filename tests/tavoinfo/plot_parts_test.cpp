@@ -1,6 +1,5 @@
-// The pieces of tavoinfo --plot on data made in code: tick choice and labels
-// of both axes, the layout of files and gaps on one axis, the column
-// reduction (envelope and spectra), and the option readers.
+// The pieces of tavoinfo --plot: ticks and labels of both axes, the layout of files and gaps,
+// the column reduction (envelope and spectra), and the option readers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,15 +97,13 @@ FileReport report(const char* path, double first, unsigned long records, std::ve
     r.first = first;
     r.gaps = gaps;
     r.time_gaps = static_cast<int>(gaps.size());
-    double t = first + 32.0 * static_cast<double>(records - 1);
+    r.last = first + 32.0 * static_cast<double>(records - 1);
     for (const Gap& g : gaps)
-        t += g.seconds;
-    r.last = t;
+        r.last += g.seconds;
     return r;
 }
 
-// The timeline on one line: clock, span, run starts per file, gaps (with
-// "f" for between files) and steps back, times relative to 0.
+// Clock, span, run starts per file, gaps ("f" between files) and steps back.
 std::string digest(const Timeline& t)
 {
     std::ostringstream o;
@@ -124,9 +121,8 @@ std::string digest(const Timeline& t)
     return o.str();
 }
 
-// Files, and the timeline or "refused: <why>"; narrowed to [from, to) when
-// from < to: the axis spans the window, what lies outside the data is shaded as
-// between files, gaps are cut at the edges.
+// The timeline or "refused: <why>"; narrowed to [from, to) when from < to: the axis spans the
+// window, what lies outside the data is shaded as between files, gaps are cut at the edges.
 struct LayoutCase {
     const char* name;
     std::vector<FileReport> reports;
@@ -158,8 +154,7 @@ const LayoutCase layouts[] = {
      "0 0..97.5 runs [ 0 ] [ 65.5 ]"},
     {"LaterFileStartsEarlier", {report("a", 1000, 2, {}), report("b", 0, 1, {})},
      "0 1000..1096 runs [ 1000 ] [ 1064 ] back 1064-1064"},
-    // Stamps step back by 200 s inside a file: the run after it follows the
-    // data before it, and later stamps move by the same amount.
+    // Stamps step back by 200 s: the next run follows the data, later stamps move as much.
     {"StampsStepBack", {report("a", 0, 4, {{64, -200}, {-104, 100}})},
      "0 0..228 runs [ 0 64 196 ] gap 96+100 back 64-200"},
     {"OldStyleFilesFollowEachOther",
@@ -172,7 +167,6 @@ const LayoutCase layouts[] = {
      "refused: b: sampling frequency 18 Hz differs from the 16 Hz of the files before it"},
     {"FrequencyOutOfRange", {report("a", 0, 1, {}, TimeWords::UnixTime, 1e9)},
      "refused: a: sampling frequency 1e+09 Hz is outside 0.001 to 100000 Hz"},
-    // Narrowed to a window.
     {"WindowMissingAtBothEnds", {report("a", 1000, 2, {})},
      "0 0..2000 runs [ 1000 ] gap 0+1000f gap 1064+936f", 0, 2000},
     // The file starts before the window; its gap reaches into it.
@@ -187,8 +181,7 @@ const LayoutCase layouts[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, Layout, ::testing::ValuesIn(layouts), RowName());
 
-// Runs of a 2 Hz sine of amplitude 1000 at 16 Hz (bin 32 of the 256-sample
-// window) pushed in pieces of `piece` samples.
+// A 2 Hz sine of amplitude 1000 at 16 Hz (bin 32 of 256) pushed in pieces of `piece` samples.
 struct ToneCase {
     const char* name;
     std::size_t samples, piece, hop;
@@ -298,9 +291,8 @@ const ScaleCase spectra[] = {
 
 INSTANTIATE_TEST_SUITE_P(Spectra, DefaultScale, ::testing::ValuesIn(spectra), RowName());
 
-// Every row shows bins, the rows together show each bin from the lowest up
-// to 128 once or more, in order, from the top row down. (Where the tone's row
-// stands on either axis is checked on the pictures, in plot_test.)
+// The rows show each bin from the lowest up to 128 once or more, in order, from the top row
+// down. (Where a tone's row stands: plot_test.)
 TEST(RowBins, CoverTheAxisInOrderFromItsLowestBin)
 {
     for (const FrequencyScale scale : {FrequencyScale::Linear, FrequencyScale::Log})

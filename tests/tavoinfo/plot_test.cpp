@@ -1,5 +1,4 @@
-// tavoinfo --plot from the command line: each format read back by the
-// clients people use (PIL, poppler, Python's XML parser), the sound axis
+// tavoinfo --plot: each format read back by PIL, poppler or Python's XML parser, the sound axis
 // against tavo2wav's label file, and texts that never overlap.
 #include <gtest/gtest.h>
 
@@ -40,9 +39,8 @@ const double RATE = 18;
 const std::size_t LENGTH = 512;
 const std::string K16 = "2014/03/20140315/k4031516.dat", K18 = "2014/03/20140315/k4031518.dat";
 
-// 24 records of 512 samples at 18 Hz from 08:00:00, 600 s more apart before
-// record 12 (a gap). Channels: a sine of `tone` Hz and amplitude 3000,
-// uniform noise of +-3000 (a fixed generator), silence.
+// 24 records of 512 samples at 18 Hz from 08:00:00, a gap of 600 s before record 12. Channels:
+// a sine of `tone` Hz and amplitude 3000, uniform noise of +-3000 (fixed seed), silence.
 Recording tone_noise_silence(double tone = 2)
 {
     Recording rec{form3_header('S', 512, "18", 1, 'k'), true, LENGTH, {}};
@@ -74,26 +72,12 @@ struct Workdir {
     {
         return run_process(args, dir.path(), RunOptions{{"TZ=UTC"}});
     }
-    // Names in the directory, sorted.
-    std::string listing() const
-    {
-        std::string s;
-        for (const std::string& n : tavo_test::listing(dir.path()))
-            s += n + " ";
-        return s;
-    }
     tavoinfo::FileReport survey(const std::string& file) const
     {
         return tavoinfo::survey_file(dir.file(file), Zeltra::null_sink());
     }
     TempDir dir;
 };
-
-std::string box(const tavoinfo::PixelBox& b)
-{
-    return std::to_string(b.x) + "," + std::to_string(b.y) + "," + std::to_string(b.width) + "," +
-           std::to_string(b.height);
-}
 
 // key=value lines of plot_check.py.
 std::map<std::string, std::string> check_picture(const Workdir& w, const std::string& png,
@@ -102,7 +86,8 @@ std::map<std::string, std::string> check_picture(const Workdir& w, const std::st
     std::vector<std::string> args = {PIL_PYTHON_PATH, PLOT_CHECK_PATH, png, "9"};
     for (const tavoinfo::PixelBox& b :
          {l.waveform[0], l.spectrogram[0], l.spectrogram[1], l.spectrogram[2], l.colour_bar[2]})
-        args.push_back(box(b));
+        args.push_back(std::to_string(b.x) + "," + std::to_string(b.y) + "," +
+                       std::to_string(b.width) + "," + std::to_string(b.height));
     if (sound_row >= 0)
         args.push_back(std::to_string(sound_row));
     const RunResult py = w.run(args);
@@ -134,9 +119,8 @@ int column(const tavoinfo::PlotLayout& l, double t, double from, double to)
     return l.waveform[0].x + tavoinfo::plot_column(t, from, to, l.waveform[0].width);
 }
 
-// The 0.5 Hz tone's row (plot_check gives its height as a linear frequency):
-// on the log axis from 18 / 256 Hz (row h-1) to 9 Hz (row 0), or on the linear
-// one, where a row spans 9 Hz / height and the tone falls between bins.
+// The 0.5 Hz tone's row (as a linear frequency) on the log axis from 18 / 256 Hz to 9 Hz, or
+// on the linear one, where a row spans 9 Hz / height and the tone falls between bins.
 void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::PlotLayout& l,
                  bool log)
 {
@@ -148,13 +132,10 @@ void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::Pl
     EXPECT_GT(std::stod(v.at("off_floor1")), 0.9);
 }
 
-// The report is the same with --plot. The extension chooses the format; an
-// empty file of the name is refused, an older picture of it replaced. The PNG
-// shows the gap where the survey puts it, the tone, the noise and the
-// silence; most of the power lies below a tenth of the Nyquist frequency, so
-// its axis is logarithmic. The PDF's one page (poppler), drawn on the linear
-// axis asked for, shows the tone and the noise; the SVG three spectrograms
-// and its texts.
+// The report is the same with --plot; the extension chooses the format; an empty file of the
+// name is refused, an older picture replaced. The PNG shows the gap, tone, noise and silence on
+// a log axis (most power lies below a tenth of Nyquist); the PDF's page (poppler) the tone and
+// noise on the linear axis asked for; the SVG three spectrograms and its texts.
 TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
 {
     const Workdir w({16}, 0.5);
@@ -170,26 +151,23 @@ TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
         args.push_back(K16);
         ASSERT_EQ(w.run(args), plain);
     }
-    EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg ");
+    std::vector<std::string> pictures = {"2014", "P.PNG", "p.pdf", "p.svg"};
+    EXPECT_EQ(listing(w.dir.path()), pictures);
 
-    const tavoinfo::FileReport report = w.survey(K16);
-    ASSERT_EQ(report.gaps.size(), 1u);
-    tavoinfo::Timeline t;
-    std::string why;
-    ASSERT_TRUE(tavoinfo::lay_out({report}, t, why)) << why;
+    const tavoinfo::FileReport r = w.survey(K16);
+    ASSERT_EQ(r.gaps.size(), 1u);
     const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
-    const tavoinfo::Gap g = report.gaps[0];
-    const std::vector<int> gap = {column(l, g.start, t.start, t.end),
-                                  column(l, g.start + g.seconds, t.start, t.end)};
+    const auto x = [&](double t) { return column(l, t, r.first, r.last + LENGTH / RATE); };
+    const std::vector<int> gap = {x(r.gaps[0].start), x(r.gaps[0].start + r.gaps[0].seconds)};
     const std::map<std::string, std::string> v = check_picture(w, "P.PNG", l);
     EXPECT_EQ(v.at("size"), "1300x760");
     expect_columns(v.at("wave0_shaded"), gap);
     expect_columns(v.at("spec2_shaded"), gap);
     expect_tone(v, l, true);
     EXPECT_EQ(v.at("off_floor2"), "0.000");
-    // The PDF's pages as poppler renders them; edges are smoothed.
     ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-png", "p.pdf", "page"}).status, 0);
-    EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg page-1.png ");
+    pictures.push_back("page-1.png");  // one page
+    EXPECT_EQ(listing(w.dir.path()), pictures);
     const std::map<std::string, std::string> page = check_picture(w, "page-1.png", l);
     EXPECT_EQ(page.at("size"), "1300x760");
     expect_tone(page, l, false);
@@ -198,10 +176,8 @@ TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
     EXPECT_GT(std::stoi(svg.substr(svg.rfind('=') + 1)), 20) << svg;
 }
 
-// A window of an archive from 07:50 to 08:30 whose one file starts at
-// 08:00 and has a gap: the report is the same as without --plot, and the
-// picture spans the window, shading the time before the file, the gap and
-// the time after the file.
+// An archive window 07:50 to 08:30, one file from 08:00 with a gap: the report is unchanged,
+// the picture spans the window, shading the time before the file, the gap and after it.
 TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
 {
     const Workdir w;
@@ -253,20 +229,14 @@ struct Audio {
 
 class SoundPlacement : public ::testing::TestWithParam<Audio> {};
 
-// Two files an hour apart. Where tavo2wav's label file of the same options
-// puts every whole hour and every gap, the sound axis places them too, to the
-// frame, and the sound is as long as the WAV files. The axis drawn runs to
-// the end of the first file, or of the second with -c; it stops at each gap
-// joined (one in each file, one between them) and runs through those filled.
+// Two files: the sound axis places each hour and gap of tavo2wav's label file to the frame, and
+// is as long as the WAV. It runs to the end of the first file (the second with -c), stops at
+// each gap joined (one in each file, one between them), runs through those filled.
 TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
 {
     const Workdir w({16, 18});
-    std::vector<std::string> args = {TAVO2WAV_BIN, "--timeline"};
-    std::istringstream words(GetParam().options);
-    for (std::string word; words >> word;)
-        args.push_back(word);
-    args.insert(args.end(), {K16, K18});
-    ASSERT_EQ(w.run(args).status, 0);
+    const std::string command = TAVO2WAV_BIN " --timeline " + std::string(GetParam().options);
+    ASSERT_EQ(w.run({"/bin/sh", "-c", command + " " + K16 + " " + K18}).status, 0);
     const std::vector<tavoinfo::FileReport> reports = {w.survey(K16), w.survey(K18)};
     tavoinfo::Timeline t;
     std::string why;
@@ -328,9 +298,8 @@ const Audio audio[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement, ::testing::ValuesIn(audio), RowName());
 
-// Pictures whose texts must neither overlap, nor leave the picture, nor be
-// cut: two files (a gap inside the first, one between them, a subtitle
-// naming both) at the smallest and the default size, with the sound axis.
+// Two files (a gap inside the first, one between them, a subtitle naming both) at the smallest
+// and the default size, with the sound axis.
 struct LabelCase {
     const char* name;
     int width, height;
@@ -350,9 +319,7 @@ TEST_P(PlotLabels, NeitherOverlapNorLeaveThePictureNorAreCut)
     o.height = c.height;
     o.sound_text = "-c -u 50 -r 1";
     o.sound_axis = c.sound;
-    o.sound.combine = true;
-    o.sound.upsample = 50;
-    o.sound.rate = 44100;
+    o.sound = tavo::cli::read_option_words(o.sound_text).options;
     std::vector<tavoinfo::TextBox> placed;
     std::string why;
     ASSERT_TRUE(tavoinfo::draw_plot({w.survey(K16), w.survey(K18)}, o, why, &placed)) << why;
