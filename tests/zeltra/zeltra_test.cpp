@@ -421,7 +421,9 @@ TEST_F(Process, SinkReceivesWhatStandardErrorWouldShow)
             EXPECT_EQ(kept.tagged.find("D ") != std::string::npos, debug == 1) << kept.tagged;
             EXPECT_EQ(kept.tagged.find("W Failed to read value") != std::string::npos,
                       name == "cut.txt");
-            EXPECT_EQ(debug == 0 && name == "gap.dat" ? kept.tagged : gap_says, gap_says);
+            if (debug == 0 && name == "gap.dat") {
+                EXPECT_EQ(kept.tagged, gap_says);
+            }
         }
     }
 }
