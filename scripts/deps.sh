@@ -26,8 +26,8 @@ tool="g++ make cmake pkg-config zlib1g-dev libcairo2-dev libfftw3-dev libsoxr-de
 test="libgtest-dev libgmock-dev python3 python3-pil python3-soundfile sox ffmpeg sndfile-programs poppler-utils"
 # The Python package tavo (python/) for Debian's /usr/bin/python3: pybind11
 # builds the module, numpy holds the samples; pytest runs its tests,
-# python3-distributed (dask) maps it over an archive in its test and in the
-# README.  The test suite builds and tests the package.
+# python3-distributed (dask) maps it over an archive in the README's session,
+# which the test suite runs.  The test suite builds and tests the package.
 python="pybind11-dev python3-pybind11 python3-dev python3-numpy python3-pytest python3-distributed"
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets only; the
 # normal build uses g++.

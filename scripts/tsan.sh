@@ -14,7 +14,7 @@ sh scripts/deps.sh test
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVO_TSAN=ON -DTAVO_PYTHON=OFF \
   -DTAVO_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
-cmake --build build-tsan -j "$(nproc)" --target ordered_chunks_test fused_test renderer_test \
+cmake --build build-tsan -j "$(nproc)" --target ordered_chunks_test fused_test \
   convert_test window_test >/dev/null
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 export TSAN_OPTIONS

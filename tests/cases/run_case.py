@@ -1,14 +1,12 @@
 #!/usr/bin/env python3
-"""Runs one command-line case of a case file (tests/cases/*.txt) in a fresh
-folder and says what differs; with --print, prints what the run did in the
-syntax of a case instead (to write a case, then read it before committing).
+"""Runs one case of a case file (tests/cases/*.txt) in a fresh folder and says what differs;
+with --print, prints what the run did as a case (to write one; read it before committing).
 
     run_case.py [--print] FILE CASE      (TAVO2WAV, TAVOINFO: the programs)
 
 A case file:
 
-    # A comment. Before the first case: definitions, and the inputs every
-    # case of the file starts from.
+    # A comment. Before the first case: definitions, and the inputs every case starts from.
     define X_READ                         a text; its lines follow
     | File: x4010100.dat Type:binary      "$NAME" in a text or word stands for a definition
     define HEADER | !S128Tidserier ...    a text of one line
@@ -23,21 +21,21 @@ A case file:
     status 1                              its exit status (0 unless given)
     stdout                                all of standard output (nothing unless given)
     | mode:mono
-    stderr | Error: ...                   all of standard error, here from its first line on
-    file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see digest)
+    stderr | Error: x                     all of standard error, here from its first line on
+    | ...                                 (a line "..." in a text stands for any lines)
+    file a.wav b.wav wav 1ch 4000Hz ...   files it leaves and their digest (see found)
     file x.labels.txt | ...               a text file (.txt, logfile: stamps read T): its text
+                                          (a tavo2wav run that prints its mode line logs
+                                          "T $TAVO2WAV ARGUMENTS" unless given)
 
-Every case file knows the definitions of common.def, the programs' paths
-($TAVO2WAV, $TAVOINFO) and their version ($VERSION).
-Words are split at blanks; "..." quotes, "n"*251 repeats a quoted piece.
-The build time in the utility library's version line reads <built>.
-Escapes in texts and words: \\t \\n \\r \\\\ \\" \\xHH, and \\c ending the
-last line of a text that has no final line end. Every file the run leaves
-must be named; the inputs must keep their bytes.
+Every case file knows the definitions of common.def, $TAVO2WAV, $TAVOINFO and $VERSION. Words
+are split at blanks; "..." quotes, "n"*251 repeats a quoted piece. The build time in the utility
+library's version line reads <built>. Escapes in texts and words: \\t \\n \\r \\\\ \\" \\xHH,
+and \\c ending the last line of a text without a final line end. Every file the run leaves must
+be named; the inputs must keep their bytes.
 """
 import os
 import re
-import shutil
 import stat
 import subprocess
 import sys
@@ -60,11 +58,8 @@ def fs(name):
 
 def unescape(text):
     """Text as bytes (latin-1), escapes resolved."""
-    table = {"t": "\t", "n": "\n", "r": "\r"}
-    text = re.sub(r"\\(x[0-9a-fA-F]{2}|.)",
-                  lambda m: chr(int(m[1][1:], 16)) if m[1][0] == "x" and len(m[1]) == 3
-                  else table.get(m[1], m[1]), text)
-    return text
+    return re.sub(r"\\(x[0-9a-fA-F]{2}|.)", lambda m: chr(int(m[1][1:], 16)) if len(m[1]) == 3
+                  else {"t": "\t", "n": "\n", "r": "\r"}.get(m[1], m[1]), text)
 
 
 class CaseFile:
@@ -76,8 +71,8 @@ class CaseFile:
         sys.exit(f"{self.path}:{self.line}: {why}")
 
     def expand(self, text):
-        """The escapes resolved and each $NAME or $NAME(ARG,...) replaced by
-        its definition (without its last line end), $1, $2... by the ARGs."""
+        """Escapes resolved, $NAME or $NAME(ARG,...) replaced by its definition (without its
+        last line end), $1, $2... in it by the ARGs."""
         def one(m):
             if m[1] is not None:
                 return unescape(m[0])
@@ -137,8 +132,10 @@ class CaseFile:
                     (case["inputs"] if case else self.common).append(self.words(rest))
                 elif case is None:
                     self.fail(f'"{key}" outside a case')
-                elif key in ("env", "argv0"):
-                    case[key] = case[key] + [self.expand(rest)] if key == "env" else self.expand(rest)
+                elif key == "env":
+                    case["env"].append(self.expand(rest))
+                elif key == "argv0":
+                    case["argv0"] = self.expand(rest)
                 elif key == "status":
                     case["status"] = int(rest)
                 elif key in ("stdout", "stderr"):
@@ -159,25 +156,25 @@ class CaseFile:
 
 def values(spec, count):
     """The samples of a channel: "v,v*n,..." repeated to `count`."""
-    v = []
-    for item in spec.split(","):
-        value, _, times = item.partition("*")
-        v += [float(value)] * int(times or 1)
+    v = [float(x.partition("*")[0]) for x in spec.split(",")
+         for _ in range(int(x.partition("*")[2] or 1))]
     return [v[i % len(v)] for i in range(count)]
 
 
 def tavo_bytes(keys):
     """A TAVO data file from the keys of an "input PATH tavo" line."""
     length = int(keys.get("length", 128))
+    unix = "unix" in keys
     header = keys.get("header") or tavo_files.form3_header(
-        "S", length, keys.get("freq", "18"), int(keys.get("gain", 1)))
+        "U" if unix else "S", length, keys.get("freq", "18"), int(keys.get("gain", 1)),
+        date=keys.get("date", "2014-03-15"))
     if "stamps" in keys:
         stamps = [tuple(int(x) for x in s.split(":")) for s in keys["stamps"].split(",")]
     else:
         step, start = int(keys.get("step", 7)), int(keys.get("start", 0))
         extra, every = (int(x) for x in keys.get("gap", "0/1").split("/"))
-        stamps = [divmod(start + r * step + r // every * extra, 60)
-                  for r in range(int(keys.get("records", 1)))]
+        times = [start + r * step + r // every * extra for r in range(int(keys.get("records", 1)))]
+        stamps = [(t & 0xFFFF, t >> 16) if unix else divmod(t, 60) for t in times]
     lists = keys.get("values", "||").split("|")
     records = []
     for r, stamp in enumerate(stamps):
@@ -192,11 +189,11 @@ def tavo_bytes(keys):
 
 
 def make_input(folder, words):
-    """input PATH tavo [text] [gz] [length=128] [gain=1] [freq=18] [header=TEXT|old]
-    [records=1 step=7 start=0 gap=S/N | stamps=M:S,...] [values=A|B|C] [cut=N]:
-    a TAVO file, records stamped start + r x step s (S s more after every N),
-    channels holding the listed samples (default tavo_files.make_record's);
-    input PATH bytes WORD...; input PATH dir | fifo | link TARGET."""
+    """input PATH tavo [text] [gz] [length=128] [gain=1] [freq=18] [date=2014-03-15]
+    [header=TEXT|old] [unix] [records=1 step=7 start=0 gap=S/N | stamps=M:S,...] [values=A|B|C]
+    [cut=N]: a TAVO file, records stamped start + r x step s (S s more after every N; as Unix
+    times with unix, else as minute and second), channels holding the listed samples (default
+    tavo_files.make_record's); input PATH bytes WORD...; input PATH dir | fifo | link TARGET."""
     path, kind, rest = os.path.join(folder, fs(words[0])), words[1], words[2:]
     os.makedirs(os.path.dirname(path), exist_ok=True)
     if kind == "dir":
@@ -214,33 +211,23 @@ def make_input(folder, words):
         sys.exit(f"unknown kind of input: {kind}")
 
 
-def digest(path, data):
-    """A WAV file's format and frames as Python's wave module reads them
-    (soundfile, for floats) and the CRC-32 of all its bytes; a PNG picture's
-    size (its bytes depend on the fonts); any other file's size and CRC-32."""
-    crc = f"crc {zlib.crc32(data):08x}"
-    if data[:4] == b"RIFF":
-        try:
-            with wave.open(path) as w:
-                form = (w.getnchannels(), w.getframerate(), f"s{8 * w.getsampwidth()}",
-                        w.getnframes())
-        except wave.Error:  # not PCM: the float files
-            import soundfile
-            i = soundfile.info(path)
-            form = (i.channels, i.samplerate, "f32" if i.subtype == "FLOAT" else i.subtype, i.frames)
-        return "wav {}ch {}Hz {} {} frames ".format(*form) + crc
-    if data[:8] == b"\x89PNG\r\n\x1a\n":
-        return f"png {int.from_bytes(data[16:20], 'big')}x{int.from_bytes(data[20:24], 'big')}"
-    return f"bytes {len(data)} {crc}"
-
-
 def found(folder, name):
-    """How a case names what the run left: a digest, or a text."""
+    """A log's or .txt file's text (a log's stamps read T); a WAV's format and frames (Python's
+    wave) and CRC-32; a PNG's size (its bytes depend on the fonts); else size and CRC-32."""
     path = os.path.join(folder, fs(name))
     data = open(path, "rb").read() if os.path.isfile(path) else b""
     if os.path.basename(name) == "logfile":
         return re.sub(r"\d\d/\d\d/\d\d \d\d:\d\d:\d\d", "T", data.decode("latin-1"))
-    return data.decode("latin-1") if name.endswith(".txt") else digest(path, data)
+    if name.endswith(".txt"):
+        return data.decode("latin-1")
+    crc = f"crc {zlib.crc32(data):08x}"
+    if data[:4] == b"RIFF":
+        with wave.open(path) as w:
+            return f"wav {w.getnchannels()}ch {w.getframerate()}Hz s{8 * w.getsampwidth()} " \
+                f"{w.getnframes()} frames {crc}"
+    if data[:8] == b"\x89PNG\r\n\x1a\n":
+        return f"png {int.from_bytes(data[16:20], 'big')}x{int.from_bytes(data[20:24], 'big')}"
+    return f"bytes {len(data)} {crc}"
 
 
 def entries(folder):
@@ -257,8 +244,7 @@ def entries(folder):
 
 def run(case):
     """Runs the case; returns (status, stdout, stderr, {name: found}, problems)."""
-    folder = tempfile.mkdtemp()
-    try:
+    with tempfile.TemporaryDirectory() as folder:
         for words in case["inputs"]:
             make_input(folder, words)
         before = entries(folder)
@@ -281,8 +267,6 @@ def run(case):
         out, err = (re.sub(r"[A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d", "<built>",
                            t.decode("latin-1")) for t in (done.stdout, done.stderr))
         return done.returncode, out, err, left, problems
-    finally:
-        shutil.rmtree(folder)
 
 
 def as_lines(text):
@@ -303,11 +287,15 @@ def main(argv):
     path, name = argv[1 + printing:3 + printing]
     defines = {"TAVO2WAV": PROGRAMS["tavo2wav"], "TAVOINFO": PROGRAMS["tavoinfo"],
                "VERSION": os.environ.get("TAVO_VERSION", "")}
-    common = CaseFile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "common.def"), defines)
+    common = CaseFile(os.path.join(os.path.dirname(os.path.abspath(__file__)), "common.def"),
+                      defines)
     common.read()
     case = next((c for c in CaseFile(path, common.defines).read() if c["name"] == name), None)
     if case is None:
         sys.exit(f"no case {name} in {path}")
+    if case["run"][0] == "tavo2wav" and case["stdout"].startswith("mode:"):
+        logged = " ".join([PROGRAMS["tavo2wav"]] + case["run"][1:])
+        case["files"].setdefault("logfile", f"T {logged}\n")
     status, out, err, left, problems = run(case)
     if printing:
         print(f"status {status}")
@@ -322,15 +310,14 @@ def main(argv):
         return 0
     if status != case["status"]:
         problems.append(f"status {status}, expected {case['status']}")
-    for what, want, got in (("standard output", case["stdout"], out),
-                            ("standard error", case["stderr"], err)):
-        if want != got:
+    for what, want, got in [("standard output", case["stdout"], out),
+                            ("standard error", case["stderr"], err)] + \
+            [(f, want, left.get(f)) for f, want in case["files"].items()]:
+        if got is None:
+            problems.append(f"{what} is not there")
+        elif not re.fullmatch("".join("(?:.*\n)*?" if line == "...\n" else re.escape(line)
+                                      for line in re.split(r"(?<=\n)", want)), got):
             problems.append(f"{what} differs; expected\n{as_lines(want)}got\n{as_lines(got)}")
-    for f, want in case["files"].items():
-        if f not in left:
-            problems.append(f"{f} is not there")
-        elif left[f] != want:
-            problems.append(f"{f} differs; expected\n{as_lines(want)}got\n{as_lines(left[f])}")
     problems += [f"left a file no line names: {f}" for f in left if f not in case["files"]]
     print("\n".join(problems))
     return 1 if problems else 0

@@ -1,25 +1,18 @@
 """Runs the example commands of the README and the man pages as a new user
-would: from the top of a scratch copy of the repository in which build/ holds
-the programs, as after the Quick start.
+would, each document in its own scratch copy of examples/ with build/ the
+build directory, its commands in order.
 
-Marker convention, the same in README.md (indented code lines) and in the
-man pages (lines between .nf and .fi):
-  "$ COMMAND"      a command to run; "> MORE" lines continue it;
-  other lines      right after a command: its expected standard output,
-                   where a line "..." stands for any number of lines (no
-                   lines shown: the output is not checked);
-  "# exits with status N" at the end of a command: the status it must end
-                   with (otherwise 0).
-README commands run with the PATH as it is, so they must name build/tavo2wav
-and build/tavoinfo; man-page commands name the installed programs, so the
-build directory comes first on their PATH. Each document runs in its own
-scratch directory, its commands in order.
+    doc_examples.py [--python PYTHON] SOURCE BUILD DOCUMENT...
 
-Blocks of Python sessions (">>> " and "... " lines with the output after
-them) run after the commands, all of a document as one doctest session,
-with the interpreter given by --python and the package built in
-<build>/python on its path. Without --python (a build without the Python
-package), the sessions and the commands that run python3 are left out."""
+In README.md's indented code lines and the man pages' .nf blocks: "$ COMMAND"
+runs a command ("> MORE" lines continue it); the lines after it are its
+expected standard output ("..." stands for any lines; none: not checked);
+"# exits with status N" ends a command that must end with status N (else 0).
+The man pages' commands find the programs first on PATH in the build.
+Python sessions (">>> " and "... " lines) run after the commands, a
+document's as one doctest session with --python's interpreter and the
+package of BUILD/python; without --python they and the commands running
+python3 are left out."""
 import os
 import re
 import shutil
@@ -28,42 +21,7 @@ import sys
 import tempfile
 
 STATUS = re.compile(r"#\s*exits with status (\d+)\s*$")
-ROFF = [("\\-", "-"), ("\\(aq", "'"), ("\\(dq", '"'), ("\\&", ""), ("\\e", "\\")]
-
-
-def code_blocks(path):
-    """Lists of code lines: indented blocks of Markdown, .nf blocks of roff."""
-    lines = open(path, encoding="utf-8").read().split("\n")
-    blocks, block = [], None
-    roff = path.endswith(".1")
-    for line in lines:
-        if roff:
-            if line.startswith(".nf"):
-                block = []
-            elif line.startswith(".fi") and block is not None:
-                blocks.append(block)
-                block = None
-            elif block is not None and not line.startswith("."):
-                for escaped, plain in ROFF:
-                    line = line.replace(escaped, plain)
-                block.append(line)
-        elif line.startswith("    "):
-            block = block if block is not None else []
-            block.append(line[4:])
-        elif block is not None:
-            blocks.append(block)
-            block = None
-    if block:
-        blocks.append(block)
-    return blocks
-
-
-def python_session(path):
-    """The text of every block that holds a Python session, joined."""
-    blocks = [b for b in code_blocks(path) if any(line.startswith(">>> ") for line in b)]
-    return "\n".join("\n".join(b) + "\n" for b in blocks)
-
-
+ROFF = {"\\-": "-", "\\(aq": "'", "\\(dq": '"', "\\&": "", "\\e": "\\"}
 DOCTEST = """
 import doctest, sys
 test = doctest.DocTestParser().get_doctest(sys.stdin.read(), {}, sys.argv[1], sys.argv[1], 0)
@@ -74,15 +32,15 @@ sys.exit(1 if runner.failures else 0)
 """
 
 
-def run_session(name, text, top, build, python):
-    env = dict(os.environ, PYTHONPATH=os.path.join(build, "python"))
-    r = subprocess.run([python, "-c", DOCTEST, name], input=text, cwd=top, env=env,
-                       capture_output=True, text=True, errors="replace", timeout=600)
-    verdict = "ok  " if r.returncode == 0 else "FAIL"
-    print(f"{verdict} {name}: Python session: {r.stdout.strip().splitlines()[-1:]}")
-    if r.returncode != 0:
-        print(r.stdout[-4000:] + r.stderr[-2000:])
-    return r.returncode == 0
+def code_blocks(path):
+    """Lists of code lines: indented blocks of Markdown, .nf blocks of roff."""
+    text = open(path, encoding="utf-8").read() + "\n"
+    if not path.endswith(".1"):
+        return [[x[4:] for x in b.split("\n")[:-1]]
+                for b in re.findall(r"(?:^    .*\n)+", text, re.M)]
+    blocks = re.findall(r"^\.nf.*\n((?:.*\n)*?)\.fi", text, re.M)
+    return [[re.sub("|".join(map(re.escape, ROFF)), lambda m: ROFF[m[0]], x)
+             for x in b.split("\n")[:-1] if not x.startswith(".")] for b in blocks]
 
 
 def examples(path):
@@ -98,24 +56,25 @@ def examples(path):
                 current[0] += "\n" + line[2:]
             elif current is not None and line.strip():
                 current[1].append(line)
-    result = []
-    for command, output in found:
-        m = STATUS.search(command)
-        result.append((command, int(m.group(1)) if m else 0, output))
-    return result
+    return [(c, int(STATUS.search(c)[1]) if STATUS.search(c) else 0, out) for c, out in found]
 
 
-def output_matches(expected, actual):
-    pattern = "".join("(?:.*\n)*?" if line == "..." else re.escape(line) + "\n" for line in expected)
-    return re.fullmatch(pattern, actual) is not None
+def run_session(name, blocks, top, build, python):
+    """The blocks of a document's Python session as one doctest."""
+    text = "\n".join("\n".join(b) + "\n" for b in blocks)
+    r = subprocess.run([python, "-c", DOCTEST, name], input=text, cwd=top, text=True,
+                       env=dict(os.environ, PYTHONPATH=os.path.join(build, "python")),
+                       capture_output=True, errors="replace", timeout=600)
+    print(f"{'ok  ' if r.returncode == 0 else 'FAIL'} {name}: Python session: "
+          f"{r.stdout.strip().splitlines()[-1:]}")
+    if r.returncode != 0:
+        print(r.stdout[-4000:] + r.stderr[-2000:])
+    return r.returncode == 0
 
 
 def run_document(source, build, name, python):
     path = os.path.join(source, name)
-    cases = examples(path)
-    if python is None:
-        cases = [c for c in cases if "python3" not in c[0]]
-    session = python_session(path) if python else ""
+    cases = [c for c in examples(path) if python or "python3" not in c[0]]
     if not cases:
         print(f"FAIL {name}: no example commands")
         return 0, 1
@@ -132,32 +91,25 @@ def run_document(source, build, name, python):
             problems = []
             if r.returncode != status:
                 problems.append(f"status {r.returncode}, documented {status}\n{r.stderr[-2000:]}")
-            if output and not output_matches(output, r.stdout):
+            pattern = "".join("(?:.*\n)*?" if x == "..." else re.escape(x) + "\n" for x in output)
+            if output and not re.fullmatch(pattern, r.stdout):
                 problems.append("output differs from the documented lines:\n" + r.stdout[-2000:])
-            if problems:
-                failed += 1
-                print(f"FAIL {name}: $ {command}\n  " + "\n  ".join(problems))
-            else:
-                passed += 1
-                print(f"ok   {name}: $ {command}")
-        if session:
+            failed += bool(problems)
+            passed += not problems
+            print(f"FAIL {name}: $ {command}\n  " + "\n  ".join(problems) if problems
+                  else f"ok   {name}: $ {command}")
+        session = [b for b in code_blocks(path) if any(x.startswith(">>> ") for x in b)]
+        if python and session:
             ok = run_session(name, session, top, build, python)
             passed, failed = passed + ok, failed + (not ok)
     return passed, failed
 
 
-def main(source, build, documents, python=None):
-    passed = failed = 0
-    for name in documents:
-        p, f = run_document(source, os.path.realpath(build), name, python)
-        passed, failed = passed + p, failed + f
-    print(f"{passed} passed, {failed} failed")
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    args = sys.argv[1:]
-    interpreter = None
+    args, python = sys.argv[1:], None
     if args[:1] == ["--python"]:
-        interpreter, args = args[1], args[2:]
-    sys.exit(main(args[0], args[1], args[2:], interpreter))
+        python, args = args[1], args[2:]
+    results = [run_document(args[0], os.path.realpath(args[1]), name, python) for name in args[2:]]
+    passed, failed = sum(p for p, _ in results), sum(f for _, f in results)
+    print(f"{passed} passed, {failed} failed")
+    sys.exit(1 if failed else 0)

@@ -10,7 +10,7 @@
 
 #include "dsp/fast_filter.h"
 #include "dsp/filter.h"
-#include "reference.h"
+#include "stagewise.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "dsp/linear_stream.h"
 #include "dsp/stages.h"
 #include "engine/conversion.h"
+#include "rows.h"
 
 namespace {
 
@@ -79,38 +80,34 @@ std::function<long(Samples&)> resample(int u)
     };
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Channels, Stages,
-    testing::Values(
-        // The mean is truncated toward zero, neither floored nor rounded.
-        Stage{"OffsetMeanMinusPointSixSubtractsNothing", offset, runs({{-1, 384}, {0, 256}}),
-              runs({{-1, 384}, {0, 256}}), 0},
-        Stage{"OffsetMeanOnePointSixSubtractsOne", offset, runs({{2, 384}, {1, 256}}),
-              runs({{1, 384}, {0, 256}}), 0},
-        Stage{"OffsetMeanMinusOnePointSixSubtractsMinusOne", offset, runs({{-2, 384}, {-1, 256}}),
-              runs({{-1, 384}, {0, 256}}), 0},
-        // Mean (100 x 32767 - 28 x 32768) / 128 = 18431.2: the bottom leaves the range.
-        Stage{"OffsetSaturates", offset, runs({{32767, 100}, {-32768, 28}}),
-              runs({{14336, 100}, {-32768, 28}}), 28},
-        // Mean 10 of the sounding samples; with the 0s it would be 6.
-        Stage{"OffsetAroundARun", around({{2, 2}}), {8, 12, 0, 0, 9, 11}, {-2, 2, 0, 0, -1, 1}, 0},
-        Stage{
-            "OffsetAroundRunsAtBothEnds", around({{0, 1}, {3, 1}}), {0, 5, 7, 0}, {0, -1, 1, 0}, 0},
-        Stage{"OffsetAroundSilenceHoldingValues", around({{0, 1}}), {100, 3, 5}, {0, -1, 1}, 0},
-        Stage{"OffsetAroundAllSilent", around({{0, 2}}), {4, 4}, {0, 0}, 0},
-        // -1.5 subtracts -1.
-        Stage{"OffsetAroundTruncatedMean", around({{2, 1}}), {-1, -2, 0}, {0, -1, 0}, 0},
-        Stage{"ScaleSaturates", scale(2), {20000, -20000, 100, 7}, {32767, -32768, 200, 14}, 2},
-        // Between inputs a and b: a + (b - a) x j / u, truncated toward zero;
-        // the last u samples hold the last input.
-        Stage{"ResampleInterpolatesAndHoldsTheLast",
-              resample(4),
-              {0, 8, 4},
-              {0, 2, 4, 6, 8, 7, 6, 5, 4, 4, 4, 4},
-              0},
-        Stage{"ResampleTruncatesTowardZero", resample(2), {0, -3, 3}, {0, -1, -3, 0, 3, 3}, 0},
-        Stage{"NoResampling", resample(0), {5, -5}, {5, -5}, 0}),
-    [](const testing::TestParamInfo<Stage>& i) { return std::string(i.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Channels, Stages, testing::Values(
+    // The mean is truncated toward zero, neither floored nor rounded.
+    Stage{"OffsetMeanMinusPointSixSubtractsNothing", offset, runs({{-1, 384}, {0, 256}}),
+          runs({{-1, 384}, {0, 256}}), 0},
+    Stage{"OffsetMeanOnePointSixSubtractsOne", offset, runs({{2, 384}, {1, 256}}),
+          runs({{1, 384}, {0, 256}}), 0},
+    Stage{"OffsetMeanMinusOnePointSixSubtractsMinusOne", offset, runs({{-2, 384}, {-1, 256}}),
+          runs({{-1, 384}, {0, 256}}), 0},
+    // Mean (100 x 32767 - 28 x 32768) / 128 = 18431.2: the bottom leaves the range.
+    Stage{"OffsetSaturates", offset, runs({{32767, 100}, {-32768, 28}}),
+          runs({{14336, 100}, {-32768, 28}}), 28},
+    // Mean 10 of the sounding samples; with the 0s it would be 6.
+    Stage{"OffsetAroundARun", around({{2, 2}}), {8, 12, 0, 0, 9, 11}, {-2, 2, 0, 0, -1, 1}, 0},
+    Stage{"OffsetAroundRunsAtBothEnds", around({{0, 1}, {3, 1}}), {0, 5, 7, 0}, {0, -1, 1, 0}, 0},
+    Stage{"OffsetAroundSilenceHoldingValues", around({{0, 1}}), {100, 3, 5}, {0, -1, 1}, 0},
+    Stage{"OffsetAroundAllSilent", around({{0, 2}}), {4, 4}, {0, 0}, 0},
+    // -1.5 subtracts -1.
+    Stage{"OffsetAroundTruncatedMean", around({{2, 1}}), {-1, -2, 0}, {0, -1, 0}, 0},
+    Stage{"ScaleSaturates", scale(2), {20000, -20000, 100, 7}, {32767, -32768, 200, 14}, 2},
+    // Between inputs a and b: a + (b - a) x j / u, truncated toward zero;
+    // the last u samples hold the last input.
+    Stage{"ResampleInterpolatesAndHoldsTheLast", resample(4), {0, 8, 4},
+          {0, 2, 4, 6, 8, 7, 6, 5, 4, 4, 4, 4}, 0},
+    Stage{"ResampleTruncatesTowardZero", resample(2), {0, -3, 3}, {0, -1, -3, 0, 3, 3}, 0},
+    Stage{"NoResampling", resample(0), {5, -5}, {5, -5}, 0}),
+    tavo_test::RowName());
+// clang-format on
 
 // The filter's gain at 0 Hz is 1: a constant comes out as itself once the
 // zero history has left the 129 taps, each result + 0.5 truncated toward
@@ -138,16 +135,11 @@ TEST(AutomaticScale, KeepsThePeakWithinSixteenBits)
 // A read value becomes a sample truncated toward zero, saturated; NaN is 0.
 TEST(ReadValue, TruncatesAndSaturates)
 {
-    for (const auto& [value, sample] :
-         std::initializer_list<std::pair<double, int>>{{2.7, 2},
-                                                       {-2.7, -2},
-                                                       {4e4, 32767},
-                                                       {-4e4, -32768},
-                                                       {32767.9, 32767},
-                                                       {-32768.9, -32768},
-                                                       {INFINITY, 32767},
-                                                       {-INFINITY, -32768},
-                                                       {NAN, 0}})
+    const std::pair<double, int> reads[] = {
+        {2.7, 2},          {-2.7, -2},          {4e4, 32767},
+        {-4e4, -32768},    {32767.9, 32767},    {-32768.9, -32768},
+        {INFINITY, 32767}, {-INFINITY, -32768}, {NAN, 0}};
+    for (const auto& [value, sample] : reads)
         EXPECT_EQ(tavo::engine::double2short(value), sample) << value;
 }
 

@@ -1,9 +1,8 @@
 // The pieces that let a channel too long to hold be converted: a linear
-// stream over the input around its chunk gives what the stream over the
-// whole channel gives; a sinc stream fed piece by piece gives what it gives
-// from an array, and stops with the feed's error; the stages worked out
-// from a histogram give the clip counts, the peak and the values of the
-// stages over the whole buffer.
+// stream over the input around its chunk gives what the whole channel's
+// gives; a sinc stream fed piece by piece gives what it gives from a 16-bit
+// array, and stops with the feed's error; the stages worked out from a
+// histogram give the clip counts, peak and values of the whole buffer's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "dsp/linear_stream.h"
 #include "dsp/sinc_stream.h"
 #include "dsp/stages.h"
+#include "rows.h"
 
 namespace {
 
@@ -70,29 +70,25 @@ INSTANTIATE_TEST_SUITE_P(Streams, PartialInput,
                                          Shape{"ByFourFiltered", 4, true},
                                          Shape{"ByFourUnfiltered", 4, false},
                                          Shape{"ByFiftyFiltered", 50, true}),
-                         [](const testing::TestParamInfo<Shape>& i) {
-                             return std::string(i.param.name);
-                         });
+                         tavo_test::RowName());
 
 // Hands over a vector's samples, failing after `fail_after` of them.
 class VectorFeed : public SampleFeed {
 public:
-    VectorFeed(const std::vector<int16_t>& x, std::size_t fail_after) : x_(x), left_(fail_after) {}
+    VectorFeed(const std::vector<int16_t>& x, std::size_t fail_after) : x_(x), end_(fail_after) {}
     bool read(double* out, std::size_t count) override
     {
-        if (count > left_)
+        if (at_ + count > end_)
             return false;
-        for (std::size_t i = 0; i < count; i++)
-            out[i] = x_[at_ + i];
+        std::copy(x_.begin() + at_, x_.begin() + at_ + count, out);
         at_ += count;
-        left_ -= count;
         return true;
     }
     const char* error() const override { return "the feed ran dry"; }
 
 private:
     const std::vector<int16_t>& x_;
-    std::size_t at_ = 0, left_;
+    std::size_t at_ = 0, end_;
 };
 
 TEST(FedSincStream, GivesTheSamplesOfTheArrayOrStopsWithTheFeedsError)
@@ -154,6 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Values{"NegativeMeanTruncatesTowardZero", {-3, -4, -4}, 2},
                     Values{"FullScaleNegativePeak", {-32768, 0, 1, 2}, 128},
                     Values{"ScaleClipsBothWays", {-300, 300, 10, -10}, 128}),
-    [](const testing::TestParamInfo<Values>& i) { return std::string(i.param.name); });
+    tavo_test::RowName());
 
 }  // namespace

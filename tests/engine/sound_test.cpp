@@ -1,8 +1,4 @@
-// What lands in the files of a conversion, in-process through the engine,
-// against values worked out from the input: which input channel each WAV
-// channel carries, text values beyond 16 bits, options that must give the
-// same sound, the sinc resampler's overshoot in each format, silence through
-// the filter, full buffers, and each conversion's own automatic factor.
+// What lands in the files of a conversion, in-process, against values worked out from the input.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,21 +8,19 @@
 #include "convert_into.h"
 #include "tavo_writer.h"
 #include "wav_file.h"
+#include "rows.h"
 
 namespace {
 
-using tavo::Layout;
 using tavo::Options;
-using tavo_test::convert_into;
-using tavo_test::Converted;
+using namespace tavo_test;
 
 const int kInUtc = (setenv("TZ", "UTC", 1), tzset(), 0);
 
-// A record of 128 samples at 18 Hz stamped `seconds` after 08:00, channel c
-// holding `sample`(c, j).
-tavo_test::Record record(long seconds, const std::function<double(int, int)>& sample)
+// A record of 128 samples at 18 Hz, `seconds` after 08:00, `sample`(c, j) in channel c.
+Record record(long seconds, const std::function<double(int, int)>& sample)
 {
-    tavo_test::Record r{{seconds / 60, seconds % 60}, {}};
+    Record r{{seconds / 60, seconds % 60}, {}};
     for (int c = 0; c < 3; c++)
         for (int j = 0; j < 128; j++)
             r.channels[c].push_back(sample(c, j));
@@ -34,37 +28,22 @@ tavo_test::Record record(long seconds, const std::function<double(int, int)>& sa
 }
 
 // Writes `records` into a dated file of station k at 08:00; returns its path.
-std::string write(const tavo_test::TempDir& dir, std::vector<tavo_test::Record> records,
-                  int slot = 16)
+std::string write(const TempDir& dir, std::vector<Record> records, int slot = 16)
 {
-    const std::string path = tavo_test::dated_path(dir.path(), 'k', 2014, 3, 15, slot);
-    tavo_test::write_binary(
-        path, {tavo_test::form3_header('S', 128, "18", 1, 'k'), true, 128, std::move(records)});
+    const std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, slot);
+    write_binary(path, {form3_header('S', 128, "18", 1, 'k'), true, 128, std::move(records)});
     return path;
 }
 
-// The samples pass unchanged: no offset removal, factor 1, no resampling,
-// no filter.
-Options raw()
-{
-    Options o;
-    o.remove_offset = false;
-    o.scale = 1;
-    o.upsample = 0;
-    o.filter = false;
-    return o;
-}
+// The samples pass unchanged: no offset removal, scaling, resampling or filter.
+const char* const RAW = "-o -z 1 -u 0 -f";
 
-// Input channel c holds (c + 1) x 1000 + j: each channel and each sample
-// tells where it came from.
-double tell(int c, int j)
-{
-    return (c + 1) * 1000 + j;
-}
+// Input channel c, sample j: each tells where it came from.
+const auto tell = [](int c, int j) { return (c + 1) * 1000.0 + j; };
 
 struct Placement {
     const char* name;
-    Layout layout;
+    const char* layout;
     std::map<std::string, std::vector<int>> files;  // input channel of each WAV channel, -1 silent
 };
 
@@ -72,14 +51,13 @@ class Channels : public testing::TestWithParam<Placement> {};
 
 TEST_P(Channels, LandWhereTheLayoutSays)
 {
-    const tavo_test::TempDir dir;
-    Options o = raw();
-    o.layout = GetParam().layout;
+    const TempDir dir;
+    const Options o = options(std::string(RAW) + " " + GetParam().layout);
     const Converted c = convert_into({write(dir, {record(0, tell)})}, o);
     ASSERT_EQ(c.result.status, 0) << c.err;
     ASSERT_EQ(c.files.size(), GetParam().files.size());
     for (const auto& [name, sources] : GetParam().files) {
-        const tavo_test::WavFile w = tavo_test::parse_wav(c.files.at(name));
+        const WavFile w = parse_wav(c.files.at(name));
         ASSERT_EQ(w.channels, sources.size()) << name;
         ASSERT_EQ(w.frames, 128u) << name;
         for (unsigned k = 0; k < w.channels; k++)
@@ -89,123 +67,78 @@ TEST_P(Channels, LandWhereTheLayoutSays)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, Channels,
-    testing::Values(
-        Placement{"MonoOneEach",
-                  Layout::MONO,
-                  {{"a4031516.wav", {0}}, {"b4031516.wav", {1}}, {"c4031516.wav", {2}}}},
-        Placement{"StereoPairs",
-                  Layout::STEREO,
-                  {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
-        // WAV channels 0, 2 and 4 carry the second, first and third input.
-        Placement{"SixChannels", Layout::SIX, {{"6chk4031516.wav", {1, -1, 0, -1, 2, -1}}}}),
-    [](const testing::TestParamInfo<Placement>& i) { return std::string(i.param.name); });
+// clang-format off
+const Placement placements[] = {
+    {"MonoOneEach", "-m", {{"a4031516.wav", {0}}, {"b4031516.wav", {1}}, {"c4031516.wav", {2}}}},
+    {"StereoPairs", "-s",
+     {{"d4031516.wav", {0, 1}}, {"e4031516.wav", {1, 2}}, {"f4031516.wav", {2, 0}}}},
+    // WAV channels 0, 2 and 4 carry the second, first and third input.
+    {"SixChannels", "-6", {{"6chk4031516.wav", {1, -1, 0, -1, 2, -1}}}},
+};
+// clang-format on
 
-// Text values beyond 16 bits saturate and count as clipped, NaN too (as 0);
-// hexadecimal floats and an underflow read as the numbers they are.
+INSTANTIATE_TEST_SUITE_P(Layouts, Channels, testing::ValuesIn(placements), RowName());
+
+// Text values beyond 16 bits saturate and count as clipped, NaN too (as 0); hexadecimal
+// floats and an underflow read as the numbers they are.
 TEST(TextValues, SaturateAndCount)
 {
-    const tavo_test::TempDir dir;
-    const std::string header = tavo_test::form3_header('S', 128, "18", 1, 'k');
+    const TempDir dir;
+    const std::string header = form3_header('S', 128, "18", 1, 'k');
     std::string line = "0 0 nan -inf 1e308 0x1p4 -0x10 infinity 1e-400 -1e5 32767.9 -32768.9";
     for (int j = 10; j < 128; j++)
         line += " 1";
-    tavo_test::write_bytes(dir.file("t.dat"),
-                           header + "\n" + line + "\n" + line + "\n" + line + "\n");
-    const Converted c = convert_into({dir.file("t.dat")}, raw());
+    write_bytes(dir.file("t.dat"), header + "\n" + line + "\n" + line + "\n" + line + "\n");
+    const Converted c = convert_into({dir.file("t.dat")}, options(RAW));
     ASSERT_EQ(c.result.status, 0) << c.err;
     EXPECT_EQ(c.err.substr(c.err.rfind("Warning")), "Warning: 15 samples clipped\n");
-    const std::vector<double> a = tavo_test::parse_wav(c.files.at("a.wav")).channel(0);
+    const std::vector<double> a = parse_wav(c.files.at("a.wav")).channel(0);
     EXPECT_EQ(std::vector<double>(a.begin(), a.begin() + 11),
               std::vector<double>({0, -32768, 32767, 16, -16, 32767, 0, -32768, 32767, -32768, 1}));
 }
 
-// Two option sets that must give the same sound and say the same.
+// Two option sets that give the same sound and say the same.
 struct Twins {
-    const char* name;
-    std::function<void(Options&)> one, other;
+    const char *name, *one, *other;
 };
 
 class SameSound : public testing::TestWithParam<Twins> {};
 
 TEST_P(SameSound, FromBothOptionSets)
 {
-    const tavo_test::TempDir dir;
-    std::vector<tavo_test::Record> records;
+    const TempDir dir;
+    std::vector<Record> records;
     for (int r = 0; r < 4; r++)
         records.push_back(
             record(r * 7, [r](int c, int j) { return 1000 * std::sin(0.1 * (r * 128 + j) + c); }));
     const std::string input = write(dir, records);
-    Options one = raw(), other = raw();
-    GetParam().one(one);
-    GetParam().other(other);
-    const Converted a = convert_into({input}, one), b = convert_into({input}, other);
+    const Converted a = convert_into({input}, options(GetParam().one));
+    const Converted b = convert_into({input}, options(GetParam().other));
     ASSERT_EQ(a.result.status, 0) << a.err;
     EXPECT_EQ(a.out, b.out);
     EXPECT_TRUE(a.files == b.files);
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, SameSound,
-                         testing::Values(
-                             // 44100 Hz / (18 Hz x 49) = 50 exactly.
-                             Twins{"SpeedupFortyNineIsFactorFifty",
-                                   [](Options& o) {
-                                       o.rate = 44100;
-                                       o.speedup = 49;
-                                       o.filter = true;
-                                   },
-                                   [](Options& o) {
-                                       o.rate = 44100;
-                                       o.upsample = 50;
-                                       o.filter = true;
-                                   }},
-                             // The sinc resampler takes no filter.
-                             Twins{"SincWithoutResamplingPassesTheSamples",
-                                   [](Options& o) {
-                                       o.resampler = tavo::Resampler::SINC;
-                                       o.filter = true;
-                                   },
-                                   [](Options&) {}}),
-                         [](const testing::TestParamInfo<Twins>& i) {
-                             return std::string(i.param.name);
-                         });
+const Twins twins[] = {
+    // 44100 Hz / (18 Hz x 49) = 50 exactly.
+    {"SpeedupFortyNineIsFactorFifty", "-o -z 1 -r 1 --speedup 49", "-o -z 1 -r 1 -u 50"},
+    // The sinc resampler takes no filter.
+    {"SincWithoutResamplingPassesTheSamples", "-o -z 1 -u 0 --resampler sinc", RAW},
+};
 
-// A square wave at the automatic scale reaches 32000 counts; the sinc
-// resampler's edges overshoot past 32767: clipped in 16 bits, kept in floats.
-TEST(SincOvershoot, ClipsOnlyInIntegerFormats)
-{
-    const tavo_test::TempDir dir;
-    const std::string input =
-        write(dir, {record(0, [](int, int j) { return j % 18 < 9 ? 1000 : -1000; })});
-    Options o;
-    o.resampler = tavo::Resampler::SINC;
-    o.upsample = 8;
-    const Converted s16 = convert_into({input}, o);
-    o.format = tavo::SampleFormat::F32;
-    const Converted f32 = convert_into({input}, o);
-    EXPECT_NE(s16.err.find(" samples clipped\n"), std::string::npos) << s16.err;
-    EXPECT_EQ(f32.err.find(" samples clipped\n"), std::string::npos) << f32.err;
-    double peak = 0;
-    for (double v : tavo_test::parse_wav(f32.files.at("a4031516.wav")).channel(0))
-        peak = std::max(peak, std::fabs(v));
-    EXPECT_GT(peak, 32768.0);
-}
+INSTANTIATE_TEST_SUITE_P(Options, SameSound, testing::ValuesIn(twins), RowName());
 
-// With the filter and resampling by 4, the edges of a gap filled with
-// silence (stamps 7 s -> 107 s: 1672 samples) are smeared but its middle
-// stays silent, and without --timeline the header is the canonical one.
+// Through the filter at -u 4 a silent gap (7 s -> 107 s: 1672 samples) is smeared at its
+// edges only; without --timeline the header is canonical.
 TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
 {
-    const tavo_test::TempDir dir;
+    const TempDir dir;
     const auto alternating = [](int, int j) { return j % 2 ? 600 : 400; };
-    Options o;
-    o.gaps = tavo::Gaps::SILENCE;
     const Converted c = convert_into(
         {write(dir, {record(0, alternating), record(7, alternating), record(107, alternating)})},
-        o);
+        options("--gaps silence"));
     ASSERT_EQ(c.result.status, 0) << c.err;
-    const tavo_test::WavFile w = tavo_test::parse_wav(c.files.at("a4031516.wav"));
+    const WavFile w = parse_wav(c.files.at("a4031516.wav"));
     EXPECT_EQ(w.data, 44u);
     ASSERT_EQ(w.frames, (128u * 3 + 1672) * 4);
     for (unsigned long i = 256 * 4 + 400; i < (256 + 1672) * 4 - 400; i++)
@@ -214,26 +147,20 @@ TEST(GapSilence, MiddleStaysSilentThroughTheFilter)
     EXPECT_NE(w.sample((256 + 1672) * 4 + 200, 0), 0);
 }
 
-// Reading stops with a warning once a record no longer has room after
-// 3173888 samples per channel; the files are written with what was read,
-// and a following input is still opened. Rows: one file of 512-sample
-// records, a second file after a nearly full first one, 128-sample records.
+// Reading stops with a warning once a record has no room after 3173888 samples per channel;
+// what was read is written, a following input is still opened.
 TEST(BuffersFull, StopReadingWithAWarning)
 {
     for (const auto& [length, first, second] : std::initializer_list<std::array<std::size_t, 3>>{
              {512, 6201, 0}, {512, 6199, 3}, {128, 24797, 0}}) {
-        const tavo_test::TempDir dir;
-        tavo_test::Record flat;
+        const TempDir dir;
+        Record flat;
         for (int c = 0; c < 3; c++)
             flat.channels[c].assign(length, c + 1);
-        const std::string header =
-            tavo_test::form3_header('S', static_cast<int>(length), "18", 1, 'k');
-        tavo_test::write_binary(dir.file("x.dat"),
-                                {header, true, length, std::vector(first, flat)});
-        tavo_test::write_binary(dir.file("y.dat"),
-                                {header, true, length, std::vector(second, flat)});
-        Options o = raw();
-        o.combine = true;
+        const std::string header = form3_header('S', static_cast<int>(length), "18", 1, 'k');
+        write_binary(dir.file("x.dat"), {header, true, length, std::vector(first, flat)});
+        write_binary(dir.file("y.dat"), {header, true, length, std::vector(second, flat)});
+        const Options o = options(std::string(RAW) + " -c");
         const Converted c = convert_into({dir.file("x.dat"), dir.file("y.dat")}, o);
         ASSERT_EQ(c.result.status, 0) << c.err;
         EXPECT_EQ(c.err.substr(c.err.rfind("\nFile: ") + 1),
@@ -241,17 +168,16 @@ TEST(BuffersFull, StopReadingWithAWarning)
                       "valid_comment_type3: " + header +
                       "\nWarning: buffers full after 3173888 samples per channel; the rest of "
                       "the input is not converted\n");
-        const tavo_test::WavFile w = tavo_test::parse_wav(c.files.at("c.wav"));
+        const WavFile w = parse_wav(c.files.at("c.wav"));
         EXPECT_EQ(w.frames, 3173888u);
         EXPECT_EQ(w.sample(w.frames - 1, 0), 3);
     }
 }
 
-// Each conversion chooses the automatic factor from its own data: a loud
-// input's factor is not carried over to a quiet one, nor back.
+// A loud input's automatic factor is not carried over to a quiet one, nor back.
 TEST(AutomaticScale, IsEachConversionsOwn)
 {
-    const tavo_test::TempDir dir;
+    const TempDir dir;
     const auto at = [](double gain) {
         return [gain](int c, int j) { return gain * (c * 100 + j % 97 - 48); };
     };

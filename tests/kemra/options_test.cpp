@@ -1,14 +1,21 @@
-// Option scanner, with the error printer and the errors of its misuse.
+// Option scanner, with the error printer and the errors of its misuse; the command-line log.
 #include <kemra/libkemra.h>
 
 #include <gmock/gmock.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include "rows.h"
 
 namespace {
 
@@ -28,8 +35,7 @@ struct Args {
     std::vector<char*> pointers;
 };
 
-// " name=value" when the query finds the option; otherwise nothing, and the
-// default must have replaced the value's start of 99.
+// " name=value" when the query finds the option; else nothing, and the default replaced 99.
 template <typename T, typename Query>
 std::string valued(Args& a, const char* name, T fallback, Query query)
 {
@@ -42,9 +48,8 @@ std::string valued(Args& a, const char* name, T fallback, Query query)
     return out.str();
 }
 
-// Starts from fresh marks and asks, in this order: flag c, unsigned long r
-// (default 4000), int z asked as --z (default 0), double d (default 1.5),
-// string o, range "range" and two ints p. Lists what was found.
+// From fresh marks asks, in order: flag c, unsigned long r (default 4000), int z as --z
+// (default 0), double d (default 1.5), string o, range "range", two ints p. Lists the found.
 std::string ask_all(Args& a)
 {
     Args other(std::vector<std::string>(a.argc() == 1 ? 1 : 0, "x"));
@@ -73,7 +78,6 @@ struct ScanCase {
     const char* found;              // ask_all's list
     const char* files;              // the walk over non-option arguments afterwards
     const char* errors;             // everything on standard error
-    friend void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ScannerTable : public testing::TestWithParam<ScanCase> {};
@@ -97,40 +101,26 @@ TEST_P(ScannerTable, FindsOptionsFilesAndUnknowns)
 #define UNKNOWN(arg) "Unknown option: " arg "\n"
 #define RANGE_ERROR(text) text ": Numerical result out of range\n"
 
+// clang-format off
 const ScanCase scan_cases[] = {
     {"NoArguments", {}, "", "", ""},
     {"SeparateOrAttachedAnyDashes", {"--r", "8", "---z=7", "-d", "2.5"}, " r=8 z=7 d=2.5", "", ""},
     {"EmptyOrDigitlessIsZero", {"-r=", "-z", "abc"}, " r=0 z=0", "", ""},
     {"BaseFromPrefixTailIgnored", {"-r", "0x10", "-z=010kHz"}, " r=16 z=8", "", ""},
     {"NegativeValues", {"-r", "-1", "-z", "-5"}, " r=18446744073709551615 z=-5", "", ""},
-    {"NamesMatchWhole",
-     {"-r8", "-rate", "5", "-r"},
-     "",
-     "5|",
+    {"NamesMatchWhole", {"-r8", "-rate", "5", "-r"}, "", "5|",
      UNKNOWN("-r8") UNKNOWN("-rate") UNKNOWN("-r")},
     {"UsedValueSkipped", {"-r", "-c"}, " c", "", UNKNOWN("-r")},
-    {"SeparateOverflow",
-     {"-r", BIG, "-d=1e999"},
-     "",
-     BIG "|",
+    {"SeparateOverflow", {"-r", BIG, "-d=1e999"}, "", BIG "|",
      RANGE_ERROR(BIG) RANGE_ERROR("1e999") UNKNOWN("-r") UNKNOWN("-d=1e999")},
-    {"OverflowAfterAttached",
-     {"-r=5", "-r=" BIG},
-     " r=4000",
-     "",
+    {"OverflowAfterAttached", {"-r=5", "-r=" BIG}, " r=4000", "",
      RANGE_ERROR(BIG) UNKNOWN("-r=" BIG)},
     {"LastAttachedWins", {"-r=1", "-r=2"}, " r=2", "", UNKNOWN("-r=1")},
     {"FirstSeparateWins", {"-r", "1", "-r", "2"}, " r=1", "2|", UNKNOWN("-r")},
-    {"SeparateEndsSearch",
-     {"-r=9", "-r", "8", "-r=7"},
-     " r=8",
-     "",
+    {"SeparateEndsSearch", {"-r=9", "-r", "8", "-r=7"}, " r=8", "",
      UNKNOWN("-r=9") UNKNOWN("-r=7")},
     {"FlagOnceWithoutValue", {"-c", "-c", "-c=1"}, " c", "", UNKNOWN("-c") UNKNOWN("-c=1")},
-    {"UnknownsReportedOnce",
-     {"-q", "f", "-", "--"},
-     "",
-     "f|",
+    {"UnknownsReportedOnce", {"-q", "f", "-", "--"}, "", "f|",
      UNKNOWN("-q") UNKNOWN("-") UNKNOWN("--")},
     {"LongFormEndsUnknownSearch", {"--c", "-q", "f"}, " c", "-q|f|", ""},
     {"LongFormNeverAFile", {"-q", "--long", "f"}, "", "f|", UNKNOWN("-q")},
@@ -140,26 +130,17 @@ const ScanCase scan_cases[] = {
     {"StringSkipsUsedValue", {"-o", "-c", "-o", "v"}, " c o=v", "", UNKNOWN("-o")},
     {"RangeWithDash", {"-range", "1-10"}, " range=1,1,10", "", ""},
     {"RangeWithStep", {"-range", "0:5:100"}, " range=0,5,100", "", ""},
-    {"RangeSeparateOnly",
-     {"-range=1-2", "-range"},
-     "",
-     "",
+    {"RangeSeparateOnly", {"-range=1-2", "-range"}, "", "",
      UNKNOWN("-range=1-2") UNKNOWN("-range")},
     {"IntsTwoValues", {"-p", "3", "-4"}, " p=3,-4", "", ""},
-    {"IntsNeedUnusedValues",
-     {"-p", "3", "-c", "-p", "4"},
-     " c",
-     "3|4|",
+    {"IntsNeedUnusedValues", {"-p", "3", "-c", "-p", "4"}, " c", "3|4|",
      UNKNOWN("-p") UNKNOWN("-p")},
 };
+// clang-format on
 
-INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases),
-                         [](const testing::TestParamInfo<ScanCase>& i) {
-                             return std::string(i.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Edges, ScannerTable, testing::ValuesIn(scan_cases), tavo_test::RowName());
 
-// The marks a program reads back: the queries' and the unknown-option
-// search's, never changed by reading them.
+// The marks a program reads back (the queries' and the unknown search's), unchanged by reading.
 TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
 {
     Args a({"-r", "1", "--long", "-q", "f", "-c"});
@@ -172,31 +153,20 @@ TEST(OptionScanner, ReadsMarksBackWithoutChangingThem)
     };
     EXPECT_EQ(marks(), "1110001");
     EXPECT_EQ(marks(), "1110001");
-    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1),
-              4);  // the search ends at --long and marks it
+    EXPECT_EQ(get_first_unused(a.argc(), a.argv(), 1), 4);  // ends at --long and marks it
     EXPECT_EQ(marks(), "1111001");
     // Forgotten: a second vector of the same length starts unmarked.
     reset_argument_marks();
     EXPECT_EQ(marks(), "1000000");
 }
 
-// The message shows the option as given and the first value, whichever failed;
-// a program's boundary reports it and ends the run.
+// The scanner only raises the error (the option as given, its first value); a program's
+// boundary reports it and ends the run.
 TEST(OptionScannerDeathTest, UnreadableRangeOrListEndsTheRun)
 {
-    Args range({"--range", "7"});
+    Args range({"--range", "7"}), ints({"-p", "1", "x"});
     EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(range); }), testing::ExitedWithCode(1),
                 testing::Eq("Something bad happened during scan of --range argument (7)."));
-    Args ints({"-p", "1", "x"});
-    EXPECT_EXIT(Kemra::exit_on_error([&] { return ask_all(ints); }), testing::ExitedWithCode(1),
-                testing::Eq("Something bad happened during scan of -p argument (1)."));
-}
-
-// The scanner itself only raises the error; nothing is printed before a
-// program reports it.
-TEST(OptionScanner, MisuseRaisesTheErrorSilently)
-{
-    Args ints({"-p", "1", "x"});
     testing::internal::CaptureStderr();
     try {
         ask_all(ints);
@@ -222,6 +192,25 @@ TEST(OptionScannerDeathTest, MarksThatCannotBeAllocatedEndTheRun)
                 testing::ExitedWithCode(1),
                 testing::MatchesRegex("Error: src/kemra/marks\\.cpp\\([0-9]+\\) "
                                       "kemra: Can't allocate memory\n"));
+}
+
+// A C-locale time stamp, then each argument: unchanged (a double quote; empty), or if it holds a
+// blank, comma or asterisk quoted (a long option's value after its first '='), escaped inside.
+TEST(CommandLog, StampThenEachArgumentInItsLoggedForm)
+{
+    const std::string name = testing::TempDir() + "kemra-log-" + std::to_string(getpid());
+    std::remove(name.c_str());
+    Args a({"-r", "8", "", "say\"hi", "my file", "a,b", "*.d", "-t=a b", "--a b", "--s=x=y,z",
+            "one \"two\" c\\d", ""});
+    flogfile(name.c_str(), a.argc(), a.argv());
+    std::ifstream in(name);
+    const std::string line{std::istreambuf_iterator<char>(in), {}};
+    std::remove(name.c_str());
+    ASSERT_TRUE(std::regex_match(line, std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\d(:\\d\\d){2} .*\n")))
+        << line;
+    EXPECT_EQ(line.substr(17),
+              " prog -r 8  say\"hi \"my file\" \"a,b\" \"*.d\" \"-t=a b\" "
+              "\"--a b\" --s=\"x=y,z\" \"one \\\"two\\\" c\\\\d\" \n");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "rows.h"
+
 namespace {
 
 using Parts = std::array<std::string, 4>;  // drive, directory, file name, extension
@@ -18,7 +20,6 @@ struct SplitCase {
     Parts parts;
     int result = 0;
     std::array<size_t, 4> sizes = {256, 256, 256, 256};  // of the four part buffers
-    friend void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SplitTable : public testing::TestWithParam<SplitCase> {};
@@ -53,10 +54,7 @@ const SplitCase split_cases[] = {
     {"DriveOneShort", "AB:d/name.ext", {"AB", "d/", "name", ".ext"}, ENAMETOOLONG, {3, 3, 5, 5}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, SplitTable, testing::ValuesIn(split_cases),
-                         [](const testing::TestParamInfo<SplitCase>& i) {
-                             return std::string(i.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, SplitTable, testing::ValuesIn(split_cases), tavo_test::RowName());
 
 struct JoinCase {
     const char* name;
@@ -64,7 +62,6 @@ struct JoinCase {
     size_t size;
     int result;
     const char* path;
-    friend void PrintTo(const JoinCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class JoinTable : public testing::TestWithParam<JoinCase> {};
@@ -88,10 +85,7 @@ const JoinCase join_cases[] = {
     {"SizeZeroWritesNothing", {nullptr, nullptr, "f", nullptr}, 0, ENAMETOOLONG, "###############"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, JoinTable, testing::ValuesIn(join_cases),
-                         [](const testing::TestParamInfo<JoinCase>& i) {
-                             return std::string(i.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, JoinTable, testing::ValuesIn(join_cases), tavo_test::RowName());
 
 TEST(PathFixedForms, PartsOfTwoHundredFiftyFivePathsOfTwoHundredFiftyNine)
 {

@@ -1,11 +1,5 @@
 """Writes TAVO data files for the Python package's tests, in every form the
-reader accepts (the same bytes as tests/support/tavo_writer.h writes).
-
-    rec = Recording(form3_header("S", 512), length=512,
-                    records=[make_record(512, 60, 0, seed=1)])
-    path = dated_path(tmp_path, "k", 2014, 3, 15, 16)
-    write(path, binary_bytes(rec))          # or text_bytes(rec); gzip=True
-"""
+reader accepts (the same bytes as tests/support/tavo_writer.h writes)."""
 import dataclasses
 import gzip
 import os
@@ -35,10 +29,6 @@ def form3_header(letter="S", length=512, frequency="18", gain=2, station="k",
             f"station: {station} date: {date} time: {time}")
 
 
-def form1_header(frequency="18", gain="2"):
-    return f"!Tidserier {frequency} {gain}"
-
-
 def make_record(length, time1, time2, seed):
     """Channel c, sample j: seed * 1000 + c * 100 + j % 97 - 48 (distinct per
     channel and record, within 16 bits for seeds up to 30)."""
@@ -46,22 +36,13 @@ def make_record(length, time1, time2, seed):
                                    for c in range(3)])
 
 
-def minutes_records(length, count, start_minute=0, step_seconds=None, frequency=18.0, skip=()):
-    """`count` records stamped in minutes and seconds from the base hour,
-    each one block's duration (rounded down) after the one before; the
-    records whose index is in `skip` are left out (a gap each)."""
-    step = step_seconds if step_seconds is not None else int(length / frequency)
-    out = []
-    for k in range(count):
-        if k in skip:
-            continue
-        seconds = start_minute * 60 + k * step
-        out.append(make_record(length, seconds // 60, seconds % 60, seed=k % 30))
-    return out
-
-
-def _word(value):
-    return struct.pack("<H", int(value) & 0xFFFF)
+def minutes_records(length, count, skip=()):
+    """`count` records at 18 Hz stamped in minutes and seconds from the base
+    hour, each one block's whole seconds after the one before; those whose
+    index is in `skip` are left out (a gap each)."""
+    step = length // 18
+    return [make_record(length, k * step // 60, k * step % 60, seed=k % 30)
+            for k in range(count) if k not in skip]
 
 
 def binary_bytes(rec):
@@ -70,10 +51,9 @@ def binary_bytes(rec):
     out = bytearray((rec.header + "\r").encode("latin-1") if rec.header else b"")
     for r in rec.records:
         for samples in r.channels:
-            if rec.new_style:
-                out += _word(r.time[0]) + _word(r.time[1])
-            for j in range(rec.length):
-                out += _word(samples[j] if j < len(samples) else 0)
+            words = list(r.time) if rec.new_style else []
+            words += [samples[j] if j < len(samples) else 0 for j in range(rec.length)]
+            out += struct.pack(f"<{len(words)}H", *(int(w) & 0xFFFF for w in words))
     return bytes(out)
 
 
@@ -93,7 +73,8 @@ def text_bytes(rec, eol="\n"):
 def dated_path(root, station, year, month, day, slot, extension=".dat"):
     """root/yyyy/mm/yyyymmdd/<station><y%10><mm><dd><slot><extension>, its
     folders made: the reader takes the day and base hour from it."""
-    folder = os.path.join(str(root), f"{year:04d}", f"{month:02d}", f"{year:04d}{month:02d}{day:02d}")
+    folder = os.path.join(str(root), f"{year:04d}", f"{month:02d}",
+                          f"{year:04d}{month:02d}{day:02d}")
     os.makedirs(folder, exist_ok=True)
     return os.path.join(folder, f"{station}{year % 10}{month:02d}{day:02d}{slot:02d}{extension}")
 
@@ -101,9 +82,5 @@ def dated_path(root, station, year, month, day, slot, extension=".dat"):
 def write(path, data, gzipped=False):
     """Writes the bytes, gzip-compressed when asked (mtime 0: same bytes every run)."""
     with open(path, "wb") as f:
-        if gzipped:
-            with gzip.GzipFile(fileobj=f, mode="wb", mtime=0) as z:
-                z.write(data)
-        else:
-            f.write(data)
+        f.write(gzip.compress(data, mtime=0) if gzipped else data)
     return path

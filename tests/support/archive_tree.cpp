@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 #include "tavo_writer.h"
 
@@ -11,21 +12,13 @@ namespace {
 
 constexpr std::int64_t DAY = 86400, SLOT = 1800;
 
-struct Civil {
-    int year, month, day;
-};
-
-Civil civil(std::int64_t days)
+// The UTC calendar day of a time.
+std::tm civil(std::int64_t seconds)
 {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t doe = days - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    return {static_cast<int>(yoe + era * 400 + (m <= 2)), m, d};
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm d{};
+    gmtime_r(&t, &d);
+    return d;
 }
 
 // One file of the tree: its slot and the records it holds.
@@ -37,11 +30,10 @@ struct TreeFile {
 std::string write_file(const std::string& root, const ArchiveTree& tree, const TreeFile& file,
                        char form)
 {
-    const Civil d = civil(file.slot / DAY);
+    const std::tm d = civil(file.slot);
     char date[16], time[16];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", d.year, d.month, d.day);
-    std::snprintf(time, sizeof time, "%02d:%02d:00", static_cast<int>(file.slot % DAY / 3600),
-                  static_cast<int>(file.slot % 3600 / 60));
+    std::strftime(date, sizeof date, "%Y-%m-%d", &d);
+    std::strftime(time, sizeof time, "%H:%M:00", &d);
     Recording rec{form3_header(tree.unix_time ? 'U' : 'S', tree.length,
                                std::to_string(tree.frequency), 1, tree.station, date, time),
                   true,
@@ -57,8 +49,8 @@ std::string write_file(const std::string& root, const ArchiveTree& tree, const T
                 out.channels[c].push_back(sample_value(r.first_sample + j, c));
         rec.records.push_back(out);
     }
-    const std::string path = dated_path(root, tree.station, d.year, d.month, d.day,
-                                        static_cast<int>(file.slot % DAY / SLOT));
+    const std::string path = dated_path(root, tree.station, d.tm_year + 1900, d.tm_mon + 1,
+                                        d.tm_mday, static_cast<int>(file.slot % DAY / SLOT));
     const bool text = form == 't' || form == 'z';
     if (text)
         write_text(path, rec);
@@ -76,12 +68,11 @@ std::string write_file(const std::string& root, const ArchiveTree& tree, const T
 
 std::int64_t utc(int year, int month, int day, int hour, int minute, int second)
 {
-    const std::int64_t y = year - (month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-    return days * DAY + hour * 3600 + minute * 60 + second;
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    return timegm(&t) + hour * 3600 + minute * 60 + second;
 }
 
 std::vector<TreeRecord> ArchiveTree::records() const

@@ -1,8 +1,7 @@
 // Test support: a made-up station recording written as an archive tree
 // (ROOT/YYYY/MM/YYYYMMDD/k<y><MM><DD><slot>.dat[.gz]), whose every sample
 // tells its own time, so that a test can say exactly which samples a
-// conversion should keep and where.
-//
+// conversion should keep and where:
 //   ArchiveTree tree;
 //   tree.data = {{utc(2014, 3, 15, 23), 7200}};   // two hours from 23:00
 //   tree.missing = {utc(2014, 3, 15, 23, 30)};     // the 23:30 file is lost

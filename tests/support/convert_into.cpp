@@ -1,5 +1,8 @@
 #include "convert_into.h"
 
+#include <stdexcept>
+
+#include "cli/options.h"
 #include "stagewise.h"
 #include "tavo_writer.h"
 
@@ -18,6 +21,21 @@ bool Said::progress(const tavo::Progress& p)
     return p.end || stop_after < 0 || reports_++ < stop_after;
 }
 
+bool Captured::begin(const tavo::AudioFile& f, std::string&)
+{
+    files.push_back(f);
+    bytes.emplace_back();
+    return true;
+}
+
+bool Captured::write(int i, const void* samples, std::size_t frames, std::string&)
+{
+    const tavo::AudioFile& f = files[i];
+    const std::size_t size = f.format == tavo::SampleFormat::S16 ? 2 : 4;
+    bytes[i].append(static_cast<const char*>(samples), frames * f.channels * size);
+    return true;
+}
+
 namespace {
 
 std::string masked(std::string text, const std::string& folder)
@@ -28,6 +46,14 @@ std::string masked(std::string text, const std::string& folder)
 }
 
 }  // namespace
+
+tavo::Options options(const std::string& words)
+{
+    const tavo::cli::OptionWords read = tavo::cli::read_option_words(words);
+    if (!read.refusal.empty())
+        throw std::invalid_argument(read.refusal);
+    return read.options;
+}
 
 Converted convert_into(const std::vector<std::string>& inputs, tavo::Options options,
                        bool stagewise)

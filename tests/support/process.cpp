@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <ctime>
 
 extern char** environ;
@@ -30,24 +29,6 @@ std::vector<std::string> child_environment(const std::vector<std::string>& extra
         env.push_back(x);
     }
     return env;
-}
-
-// The file to execute for `program`: itself when it names a path, else the
-// first executable of that name in a folder of PATH (as a shell finds it).
-std::string find_program(const std::string& program)
-{
-    const char* path = std::getenv("PATH");
-    if (program.find('/') != std::string::npos || path == nullptr)
-        return program;
-    const std::string folders = path;
-    for (std::size_t from = 0, to; from <= folders.size(); from = to + 1) {
-        to = folders.find(':', from);
-        to = to == std::string::npos ? folders.size() : to;
-        const std::string file = folders.substr(from, to - from) + "/" + program;
-        if (access(file.c_str(), X_OK) == 0)
-            return file;
-    }
-    return program;
 }
 
 // The strings' pointers and a null pointer, as execve takes them.
@@ -86,7 +67,7 @@ bool drop_permission_overrides(bool drop)
     if (in >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 && chdir(cwd) == 0 &&
         limit(RLIMIT_NOFILE, o.max_files) && limit(RLIMIT_FSIZE, o.file_size) &&
         limit(RLIMIT_AS, o.address_space) && drop_permission_overrides(o.honour_permissions))
-        execve(program, args, env);
+        execvpe(program, args, env);  // a name without "/" is looked up in PATH
     _exit(127);
 }
 
@@ -147,14 +128,12 @@ RunResult run_process(const std::vector<std::string>& argv, const std::string& c
     RunResult r;
     std::vector<std::string> args_text = argv, env_text = child_environment(options.env);
     const std::vector<char*> args = pointers(args_text), env = pointers(env_text);
-    const std::string program =
-        find_program(options.program.empty() ? argv.at(0) : options.program);
     int out[2] = {-1, -1}, err[2] = {-1, -1};
     // No child when there is nothing to run or the pipes cannot be made.
     const bool ready = !argv.empty() && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0;
     const pid_t pid = ready ? fork() : -1;
     if (pid == 0)
-        child(program.c_str(), args.data(), env.data(), options, cwd.c_str(), out[1], err[1]);
+        child(args[0], args.data(), env.data(), options, cwd.c_str(), out[1], err[1]);
     struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     for (int fd : {out[1], err[1]})
         close(fd);  // the child's ends; -1 when not made

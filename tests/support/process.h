@@ -1,10 +1,6 @@
 // Runs a program in a child process and collects what it wrote and how it
 // ended: the one process runner of the tests.
-//
-//   RunOptions o;
-//   o.env = {"TZ=UTC"};
-//   const RunResult r = run_process({TAVO2WAV_BIN, "-u", "0", "x.dat"}, dir.path(), o);
-//   // r.status, r.signal, r.out, r.err
+//   const RunResult r = run_process({TAVO2WAV_BIN, "x.dat"}, dir.path(), RunOptions{{"TZ=UTC"}});
 #ifndef TAVO_TESTS_SUPPORT_PROCESS_H
 #define TAVO_TESTS_SUPPORT_PROCESS_H
 
@@ -20,8 +16,6 @@ struct RunResult {
 
 // How the child is started, beyond its arguments.
 struct RunOptions {
-    // File to execute; empty means argv[0]. Lets argv[0] be any text.
-    std::string program;
     // "NAME=value" entries added to (or replacing those of) the environment.
     std::vector<std::string> env;
     // The child is killed after this many seconds (then signal is SIGKILL).
@@ -40,7 +34,7 @@ struct RunOptions {
     bool honour_permissions = false;
 };
 
-// Runs argv[0] (or options.program; a name without "/" is looked up in
+// Runs argv[0] (a name without "/" is looked up in
 // PATH) with argv in directory cwd, standard input from /dev/null.
 RunResult run_process(const std::vector<std::string>& argv, const std::string& cwd,
                       const RunOptions& options = {});

@@ -25,6 +25,18 @@ std::string word(long value)
     return {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)};
 }
 
+void gzip_file(const std::string& bytes, const std::string& dst, int level)
+{
+    const std::string mode = "wb" + std::to_string(level);
+    std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), mode.c_str()), gzclose);
+    if (!gz)
+        throw std::runtime_error("cannot open " + dst);
+    const int wrote =
+        bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
+    if (gzclose(gz.release()) != Z_OK || wrote != static_cast<int>(bytes.size()))
+        throw std::runtime_error("cannot compress into " + dst);
+}
+
 }  // namespace
 
 std::string form3_header(char letter, int len, const std::string& frequency, int gain, char station,
@@ -79,6 +91,17 @@ std::string text_bytes(const Recording& rec, const TextStyle& style)
     return out.str();
 }
 
+std::string stamped_bytes(char form, const std::string& header, std::size_t length,
+                          const std::vector<std::array<long, 2>>& times, std::size_t cut)
+{
+    Recording rec{header, form != 'o', length, {}};
+    for (const auto& t : times)
+        rec.records.push_back(
+            make_record(length, t[0], t[1], static_cast<int>(rec.records.size())));
+    const std::string b = form == 't' ? text_bytes(rec) : binary_bytes(rec);
+    return b.substr(0, b.size() - cut);
+}
+
 void write_bytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -94,22 +117,6 @@ std::string read_bytes(const std::string& path)
         throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
-
-namespace {
-
-void gzip_file(const std::string& bytes, const std::string& dst, int level)
-{
-    const std::string mode = "wb" + std::to_string(level);
-    std::unique_ptr<gzFile_s, int (*)(gzFile)> gz(gzopen(dst.c_str(), mode.c_str()), gzclose);
-    if (!gz)
-        throw std::runtime_error("cannot open " + dst);
-    const int wrote =
-        bytes.empty() ? 0 : gzwrite(gz.get(), bytes.data(), static_cast<unsigned>(bytes.size()));
-    if (gzclose(gz.release()) != Z_OK || wrote != static_cast<int>(bytes.size()))
-        throw std::runtime_error("cannot compress into " + dst);
-}
-
-}  // namespace
 
 void gzip_copy(const std::string& src, const std::string& dst)
 {

@@ -1,14 +1,7 @@
 // Test support: writes TAVO data files in every form the reader accepts, so
-// tests and fuzz seeds generate their data in code.
-//
-//   Recording rec;                        // header line, style, records
-//   rec.header = form3_header('S', 512, "18", 2, 'k');
-//   rec.length = 512;
-//   rec.records.push_back(make_record(rec.length, 60, 0, 0));
-//   TempDir dir;
-//   std::string path = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-//   write_binary(path, rec);              // or write_text(path, rec)
-//   gzip_copy(path, path + ".gz");
+// tests and fuzz seeds generate their data in code:
+//   Recording rec{form3_header('S', 512, "18", 2, 'k'), true, 512, {make_record(512, 60, 0, 0)}};
+//   write_binary(dated_path(dir.path(), 'k', 2014, 3, 15, 16), rec);  // or write_text
 #ifndef TAVO_TESTS_SUPPORT_TAVO_WRITER_H
 #define TAVO_TESTS_SUPPORT_TAVO_WRITER_H
 
@@ -19,33 +12,30 @@
 
 namespace tavo_test {
 
-/// One record: three channel blocks (or data lines) and their time words.
+/// One record: its time words (minutes and seconds, or the low and high
+/// halves of a Unix time), written in every block (binary) or line (text),
+/// and the samples of its three channels in file order, `Recording::length`
+/// each (binary writes them as signed 16-bit words, 0 when missing).
 struct Record {
-    /// Time words of the record, written in every block (binary) or line
-    /// (text): minutes and seconds, or the low and high halves of a Unix time.
     std::array<long, 2> time{};
-    /// Samples per channel in file order; each holds `Recording::length`
-    /// values (binary writes them as signed 16-bit words, 0 when missing).
     std::array<std::vector<double>, 3> channels;
 };
 
-/// A whole data file.
+/// A whole data file: the header line without its terminator (empty: none),
+/// whether records are new-style (two time words per block or line), and
+/// the samples per channel block (128 or 512 for valid files).
 struct Recording {
-    /// Header line without its terminator; empty writes no header line.
     std::string header;
-    /// New-style records carry two time words per block/line.
     bool new_style = true;
-    /// Samples per channel block (128 or 512 for valid files).
     std::size_t length = 128;
     std::vector<Record> records;
 };
 
-/// Text layout choices.
+/// Text layout: the line end of every line, header included ("\n" or
+/// "\r\n"), and lines inserted before data line k (counting data lines
+/// from 0 over the whole file), each followed by `eol`.
 struct TextStyle {
-    /// Line end of every line, header included ("\n" or "\r\n").
     std::string eol = "\n";
-    /// Lines inserted before data line k (counting data lines from 0 over
-    /// the whole file); each is written followed by `eol`.
     std::map<std::size_t, std::vector<std::string>> extra_lines;
 };
 
@@ -74,6 +64,12 @@ std::string binary_bytes(const Recording& rec);
 /// File contents of a text file: header line, then three data lines per
 /// record (time words first in new-style files), numbers separated by blanks.
 std::string text_bytes(const Recording& rec, const TextStyle& style = {});
+
+/// A file of one record per pair of time words (make_record's samples,
+/// seeds 0, 1, ...): `form` 'b' binary, 'o' old-style binary or 't' text,
+/// `cut` bytes cut off its end.
+std::string stamped_bytes(char form, const std::string& header, std::size_t length,
+                          const std::vector<std::array<long, 2>>& times, std::size_t cut = 0);
 
 /// Writes bytes to path, replacing the file; throws std::runtime_error on failure.
 void write_bytes(const std::string& path, const std::string& bytes);

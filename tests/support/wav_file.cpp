@@ -36,7 +36,6 @@ void read_format(WavFile& w)
     w.format = static_cast<unsigned>(field(0, 2));
     w.channels = static_cast<unsigned>(field(2, 2));
     w.rate = static_cast<std::uint32_t>(field(4, 4));
-    w.byte_rate = static_cast<std::uint32_t>(field(8, 4));
     w.block_align = static_cast<unsigned>(field(12, 2));
     w.bits = static_cast<unsigned>(field(14, 2));
     const WavChunk& data = *w.chunk("data");
@@ -52,12 +51,6 @@ const WavChunk* WavFile::chunk(const std::string& id) const
         if (c.id == id)
             return &c;
     return nullptr;
-}
-
-std::string WavFile::body(const std::string& id) const
-{
-    const WavChunk* c = chunk(id);
-    return c == nullptr ? "" : bytes.substr(c->body, c->size);
 }
 
 double WavFile::sample(std::uint64_t frame, unsigned channel) const
@@ -95,7 +88,6 @@ WavFile parse_wav(std::string bytes)
         w.error = "no fmt or data chunk";
     else
         read_format(w);
-    w.riff_size = static_cast<std::uint32_t>(little_endian(w.bytes, 4, 4));
     return w;
 }
 

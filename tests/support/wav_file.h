@@ -1,8 +1,5 @@
 // The tests' one WAV reader: the chunks of a RIFF/WAVE file, its format and
 // its samples, read from the bytes alone (nothing of src/wav).
-//
-//   const WavFile w = read_wav(dir.file("a4010100.wav"));
-//   w.channels, w.rate, w.bits, w.frames, w.chunk("bext"), w.sample(frame, channel)
 #ifndef TAVO_TESTS_SUPPORT_WAV_FILE_H
 #define TAVO_TESTS_SUPPORT_WAV_FILE_H
 
@@ -23,22 +20,15 @@ struct WavChunk {
 struct WavFile {
     std::string bytes;             // the whole file
     std::string error;             // why the bytes are no WAV file, "" when they are
-    std::uint32_t riff_size = 0;   // the RIFF header's length field
     std::vector<WavChunk> chunks;  // in file order, "data" included
     unsigned format = 0;           // 1 PCM, 3 IEEE float
     unsigned channels = 0, bits = 0, block_align = 0;
-    std::uint32_t rate = 0, byte_rate = 0;
+    std::uint32_t rate = 0;
     std::uint64_t frames = 0;  // the data chunk's size over block_align
     std::size_t data = 0;      // offset of the first sample byte
-    // An RF64 file keeps its 64-bit RIFF and data sizes in a "ds64" chunk
-    // after "RF64": parse_wav reads them there once the writer makes such
-    // files (read_chunks takes the data size from ds64 in place of the
-    // 0xFFFFFFFF of the data chunk's header).
 
     // The chunk of that code, or nullptr.
     const WavChunk* chunk(const std::string& id) const;
-    // The body of that chunk ("" when there is none).
-    std::string body(const std::string& id) const;
     // Sample `channel` of `frame` in counts of the 16-bit scale (a float
     // sample times 32768, a 24-bit one over 256).
     double sample(std::uint64_t frame, unsigned channel) const;

@@ -21,10 +21,9 @@ using tavo::engine::run_in_order;
 std::atomic<int> live_slots{0};
 std::atomic<int> most_live_slots{0};
 
-// A chunk as a renderer leaves it: its index and a run of values derived
-// from the index, of a length that varies from chunk to chunk, so that a
-// chunk half overwritten by another or handed over before it is complete
-// shows.
+// A chunk as a renderer leaves it: its index and values_of(index), a run of
+// a length that varies from chunk to chunk, so that a chunk half overwritten
+// by another or handed over before it is complete shows.
 struct Slot {
     Slot()
     {
@@ -38,14 +37,12 @@ struct Slot {
     std::vector<long> values;
 };
 
-long value(std::size_t index, std::size_t k)
+std::vector<long> values_of(std::size_t index)
 {
-    return static_cast<long>(index * 7919 + k);
-}
-
-std::size_t length_of(std::size_t index)
-{
-    return 1 + index % 13;
+    std::vector<long> v;
+    for (std::size_t k = 0; k < 1 + index % 13; k++)
+        v.push_back(static_cast<long>(index * 7919 + k));
+    return v;
 }
 
 // Sleeps a random 0 to max_us microseconds; one generator per thread,
@@ -61,26 +58,22 @@ void random_sleep(int max_us)
         std::this_thread::yield();
 }
 
+// Fills the slot value by value, delayed after the first.
 void render(std::size_t i, Slot& slot)
 {
     slot.index = i;
     slot.values.clear();
-    for (std::size_t k = 0; k < length_of(i); k++) {
-        slot.values.push_back(value(i, k));
-        if (k == 0)
-            random_sleep(200);  // a renderer delayed half way through its chunk
+    for (long v : values_of(i)) {
+        slot.values.push_back(v);
+        if (slot.values.size() == 1)
+            random_sleep(200);
     }
 }
 
 // Whether the slot holds exactly chunk i as render() made it.
 bool whole(std::size_t i, const Slot& slot)
 {
-    if (slot.index != i || slot.values.size() != length_of(i))
-        return false;
-    for (std::size_t k = 0; k < slot.values.size(); k++)
-        if (slot.values[k] != value(i, k))
-            return false;
-    return true;
+    return slot.index == i && slot.values == values_of(i);
 }
 
 class OrderedChunks : public testing::TestWithParam<unsigned> {};

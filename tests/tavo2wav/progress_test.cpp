@@ -37,20 +37,16 @@ std::string indicator(unsigned long long total, bool terminal)
 
 const std::string SAVE = "\0337", RESTORE = "\0338", ERASE = "\033[K";
 
-// A drawing every second update (at most ten a second), all of one width,
-// from 1/8 s in with 2 samples done to 12.5 s in with all 200; then the
-// erase.
-TEST(Progress, DrawsAtMostTenTimesASecondAndErasesAtTheEnd)
+// On a terminal, a drawing every second update (at most ten a second), all
+// of one width, from 1/8 s in with 2 samples done to 12.5 s in with all 200;
+// then the erase. Elsewhere nothing.
+TEST(Progress, DrawsAtMostTenTimesASecondOnATerminalAndErasesAtTheEnd)
 {
     const std::string t = indicator(200, true);
     const std::string first = SAVE + "reading    1%  16 samples/s" + ERASE + RESTORE;
     const std::string last = SAVE + "reading  100%  16 samples/s" + ERASE + RESTORE + ERASE;
     ASSERT_EQ(t.size(), 100 * first.size() + ERASE.size());
     EXPECT_EQ(t.substr(0, first.size()) + t.substr(t.size() - last.size()), first + last);
-}
-
-TEST(Progress, WritesNothingWhenNotATerminal)
-{
     EXPECT_EQ(indicator(200, false), "");
 }
 

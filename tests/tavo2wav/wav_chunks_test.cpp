@@ -1,24 +1,18 @@
-// The timeline's pieces without a conversion: the bext layout of EBU Tech
-// 3285 v1, even chunk sizes, WaveWriter's extra chunks before "data" (RIFF
-// length and size check). (Offset removal around silent runs: stages_test.)
+// The timeline's chunks without a conversion: the bext layout of EBU Tech
+// 3285 v1, the cue points and labels, even chunk sizes. (WaveWriter's extra
+// chunks before "data", their RIFF length and size check: wave_test.)
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 #include "engine/wav_chunks.h"
-#include "tavo_writer.h"
-#include "wav/wave.h"
+#include "wav_file.h"
 
 namespace {
 
 using namespace tavo::engine;
-using tavo::SampleFormat;
-using tavo::wav::WaveWriter;
 
-uint32_t le32(const std::string& b, std::size_t at)
+std::uint64_t le32(const std::string& b, std::size_t at)
 {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
-           uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+    return tavo_test::little_endian(b, at, 4);
 }
 
 AudioTimeline sample_timeline()
@@ -102,60 +96,6 @@ TEST(TimelineChunks, NoMarkersLeaveOutCueAndLabels)
     EXPECT_EQ(b.find("cue "), std::string::npos);
     EXPECT_EQ(b.find("adtl"), std::string::npos);
     EXPECT_NE(b.find("ICMT"), std::string::npos);
-}
-
-// WaveWriter::open with extra chunks: whether it accepts them, and errno.
-struct ExtraRow {
-    const char* name;
-    std::size_t extra;  // bytes of extra chunks
-    unsigned channels;
-    unsigned long frames;
-    int err;  // 0: accepted
-};
-
-class WaveWriterExtra : public testing::TestWithParam<ExtraRow> {};
-
-TEST_P(WaveWriterExtra, ChecksSizeAndEvenness)
-{
-    const ExtraRow& r = GetParam();
-    tavo_test::TempDir dir;
-    std::vector<unsigned char> extra(r.extra, 0);
-    WaveWriter w;
-    errno = 0;
-    const bool ok =
-        w.open(dir.file("x.wav").c_str(), r.channels, r.frames, 4000, SampleFormat::S16, &extra);
-    EXPECT_EQ(ok, r.err == 0);
-    if (r.err != 0) {
-        EXPECT_EQ(errno, r.err);
-    }
-}
-
-// 4294967259 data bytes at most: 357913938 six-channel frames fill all
-// but 3 of them.
-INSTANTIATE_TEST_SUITE_P(Rows, WaveWriterExtra,
-                         testing::Values(ExtraRow{"LargestFileWithoutChunks", 0, 6, 357913938, 0},
-                                         ExtraRow{"ChunksThatStillFit", 2, 6, 357913938, 0},
-                                         ExtraRow{"ChunksPastTheRiffLimit", 4, 6, 357913938, EFBIG},
-                                         ExtraRow{"OddChunkBytes", 3, 1, 10, EINVAL}),
-                         [](const testing::TestParamInfo<ExtraRow>& i) {
-                             return std::string(i.param.name);
-                         });
-
-TEST(WaveWriterExtra, ChunksStandBetweenFmtAndDataAndCountInTheRiffLength)
-{
-    tavo_test::TempDir dir;
-    const std::vector<unsigned char> extra = {'j', 'u', 'n', 'k', 2, 0, 0, 0, 7, 9};
-    const int16_t frames[] = {1, -1, 256};
-    WaveWriter w;
-    ASSERT_TRUE(w.open(dir.file("x.wav").c_str(), 1, 3, 4000, SampleFormat::S16, &extra));
-    ASSERT_TRUE(w.write(frames, 3));
-    ASSERT_TRUE(w.commit());
-    const std::string b = tavo_test::read_bytes(dir.file("x.wav"));
-    EXPECT_EQ(le32(b, 4), 36u + 10 + 6);
-    EXPECT_EQ(b.substr(36, 10), std::string(extra.begin(), extra.end()));
-    EXPECT_EQ(b.substr(46, 4), "data");
-    EXPECT_EQ(le32(b, 50), 6u);
-    EXPECT_EQ(b.substr(54), std::string("\x01\x00\xff\xff\x00\x01", 6));
 }
 
 }  // namespace

@@ -1,24 +1,23 @@
-"""Reads a tavoinfo --plot picture back and prints what it shows.
+"""Reads a tavoinfo --plot picture back and prints what it shows, as key=value lines.
 
-Usage: plot_check.py PNG NYQUIST WAVE0 SPEC0 SPEC1 SPEC2 BAR2 [SOUND_ROW]
-Boxes are x,y,width,height in pixels as the plot layout gives them.
-Prints key=value lines:
-  size=WxH
-  wave0_shaded, spec2_shaded  runs a-b of columns (x) drawn in the gap
-                              shade on the top row of that panel
-  peak0_hz        frequency of the brightest spectrogram row of channel 0,
-                  over the columns that are not shaded
-  off_floor1, off_floor2  fraction of channel 1 and 2 spectrogram pixels
-                  (unshaded columns) whose colour is not the bottom colour
-                  of the colour bar
-  sound_ink=a-b   first and last dark pixel on the sound axis row
-  sound_runs=N    runs of dark pixels on that row: the axis's pieces
+Usage: plot_check.py FILE.svg  (Python's XML parser): size=WxH of the viewBox,
+         images=N embedded rasters (the spectrograms), texts=N glyph runs drawn
+       plot_check.py PNG NYQUIST WAVE0 SPEC0 SPEC1 SPEC2 BAR2 [SOUND_ROW]  (PIL)
+Boxes are x,y,width,height in pixels as the plot layout gives them. For a PNG:
+  size=WxH; wave0_shaded, spec2_shaded: runs a-b of columns (x) in the gap
+  shade on the top row of that panel; peak0_hz: frequency of the brightest
+  spectrogram row of channel 0 over the unshaded columns; off_floor1,
+  off_floor2: the share of channel 1 and 2 spectrogram pixels (unshaded
+  columns) not of the colour bar's bottom colour; sound_ink=a-b: first and
+  last dark pixel on the sound axis row; sound_runs=N: runs of them.
 """
 import sys
+import xml.etree.ElementTree as ET
 
 from PIL import Image
 
 GAP_SHADE = (204, 204, 204)
+SVG = "{http://www.w3.org/2000/svg}"
 
 
 def box(text):
@@ -26,17 +25,13 @@ def box(text):
 
 
 def runs(xs):
-    out, start, prev = [], None, None
+    out = []
     for x in xs:
-        if start is None:
-            start = x
-        elif x != prev + 1:
-            out.append("%d-%d" % (start, prev))
-            start = x
-        prev = x
-    if start is not None:
-        out.append("%d-%d" % (start, prev))
-    return ",".join(out)
+        if out and out[-1][1] == x - 1:
+            out[-1][1] = x
+        else:
+            out.append([x, x])
+    return ",".join("%d-%d" % tuple(r) for r in out)
 
 
 def shaded_columns(img, b):
@@ -57,11 +52,23 @@ def brightest_row_hz(img, b, skip, nyquist):
 
 def off_floor(img, b, skip, floor):
     x0, y0, w, h = b
-    pixels = [img.getpixel((x, y)) for x in range(x0, x0 + w) if x not in skip for y in range(y0, y0 + h)]
+    pixels = [img.getpixel((x, y)) for x in range(x0, x0 + w) if x not in skip
+              for y in range(y0, y0 + h)]
     return sum(1 for p in pixels if p != floor) / len(pixels)
 
 
+def svg(path):
+    root = ET.parse(path).getroot()
+    if root.tag != SVG + "svg":
+        sys.exit("not an SVG document: " + root.tag)
+    print("size=%sx%s" % tuple(root.get("viewBox").split()[2:]))
+    print("images=%d" % len(root.findall(".//" + SVG + "image")))
+    print("texts=%d" % sum(1 for g in root.iter(SVG + "g") if g.find(SVG + "use") is not None))
+
+
 def main():
+    if sys.argv[1].endswith(".svg"):
+        return svg(sys.argv[1])
     img = Image.open(sys.argv[1]).convert("RGB")
     nyquist = float(sys.argv[2])
     wave0, spec0, spec1, spec2, bar2 = (box(a) for a in sys.argv[3:8])

@@ -1,23 +1,20 @@
-// tavoinfo --plot from the command line: the picture of a generated
-// recording read back with Python's PIL (size, tone, silence, gap, sound
-// axis), the sound axis against tavo2wav's label file, damaged files that
-// leave an older picture, and texts that never overlap (the refused names
-// and options are cases of tests/cases/tavoinfo.txt).
+// tavoinfo --plot: each format read back by PIL, poppler or Python's XML parser, the sound axis
+// against tavo2wav's label file, and texts that never overlap.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
-#include "process.h"
 #include "plot.h"
+#include "process.h"
 #include "replay.h"
+#include "rows.h"
 #include "sound_axis.h"
 #include "survey.h"
 #include "tavo_writer.h"
@@ -40,12 +37,10 @@ namespace {
 
 const double RATE = 18;
 const std::size_t LENGTH = 512;
+const std::string K16 = "2014/03/20140315/k4031516.dat", K18 = "2014/03/20140315/k4031518.dat";
 
-// 24 records of 512 samples at 18 Hz (28.44 s each) from 08:00:00, with a
-// gap of 600 s more than the clock step before record 12.  Channel 0: a
-// sine of `tone` Hz (2 Hz unless given) and amplitude 3000; channel 1:
-// uniform noise of +-3000 from a fixed linear congruential generator;
-// channel 2: silence.
+// 24 records of 512 samples at 18 Hz from 08:00:00, a gap of 600 s before record 12. Channels:
+// a sine of `tone` Hz and amplitude 3000, uniform noise of +-3000 (fixed seed), silence.
 Recording tone_noise_silence(double tone = 2)
 {
     Recording rec{form3_header('S', 512, "18", 1, 'k'), true, LENGTH, {}};
@@ -66,43 +61,33 @@ Recording tone_noise_silence(double tone = 2)
     return rec;
 }
 
-// A directory for one test; programs run in it.
+// A directory holding the recording in the files of the slots given; programs run in it.
 struct Workdir {
-    TempDir dir;
-
+    explicit Workdir(std::vector<int> slots = {16}, double tone = 2)
+    {
+        for (const int slot : slots)
+            write_binary(dated_path(dir.path(), 'k', 2014, 3, 15, slot), tone_noise_silence(tone));
+    }
     RunResult run(const std::vector<std::string>& args) const
     {
-        return run_process(args, dir.path(), RunOptions{"", {"TZ=UTC"}});
+        return run_process(args, dir.path(), RunOptions{{"TZ=UTC"}});
     }
-    // Names in the directory, sorted.
-    std::string listing() const
+    tavoinfo::FileReport survey(const std::string& file) const
     {
-        std::string s;
-        for (const std::string& n : tavo_test::listing(dir.path()))
-            s += n + " ";
-        return s;
+        return tavoinfo::survey_file(dir.file(file), Zeltra::null_sink());
     }
+    TempDir dir;
 };
-
-std::string box(const tavoinfo::PixelBox& b)
-{
-    return std::to_string(b.x) + "," + std::to_string(b.y) + "," + std::to_string(b.width) + "," +
-           std::to_string(b.height);
-}
 
 // key=value lines of plot_check.py.
 std::map<std::string, std::string> check_picture(const Workdir& w, const std::string& png,
-                                                 const tavoinfo::PlotLayout& l, int sound_row)
+                                                 const tavoinfo::PlotLayout& l, int sound_row = -1)
 {
-    std::vector<std::string> args = {PIL_PYTHON_PATH,
-                                     PLOT_CHECK_PATH,
-                                     png,
-                                     "9",
-                                     box(l.waveform[0]),
-                                     box(l.spectrogram[0]),
-                                     box(l.spectrogram[1]),
-                                     box(l.spectrogram[2]),
-                                     box(l.colour_bar[2])};
+    std::vector<std::string> args = {PIL_PYTHON_PATH, PLOT_CHECK_PATH, png, "9"};
+    for (const tavoinfo::PixelBox& b :
+         {l.waveform[0], l.spectrogram[0], l.spectrogram[1], l.spectrogram[2], l.colour_bar[2]})
+        args.push_back(std::to_string(b.x) + "," + std::to_string(b.y) + "," +
+                       std::to_string(b.width) + "," + std::to_string(b.height));
     if (sound_row >= 0)
         args.push_back(std::to_string(sound_row));
     const RunResult py = w.run(args);
@@ -114,196 +99,149 @@ std::map<std::string, std::string> check_picture(const Workdir& w, const std::st
     return values;
 }
 
-}  // namespace
-
-TEST(PlotPicture, ShowsToneNoiseSilenceAndTheGapWhereTheyAre)
+// The numbers of "a-b,c-d" (runs of columns) each within 1 of those wanted.
+void expect_columns(const std::string& runs, const std::vector<int>& want)
 {
-    const Workdir w;
-    const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
-    write_binary(path, tone_noise_silence());
-    const std::string file = "2014/03/20140315/k4031516.dat";
-    const RunResult plain = w.run({TAVOINFO_PATH, file});
-    const RunResult drawn =
-        w.run({TAVOINFO_PATH, "--plot", "out.png", "--plot-size", "1300x760", file});
-    ASSERT_EQ(drawn, plain);  // the report is the same, and nothing else is said
-    EXPECT_EQ(w.listing(), "2014 out.png ");
-
-    // Where the gap should be: the survey's gap on the layout's columns.
-    const tavoinfo::FileReport report = tavoinfo::survey_file(path);
-    ASSERT_EQ(report.gaps.size(), 1u);
-    tavoinfo::Timeline t;
-    std::string why;
-    ASSERT_TRUE(tavoinfo::lay_out({report}, t, why)) << why;
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
-    const int left = l.waveform[0].x, columns = l.waveform[0].width;
-    const tavoinfo::Gap g = report.gaps[0];
-    const int from = left + tavoinfo::plot_column(g.start, t.start, t.end, columns);
-    const int to = left + tavoinfo::plot_column(g.start + g.seconds, t.start, t.end, columns);
-
-    std::map<std::string, std::string> v = check_picture(w, "out.png", l, -1);
-    EXPECT_EQ(v["size"], "1300x760");
-    for (const char* panel : {"wave0_shaded", "spec2_shaded"}) {
-        int a = 0, b = 0;
-        ASSERT_EQ(std::sscanf(v[panel].c_str(), "%d-%d", &a, &b), 2) << panel << "=" << v[panel];
-        EXPECT_NEAR(a, from, 1) << panel;
-        EXPECT_NEAR(b, to, 1) << panel;
+    std::vector<int> got;
+    for (const char* p = runs.c_str(); *p;) {
+        char* end = nullptr;
+        got.push_back(static_cast<int>(std::strtol(p, &end, 10)));
+        p = *end ? end + 1 : end;
     }
-    // One spectrogram row spans 9 Hz / height; the tone falls between bins.
-    const double row_hz = 9.0 / l.spectrogram[0].height;
-    EXPECT_NEAR(std::stod(v["peak0_hz"]), 2.0, 1.5 * row_hz + 9.0 / 256);
-    EXPECT_EQ(v["off_floor2"], "0.000");
-    EXPECT_GT(std::stod(v["off_floor1"]), 0.9);
+    ASSERT_EQ(got.size(), want.size()) << runs;
+    for (std::size_t i = 0; i < got.size(); i++)
+        EXPECT_NEAR(got[i], want[i], 1) << i << ": " << runs;
 }
 
-// Most of the power of a 0.5 Hz tone and white noise lies below 0.9 Hz, a
-// tenth of the Nyquist frequency: the axis is logarithmic unless asked
-// otherwise, from 18 / 256 Hz (row h-1) to 9 Hz (row 0), and the tone's
-// row stands at its frequency on either axis.
-TEST(PlotPicture, LowBandGetsALogAxisWhereTheToneStandsAtItsFrequency)
+// The column of the waveform panel that shows time t of the axis [from, to).
+int column(const tavoinfo::PlotLayout& l, double t, double from, double to)
 {
-    const Workdir w;
-    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence(0.5));
-    const std::string file = "2014/03/20140315/k4031516.dat";
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
-    const double row_hz = 9.0 / l.spectrogram[0].height;
-    for (const char* scale : {"", "log", "linear"}) {
-        std::vector<std::string> args = {TAVOINFO_PATH, "--plot",   "low.png",
-                                         "--plot-size", "1300x760", file};
-        if (*scale)
-            args.insert(args.end(), {"--plot-freq", scale});
-        ASSERT_EQ(w.run(args).status, 0) << scale;
-        // plot_check gives the row's height as a linear frequency.
-        const double shown = std::stod(check_picture(w, "low.png", l, -1)["peak0_hz"]);
-        if (std::string(scale) == "linear")
-            EXPECT_NEAR(shown, 0.5, 1.5 * row_hz + 9.0 / 256);
-        else
-            EXPECT_NEAR(9.0 / 128 * std::pow(128, shown / 9), 0.5, 0.05) << scale;
-    }
+    return l.waveform[0].x + tavoinfo::plot_column(t, from, to, l.waveform[0].width);
 }
 
-// A window of an archive from 07:50 to 08:30 whose one file starts at
-// 08:00 and has a gap: the report is the same as without --plot, and the
-// picture spans the window, shading the time before the file, the gap and
-// the time after the file.
+// The 0.5 Hz tone's row (as a linear frequency) on the log axis from 18 / 256 Hz to 9 Hz, or
+// on the linear one, where a row spans 9 Hz / height and the tone falls between bins.
+void expect_tone(const std::map<std::string, std::string>& v, const tavoinfo::PlotLayout& l,
+                 bool log)
+{
+    const double shown = std::stod(v.at("peak0_hz"));
+    if (log)
+        EXPECT_NEAR(9.0 / 128 * std::pow(128, shown / 9), 0.5, 0.05);
+    else
+        EXPECT_NEAR(shown, 0.5, 1.5 * 9.0 / l.spectrogram[0].height + 9.0 / 256);
+    EXPECT_GT(std::stod(v.at("off_floor1")), 0.9);
+}
+
+// The report is the same with --plot; the extension chooses the format; an empty file of the
+// name is refused, an older picture replaced. The PNG shows the gap, tone, noise and silence on
+// a log axis (most power lies below a tenth of Nyquist); the PDF's page (poppler) the tone and
+// noise on the linear axis asked for; the SVG three spectrograms and its texts.
+TEST(PlotPicture, EveryFormatShowsToneNoiseSilenceAndTheGap)
+{
+    const Workdir w({16}, 0.5);
+    const RunResult plain = w.run({TAVOINFO_BIN, K16});
+    for (const std::string name : {"p.svg", "p.pdf", "P.PNG"}) {
+        write_bytes(w.dir.file(name), "");
+        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, K16}).status, 1) << "empty " << name;
+        std::remove(w.dir.file(name).c_str());
+        ASSERT_EQ(w.run({TAVOINFO_BIN, "--plot", name, "--plot-size", "480x360", K16}), plain);
+        std::vector<std::string> args = {TAVOINFO_BIN, "--plot", name, "--plot-size", "1300x760"};
+        if (name == "p.pdf")
+            args.insert(args.end(), {"--plot-freq", "linear"});
+        args.push_back(K16);
+        ASSERT_EQ(w.run(args), plain);
+    }
+    std::vector<std::string> pictures = {"2014", "P.PNG", "p.pdf", "p.svg"};
+    EXPECT_EQ(listing(w.dir.path()), pictures);
+
+    const tavoinfo::FileReport r = w.survey(K16);
+    ASSERT_EQ(r.gaps.size(), 1u);
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
+    const auto x = [&](double t) { return column(l, t, r.first, r.last + LENGTH / RATE); };
+    const std::vector<int> gap = {x(r.gaps[0].start), x(r.gaps[0].start + r.gaps[0].seconds)};
+    const std::map<std::string, std::string> v = check_picture(w, "P.PNG", l);
+    EXPECT_EQ(v.at("size"), "1300x760");
+    expect_columns(v.at("wave0_shaded"), gap);
+    expect_columns(v.at("spec2_shaded"), gap);
+    expect_tone(v, l, true);
+    EXPECT_EQ(v.at("off_floor2"), "0.000");
+    ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-png", "p.pdf", "page"}).status, 0);
+    pictures.push_back("page-1.png");  // one page
+    EXPECT_EQ(listing(w.dir.path()), pictures);
+    const std::map<std::string, std::string> page = check_picture(w, "page-1.png", l);
+    EXPECT_EQ(page.at("size"), "1300x760");
+    expect_tone(page, l, false);
+    const std::string svg = w.run({PIL_PYTHON_PATH, PLOT_CHECK_PATH, "p.svg"}).out;
+    EXPECT_EQ(svg.substr(0, svg.rfind('=') + 1), "size=1300x760\nimages=3\ntexts=");
+    EXPECT_GT(std::stoi(svg.substr(svg.rfind('=') + 1)), 20) << svg;
+}
+
+// An archive window 07:50 to 08:30, one file from 08:00 with a gap: the report is unchanged,
+// the picture spans the window, shading the time before the file, the gap and after it.
 TEST(PlotPicture, WindowShadesTheMissingFilesAndTheGap)
 {
     const Workdir w;
-    const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, 16);
-    write_binary(path, tone_noise_silence());
-    const std::vector<std::string> window = {TAVOINFO_PATH,      "--archive", ".",
+    const std::vector<std::string> window = {TAVOINFO_BIN,       "--archive", ".",
                                              "--station",        "k",         "--from",
                                              "2014-03-15T07:50", "--to",      "2014-03-15T08:30"};
-    const RunResult plain = w.run(window);
     std::vector<std::string> drawing = window;
     drawing.insert(drawing.end(), {"--plot", "w.png", "--plot-size", "1300x760"});
-    ASSERT_EQ(w.run(drawing), plain);
-    const tavoinfo::FileReport r = tavoinfo::survey_file(path);
+    ASSERT_EQ(w.run(drawing), w.run(window));
+    const tavoinfo::FileReport r = w.survey(K16);
     ASSERT_EQ(r.gaps.size(), 1u);
     const double from = 1394869800, to = from + 2400;  // 07:50 and 08:30
     const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
-    const int left = l.waveform[0].x, columns = l.waveform[0].width;
-    const auto x = [&](double t) { return left + tavoinfo::plot_column(t, from, to, columns); };
-    const double end = r.last + LENGTH / RATE;
-    const int want[6] = {
-        left,   x(r.first) - 1,    x(r.gaps[0].start), x(r.gaps[0].start + r.gaps[0].seconds),
-        x(end), left + columns - 1};
-    int got[6] = {0, 0, 0, 0, 0, 0};
-    const std::string shaded = check_picture(w, "w.png", l, -1)["wave0_shaded"];
-    ASSERT_EQ(std::sscanf(shaded.c_str(), "%d-%d,%d-%d,%d-%d", &got[0], &got[1], &got[2], &got[3],
-                          &got[4], &got[5]),
-              6)
-        << shaded;
-    for (int i = 0; i < 6; i++)
-        EXPECT_NEAR(got[i], want[i], 1) << i << ": " << shaded;
-}
-
-// A second file an hour later: without -c the sound is the first file's
-// alone, with -c it runs to the end of the second; joined, the axis stops
-// at each gap (one in each file, one between them), filled with silence it
-// runs through them.
-TEST(PlotPicture, SoundAxisCoversWhatTheConversionWouldRead)
-{
-    const Workdir w;
-    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
-    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 18), tone_noise_silence());
-    const std::string a = "2014/03/20140315/k4031516.dat", b = "2014/03/20140315/k4031518.dat";
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
-    std::vector<tavoinfo::FileReport> reports = {tavoinfo::survey_file(w.dir.file(a)),
-                                                 tavoinfo::survey_file(w.dir.file(b))};
-    tavoinfo::Timeline t;
-    std::string why;
-    ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
-    const int left = l.waveform[0].x, columns = l.waveform[0].width;
-    const int first_end =
-        left + tavoinfo::plot_column(reports[0].last + LENGTH / RATE, t.start, t.end, columns);
-    const struct {
-        const char* audio;
-        int end, pieces;
-    } rows[] = {{"-u 50 -r 1", first_end, 2},
-                {"-u 50 -r 1 -c", left + columns - 1, 4},
-                {"-u 50 -r 1 -c --gaps silence", left + columns - 1, 1}};
-    for (const auto& row : rows) {
-        const RunResult r = w.run({TAVOINFO_PATH, "--plot", "s.png", "--plot-size", "1000x600",
-                                   "--audio", row.audio, a, b});
-        ASSERT_EQ(r.status, 0) << r;
-        int x0 = 0, x1 = 0;
-        std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
-        ASSERT_EQ(std::sscanf(v["sound_ink"].c_str(), "%d-%d", &x0, &x1), 2) << v["sound_ink"];
-        EXPECT_NEAR(x0, left, 1) << row.audio;
-        EXPECT_NEAR(x1, row.end, 1) << row.audio;
-        EXPECT_EQ(v["sound_runs"], std::to_string(row.pieces)) << row.audio;
-    }
+    const auto x = [&](double t) { return column(l, t, from, to); };
+    expect_columns(check_picture(w, "w.png", l).at("wave0_shaded"),
+                   {l.waveform[0].x, x(r.first) - 1, x(r.gaps[0].start),
+                    x(r.gaps[0].start + r.gaps[0].seconds), x(r.last + LENGTH / RATE),
+                    l.waveform[0].x + l.waveform[0].width - 1});
 }
 
 // Each record's stamp and where the sound axis places it.
-class Placements : public tavoinfo::RecordSink {
-public:
-    Placements(tavoinfo::SoundPlacer& placer, const std::vector<tavoinfo::FileReport>& reports)
-        : placer_(placer), reports_(reports)
+struct Placements : tavoinfo::RecordSink {
+    Placements(tavoinfo::SoundPlacer& p, const std::vector<tavoinfo::FileReport>& r)
+        : placer(p), reports(r)
     {
     }
     void file_begins(std::size_t file, const Zeltra::ZELTRA& reader) override
     {
-        placer_.begin_file(file, reader, reports_[file].path);
+        placer.begin_file(file, reader, reports[file].path);
     }
     void run_begins(std::size_t, double, double) override {}
     void record(const Zeltra::ZELTRA& reader) override
     {
-        const tavoinfo::SoundPlacer::Place p = placer_.place(reader);
+        const tavoinfo::SoundPlacer::Place p = placer.place(reader);
         if (p.converted)
             placed.push_back({static_cast<double>(reader.get_tavotime(0)), p});
     }
     void run_ends() override {}
     std::vector<std::pair<double, tavoinfo::SoundPlacer::Place>> placed;
-
-private:
-    tavoinfo::SoundPlacer& placer_;
-    const std::vector<tavoinfo::FileReport>& reports_;
+    tavoinfo::SoundPlacer& placer;
+    const std::vector<tavoinfo::FileReport>& reports;
 };
 
-class SoundPlacement : public ::testing::TestWithParam<const char*> {};
+struct Audio {
+    const char* name;
+    const char* options;
+    int pieces;  // of the drawn sound axis
+};
 
-// Where tavo2wav's label file of the same options puts every whole hour and
-// every gap, the sound axis places them too, to the frame; and the sound is
-// as long as the WAV files.
+class SoundPlacement : public ::testing::TestWithParam<Audio> {};
+
+// Two files: the sound axis places each hour and gap of tavo2wav's label file to the frame, and
+// is as long as the WAV. It runs to the end of the first file (the second with -c), stops at
+// each gap joined (one in each file, one between them), runs through those filled.
 TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
 {
-    const Workdir w;
-    std::vector<std::string> args = {TAVO2WAV_PATH, "--timeline"};
-    std::vector<tavoinfo::FileReport> reports;
-    std::istringstream words(GetParam());
-    for (std::string word; words >> word;)
-        args.push_back(word);
-    for (const int slot : {16, 18}) {
-        write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, slot), tone_noise_silence());
-        args.push_back("2014/03/20140315/k40315" + std::to_string(slot) + ".dat");
-        reports.push_back(tavoinfo::survey_file(w.dir.file(args.back()), Zeltra::null_sink()));
-    }
-    ASSERT_EQ(w.run(args).status, 0);
+    const Workdir w({16, 18});
+    const std::string command = TAVO2WAV_BIN " --timeline " + std::string(GetParam().options);
+    ASSERT_EQ(w.run({"/bin/sh", "-c", command + " " + K16 + " " + K18}).status, 0);
+    const std::vector<tavoinfo::FileReport> reports = {w.survey(K16), w.survey(K18)};
     tavoinfo::Timeline t;
     std::string why;
     ASSERT_TRUE(tavoinfo::lay_out(reports, t, why)) << why;
-    const tavo::cli::OptionWords o = tavo::cli::read_option_words(GetParam());
+    const tavo::cli::OptionWords o = tavo::cli::read_option_words(GetParam().options);
     tavoinfo::SoundPlacer placer(o.options, t.frequency);
     ASSERT_EQ(placer.refusal(), "");
     Placements sink(placer, reports);
@@ -339,110 +277,29 @@ TEST_P(SoundPlacement, LandsWhereTheLabelFileSays)
     EXPECT_GE(checked, 2);
     EXPECT_EQ(frame(placer.total_seconds()),
               static_cast<long long>(read_wav(w.dir.file("a4031516.wav")).frames));
+
+    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1000, 600, true);
+    const RunResult r = w.run({TAVOINFO_BIN, "--plot", "s.png", "--plot-size", "1000x600",
+                               "--audio", GetParam().options, K16, K18});
+    ASSERT_EQ(r.status, 0) << r;
+    const std::map<std::string, std::string> v = check_picture(w, "s.png", l, l.sound_axis_y);
+    const double end = o.options.combine ? t.end : reports[0].last + LENGTH / RATE;
+    expect_columns(v.at("sound_ink"), {l.waveform[0].x, column(l, end, t.start, t.end)});
+    EXPECT_EQ(v.at("sound_runs"), std::to_string(GetParam().pieces));
 }
 
-std::string placement_row(const ::testing::TestParamInfo<const char*>& info)
-{
-    static const char* const names[] = {"CombinedSilence", "CombinedJoined", "SincRatioSilence",
-                                        "FirstFileOnly"};
-    return names[info.index];
-}
-
-INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement,
-                         ::testing::Values("-c -u 50 -r 1 --gaps silence", "-c -u 7",
-                                           "-c --resampler sinc --speedup 37 -r 1 --gaps silence",
-                                           "--resampler sinc -u 3 --gaps silence"),
-                         placement_row);
-
-// The name's extension chooses the format; the vector pictures are read back
-// by Python's XML parser and by poppler (pdfinfo, and pdftoppm rendering the
-// page for the same checks as the PNG), and an older picture of the format
-// is replaced.
-TEST(PlotPicture, VectorFormatsHoldTheSamePicture)
-{
-    const Workdir w;
-    write_binary(dated_path(w.dir.path(), 'k', 2014, 3, 15, 16), tone_noise_silence());
-    const std::string file = "2014/03/20140315/k4031516.dat";
-    const RunResult plain = w.run({TAVOINFO_PATH, file});
-    const tavoinfo::PlotLayout l = tavoinfo::plot_layout(1300, 760, false);
-    for (const std::string name : {"p.svg", "p.pdf", "P.PNG"}) {
-        write_bytes(w.dir.file(name), "");
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "480x360", file}).status, 1);
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, file}).status, 1) << "empty " << name;
-        std::remove(w.dir.file(name).c_str());
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "480x360", file}), plain);
-        ASSERT_EQ(w.run({TAVOINFO_PATH, "--plot", name, "--plot-size", "1300x760", file}), plain);
-    }
-    EXPECT_EQ(w.listing(), "2014 P.PNG p.pdf p.svg ");
-    EXPECT_EQ(check_picture(w, "P.PNG", l, -1)["size"], "1300x760");
-
-    const RunResult svg = w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.svg"});
-    EXPECT_EQ(svg.out, "size=1300x760\nimages=3\ntexts=" + svg.out.substr(svg.out.rfind('=') + 1));
-    EXPECT_GT(std::stoi(svg.out.substr(svg.out.rfind('=') + 1)), 20) << svg.out;
-
-    EXPECT_EQ(w.run({PIL_PYTHON_PATH, VECTOR_CHECK_PATH, "p.pdf"}).out, "size=1300x760\npages=1\n");
-    ASSERT_EQ(w.run({"pdftoppm", "-r", "72", "-singlefile", "-png", "p.pdf", "page"}).status, 0);
-    std::map<std::string, std::string> v = check_picture(w, "page.png", l, -1);
-    EXPECT_EQ(v["size"], "1300x760");
-    const double row_hz = 9.0 / l.spectrogram[0].height;
-    EXPECT_NEAR(std::stod(v["peak0_hz"]), 2.0, 1.5 * row_hz + 9.0 / 256);
-    EXPECT_GT(std::stod(v["off_floor1"]), 0.9);
-}
-
-namespace {
-
-// Inputs tavoinfo reports as unreadable, in a directory that also holds a
-// good file; `files` are the arguments after the options.
-struct DamageCase {
-    const char* name;
-    std::vector<std::string> files;
+const Audio audio[] = {
+    {"CombinedSilence", "-c -u 50 -r 1 --gaps silence", 1},
+    {"CombinedJoined", "-c -u 7", 4},
+    {"SincRatioSilence", "-c --resampler sinc --speedup 37 -r 1 --gaps silence", 1},
+    {"FirstFileOnly", "--resampler sinc -u 3 --gaps silence", 1},
+    {"FirstFileOnlyJoined", "-u 50 -r 1", 2},
 };
 
-void PrintTo(const DamageCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+INSTANTIATE_TEST_SUITE_P(Options, SoundPlacement, ::testing::ValuesIn(audio), RowName());
 
-class PlotRefusal : public ::testing::TestWithParam<DamageCase> {};
-
-}  // namespace
-
-TEST_P(PlotRefusal, SaysWhatTavoinfoSaysAndLeavesTheOldPicture)
-{
-    const Workdir w;
-    Recording rec = tone_noise_silence();
-    write_binary(w.dir.file("good.dat"), rec);
-    const std::string bytes = binary_bytes(rec);
-    write_bytes(w.dir.file("cut.dat"), bytes.substr(0, bytes.size() - 700));
-    write_bytes(w.dir.file("short.dat"), "!Tidserier 18 2\r");
-    write_bytes(w.dir.file("notext.dat"), text_bytes(rec).substr(0, 20000));
-    const std::string older = std::string("\x89PNG\r\n\x1a\n", 8) + "an older picture";
-    write_bytes(w.dir.file("old.png"), older);
-
-    std::vector<std::string> args = {TAVOINFO_PATH};
-    args.insert(args.end(), GetParam().files.begin(), GetParam().files.end());
-    const RunResult plain = w.run(args);
-    args.insert(args.begin() + 1, {"--plot", "old.png", "--audio", "-u 50"});
-    const RunResult drawn = w.run(args);
-    EXPECT_EQ(plain.status, 1);
-    EXPECT_EQ(drawn, plain);
-    EXPECT_EQ(read_bytes(w.dir.file("old.png")), older);
-    EXPECT_EQ(w.listing(), "cut.dat good.dat notext.dat old.png short.dat ");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, PlotRefusal,
-    ::testing::Values(DamageCase{"FileEndsInsideARecord", {"good.dat", "cut.dat"}},
-                      DamageCase{"TooShortToBeADataFile", {"short.dat"}},
-                      DamageCase{"TextValueMissing", {"notext.dat", "good.dat"}},
-                      DamageCase{"NoSuchFile", {"good.dat", "none.dat"}}),
-    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
-
-namespace {
-
-// Pictures whose texts must neither overlap, nor leave the picture, nor be
-// cut: two files (a gap inside the first, one between them, a subtitle
-// naming both) at the smallest and the default size, with the sound axis.
+// Two files (a gap inside the first, one between them, a subtitle naming both) at the smallest
+// and the default size, with the sound axis.
 struct LabelCase {
     const char* name;
     int width, height;
@@ -450,51 +307,33 @@ struct LabelCase {
     bool sound;
 };
 
-void PrintTo(const LabelCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class PlotLabels : public ::testing::TestWithParam<LabelCase> {};
-
-bool overlap(const tavoinfo::TextBox& a, const tavoinfo::TextBox& b)
-{
-    return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
-}
-
-}  // namespace
 
 TEST_P(PlotLabels, NeitherOverlapNorLeaveThePictureNorAreCut)
 {
     const LabelCase& c = GetParam();
-    const Workdir w;
-    std::vector<tavoinfo::FileReport> reports;
-    for (const int slot : {16, 18}) {
-        const std::string path = dated_path(w.dir.path(), 'k', 2014, 3, 15, slot);
-        write_binary(path, tone_noise_silence(c.tone));
-        reports.push_back(tavoinfo::survey_file(path));
-    }
+    const Workdir w({16, 18}, c.tone);
     tavoinfo::PlotOptions o;
     o.output = w.dir.file("p.png");
     o.width = c.width;
     o.height = c.height;
-    std::string why;
     o.sound_text = "-c -u 50 -r 1";
     o.sound_axis = c.sound;
-    o.sound.combine = true;
-    o.sound.upsample = 50;
-    o.sound.rate = 44100;
+    o.sound = tavo::cli::read_option_words(o.sound_text).options;
     std::vector<tavoinfo::TextBox> placed;
-    ASSERT_TRUE(tavoinfo::draw_plot(reports, o, why, &placed)) << why;
+    std::string why;
+    ASSERT_TRUE(tavoinfo::draw_plot({w.survey(K16), w.survey(K18)}, o, why, &placed)) << why;
     std::map<std::string, int> count;
     for (std::size_t i = 0; i < placed.size(); ++i) {
         const tavoinfo::TextBox& a = placed[i];
         ++count[a.text];
         EXPECT_EQ(a.text.find("..."), std::string::npos) << a.text;
         EXPECT_TRUE(a.x0 >= 0 && a.y0 >= 0 && a.x1 <= c.width && a.y1 <= c.height) << a.text;
-        for (std::size_t j = 0; j < i; ++j)
-            EXPECT_FALSE(overlap(a, placed[j]))
-                << "\"" << a.text << "\" on \"" << placed[j].text << "\"";
+        for (std::size_t j = 0; j < i; ++j) {
+            const tavoinfo::TextBox& b = placed[j];
+            EXPECT_FALSE(a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1)
+                << "\"" << a.text << "\" on \"" << b.text << "\"";
+        }
     }
     EXPECT_EQ(count["counts"], 3);
     EXPECT_EQ(count["0.1 Hz"], c.tone < 1 ? 3 : 0);
@@ -503,13 +342,15 @@ TEST_P(PlotLabels, NeitherOverlapNorLeaveThePictureNorAreCut)
     EXPECT_EQ(count["38.6 min between files"], 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, PlotLabels,
-                         ::testing::Values(LabelCase{"SmallestLog", 480, 360, 0.2, true},
-                                           LabelCase{"SmallestLinear", 480, 360, 2, true},
-                                           LabelCase{"SmallestWithoutSound", 480, 360, 0.2, false},
-                                           LabelCase{"DefaultLog", 1600, 900, 0.2, true},
-                                           LabelCase{"WideAndLow", 1600, 360, 2, true},
-                                           LabelCase{"NarrowAndTall", 480, 900, 0.2, true}),
-                         [](const ::testing::TestParamInfo<LabelCase>& info) {
-                             return std::string(info.param.name);
-                         });
+const LabelCase sizes[] = {
+    {"SmallestLog", 480, 360, 0.2, true},
+    {"SmallestLinear", 480, 360, 2, true},
+    {"SmallestWithoutSound", 480, 360, 0.2, false},
+    {"DefaultLog", 1600, 900, 0.2, true},
+    {"WideAndLow", 1600, 360, 2, true},
+    {"NarrowAndTall", 480, 900, 0.2, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PlotLabels, ::testing::ValuesIn(sizes), RowName());
+
+}  // namespace

@@ -1,17 +1,15 @@
-// tavoinfo on files of known content from the test-support writer: the
-// survey of one file (records, first and last times, gaps, damaged files),
-// header dates, and its JSON form read back by Python's json module (its
-// command lines are cases of tests/cases/tavoinfo.txt).
+// tavoinfo's survey of files of known content (records, first and last
+// times, gaps, damaged files) and header dates; its command lines are cases
+// of tests/cases/tavoinfo.txt, its JSON is read back in test_info_plot.py.
 #include <gtest/gtest.h>
 
 #include <iomanip>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "report.h"
-#include "process.h"
+#include "rows.h"
 #include "survey.h"
 #include "tavo_writer.h"
 
@@ -33,21 +31,6 @@ struct FileCase {
     const char* want;
 };
 
-void PrintTo(const FileCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-std::string file_bytes(const FileCase& c)
-{
-    Recording rec{c.header, c.form != 'o', c.length, {}};
-    for (const auto& t : c.times)
-        rec.records.push_back(
-            make_record(c.length, t[0], t[1], static_cast<int>(rec.records.size())));
-    const std::string b = c.form == 't' ? text_bytes(rec) : binary_bytes(rec);
-    return b.substr(0, b.size() - c.cut);
-}
-
 // A report on one line: kind, time words, records, first and last stamps,
 // each gap, and the error, in which the temporary directory reads "D".
 std::string digest(const tavoinfo::FileReport& r, const std::string& dir)
@@ -68,114 +51,58 @@ std::string digest(const tavoinfo::FileReport& r, const std::string& dir)
 
 class Survey : public ::testing::TestWithParam<FileCase> {};
 
-}  // namespace
-
 TEST_P(Survey, ReportsWhatTheFileHolds)
 {
     TempDir dir;
     const FileCase& c = GetParam();
     const std::string path =
         c.slot < 0 ? dir.file("k4031516.dat") : dated_path(dir.path(), 'k', 2014, 3, 15, c.slot);
-    write_bytes(path, file_bytes(c));
+    write_bytes(path, stamped_bytes(c.form, c.header, c.length, c.times, c.cut));
     EXPECT_EQ(digest(tavoinfo::survey_file(path), dir.path()), c.want);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, Survey,
-    ::testing::Values(
-        // Gap limit 512 / 18 + 2 = 30.44 s: 62 s ahead is a gap, and so is 118 s back.
-        FileCase{"GapsAheadAndBack",
-                 16,
-                 'b',
-                 S512,
-                 {{0, 0}, {0, 28}, {1, 30}, {1, 58}, {0, 0}},
-                 512,
-                 0,
-                 "binary w1: 5 2014-03-15T08:00:00Z..2014-03-15T08:00:00Z, 2 gaps "
-                 "[2014-03-15T08:00:56.444Z 33.556] [2014-03-15T08:02:26.444Z -146.444]"},
-        // Slot 00 has no base hour: minute words above 60 count from midnight.
-        FileCase{"PastMidnight",
-                 0,
-                 'b',
-                 S512,
-                 {{1439, 50}, {0, 18}, {5, 0}},
-                 512,
-                 0,
-                 "binary w1: 3 2014-03-15T23:59:50Z..2014-03-16T00:05:00Z, 1 gaps "
-                 "[2014-03-16T00:00:46.444Z 253.556]"},
-        // 1394870400 = 2014-03-15T08:00:00Z = 21284 * 65536 + 2176.
-        FileCase{"UnixTime",
-                 -1,
-                 'b',
-                 form3_header('U', 512, "18", 2, 'k'),
-                 {{2176, 21284}, {2304, 21284}},
-                 512,
-                 0,
-                 "binary w2: 2 2014-03-15T08:00:00Z..2014-03-15T08:02:08Z, 1 gaps "
-                 "[2014-03-15T08:00:28.444Z 99.556]"},
-        // Records of 128 / 16.0008 = 7.9996 s: the gap starts at 23:59:57.9996, shown rounded to
-        // 23:59:58.
-        FileCase{"NoDate",
-                 -1,
-                 'b',
-                 "!Tidserier 16.0008 2",
-                 {{1439, 50}, {1440, 4}},
-                 128,
-                 0,
-                 "binary w1: 2 23:59:50..day 1 00:00:04, 1 gaps [23:59:58 6.000]"},
-        FileCase{
-            "OldStyle", -1, 'o', "Tidserier old", {{0, 0}, {0, 0}}, 128, 0, "binary w0: 2, 0 gaps"},
-        // Damaged: what could be read, and the reader's message.  The look-ahead
-        // record, read whole before the read that failed, counts.
-        FileCase{"TruncatedRecord",
-                 -1,
-                 'b',
-                 S512,
-                 {{0, 0}, {0, 28}, {0, 56}},
-                 512,
-                 700,
-                 "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:28Z, 0 gaps, "
-                 "D/k4031516.dat: file ends inside a record"},
-        // Not TAVO data: no header line at all, and a line the length rule
-        // accepts but no form does.  Nothing is read past it.
-        FileCase{"NoHeaderLine",
-                 -1,
-                 'b',
-                 "# notes",
-                 {{0, 0}},
-                 128,
-                 0,
-                 " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
-        FileCase{"HeaderOfNoForm",
-                 -1,
-                 'b',
-                 "!S 512 notes",
-                 {{0, 0}, {0, 28}},
-                 512,
-                 0,
-                 " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
-        // A damaged record after a gap: the report names the damage, not the
-        // gap summary the reader prints after it.
-        FileCase{"TruncatedAfterGap",
-                 -1,
-                 'b',
-                 S512,
-                 {{0, 0}, {5, 0}, {5, 28}},
-                 512,
-                 700,
-                 "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:05:00Z, 1 gaps "
-                 "[2014-03-15T08:00:28.444Z 271.556], D/k4031516.dat: file ends inside a record"},
-        FileCase{"TextValueMissing",
-                 -1,
-                 't',
-                 form3_header('S', 128, "18", 2, 'k'),
-                 {{0, 0}, {0, 7}, {0, 14}},
-                 128,
-                 100,
-                 "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read "
-                 "value 110 of line: "
-                 "0 14 2152 2153 2154 2155 2156 2157 2158 2159 2160 2161 2162 ..."}),
-    [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
+// clang-format off
+const FileCase files[] = {
+    // Gap limit 512 / 18 + 2 = 30.44 s: 62 s ahead is a gap, and so is 118 s back.
+    {"GapsAheadAndBack", 16, 'b', S512, {{0, 0}, {0, 28}, {1, 30}, {1, 58}, {0, 0}}, 512, 0,
+     "binary w1: 5 2014-03-15T08:00:00Z..2014-03-15T08:00:00Z, 2 gaps "
+     "[2014-03-15T08:00:56.444Z 33.556] [2014-03-15T08:02:26.444Z -146.444]"},
+    // Slot 00 has no base hour: minute words above 60 count from midnight.
+    {"PastMidnight", 0, 'b', S512, {{1439, 50}, {0, 18}, {5, 0}}, 512, 0,
+     "binary w1: 3 2014-03-15T23:59:50Z..2014-03-16T00:05:00Z, 1 gaps "
+     "[2014-03-16T00:00:46.444Z 253.556]"},
+    // 1394870400 = 2014-03-15T08:00:00Z = 21284 * 65536 + 2176.
+    {"UnixTime", -1, 'b', form3_header('U', 512, "18", 2, 'k'), {{2176, 21284}, {2304, 21284}},
+     512, 0, "binary w2: 2 2014-03-15T08:00:00Z..2014-03-15T08:02:08Z, 1 gaps "
+     "[2014-03-15T08:00:28.444Z 99.556]"},
+    // Records of 128 / 16.0008 = 7.9996 s: the gap starts at 23:59:57.9996,
+    // shown rounded to 23:59:58.
+    {"NoDate", -1, 'b', "!Tidserier 16.0008 2", {{1439, 50}, {1440, 4}}, 128, 0,
+     "binary w1: 2 23:59:50..day 1 00:00:04, 1 gaps [23:59:58 6.000]"},
+    {"OldStyle", -1, 'o', "Tidserier old", {{0, 0}, {0, 0}}, 128, 0, "binary w0: 2, 0 gaps"},
+    // Damaged: what could be read, and the reader's message. The look-ahead
+    // record, read whole before the read that failed, counts.
+    {"TruncatedRecord", -1, 'b', S512, {{0, 0}, {0, 28}, {0, 56}}, 512, 700,
+     "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:28Z, 0 gaps, "
+     "D/k4031516.dat: file ends inside a record"},
+    // Not TAVO data: no header line at all, and a line the length rule
+    // accepts but no form does. Nothing is read past it.
+    {"NoHeaderLine", -1, 'b', "# notes", {{0, 0}}, 128, 0,
+     " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
+    {"HeaderOfNoForm", -1, 'b', "!S 512 notes", {{0, 0}, {0, 28}}, 512, 0,
+     " w0: 0, 0 gaps, not a TAVO data file (no header line of a known form)"},
+    // A damaged record after a gap: the report names the damage, not the
+    // gap summary the reader prints after it.
+    {"TruncatedAfterGap", -1, 'b', S512, {{0, 0}, {5, 0}, {5, 28}}, 512, 700,
+     "binary w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:05:00Z, 1 gaps "
+     "[2014-03-15T08:00:28.444Z 271.556], D/k4031516.dat: file ends inside a record"},
+    {"TextValueMissing", -1, 't', form3_header('S', 128, "18", 2, 'k'), {{0, 0}, {0, 7}, {0, 14}},
+     128, 100, "text w1: 2 2014-03-15T08:00:00Z..2014-03-15T08:00:07Z, 0 gaps, Failed to read "
+     "value 110 of line: 0 14 2152 2153 2154 2155 2156 2157 2158 2159 2160 2161 2162 ..."},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Files, Survey, ::testing::ValuesIn(files), RowName());
 
 // Date tokens of header lines: midnight UTC of the day, -1 when there is none.
 struct DateCase {
@@ -193,62 +120,15 @@ TEST_P(HeaderDate, GivesMidnightOfTheDay)
     EXPECT_EQ(found ? midnight : -1, GetParam().midnight);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tokens, HeaderDate,
-    ::testing::Values(DateCase{"Slashes", "! date: 2014/03/15 time: 08", 1394841600LL},
-                      DateCase{"Compact", "! date: 20140315", 1394841600LL},
-                      DateCase{"BeforeTheEpoch", "! date: 1969-12-31", -86400LL},
-                      DateCase{"MonthThirteen", "! date: 2014-13-15", -1LL},
-                      DateCase{"TrailingLetter", "! date: 2014-03-15x", -1LL},
-                      DateCase{"MixedSeparators", "! date: 2014-03/15", -1LL}),
-    [](const ::testing::TestParamInfo<DateCase>& info) { return std::string(info.param.name); });
+const DateCase dates[] = {
+    {"Slashes", "! date: 2014/03/15 time: 08", 1394841600LL},
+    {"Compact", "! date: 20140315", 1394841600LL},
+    {"BeforeTheEpoch", "! date: 1969-12-31", -86400LL},
+    {"MonthThirteen", "! date: 2014-13-15", -1LL},
+    {"TrailingLetter", "! date: 2014-03-15x", -1LL},
+    {"MixedSeparators", "! date: 2014-03/15", -1LL},
+};
 
-namespace {
-
-// tavoinfo's JSON of a good file (four binary records at 0, 28, 56 and 118 s,
-// gzip-compressed), of one whose frequency JSON cannot hold and whose header
-// holds every kind of byte, and of a missing one, read back by Python's json.
-TEST(TavoinfoJson, ReadsBackWithPython)
-{
-    const TempDir dir;
-    const std::string good = "2014/03/20140315/k4031516.dat.gz";
-    const std::string plain = dated_path(dir.path(), 'k', 2014, 3, 15, 16);
-    write_bytes(plain,
-                file_bytes({"", 16, 'b', S512, {{0, 0}, {0, 28}, {0, 56}, {0, 118}}, 512, 0, ""}));
-    gzip_copy(plain, dir.file(good));
-    // Latin-1, tab, quote, backslash, a control byte, valid UTF-8 of two and
-    // four bytes, a stray continuation, an overlong '/', a surrogate, above
-    // U+10FFFF and a sequence cut short.
-    const std::string odd =
-        "!Tidserier inf 2 \xe5\t\"\\\x01\xc3\xa5\xf0\x9f\x8e\xb5"
-        "\x80\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
-    write_binary(dir.file("odd.dat"), Recording{odd, true, 128, {make_record(128, 0, 0, 0)}});
-    const RunResult r = run_process({TAVOINFO_PATH, "--json", good, "odd.dat", "none.dat"},
-                                    dir.path(), RunOptions{"", {"TZ=UTC"}});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("\"seconds\": 33.55555555555556\n"),
-              std::string::npos);  // the shortest exact form
-    write_bytes(dir.file("report.json"), r.out);
-    const RunResult py = run_process({PYTHON3_PATH, JSON_CHECK_PATH, "report.json"}, dir.path());
-    ASSERT_EQ(py.status, 0) << py.err;
-    for (const std::string line :
-         {"files.0.gaps.0.start_seconds=1394870484.4444444", "files.0.gaps.0.position_samples=1536",
-          "files.0.gaps.0.position_seconds=85.33333333333333", "files.1.frequency_hz=null",
-          "files.1.header=\"!Tidserier inf 2 \\u00e5\\t\\\"\\\\\\u0001\\u00e5\\ud83c\\udfb5"
-          "\\u0080\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00f4\\u0090\\u0080\\u0080\\u00e2\\u0082\""})
-        EXPECT_NE(py.out.find("\n" + line + "\n"), std::string::npos) << line << " not in:\n"
-                                                                      << py.out;
-    // A file the reader refused: every value it could not know is null.
-    EXPECT_EQ(
-        py.out.substr(py.out.find("files.2.")),
-        "files.2.file=\"none.dat\"\nfiles.2.gzip=false\nfiles.2.kind=null\nfiles.2.header=null\n"
-        "files.2.station=null\nfiles.2.frequency_hz=null\nfiles.2.gain=null\nfiles.2.record_length="
-        "null\n"
-        "files.2.time_words=null\nfiles.2.records=0\nfiles.2.samples_per_channel=0\nfiles.2.has_"
-        "date=false\n"
-        "files.2.first_record=null\nfiles.2.last_record=null\nfiles.2.first_record_seconds=null\n"
-        "files.2.last_record_seconds=null\nfiles.2.duration_s=null\nfiles.2.time_gaps=0\n"
-        "files.2.error=\"Can't open none.dat\"\n");
-}
+INSTANTIATE_TEST_SUITE_P(Tokens, HeaderDate, ::testing::ValuesIn(dates), RowName());
 
 }  // namespace
