@@ -214,4 +214,10 @@ std::string first_refusal(const CommandLine& cl, const std::string& unknown)
     return unknown.empty() ? cl.refusal : unknown;
 }
 
+std::string converter_refusal(int argc, char** argv, const CommandLine& cl)
+{
+    const std::vector<std::string> known = option_names(converter_long_options());
+    return first_refusal(cl, unknown_long_options(argc, argv, known, true));
+}
+
 }  // namespace tavo::cli

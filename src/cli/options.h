@@ -60,6 +60,10 @@ OptionWords read_option_words(const std::string& text);
 /// accepted.
 std::string first_refusal(const CommandLine& cl, const std::string& unknown);
 
+/// What ends tavo2wav's run before anything is logged: first_refusal with
+/// the long-form arguments no option of a conversion took.
+std::string converter_refusal(int argc, char** argv, const CommandLine& cl);
+
 }  // namespace tavo::cli
 
 #endif  // TAVO_CLI_OPTIONS_H

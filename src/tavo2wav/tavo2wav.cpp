@@ -72,10 +72,7 @@ int run(int argc, char** argv)
     const tavo::cli::CommandLine cl = tavo::cli::read_options(argc, argv);
     for (const std::string& notice : cl.notices)
         say_error(notice);
-    const std::vector<std::string> known =
-        tavo::cli::option_names(tavo::cli::converter_long_options());
-    const std::string refused =
-        tavo::cli::first_refusal(cl, tavo::cli::unknown_long_options(argc, argv, known, true));
+    const std::string refused = tavo::cli::converter_refusal(argc, argv, cl);
     if (!refused.empty()) {
         say_error(refused);
         return 1;

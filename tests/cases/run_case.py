@@ -154,9 +154,9 @@ class CaseFile:
         return self.cases
 
 
-def values(spec, count):
+def values(text, count):
     """The samples of a channel: "v,v*n,..." repeated to `count`."""
-    v = [float(x.partition("*")[0]) for x in spec.split(",")
+    v = [float(x.partition("*")[0]) for x in text.split(",")
          for _ in range(int(x.partition("*")[2] or 1))]
     return [v[i % len(v)] for i in range(count)]
 

@@ -1,6 +1,5 @@
 // tavo2wav's options read from a command line and from one string (tavoinfo's --audio): the
 // values or the refusal; the rate table; the speed-up arithmetic. Their effects: tests/cases.
-#include "cli/long_options.h"
 #include "cli/options.h"
 #include "dsp/sinc_stream.h"
 #include "engine/speedup.h"
@@ -50,11 +49,9 @@ std::string command_line(const std::string& text)
     for (std::string& w : words)
         argv.push_back(w.data());
     reset_argument_marks();
-    const cli::CommandLine cl = cli::read_options(static_cast<int>(argv.size()), argv.data());
-    const std::string unknown =
-        cli::unknown_long_options(static_cast<int>(argv.size()), argv.data(),
-                                  cli::option_names(cli::converter_long_options()), true);
-    const std::string refusal = cli::first_refusal(cl, unknown);
+    const int argc = static_cast<int>(argv.size());
+    const cli::CommandLine cl = cli::read_options(argc, argv.data());
+    const std::string refusal = cli::converter_refusal(argc, argv.data(), cl);
     return refusal.empty() ? digest(cl.options) : refusal;
 }
 
