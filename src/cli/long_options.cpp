@@ -120,15 +120,22 @@ std::vector<std::string> option_names(const std::vector<LongOption>& options)
     return names;
 }
 
-std::string unknown_option_line(const std::string& argument, const std::vector<std::string>& known,
-                                bool classic_letters)
+std::string long_option_name(const std::string& argument)
 {
     // The option scanner's rule: the name follows all leading dashes.
     const std::size_t from = argument.find_first_not_of('-');
-    const std::string own = from == std::string::npos ? "" : argument.substr(from);
-    const std::size_t equals = own.find('=');
-    const std::string name = own.substr(0, equals);
-    const char* value = equals == std::string::npos ? nullptr : own.c_str() + equals + 1;
+    if (from == std::string::npos)
+        return "";
+    return argument.substr(from, argument.find('=', from) - from);
+}
+
+std::string unknown_option_line(const std::string& argument, const std::vector<std::string>& known,
+                                bool classic_letters)
+{
+    const std::string name = long_option_name(argument);
+    const std::size_t from = argument.find_first_not_of('-');
+    const std::size_t equals = from == std::string::npos ? from : argument.find('=', from);
+    const char* value = equals == std::string::npos ? nullptr : argument.c_str() + equals + 1;
     const std::string hint = suggestion(name, value, known, classic_letters);
     return "Error: unknown option " + argument +
            (hint.empty() ? "" : " (did you mean " + hint + "?)") + "\n";

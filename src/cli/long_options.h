@@ -27,6 +27,10 @@ std::string long_options_help(const std::vector<LongOption>& options, const char
 /// The names of `options`, for unknown_long_options.
 std::vector<std::string> option_names(const std::vector<LongOption>& options);
 
+/// The name of a long-form argument: without its leading dashes and any
+/// "=VALUE" ("--gaps=silence" gives "gaps"), as the option scanner reads it.
+std::string long_option_name(const std::string& argument);
+
 /// The line that refuses `argument`, a long-form argument ("--NAME" or
 /// "--NAME=VALUE") that no option took:
 /// "Error: unknown option ARGUMENT (did you mean SUGGESTION?)\n". The

@@ -1,20 +1,17 @@
 #include "cli/window_options.h"
 
-#include <cstring>
 #include <optional>
 
 #include <kemra/libkemra.h>
 
 #include "archive/archive.h"
+#include "cli/long_options.h"
 
 namespace tavo::cli {
 
 namespace {
 
 const char* const WINDOW_OPTIONS[] = {"archive", "station", "from", "to", "duration"};
-
-const char* const LONG_OPTIONS[] = {"resampler", "speedup", "format", "threads", "timeline", "gaps",
-                                    "archive",   "station", "from",   "to",      "duration"};
 
 // The arguments no query took that are not options: the files named.
 bool names_files(int argc, char** argv)
@@ -25,13 +22,17 @@ bool names_files(int argc, char** argv)
     return false;
 }
 
-// The option name of an argument: without its dashes and any "=VALUE".
-std::string option_name(const char* argument)
+// Whether `name` is one of tavo2wav's long options of a conversion or of a
+// window.
+bool is_long_option(const std::string& name)
 {
-    while (*argument == '-')
-        ++argument;
-    const char* equals = std::strchr(argument, '=');
-    return equals ? std::string(argument, equals) : std::string(argument);
+    for (const LongOption& o : converter_long_options())
+        if (name == o.name)
+            return true;
+    for (const char* o : WINDOW_OPTIONS)
+        if (name == o)
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -69,10 +70,8 @@ bool long_options_given(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] != '-' || !is_argument_used(argc, argv, i))
             continue;
-        const std::string name = option_name(argv[i]);
-        for (const char* option : LONG_OPTIONS)
-            if (name == option)
-                return true;
+        if (is_long_option(long_option_name(argv[i])))
+            return true;
     }
     return false;
 }
