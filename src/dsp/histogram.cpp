@@ -25,13 +25,6 @@ void ValueHistogram::each_value(F f) const
             f(static_cast<long long>(i) - 32768, count_[i]);
 }
 
-unsigned long long ValueHistogram::samples() const
-{
-    unsigned long long n = 0;
-    each_value([&](long long, unsigned long long c) { n += c; });
-    return n;
-}
-
 long long ValueHistogram::mean() const
 {
     // Every partial sum of 16-bit values over fewer than 2^37 samples is a

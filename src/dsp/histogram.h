@@ -19,7 +19,6 @@ public:
 
     void add(int16_t v) { ++count_[static_cast<std::size_t>(v + 32768)]; }
 
-    unsigned long long samples() const;
     // The mean remove_channel_offset subtracts: the sum over the number of
     // samples, truncated toward zero; 0 without samples.
     long long mean() const;

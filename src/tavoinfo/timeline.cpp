@@ -5,13 +5,15 @@
 #include <cmath>
 #include <sstream>
 
+#include "archive/archive.h"
+
 namespace tavoinfo {
 
 namespace {
 
 // Overlaps and holes up to this many seconds between runs are clock jitter,
-// not steps back or gaps (the reader's own allowance beyond a record).
-const double SLACK = 2.0;
+// not steps back or gaps: the allowance the archive's coverage uses too.
+const double SLACK = tavo::archive::GAP_SLACK;
 const double LOWEST_FREQUENCY = 0.001, HIGHEST_FREQUENCY = 100000;
 
 bool check_reports(const std::vector<FileReport>& reports, double& frequency, std::string& why)
