@@ -33,13 +33,6 @@ std::string format_double(const char* format, double x)
 // output frame whose station time has reached it. An hour that falls into
 // a joined gap lands on the first frame after the gap; hours are never
 // repeated when time steps back.
-// The output frame of input sample `position` at u output frames per input
-// sample (exact for a whole u).
-unsigned long frame_of(long position, double u)
-{
-    return static_cast<unsigned long>(std::llround(static_cast<double>(position) * u));
-}
-
 void add_hours(const std::vector<ClockAnchor>& anchors, long samples, double u,
                std::vector<Marker>* out)
 {
@@ -64,8 +57,7 @@ void add_hours(const std::vector<ClockAnchor>& anchors, long samples, double u,
             if (into >= static_cast<double>(last - first))
                 break;
             const unsigned long frame = first + static_cast<unsigned long>(into);
-            out->push_back(
-                Marker{frame, frame, utc_text(static_cast<time_t>(hour), "%Y-%m-%d %H:%MZ")});
+            out->push_back(Marker{frame, frame, marker_time(static_cast<time_t>(hour))});
         }
     }
 }
@@ -83,6 +75,22 @@ void add_gaps(const std::vector<ClockGap>& gaps, double u, std::vector<Marker>* 
 
 }  // namespace
 
+unsigned long frame_of(long long position, double u)
+{
+    return static_cast<unsigned long>(std::llround(static_cast<double>(position) * u));
+}
+
+std::string marker_time(time_t t)
+{
+    return utc_text(t, "%Y-%m-%d %H:%MZ");
+}
+
+uint64_t time_reference(time_t start, double frequency, double up)
+{
+    const long long of_day = ((static_cast<long long>(start) % 86400) + 86400) % 86400;
+    return static_cast<uint64_t>(std::llround(static_cast<double>(of_day) * frequency * up));
+}
+
 AudioTimeline time_map(const StationClock& clock, double up, unsigned long rate)
 {
     AudioTimeline t;
@@ -94,10 +102,8 @@ AudioTimeline time_map(const StationClock& clock, double up, unsigned long rate)
     if (!anchors.empty() && anchors.front().stamped && anchors.front().position == 0) {
         t.dated = true;
         t.start = static_cast<time_t>(std::floor(anchors.front().time));
-        const long long of_day = ((static_cast<long long>(t.start) % 86400) + 86400) % 86400;
         if (has_clock(t.frequency))
-            t.time_reference =
-                static_cast<uint64_t>(std::llround(static_cast<double>(of_day) * t.frequency * up));
+            t.time_reference = time_reference(t.start, t.frequency, up);
     }
     return t;
 }

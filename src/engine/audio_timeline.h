@@ -54,6 +54,17 @@ std::string timeline_comment(const AudioTimeline& t);
 // Station time as "2014-03-15T08:00:00Z".
 std::string iso_time(time_t t);
 
+// Station time as a marker says it: "2014-03-15 09:00Z".
+std::string marker_time(time_t t);
+
+// The output frame of input sample `position` at u output frames per input
+// sample (exact for a whole u).
+unsigned long frame_of(long long position, double u);
+
+// The output frames from midnight UTC to `start` at `frequency` x `up`
+// frames per second (bext's TimeReference).
+uint64_t time_reference(time_t start, double frequency, double up);
+
 // The label file: one line per marker, start and end in audio seconds with
 // six decimals, tab-separated, then the text.
 std::string label_file_text(const AudioTimeline& t, unsigned long rate);

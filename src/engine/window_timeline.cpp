@@ -11,16 +11,6 @@ namespace {
 // A frame a millionth below a whole number is that number.
 constexpr double FRAME_SLACK = 1e-6;
 
-std::string mark_text(double t)
-{
-    const time_t whole = static_cast<time_t>(t);
-    std::tm tm{};
-    gmtime_r(&whole, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%MZ", &tm);
-    return buf;
-}
-
 // The first output frame at or after `seconds` of sound time from the
 // frame `base`, no further than `frames`.
 unsigned long frame_after(const WindowSound& s, unsigned long long base, double seconds)
@@ -28,11 +18,6 @@ unsigned long frame_after(const WindowSound& s, unsigned long long base, double 
     const double into = std::ceil(seconds * s.frequency * s.up - FRAME_SLACK);
     const double f = static_cast<double>(base) + std::max(0.0, into);
     return static_cast<unsigned long>(std::min(f, static_cast<double>(s.frames)));
-}
-
-unsigned long long frame_of_sample(const WindowSound& s, long long position)
-{
-    return static_cast<unsigned long long>(std::llround(static_cast<double>(position) * s.up));
 }
 
 // The marks of a filled sound: every sample at its own time.
@@ -44,7 +29,7 @@ void mark_filled(const WindowSound& s, double step, std::vector<Marker>& out)
         const unsigned long frame = frame_after(s, 0, t - from);
         if (frame >= s.frames)
             break;
-        out.push_back(Marker{frame, frame, mark_text(t)});
+        out.push_back(Marker{frame, frame, marker_time(static_cast<time_t>(t))});
     }
     for (const archive::NoData& d : s.no_data)
         out.push_back(Marker{frame_after(s, 0, d.from - from), frame_after(s, 0, d.to - from),
@@ -61,14 +46,14 @@ void mark_joined(const WindowSound& s, double step, std::vector<Marker>& out)
         return;
     double t = std::ceil(a.front().time / step) * step;
     for (std::size_t k = 0; k < a.size(); k++) {
-        const unsigned long long first = frame_of_sample(s, a[k].position);
+        const unsigned long long first = frame_of(a[k].position, s.up);
         const unsigned long long last =
-            k + 1 < a.size() ? frame_of_sample(s, a[k + 1].position) : s.frames;
+            k + 1 < a.size() ? frame_of(a[k + 1].position, s.up) : s.frames;
         for (; t < static_cast<double>(s.window.to); t += step) {
             const unsigned long frame = frame_after(s, first, t - a[k].time);
             if (frame >= last)
                 break;
-            out.push_back(Marker{frame, frame, mark_text(t)});
+            out.push_back(Marker{frame, frame, marker_time(static_cast<time_t>(t))});
         }
     }
     for (const archive::NoData& d : s.no_data) {
@@ -76,7 +61,7 @@ void mark_joined(const WindowSound& s, double step, std::vector<Marker>& out)
             return x.time >= d.to - archive::GAP_SLACK;
         });
         const unsigned long frame = static_cast<unsigned long>(
-            after == a.end() ? s.frames : frame_of_sample(s, after->position));
+            after == a.end() ? s.frames : frame_of(after->position, s.up));
         out.push_back(
             Marker{frame, frame, "gap " + std::to_string(d.shown_seconds()) + " s joined"});
     }
@@ -94,9 +79,7 @@ AudioTimeline window_timeline(const WindowSound& s)
     t.dated = true;
     t.start = static_cast<time_t>(s.filled ? static_cast<double>(s.window.from)
                                            : std::floor(s.first_time));
-    const long long of_day = ((static_cast<long long>(t.start) % 86400) + 86400) % 86400;
-    t.time_reference =
-        static_cast<uint64_t>(std::llround(static_cast<double>(of_day) * s.frequency * s.up));
+    t.time_reference = time_reference(t.start, s.frequency, s.up);
     const double step = s.window.seconds() <= HOURLY_WINDOW_SECONDS ? 3600.0 : 86400.0;
     if (s.filled)
         mark_filled(s, step, t.markers);
