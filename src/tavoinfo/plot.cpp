@@ -132,7 +132,7 @@ private:
 // as runs of their own.
 class WindowSink : public RecordSink {
 public:
-    WindowSink(PictureSink& inner, const PlotOptions::Window& w, double frequency)
+    WindowSink(PictureSink& inner, const tavo::archive::Window& w, double frequency)
         : inner_(inner), w_(w), frequency_(frequency)
     {
     }
@@ -147,28 +147,28 @@ public:
         file_ = file;
         at_ = at;
         until_ = until;
+        done_ = 0;
     }
 
+    // The samples of the record in the window, as the converter trims them:
+    // each sample timed from the run's start.
     void record(const Zeltra::ZELTRA& reader) override
     {
-        const std::size_t length = reader.get_length();
-        const double* const samples[3] = {reader.current[0].data(), reader.current[1].data(),
-                                          reader.current[2].data()};
-        // A sample a millionth of a sample before an edge is on it.
-        const auto index = [&](double t) {
-            const double i = std::ceil((t - at_) * frequency_ - 1e-6);
-            return static_cast<std::size_t>(std::clamp(i, 0.0, static_cast<double>(length)));
-        };
-        const std::size_t first = index(w_.from), last = index(w_.to);
-        if (first < last) {
+        const long long length = static_cast<long long>(reader.get_length());
+        const tavo::archive::SampleRange in =
+            tavo::archive::samples_in_window(at_, frequency_, done_, length, w_);
+        if (in.begin < in.end) {
             if (!open_)
-                inner_.run_begins(file_, at_ + static_cast<double>(first) / frequency_,
-                                  std::min(until_, w_.to));
+                inner_.run_begins(file_, at_ + static_cast<double>(in.begin) / frequency_,
+                                  std::min(until_, static_cast<double>(w_.to)));
             open_ = true;
-            const double* part[3] = {samples[0] + first, samples[1] + first, samples[2] + first};
-            inner_.record_part(part, last - first);
+            const std::size_t skip = static_cast<std::size_t>(in.begin - done_);
+            const double* part[3] = {reader.current[0].data() + skip,
+                                     reader.current[1].data() + skip,
+                                     reader.current[2].data() + skip};
+            inner_.record_part(part, static_cast<std::size_t>(in.end - in.begin));
         }
-        at_ += static_cast<double>(length) / frequency_;
+        done_ += length;
     }
 
     void run_ends() override
@@ -180,10 +180,11 @@ public:
 
 private:
     PictureSink& inner_;
-    const PlotOptions::Window w_;
+    const tavo::archive::Window w_;
     const double frequency_;
     std::size_t file_ = 0;
     double at_ = 0, until_ = 0;
+    long long done_ = 0;  // samples of the run before this record
     bool open_ = false;
 };
 
@@ -268,7 +269,8 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
         return false;
     }
     if (options.window)
-        clip_to_window(picture.timeline, options.window->from, options.window->to);
+        clip_to_window(picture.timeline, static_cast<double>(options.window->from),
+                       static_cast<double>(options.window->to));
     const PlotLayout layout = plot_layout(options.width, options.height, options.sound_axis);
     const Timeline& t = picture.timeline;
     const ColumnGrid grid{layout.waveform[0].width, t.start, t.end};
@@ -293,8 +295,7 @@ bool draw_plot(const std::vector<FileReport>& reports, const PlotOptions& option
         picture.sound_columns.seconds_per_sample = placer->seconds_at(1);
     }
     PictureSink sink(picture, grid, placer.get());
-    WindowSink clipped(sink, options.window.value_or(PlotOptions::Window{t.start, t.end}),
-                       t.frequency);
+    WindowSink clipped(sink, options.window.value_or(tavo::archive::Window{}), t.frequency);
     if (!replay(reports, t, options.window ? static_cast<RecordSink&>(clipped) : sink, why))
         return false;
     if (placer) {

@@ -11,6 +11,8 @@
 
 #include <tavo/convert.h>
 
+#include "archive/archive.h"
+
 #include "frequency_axis.h"
 #include "survey.h"
 
@@ -25,12 +27,9 @@ struct PlotOptions {
     std::string sound_text;   ///< those settings as the user wrote them
     /// --plot-freq; when empty, default_frequency_scale of the picture's power
     std::optional<FrequencyScale> frequency;
-    /// A window of station time [from, to), in seconds since the epoch: the
-    /// picture shows it alone (tavoinfo --archive ... --plot).
-    struct Window {
-        double from, to;
-    };
-    std::optional<Window> window;
+    /// A window of station time [from, to): the picture shows it alone
+    /// (tavoinfo --archive ... --plot).
+    std::optional<tavo::archive::Window> window;
 };
 
 /// Sizes --plot-size accepts.

@@ -131,8 +131,7 @@ public:
         for (const std::string& file : files)
             reports.push_back(tavoinfo::survey_file(file, Zeltra::null_sink()));
         tavoinfo::PlotOptions options = options_;
-        options.window = tavoinfo::PlotOptions::Window{static_cast<double>(window.from),
-                                                       static_cast<double>(window.to)};
+        options.window = window;
         return tavoinfo::draw_plot(reports, options, why);
     }
 
